@@ -1,0 +1,6 @@
+list(APPEND LEDGERLY_CORE_SOURCES
+    appointments/PageText.cpp
+    appointments/DayLayout.cpp
+)
+list(APPEND LEDGERLY_UI_SOURCES
+)

@@ -1,0 +1,40 @@
+#include "platform/DataFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+QString g_path;
+}
+
+namespace DataFolder {
+QString path()
+{
+    if (g_path.isEmpty())
+        g_path = resolveDefault();
+    return g_path;
+}
+
+void setPath(const QString& folder)
+{
+    g_path = QDir(folder).absolutePath();
+}
+
+QString databasePath()
+{
+    return path() + QStringLiteral("/db.mdb");
+}
+
+QString resolveDefault()
+{
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QFileInfo info(programDir);
+    if (!programDir.isEmpty() && info.isDir() && info.isWritable())
+        return programDir;
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(folder);
+    return folder;
+}
+} // namespace DataFolder

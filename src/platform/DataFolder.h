@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The folder that holds db.mdb. Chosen once at start-up (--data-dir, or the
+// program's own folder when writable, else the per-user data folder).
+namespace DataFolder {
+QString path();
+void setPath(const QString& folder);
+QString databasePath();
+// The default when no folder was given: the executable's folder if it can be
+// written, otherwise QStandardPaths::AppDataLocation (created if missing).
+QString resolveDefault();
+} // namespace DataFolder

@@ -1,0 +1,171 @@
+#include "platform/Dialogs.h"
+
+#include "Version.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QQueue>
+
+#include "platform/Twips.h"
+
+namespace {
+bool g_testMode = false;
+QQueue<Dialogs::Button> g_answers;
+QQueue<std::optional<QString>> g_inputs;
+QList<Dialogs::Shown> g_shown;
+QStringList g_prompts;
+int g_beeps = 0;
+
+QMessageBox::Icon toQt(Dialogs::Icon icon)
+{
+    switch (icon) {
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    case Dialogs::Icon::Warning:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButton toQt(Dialogs::Button b)
+{
+    switch (b) {
+    case Dialogs::Ok:
+        return QMessageBox::Ok;
+    case Dialogs::Cancel:
+        return QMessageBox::Cancel;
+    case Dialogs::Yes:
+        return QMessageBox::Yes;
+    case Dialogs::No:
+        return QMessageBox::No;
+    }
+    return QMessageBox::NoButton;
+}
+} // namespace
+
+QString Dialogs::appTitle()
+{
+    return QStringLiteral(LEDGERLY_TITLE);
+}
+
+Dialogs::Button Dialogs::message(QWidget* parent, const QString& text, int buttons, Button defaultButton, Icon icon,
+                                 const QString& title)
+{
+    g_shown.append({text, title, icon, buttons, defaultButton});
+    if (g_testMode)
+        return g_answers.isEmpty() ? defaultButton : g_answers.dequeue();
+
+    QMessageBox box(toQt(icon), title, text, QMessageBox::NoButton, parent);
+    for (Button b : {Ok, Yes, No, Cancel}) {
+        if (buttons & b)
+            box.addButton(toQt(b));
+    }
+    box.setDefaultButton(toQt(defaultButton));
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return Ok;
+    case QMessageBox::Yes:
+        return Yes;
+    case QMessageBox::No:
+        return No;
+    case QMessageBox::Cancel:
+        return Cancel;
+    default:
+        // Closed by Esc or the frame: the safe answer.
+        return (buttons & Cancel) ? Cancel : (buttons & No) ? No : Ok;
+    }
+}
+
+void Dialogs::inform(QWidget* parent, const QString& text, const QString& title)
+{
+    message(parent, text, Ok, Ok, Icon::Information, title);
+}
+
+QString Dialogs::retryText(const QString& reason)
+{
+    QString r = reason.trimmed();
+    while (r.endsWith(QLatin1Char('.')))
+        r.chop(1);
+    return r + QStringLiteral(". Retry?");
+}
+
+bool Dialogs::askRetry(QWidget* parent, const QString& reason)
+{
+    return message(parent, retryText(reason), Yes | No, Yes, Icon::Question) == Yes;
+}
+
+std::optional<QString> Dialogs::input(QWidget* parent, const QString& prompt, const QString& title,
+                                      const QString& defaultText, QPoint positionTwips)
+{
+    g_prompts.append(prompt);
+    if (g_testMode)
+        return g_inputs.isEmpty() ? std::nullopt : g_inputs.dequeue();
+
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    if (positionTwips.x() >= 0)
+        dialog.move(Twips::point(positionTwips.x(), positionTwips.y()));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+void Dialogs::beep()
+{
+    ++g_beeps;
+    if (!g_testMode)
+        QApplication::beep();
+}
+
+void Dialogs::setTestMode(bool on)
+{
+    g_testMode = on;
+}
+
+bool Dialogs::testMode()
+{
+    return g_testMode;
+}
+
+void Dialogs::pushAnswer(Button answer)
+{
+    g_answers.enqueue(answer);
+}
+
+void Dialogs::pushInput(std::optional<QString> text)
+{
+    g_inputs.enqueue(std::move(text));
+}
+
+const QList<Dialogs::Shown>& Dialogs::shown()
+{
+    return g_shown;
+}
+
+const QStringList& Dialogs::prompts()
+{
+    return g_prompts;
+}
+
+int Dialogs::beeps()
+{
+    return g_beeps;
+}
+
+void Dialogs::resetRecord()
+{
+    g_answers.clear();
+    g_inputs.clear();
+    g_shown.clear();
+    g_prompts.clear();
+    g_beeps = 0;
+}

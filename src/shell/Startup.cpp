@@ -1,0 +1,58 @@
+#include "shell/Startup.h"
+
+#include "Version.h"
+#include "platform/DataFolder.h"
+#include "platform/Dialogs.h"
+#include "shell/WindowCatalog.h"
+#include "shell/Windows.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QIcon>
+#include <cstdio>
+
+int runLedgerly(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral(LEDGERLY_TITLE));
+    QApplication::setOrganizationName(QStringLiteral(LEDGERLY_TITLE));
+    QApplication::setApplicationVersion(QStringLiteral(LEDGERLY_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("ledgerly"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/ledgerly.svg")));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Ledgerly, a keyboard-first appointment book for a small practice."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("The folder that holds db.mdb."),
+                               QStringLiteral("DIR"));
+    parser.addOption(dataDir);
+    parser.process(app);
+
+    if (parser.isSet(dataDir)) {
+        const QString folder = parser.value(dataDir);
+        if (!QDir().mkpath(folder)) {
+            std::fprintf(stderr, "ledgerly: cannot use the data folder %s\n", qPrintable(folder));
+            return 2;
+        }
+        DataFolder::setPath(folder);
+    }
+
+    Database db;
+    const Database::OpenResult opened = db.open(DataFolder::databasePath());
+    if (!opened.ok) {
+        Dialogs::message(nullptr, opened.message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
+        return 1;
+    }
+    Database::setCurrent(&db);
+
+    registerProgramWindows();
+    if (!Windows::open(QStringLiteral("frmAppt")))
+        return 1;
+    const int rc = app.exec();
+    Database::setCurrent(nullptr);
+    return rc;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// The program's windows by name (frmAppt, frmMenu, frmSetup, ...). No window
+// is modal; opening one that is already open raises it instead of making a
+// second. The program lasts while any of its windows is open.
+namespace Windows {
+using Factory = std::function<QWidget*()>;
+
+void registerWindow(const QString& name, Factory factory);
+void unregisterAll();
+
+// Creates the window if it is not open, without showing it.
+QWidget* load(const QString& name);
+// Loads if needed, shows, raises and activates.
+QWidget* open(const QString& name);
+// The open window of that name, or nullptr.
+QWidget* find(const QString& name);
+bool isOpen(const QString& name);
+// Closes and destroys the window; nothing happens when it is not open. The
+// window's close handling runs, so the appointment window saves its day.
+// Returns false when the window refused to close (a save it could not make).
+bool close(const QString& name);
+// Ends the program: closes every window (only what keeps data runs) and quits.
+// False when the appointment window could not save its day and stays open.
+bool endProgram();
+// Tests replace the final quit so that the test program goes on.
+void setQuitHandler(std::function<void()> handler);
+
+// Set when the user accepted a back-up on the way out of the program.
+bool exitAfterBackup();
+void setExitAfterBackup(bool on);
+} // namespace Windows

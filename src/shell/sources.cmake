@@ -1,0 +1,5 @@
+list(APPEND LEDGERLY_UI_SOURCES
+    shell/Windows.cpp
+    shell/WindowCatalog.cpp
+    shell/Startup.cpp
+)

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// One tbl_Appt record: a day with content, plus the six layout settings copied
+// from tbl_Setup when the record was created.
+struct DayRecord {
+    qint64 id = 0;
+    QDate calDate;
+    bool clinic = false; // closed
+    QString data;        // the page text
+    QString memo;
+    QString location;
+    QString open;
+    QString close;
+    int timeslot = 0;
+    int listno = 0;
+    QString names;
+    // Bumped by every save; a save compares it to detect another copy's write.
+    qint64 version = 0;
+};

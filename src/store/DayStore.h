@@ -1,0 +1,49 @@
+#pragma once
+
+#include "store/DayRecord.h"
+#include "store/Settings.h"
+#include "store/StoreStatus.h"
+
+#include <optional>
+
+class Database;
+
+// Find, create, save and delete of day records. CalDate is unique and
+// indexed; every save runs in one transaction that re-reads the stored record
+// and merges another copy's changes instead of overwriting them.
+class DayStore {
+public:
+    explicit DayStore(Database& db) : m_db(db) {}
+
+    // The record of date, if there is one.
+    StoreStatus find(const QDate& date, std::optional<DayRecord>& out);
+
+    // Finds the record of date or creates it (insert-or-ignore, then find) with
+    // copies of the current settings' six layout fields. created tells whether
+    // this call made it.
+    StoreStatus open(const QDate& date, const Settings& current, DayRecord& out, bool& created);
+
+    // Sets Data of a just-created record to the empty page of its layout (only
+    // while the record still has no page text). rec.version follows.
+    StoreStatus initialiseData(DayRecord& rec, const QString& emptyPageText);
+
+    struct SaveOutcome {
+        StoreStatus status;
+        bool deleted = false; // the day was open and wholly empty
+        bool merged = false;  // another copy had saved it since it was read
+        DayRecord stored;     // what the database now holds (when not deleted)
+    };
+
+    // Stores edited.data / memo / clinic for the day read as base. When the
+    // stored version is no longer base.version, merges cell by cell against
+    // base: a side that alone changed a cell wins; two different changes keep
+    // both texts joined by " / " (memo: on two lines). An open day whose merged
+    // page is blank and whose memo is empty is deleted.
+    SaveOutcome save(const DayRecord& base, const DayRecord& edited);
+
+    // Number of day records (for tests, benchmarks and the back-up window).
+    StoreStatus count(qint64& out);
+
+private:
+    Database& m_db;
+};

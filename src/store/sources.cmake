@@ -1,0 +1,3 @@
+list(APPEND LEDGERLY_CORE_SOURCES
+    store/Settings.cpp
+)
