@@ -11,7 +11,7 @@ namespace DayLayoutRules {
 
 QStringList SplitNames(const QString& namesText)
 {
-    QStringList out{QString()};
+    QStringList out {QString()};
     if (namesText.isEmpty())
         return out;
     qsizetype start = 0;
@@ -115,8 +115,8 @@ bool DayLayout::operator==(const DayLayout& o) const
         && timeTexts == o.timeTexts;
 }
 
-DayLayout DayLayout::build(const QString& open, const QString& close, int slotMinutes, int providerCount,
-                           const QString& names)
+DayLayout DayLayout::build(
+    const QString& open, const QString& close, int slotMinutes, int providerCount, const QString& names)
 {
     const Settings defaults = Settings::defaults();
     DayLayout l;

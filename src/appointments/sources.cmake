@@ -3,4 +3,6 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/DayLayout.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
+    appointments/DayGrid.cpp
+    appointments/ApptWindow.cpp
 )

@@ -55,8 +55,8 @@ QString Dialogs::appTitle()
     return QStringLiteral(LEDGERLY_TITLE);
 }
 
-Dialogs::Button Dialogs::message(QWidget* parent, const QString& text, int buttons, Button defaultButton, Icon icon,
-                                 const QString& title)
+Dialogs::Button Dialogs::message(
+    QWidget* parent, const QString& text, int buttons, Button defaultButton, Icon icon, const QString& title)
 {
     g_shown.append({text, title, icon, buttons, defaultButton});
     if (g_testMode)
@@ -101,8 +101,8 @@ bool Dialogs::askRetry(QWidget* parent, const QString& reason)
     return message(parent, retryText(reason), Yes | No, Yes, Icon::Question) == Yes;
 }
 
-std::optional<QString> Dialogs::input(QWidget* parent, const QString& prompt, const QString& title,
-                                      const QString& defaultText, QPoint positionTwips)
+std::optional<QString> Dialogs::input(
+    QWidget* parent, const QString& prompt, const QString& title, const QString& defaultText, QPoint positionTwips)
 {
     g_prompts.append(prompt);
     if (g_testMode)

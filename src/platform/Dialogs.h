@@ -10,12 +10,14 @@ class QWidget;
 // Every modal thing the program shows goes through here: message boxes, the
 // input box and the beep. Tests switch on test mode, queue the answers and
 // read back what was shown, so no real dialog ever blocks a test.
-class Dialogs {
+class Dialogs
+{
 public:
     enum Button { Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8 };
     enum class Icon { None, Information, Question, Warning, Critical };
 
-    struct Shown {
+    struct Shown
+    {
         QString text;
         QString title;
         Icon icon = Icon::None;
@@ -26,7 +28,7 @@ public:
     static QString appTitle();
 
     static Button message(QWidget* parent, const QString& text, int buttons, Button defaultButton, Icon icon,
-                          const QString& title = appTitle());
+        const QString& title = appTitle());
     static void inform(QWidget* parent, const QString& text, const QString& title = appTitle());
     // The failure prompt used throughout: the reason followed by ". Retry?",
     // Yes (default) and No, question icon, the program's title. True for Yes.
@@ -35,7 +37,7 @@ public:
     // An input box; nullopt when cancelled. The position is in twips from the
     // screen's top-left corner.
     static std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& title,
-                                        const QString& defaultText, QPoint positionTwips = QPoint(-1, -1));
+        const QString& defaultText, QPoint positionTwips = QPoint(-1, -1));
     static void beep();
 
     // Test seam.

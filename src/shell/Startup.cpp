@@ -27,8 +27,8 @@ int runLedgerly(int argc, char** argv)
         QStringLiteral("Ledgerly, a keyboard-first appointment book for a small practice."));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("The folder that holds db.mdb."),
-                               QStringLiteral("DIR"));
+    QCommandLineOption dataDir(
+        QStringLiteral("data-dir"), QStringLiteral("The folder that holds db.mdb."), QStringLiteral("DIR"));
     parser.addOption(dataDir);
     parser.process(app);
 

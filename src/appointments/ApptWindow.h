@@ -1,0 +1,96 @@
+#pragma once
+
+#include "appointments/DayLayout.h"
+#include "store/DayRecord.h"
+#include "store/Settings.h"
+
+#include <QDate>
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class DayGrid;
+class Database;
+
+// The appointment window: one day's page of slots, the month calendar beside
+// it, the open/closed selector and the two memo pads.
+class ApptWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    // The colour of a closed day's page. There is no desktop colour on every
+    // platform, so it is a fixed one.
+    static inline const QColor ClosedDayColour = QColor(0, 128, 128);
+
+    explicit ApptWindow(QWidget* parent = nullptr);
+    ~ApptWindow() override;
+
+    // Day changes, as the calendar, Today and the keyboard use them. Each
+    // returns false when a save failed and the user chose not to retry; the
+    // shown day then stays on screen with every edit in it.
+    bool OpenDayRecord(const QDate& date);
+    bool SaveDayRecord();
+    bool ApplyDayLayout();
+    void ShowDayRecord();
+    bool changeDay(const QDate& date);
+
+    QDate currentDate() const { return m_currentDate; }
+    const DayLayout& layout() const { return m_layout; }
+    const DayRecord& currentRecord() const { return m_record; }
+    bool layoutFromRecord() const { return m_layoutFromRecord; }
+    DayGrid* grid() const { return m_grid; }
+    // The page text of the whole page as the grid shows it.
+    QString pageText() const;
+
+    void cmdToday_Click();
+    void CmdExit_Click();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildControls();
+    void BuildProviderColumns(int columnCount, const QStringList& names);
+    bool BuildTimeRows(const DayLayout& layout);
+    void applyLayout(const DayLayout& layout);
+    void selectWholePage();
+    void setPageColours(bool closed);
+    void setHeadings();
+    bool saveFixedMemo();
+    bool readSettings();
+    bool saveForLeaving();
+
+    Database& m_db;
+    Settings m_settings;
+    DayLayout m_layout;
+    DayRecord m_record; // the shown day as read from the database
+    QDate m_currentDate;
+    bool m_layoutFromRecord = false;
+    bool m_newRecordAdded = false;
+    bool m_haveRecord = false;
+    bool m_leftSaved = false;
+    QString m_storedFixedMemo;
+    QString m_openCaption;
+    QString m_closedCaption;
+
+    DayGrid* m_grid = nullptr;
+    QLineEdit* m_edit = nullptr; // txtEdit
+    QLabel* m_lblCalDay = nullptr;
+    QLabel* m_lblCalDate = nullptr;
+    std::array<QComboBox*, 3> m_combo {}; // Combo(0) open/closed, (1) month, (2) year
+    QCheckBox* m_check1 = nullptr;
+    QPlainTextEdit* m_txtMemo = nullptr;
+    QPlainTextEdit* m_txtFixedMemo = nullptr;
+    QPushButton* m_cmdToday = nullptr;
+    QPushButton* m_cmdExit = nullptr;
+    QPushButton* m_cmdPrint = nullptr;
+    QPushButton* m_cmdMemo = nullptr;
+    QFrame* m_frame1 = nullptr;
+    QWidget* m_picture2 = nullptr;
+};

@@ -1,0 +1,240 @@
+#include "appointments/DayGrid.h"
+
+#include "appointments/PageText.h"
+#include "platform/Twips.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
+
+DayGrid::DayGrid(QWidget* parent)
+    : QTableWidget(parent)
+{
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setHighlightSections(false);
+    verticalHeader()->setSectionsClickable(false);
+    verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setStyleSheet(QStringLiteral("QHeaderView::section { background-color: #c0c0c0; color: black; "
+                                 "border: 0px; border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; "
+                                 "padding-left: 3px; }"
+                                 "QTableCornerButton::section { background-color: #c0c0c0; border: 0px; }"));
+    setGridStyle(Qt::SolidLine);
+    setCellBackground(Qt::white);
+
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { emit scrolled(); });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { emit scrolled(); });
+}
+
+void DayGrid::setRowCountGrid(int rows)
+{
+    const int old = rowCount();
+    setRowCount(std::max(0, rows - 1));
+    for (int r = old; r < rowCount(); ++r)
+        setVerticalHeaderItem(r, new QTableWidgetItem(QString()));
+}
+
+void DayGrid::setColumnCountGrid(int columns)
+{
+    const int old = columnCount();
+    setColumnCount(std::max(0, columns - 1));
+    for (int c = old; c < columnCount(); ++c)
+        setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
+}
+
+int DayGrid::currentRowGrid() const
+{
+    return currentRow() + 1;
+}
+
+int DayGrid::currentColGrid() const
+{
+    return currentColumn() + 1;
+}
+
+void DayGrid::setCurrentCell(int row, int col)
+{
+    QTableWidget::setCurrentCell(row - 1, col - 1);
+}
+
+QTableWidgetItem* DayGrid::itemAt(int row, int col, bool create)
+{
+    QTableWidgetItem* it = item(row - 1, col - 1);
+    if (!it && create) {
+        it = new QTableWidgetItem;
+        setItem(row - 1, col - 1, it);
+    }
+    return it;
+}
+
+QString DayGrid::cellText(int row, int col) const
+{
+    if (row == 0 && col == 0)
+        return QString();
+    if (row == 0) {
+        const QTableWidgetItem* h = horizontalHeaderItem(col - 1);
+        return h ? h->text() : QString();
+    }
+    if (col == 0) {
+        const QTableWidgetItem* h = verticalHeaderItem(row - 1);
+        return h ? h->text() : QString();
+    }
+    const QTableWidgetItem* it = item(row - 1, col - 1);
+    return it ? it->text() : QString();
+}
+
+void DayGrid::setCellText(int row, int col, const QString& text)
+{
+    if (row == 0 && col == 0)
+        return;
+    if (row == 0) {
+        if (col - 1 < columnCount())
+            setHorizontalHeaderItem(col - 1, new QTableWidgetItem(text));
+        return;
+    }
+    if (col == 0) {
+        if (row - 1 < rowCount())
+            setVerticalHeaderItem(row - 1, new QTableWidgetItem(text));
+        return;
+    }
+    if (row - 1 >= rowCount() || col - 1 >= columnCount())
+        return;
+    QTableWidgetItem* it = itemAt(row, col, !text.isEmpty());
+    if (it)
+        it->setText(text);
+}
+
+void DayGrid::setColumnWidthTwips(int col, int twips)
+{
+    if (col == 0) {
+        verticalHeader()->setFixedWidth(Twips::toPixels(twips));
+        return;
+    }
+    setColumnWidth(col - 1, Twips::toPixels(twips));
+}
+
+void DayGrid::setSelectionRange(int row1, int col1, int row2, int col2)
+{
+    m_selRow1 = row1;
+    m_selCol1 = col1;
+    m_selRow2 = row2;
+    m_selCol2 = col2;
+}
+
+QString DayGrid::selectionText() const
+{
+    QString out;
+    for (int r = m_selRow1; r <= m_selRow2; ++r) {
+        if (r > m_selRow1)
+            out += PageText::RowSeparator;
+        for (int c = m_selCol1; c <= m_selCol2; ++c) {
+            if (c > m_selCol1)
+                out += PageText::CellSeparator;
+            out += cellText(r, c);
+        }
+    }
+    return out;
+}
+
+void DayGrid::putSelectionText(const QString& text)
+{
+    const PageText::Cells rows = PageText::split(text);
+    for (int r = m_selRow1; r <= m_selRow2; ++r) {
+        const qsizetype ri = r - m_selRow1;
+        if (ri >= rows.size())
+            break;
+        for (int c = m_selCol1; c <= m_selCol2; ++c) {
+            const qsizetype ci = c - m_selCol1;
+            if (ci >= rows[ri].size())
+                break;
+            setCellText(r, c, rows[ri][ci]);
+        }
+    }
+}
+
+QRect DayGrid::currentCellRect() const
+{
+    const QModelIndex idx = currentIndex();
+    if (!idx.isValid())
+        return QRect();
+    const QRect r = visualRect(idx);
+    return r.translated(viewport()->geometry().topLeft());
+}
+
+void DayGrid::setCellBackground(const QColor& colour)
+{
+    m_background = colour;
+    QPalette p = palette();
+    p.setColor(QPalette::Base, colour);
+    p.setColor(QPalette::Window, QColor(224, 224, 224));
+    p.setColor(QPalette::Text, Qt::black);
+    // The selection looks like any other cell; the current cell shows by its
+    // focus frame only.
+    p.setColor(QPalette::Highlight, colour);
+    p.setColor(QPalette::HighlightedText, Qt::black);
+    setPalette(p);
+    viewport()->update();
+}
+
+void DayGrid::suspendRedraw()
+{
+    if (m_suspended++ == 0)
+        setUpdatesEnabled(false);
+}
+
+void DayGrid::resumeRedraw()
+{
+    if (m_suspended > 0 && --m_suspended == 0)
+        setUpdatesEnabled(true);
+}
+
+bool DayGrid::event(QEvent* e)
+{
+    // Tab would otherwise become focus navigation before keyPressEvent.
+    if (e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+            bool clear = false;
+            emit charTyped(QChar(9), &clear);
+            e->accept();
+            return true;
+        }
+    }
+    return QTableWidget::event(e);
+}
+
+void DayGrid::keyPressEvent(QKeyEvent* e)
+{
+    const int key = e->key();
+    QChar ch;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        ch = QChar(13);
+    } else if (!e->text().isEmpty() && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        const QChar c = e->text().at(0);
+        if (c.isPrint() || c == QChar(8))
+            ch = c;
+    }
+    if (!ch.isNull()) {
+        bool clear = false;
+        emit charTyped(ch, &clear);
+        if (clear) {
+            e->accept();
+            return;
+        }
+        // The grid itself does nothing with characters.
+        if (ch != QChar(8)) {
+            e->accept();
+            return;
+        }
+    }
+    QTableWidget::keyPressEvent(e);
+}
