@@ -1,0 +1,356 @@
+#include "maintenance/BackupRestore.h"
+
+#include "platform/FileSystem.h"
+#include "store/Database.h"
+#include "store/RetryPolicy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <memory>
+#include <sqlite3.h>
+
+namespace {
+// SQLite waits this long inside a call for another copy's short write lock;
+// the retry policy takes over after that.
+constexpr int BusyTimeoutMs = 2000;
+const QByteArray SqliteHeader("SQLite format 3\0", 16);
+
+using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
+
+QString errorOf(sqlite3* db)
+{
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+}
+
+bool isBusy(int rc)
+{
+    return (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED;
+}
+
+QString inUse(const QString& path)
+{
+    return QStringLiteral("%1 is in use by another copy of the program").arg(QDir::toNativeSeparators(path));
+}
+
+Connection openFile(const QString& path, int flags, QString& reason)
+{
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
+    Connection db(raw, &sqlite3_close_v2);
+    if (rc != SQLITE_OK) {
+        reason = QStringLiteral("Cannot open %1: %2").arg(path, errorOf(raw));
+        db.reset();
+    } else {
+        sqlite3_busy_timeout(raw, BusyTimeoutMs);
+    }
+    return db;
+}
+
+// Runs one statement under the shared back-off; busy comes back as Busy.
+StoreStatus execute(sqlite3* db, const char* sql)
+{
+    RetryPolicy policy;
+    return policy.run([&] {
+        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            return StoreStatus::success();
+        if (isBusy(rc))
+            return StoreStatus::busy(errorOf(db));
+        return StoreStatus::failed(errorOf(db));
+    });
+}
+
+// The first column of every row of a read-only statement.
+bool queryColumn(sqlite3* db, const char* sql, QStringList& rows, QString& error)
+{
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+        error = errorOf(db);
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        rows.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))));
+    if (rc != SQLITE_DONE)
+        error = errorOf(db);
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE;
+}
+
+// A consistent copy of a whole database into an existing (empty) file,
+// through SQLite's backup: the source is read in one step under a shared
+// lock, so another copy's write lands wholly before or wholly after it.
+QString copyDatabase(const QString& source, int sourceFlags, const QString& target)
+{
+    QString reason;
+    Connection from = openFile(source, sourceFlags, reason);
+    if (!from)
+        return reason;
+    Connection to = openFile(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, reason);
+    if (!to)
+        return reason;
+    sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
+    if (!backup)
+        return QStringLiteral("Cannot copy %1: %2").arg(source, errorOf(to.get()));
+    RetryPolicy policy;
+    const StoreStatus st = policy.run([&] {
+        const int rc = sqlite3_backup_step(backup, -1);
+        if (rc == SQLITE_DONE)
+            return StoreStatus::success();
+        if (isBusy(rc))
+            return StoreStatus::busy(inUse(source));
+        return StoreStatus::failed(QString::fromUtf8(sqlite3_errstr(rc)));
+    });
+    const int finished = sqlite3_backup_finish(backup);
+    if (st.code == StoreStatus::Busy)
+        return st.message;
+    if (!st.ok())
+        return QStringLiteral("Cannot copy %1: %2").arg(source, st.message);
+    if (finished != SQLITE_OK)
+        return QStringLiteral("Cannot copy %1: %2").arg(source, errorOf(to.get()));
+    return QString();
+}
+
+// Removes a temporary file (and a journal SQLite may have left beside it)
+// unless it was put in place.
+class TemporaryFile
+{
+public:
+    explicit TemporaryFile(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    ~TemporaryFile()
+    {
+        if (m_path.isEmpty())
+            return;
+        QFile::remove(m_path);
+        QFile::remove(m_path + QStringLiteral("-journal"));
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const QString& path() const { return m_path; }
+    void release() { m_path.clear(); }
+
+private:
+    QString m_path;
+};
+
+QString folderOf(const QString& filePath)
+{
+    return QFileInfo(filePath).absolutePath();
+}
+
+bool sameFolder(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+// Writes a copy of source into folder under a temporary name, checked and
+// flushed; path names it when it succeeds.
+QString checkedCopy(const QString& source, int sourceFlags, const QString& folder, std::unique_ptr<TemporaryFile>& out)
+{
+    QString path;
+    if (QString r = FileSystem::createTemporary(folder, path); !r.isEmpty())
+        return r;
+    auto tmp = std::make_unique<TemporaryFile>(path);
+    if (QString r = copyDatabase(source, sourceFlags, path); !r.isEmpty())
+        return r;
+    if (QString r = BackupRestore::verify(path); !r.isEmpty())
+        return QStringLiteral("The copy of %1 is not sound: %2").arg(source, r);
+    if (QString r = FileSystem::flush(path); !r.isEmpty())
+        return r;
+    out = std::move(tmp);
+    return QString();
+}
+
+// Keeps the live file's present content as db-before-restore.mdb: a second
+// name for the same data where the medium allows it, else a copy.
+QString keepLiveFile(const QString& livePath)
+{
+    const QString folder = folderOf(livePath);
+    const QString kept = folder + QLatin1Char('/') + BackupRestore::KeptName;
+    QString linked;
+    if (QString r = FileSystem::createTemporary(folder, linked); !r.isEmpty())
+        return r;
+    TemporaryFile name(linked);
+    QFile::remove(linked);
+    if (FileSystem::link(livePath, linked).isEmpty())
+        return FileSystem::replace(linked, kept);
+
+    std::unique_ptr<TemporaryFile> copy;
+    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READONLY, folder, copy); !r.isEmpty())
+        return r;
+    if (QString r = FileSystem::replace(copy->path(), kept); !r.isEmpty())
+        return r;
+    copy->release();
+    return QString();
+}
+
+// Puts the restored file in place of the live one while holding the live
+// file's write lock, so that no other copy is half-way through a write and no
+// journal of the old file is left to be played back onto the new one.
+QString replaceLiveFile(const QString& restored, const QString& livePath)
+{
+    Connection lock(nullptr, &sqlite3_close_v2);
+    if (QFileInfo::exists(livePath)) {
+        QString reason;
+        lock = openFile(livePath, SQLITE_OPEN_READWRITE, reason);
+        if (lock) {
+            const StoreStatus st = execute(lock.get(), "BEGIN IMMEDIATE");
+            if (st.code == StoreStatus::Busy)
+                return inUse(livePath);
+            // A live file too damaged to lock is exactly what a restore is
+            // for: go on without the lock.
+        }
+        if (QString r = keepLiveFile(livePath); !r.isEmpty())
+            return r;
+    }
+    if (QString r = FileSystem::replace(restored, livePath); !r.isEmpty())
+        return r;
+    QFile::remove(livePath + QStringLiteral("-journal"));
+    if (lock)
+        sqlite3_exec(lock.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    return FileSystem::flushFolder(folderOf(livePath));
+}
+} // namespace
+
+QString BackupRestore::pathIn(const QString& folderText)
+{
+    return folderText + QLatin1Char('/') + FileName;
+}
+
+QStringList BackupRestore::defaultMediaRoots()
+{
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = QDir::home().dirName();
+    return {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user};
+}
+
+QString BackupRestore::presetFolder(const QStringList& mediaRoots)
+{
+    for (const QString& root : mediaRoots) {
+        const QFileInfoList media = QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        if (!media.isEmpty())
+            return media.first().absoluteFilePath();
+    }
+    return QDir::homePath();
+}
+
+QString BackupRestore::probeDestination(const QString& folderText, const QString& livePath)
+{
+    const QString folder = folderOf(pathIn(folderText));
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("The folder %1 cannot be found").arg(folder);
+    if (sameFolder(folder, folderOf(livePath)))
+        return QStringLiteral("The folder %1 is the program's own data folder").arg(folder);
+    QString probe;
+    if (QString r = FileSystem::createTemporary(folder, probe); !r.isEmpty())
+        return r;
+    QFile::remove(probe);
+    return QString();
+}
+
+QString BackupRestore::probeSource(const QString& folderText, const QString& livePath)
+{
+    const QString path = pathIn(folderText);
+    const QString folder = folderOf(path);
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("The folder %1 cannot be found").arg(folder);
+    if (sameFolder(folder, folderOf(livePath)))
+        return QStringLiteral("The folder %1 is the program's own data folder").arg(folder);
+    if (!QFileInfo::exists(path))
+        return QStringLiteral("There is no %1 in the folder %2").arg(FileName, folder);
+    return verify(path);
+}
+
+QString BackupRestore::verify(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("The file %1 cannot be found").arg(path);
+    if (!info.isFile())
+        return QStringLiteral("%1 is not a file").arg(path);
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+        if (file.size() == 0)
+            return QStringLiteral("The file %1 is empty").arg(path);
+        if (file.read(SqliteHeader.size()) != SqliteHeader)
+            return QStringLiteral("The file %1 is not a Ledgerly database").arg(path);
+    }
+
+    QString reason;
+    Connection db = openFile(path, SQLITE_OPEN_READONLY, reason);
+    if (!db)
+        return reason;
+    QStringList rows;
+    QString error;
+    if (!queryColumn(db.get(), "PRAGMA application_id", rows, error))
+        return QStringLiteral("The file %1 cannot be read: %2").arg(path, error);
+    if (rows.value(0).toLongLong() != Database::ApplicationId)
+        return QStringLiteral("The file %1 is not a Ledgerly database").arg(path);
+    rows.clear();
+    if (!queryColumn(db.get(), "PRAGMA user_version", rows, error))
+        return QStringLiteral("The file %1 cannot be read: %2").arg(path, error);
+    const int version = rows.value(0).toInt();
+    if (version < 1)
+        return QStringLiteral("The file %1 has no readable schema version").arg(path);
+    if (version > Database::SchemaVersion)
+        return QStringLiteral("The file %1 was written by a newer version of the program").arg(path);
+    rows.clear();
+    if (!queryColumn(db.get(), "PRAGMA integrity_check", rows, error))
+        return QStringLiteral("The file %1 is damaged: %2").arg(path, error);
+    if (rows.value(0) != QLatin1String("ok"))
+        return QStringLiteral("The file %1 is damaged: %2").arg(path, rows.value(0));
+    db.reset();
+    return Database::checkFile(path);
+}
+
+QString BackupRestore::backup(const QString& livePath, const QString& targetPath)
+{
+    const QString folder = folderOf(targetPath);
+    std::unique_ptr<TemporaryFile> copy;
+    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READWRITE, folder, copy); !r.isEmpty())
+        return r;
+    if (QString r = FileSystem::replace(copy->path(), targetPath); !r.isEmpty())
+        return r;
+    copy->release();
+    return FileSystem::flushFolder(folder);
+}
+
+BackupRestore::RestoreResult BackupRestore::restore(
+    const QString& sourcePath, const QString& livePath, Database* connection)
+{
+    RestoreResult result;
+    if (QString r = verify(sourcePath); !r.isEmpty()) {
+        result.reason = r;
+        return result;
+    }
+    std::unique_ptr<TemporaryFile> copy;
+    if (QString r = checkedCopy(sourcePath, SQLITE_OPEN_READONLY, folderOf(livePath), copy); !r.isEmpty()) {
+        result.reason = r;
+        return result;
+    }
+
+    const bool reopen = connection && connection->isOpen()
+        && QFileInfo(connection->path()).absoluteFilePath() == QFileInfo(livePath).absoluteFilePath();
+    if (reopen)
+        connection->close();
+    const QString replaced = replaceLiveFile(copy->path(), livePath);
+    if (replaced.isEmpty())
+        copy->release();
+    result.replaced = replaced.isEmpty();
+    result.reason = replaced;
+    if (reopen) {
+        const Database::OpenResult opened = connection->open(livePath, false);
+        if (!opened.ok && result.reason.isEmpty())
+            result.reason = opened.message;
+    }
+    return result;
+}

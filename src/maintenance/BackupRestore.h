@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class Database;
+
+// Back-up and restore of the database file. The back-up is a consistent copy
+// taken through SQLite even while another copy of the program writes, and it
+// replaces the previous back-up only once it is complete and checked. A
+// restore accepts only a sound Ledgerly database, replaces the live file in
+// one step and keeps the replaced file beside it. Failures come back as the
+// reason, ready for the retry prompt.
+class BackupRestore
+{
+public:
+    static inline const QString FileName = QStringLiteral("db.mdb");
+    static inline const QString KeptName = QStringLiteral("db-before-restore.mdb");
+
+    struct RestoreResult
+    {
+        QString reason; // empty when the restore is complete
+        // The live file was replaced. With a reason, the connection could not
+        // be opened on it again, and reopening is all that is left to do.
+        bool replaced = false;
+        bool ok() const { return reason.isEmpty(); }
+    };
+
+    // The database file in the folder a box names: the text followed by
+    // "/db.mdb", as typed (an empty box names the root folder).
+    static QString pathIn(const QString& folderText);
+
+    // The folder both boxes start with: the first medium mounted under one of
+    // mediaRoots (a USB stick, a memory card), else the home folder.
+    static QString presetFolder(const QStringList& mediaRoots = defaultMediaRoots());
+    static QStringList defaultMediaRoots();
+
+    // Checks, before anything is closed, that a back-up can be written into
+    // the folder a box names: it exists, it can be written and it is not the
+    // folder of the live database. Empty when it can, else the reason.
+    static QString probeDestination(const QString& folderText, const QString& livePath);
+    // Checks that the folder a box names holds a db.mdb that can be restored.
+    static QString probeSource(const QString& folderText, const QString& livePath);
+
+    // Empty when path is a Ledgerly database this program can read: a SQLite
+    // file with our application id and a known schema version that passes
+    // SQLite's integrity check. Never writes to the file.
+    static QString verify(const QString& path);
+
+    // Copies the live database to targetPath. The copy is written under a
+    // temporary name in the target's folder, checked, flushed and only then
+    // renamed over targetPath, so an earlier back-up there survives any
+    // failure. Empty on success, else the reason.
+    static QString backup(const QString& livePath, const QString& targetPath);
+
+    // Replaces the live database by the one at sourcePath. connection, when it
+    // is open on livePath, is closed for the replacement and opened again on
+    // the restored file (or on the untouched live file after a failure). The
+    // replaced file is kept as db-before-restore.mdb in the live folder.
+    static RestoreResult restore(const QString& sourcePath, const QString& livePath, Database* connection);
+};

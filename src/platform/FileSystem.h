@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// The few file operations whose failure must leave a file either old or new,
+// never half-written: flushing to the medium and replacing one file by another
+// in a single step. Each returns empty text on success, else the reason.
+namespace FileSystem {
+// Creates a new, empty file with a unique name in folder and sets path to it.
+QString createTemporary(const QString& folder, QString& path);
+// Writes the file's data through to the medium (fsync).
+QString flush(const QString& path);
+// Makes a rename or a new file in the folder durable (fsync of the folder).
+QString flushFolder(const QString& folder);
+// Puts from in place of to in one step (rename(2)); an existing to is
+// replaced, and a reader sees either the old file or the new one.
+QString replace(const QString& from, const QString& to);
+
+// Gives the file existing a second name, newPath, on the same medium (a hard
+// link): the data stays where it is whatever later happens to existing's name.
+QString link(const QString& existing, const QString& newPath);
+
+// Test seam: when set, asked before each operation ("create", "flush",
+// "flushFolder", "replace", "link") with the path it acts on (the folder of a
+// create, the new name of a replace or link); a non-empty answer fails that
+// operation with that reason.
+using FailureHook = std::function<QString(const QString& operation, const QString& path)>;
+void setFailureHook(FailureHook hook);
+} // namespace FileSystem
