@@ -11,7 +11,7 @@ namespace DayLayoutRules {
 
 QStringList SplitNames(const QString& namesText)
 {
-    QStringList out{QString()};
+    QStringList out {QString()};
     if (namesText.isEmpty())
         return out;
     qsizetype start = 0;
@@ -104,7 +104,9 @@ using namespace DayLayoutRules;
 
 QString DayLayout::providerName(int column) const
 {
-    if (column >= 1 && column < providerNames.size())
+    // Pieces beyond the provider count (the one after a trailing separator)
+    // name no column.
+    if (column >= 1 && column <= providerCount && column < providerNames.size())
         return providerNames[column];
     return QString();
 }
@@ -115,8 +117,8 @@ bool DayLayout::operator==(const DayLayout& o) const
         && timeTexts == o.timeTexts;
 }
 
-DayLayout DayLayout::build(const QString& open, const QString& close, int slotMinutes, int providerCount,
-                           const QString& names)
+DayLayout DayLayout::build(
+    const QString& open, const QString& close, int slotMinutes, int providerCount, const QString& names)
 {
     const Settings defaults = Settings::defaults();
     DayLayout l;

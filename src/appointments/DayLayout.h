@@ -10,7 +10,8 @@ struct Settings;
 
 // The grid layout of one day page: provider columns and time rows, computed
 // from the six layout settings (the current ones, or a day record's copies).
-struct DayLayout {
+struct DayLayout
+{
     QString openTime;
     QString closeTime;
     int slotMinutes = 30;
@@ -20,16 +21,16 @@ struct DayLayout {
     QStringList providerNames; // index 0 is empty; 1..n the pieces of namesText
 
     QList<int> columnWidths; // twips, column 0 first
-    QStringList timeTexts;   // column 0 of rows 2 .. lastRow - 1
-    int lastRow = 0;         // rows are 0 .. lastRow
-    int lastCol = 0;         // columns are 0 .. lastCol
+    QStringList timeTexts; // column 0 of rows 2 .. lastRow - 1
+    int lastRow = 0; // rows are 0 .. lastRow
+    int lastCol = 0; // columns are 0 .. lastCol
     QString emptyPageText;
 
-    int pageRows() const { return lastRow; }    // rows 1 .. lastRow
+    int pageRows() const { return lastRow; } // rows 1 .. lastRow
     int pageColumns() const { return lastCol; } // columns 1 .. lastCol
     int rowCount() const { return lastRow + 1; }
     // Provider name for grid column c (1-based); empty when the names text has
-    // no piece for it.
+    // no piece for it or the column is not a provider column.
     QString providerName(int column) const;
 
     bool operator==(const DayLayout& other) const;
@@ -37,8 +38,8 @@ struct DayLayout {
     // Builds the layout. A time text that cannot be read, a slot length
     // outside 10..240 or a provider count outside 1..8 falls back to the
     // defaults, so a damaged record never crashes or loops.
-    static DayLayout build(const QString& open, const QString& close, int slotMinutes, int providerCount,
-                           const QString& names);
+    static DayLayout build(
+        const QString& open, const QString& close, int slotMinutes, int providerCount, const QString& names);
     static DayLayout fromSettings(const Settings& s);
     static DayLayout fromRecord(const DayRecord& r);
 };
