@@ -28,7 +28,8 @@ public:
     std::function<double()> random;
     std::function<void(qint64 micros)> pause;
 
-    // Loop counts of the retries of the last run(), for tests and benchmarks.
+    // Loop counts of the retries of the last run(), for tests and benchmarks;
+    // totalRetries() counts the retries of every run() of this policy.
     const QList<qint64>& lastLoopCounts() const { return m_lastLoopCounts; }
     int totalRetries() const { return m_totalRetries; }
 
