@@ -1,6 +1,7 @@
 #include "setup/SettingsRules.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <limits>
 
 namespace SettingsRules {
