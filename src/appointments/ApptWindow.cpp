@@ -193,6 +193,8 @@ void ApptWindow::buildControls()
         m_lblDay[size_t(i)] = l;
         paintLabel(i, Qt::white);
     }
+    for (QComboBox* list : {m_combo[1], m_combo[2]})
+        list->setFont(arial(8, false));
     m_combo[1]->raise();
     m_combo[2]->raise();
     for (const QString& month : {QStringLiteral("January"), QStringLiteral("February"), QStringLiteral("March"),
