@@ -16,14 +16,12 @@ struct sqlite3;
 // The one database file, db.mdb: a SQLite file in rollback-journal mode
 // (safe in a folder shared by several machines), marked with our application
 // id and a schema version. A file that is not one of ours is never written.
-class Database
-{
+class Database {
 public:
     static constexpr qint32 ApplicationId = 0x4C444752; // "LDGR"
     static constexpr int SchemaVersion = 1;
 
-    struct OpenResult
-    {
+    struct OpenResult {
         bool ok = false;
         QString message; // names the file and says what is wrong with it
     };
