@@ -12,10 +12,9 @@
 #include <sqlite3.h>
 
 namespace {
-// SQLite waits this long inside a call for another copy's short write lock;
-// the retry policy takes over after that.
-constexpr int BusyTimeoutMs = 2000;
-const QByteArray SqliteHeader("SQLite format 3\0", 16);
+// SQLite waits this long inside a call before reporting busy; the retry
+// policy does the real waiting, with the windows repainting.
+constexpr int BusyTimeoutMs = 20;
 
 using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
 
@@ -49,9 +48,8 @@ Connection openFile(const QString& path, int flags, QString& reason)
 }
 
 // Runs one statement under the shared back-off; busy comes back as Busy.
-StoreStatus execute(sqlite3* db, const char* sql)
+StoreStatus execute(sqlite3* db, const char* sql, RetryPolicy& policy)
 {
-    RetryPolicy policy;
     return policy.run([&] {
         const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK)
@@ -62,27 +60,10 @@ StoreStatus execute(sqlite3* db, const char* sql)
     });
 }
 
-// The first column of every row of a read-only statement.
-bool queryColumn(sqlite3* db, const char* sql, QStringList& rows, QString& error)
-{
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-        error = errorOf(db);
-        return false;
-    }
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-        rows.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))));
-    if (rc != SQLITE_DONE)
-        error = errorOf(db);
-    sqlite3_finalize(stmt);
-    return rc == SQLITE_DONE;
-}
-
 // A consistent copy of a whole database into an existing (empty) file,
 // through SQLite's backup: the source is read in one step under a shared
 // lock, so another copy's write lands wholly before or wholly after it.
-QString copyDatabase(const QString& source, int sourceFlags, const QString& target)
+QString copyDatabase(const QString& source, int sourceFlags, const QString& target, RetryPolicy& policy)
 {
     QString reason;
     Connection from = openFile(source, sourceFlags, reason);
@@ -94,7 +75,6 @@ QString copyDatabase(const QString& source, int sourceFlags, const QString& targ
     sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
     if (!backup)
         return QStringLiteral("Cannot copy %1: %2").arg(source, errorOf(to.get()));
-    RetryPolicy policy;
     const StoreStatus st = policy.run([&] {
         const int rc = sqlite3_backup_step(backup, -1);
         if (rc == SQLITE_DONE)
@@ -151,15 +131,16 @@ bool sameFolder(const QString& a, const QString& b)
 
 // Writes a copy of source into folder under a temporary name, checked and
 // flushed; path names it when it succeeds.
-QString checkedCopy(const QString& source, int sourceFlags, const QString& folder, std::unique_ptr<TemporaryFile>& out)
+QString checkedCopy(const QString& source, int sourceFlags, const QString& folder, RetryPolicy& policy,
+    std::unique_ptr<TemporaryFile>& out)
 {
     QString path;
     if (QString r = FileSystem::createTemporary(folder, path); !r.isEmpty())
         return r;
     auto tmp = std::make_unique<TemporaryFile>(path);
-    if (QString r = copyDatabase(source, sourceFlags, path); !r.isEmpty())
+    if (QString r = copyDatabase(source, sourceFlags, path, policy); !r.isEmpty())
         return r;
-    if (QString r = BackupRestore::verify(path); !r.isEmpty())
+    if (QString r = Database::checkFile(path, true); !r.isEmpty())
         return QStringLiteral("The copy of %1 is not sound: %2").arg(source, r);
     if (QString r = FileSystem::flush(path); !r.isEmpty())
         return r;
@@ -169,7 +150,7 @@ QString checkedCopy(const QString& source, int sourceFlags, const QString& folde
 
 // Keeps the live file's present content as db-before-restore.mdb: a second
 // name for the same data where the medium allows it, else a copy.
-QString keepLiveFile(const QString& livePath)
+QString keepLiveFile(const QString& livePath, RetryPolicy& policy)
 {
     const QString folder = folderOf(livePath);
     const QString kept = folder + QLatin1Char('/') + BackupRestore::KeptName;
@@ -182,7 +163,7 @@ QString keepLiveFile(const QString& livePath)
         return FileSystem::replace(linked, kept);
 
     std::unique_ptr<TemporaryFile> copy;
-    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READONLY, folder, copy); !r.isEmpty())
+    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READONLY, folder, policy, copy); !r.isEmpty())
         return r;
     if (QString r = FileSystem::replace(copy->path(), kept); !r.isEmpty())
         return r;
@@ -193,20 +174,20 @@ QString keepLiveFile(const QString& livePath)
 // Puts the restored file in place of the live one while holding the live
 // file's write lock, so that no other copy is half-way through a write and no
 // journal of the old file is left to be played back onto the new one.
-QString replaceLiveFile(const QString& restored, const QString& livePath)
+QString replaceLiveFile(const QString& restored, const QString& livePath, RetryPolicy& policy)
 {
     Connection lock(nullptr, &sqlite3_close_v2);
     if (QFileInfo::exists(livePath)) {
         QString reason;
         lock = openFile(livePath, SQLITE_OPEN_READWRITE, reason);
         if (lock) {
-            const StoreStatus st = execute(lock.get(), "BEGIN IMMEDIATE");
+            const StoreStatus st = execute(lock.get(), "BEGIN IMMEDIATE", policy);
             if (st.code == StoreStatus::Busy)
                 return inUse(livePath);
             // A live file too damaged to lock is exactly what a restore is
             // for: go on without the lock.
         }
-        if (QString r = keepLiveFile(livePath); !r.isEmpty())
+        if (QString r = keepLiveFile(livePath, policy); !r.isEmpty())
             return r;
     }
     if (QString r = FileSystem::replace(restored, livePath); !r.isEmpty())
@@ -265,58 +246,15 @@ QString BackupRestore::probeSource(const QString& folderText, const QString& liv
         return QStringLiteral("The folder %1 is the program's own data folder").arg(folder);
     if (!QFileInfo::exists(path))
         return QStringLiteral("There is no %1 in the folder %2").arg(FileName, folder);
-    return verify(path);
-}
-
-QString BackupRestore::verify(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("The file %1 cannot be found").arg(path);
-    if (!info.isFile())
-        return QStringLiteral("%1 is not a file").arg(path);
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
-        if (file.size() == 0)
-            return QStringLiteral("The file %1 is empty").arg(path);
-        if (file.read(SqliteHeader.size()) != SqliteHeader)
-            return QStringLiteral("The file %1 is not a Ledgerly database").arg(path);
-    }
-
-    QString reason;
-    Connection db = openFile(path, SQLITE_OPEN_READONLY, reason);
-    if (!db)
-        return reason;
-    QStringList rows;
-    QString error;
-    if (!queryColumn(db.get(), "PRAGMA application_id", rows, error))
-        return QStringLiteral("The file %1 cannot be read: %2").arg(path, error);
-    if (rows.value(0).toLongLong() != Database::ApplicationId)
-        return QStringLiteral("The file %1 is not a Ledgerly database").arg(path);
-    rows.clear();
-    if (!queryColumn(db.get(), "PRAGMA user_version", rows, error))
-        return QStringLiteral("The file %1 cannot be read: %2").arg(path, error);
-    const int version = rows.value(0).toInt();
-    if (version < 1)
-        return QStringLiteral("The file %1 has no readable schema version").arg(path);
-    if (version > Database::SchemaVersion)
-        return QStringLiteral("The file %1 was written by a newer version of the program").arg(path);
-    rows.clear();
-    if (!queryColumn(db.get(), "PRAGMA integrity_check", rows, error))
-        return QStringLiteral("The file %1 is damaged: %2").arg(path, error);
-    if (rows.value(0) != QLatin1String("ok"))
-        return QStringLiteral("The file %1 is damaged: %2").arg(path, rows.value(0));
-    db.reset();
-    return Database::checkFile(path);
+    return Database::checkFile(path, true);
 }
 
 QString BackupRestore::backup(const QString& livePath, const QString& targetPath)
 {
     const QString folder = folderOf(targetPath);
+    RetryPolicy policy;
     std::unique_ptr<TemporaryFile> copy;
-    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READWRITE, folder, copy); !r.isEmpty())
+    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READWRITE, folder, policy, copy); !r.isEmpty())
         return r;
     if (QString r = FileSystem::replace(copy->path(), targetPath); !r.isEmpty())
         return r;
@@ -328,21 +266,25 @@ BackupRestore::RestoreResult BackupRestore::restore(
     const QString& sourcePath, const QString& livePath, Database* connection)
 {
     RestoreResult result;
-    if (QString r = verify(sourcePath); !r.isEmpty()) {
+    if (QString r = Database::checkFile(sourcePath, true); !r.isEmpty()) {
         result.reason = r;
         return result;
     }
+    RetryPolicy ownPolicy;
+    RetryPolicy& policy = connection ? connection->retry() : ownPolicy;
     std::unique_ptr<TemporaryFile> copy;
-    if (QString r = checkedCopy(sourcePath, SQLITE_OPEN_READONLY, folderOf(livePath), copy); !r.isEmpty()) {
+    if (QString r = checkedCopy(sourcePath, SQLITE_OPEN_READONLY, folderOf(livePath), policy, copy); !r.isEmpty()) {
         result.reason = r;
         return result;
     }
 
-    const bool reopen = connection && connection->isOpen()
-        && QFileInfo(connection->path()).absoluteFilePath() == QFileInfo(livePath).absoluteFilePath();
+    // A closed connection is one an earlier, failed attempt left closed.
+    const bool reopen = connection
+        && (!connection->isOpen()
+            || QFileInfo(connection->path()).absoluteFilePath() == QFileInfo(livePath).absoluteFilePath());
     if (reopen)
         connection->close();
-    const QString replaced = replaceLiveFile(copy->path(), livePath);
+    const QString replaced = replaceLiveFile(copy->path(), livePath, policy);
     if (replaced.isEmpty())
         copy->release();
     result.replaced = replaced.isEmpty();

@@ -42,11 +42,6 @@ public:
     // Checks that the folder a box names holds a db.mdb that can be restored.
     static QString probeSource(const QString& folderText, const QString& livePath);
 
-    // Empty when path is a Ledgerly database this program can read: a SQLite
-    // file with our application id and a known schema version that passes
-    // SQLite's integrity check. Never writes to the file.
-    static QString verify(const QString& path);
-
     // Copies the live database to targetPath. The copy is written under a
     // temporary name in the target's folder, checked, flushed and only then
     // renamed over targetPath, so an earlier back-up there survives any
@@ -54,8 +49,9 @@ public:
     static QString backup(const QString& livePath, const QString& targetPath);
 
     // Replaces the live database by the one at sourcePath. connection, when it
-    // is open on livePath, is closed for the replacement and opened again on
-    // the restored file (or on the untouched live file after a failure). The
+    // is open on livePath (or closed), is closed for the replacement and
+    // opened again on the restored file, or on the untouched live file after a
+    // failure (which may fail too while another copy holds the file). The
     // replaced file is kept as db-before-restore.mdb in the live folder.
     static RestoreResult restore(const QString& sourcePath, const QString& livePath, Database* connection);
 };

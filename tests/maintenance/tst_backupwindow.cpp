@@ -1,0 +1,494 @@
+#include "TestSupport.h"
+
+#include "appointments/ApptWindow.h"
+#include "appointments/DayGrid.h"
+#include "maintenance/BackupRestore.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "shell/WindowCatalog.h"
+#include "shell/Windows.h"
+#include "store/Database.h"
+#include "store/DayStore.h"
+#include "store/SettingsStore.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using TestSupport::DataFixture;
+using TestSupport::fileBytes;
+using TestSupport::Today;
+using TestSupport::writeFile;
+
+namespace {
+const QStringList OtherWindows = {QStringLiteral("frmMenu"), QStringLiteral("frmOrder"), QStringLiteral("frmSetup"),
+    QStringLiteral("frmSplash"), QStringLiteral("frmReadme")};
+
+// An appointment window whose day cannot be saved and the user gave up.
+class StubbornWindow : public QWidget
+{
+public:
+    bool refuse = true;
+
+protected:
+    void closeEvent(QCloseEvent* e) override
+    {
+        if (refuse)
+            e->ignore();
+        else
+            e->accept();
+    }
+};
+
+void saveDay(Database& db, const QDate& date, const QString& memo)
+{
+    Settings settings;
+    QVERIFY(SettingsStore(db).read(settings).ok());
+    DayStore store(db);
+    DayRecord rec;
+    bool created = false;
+    QVERIFY(store.open(date, settings, rec, created).ok());
+    DayRecord edited = rec;
+    edited.memo = memo;
+    QVERIFY(store.save(rec, edited).status.ok());
+}
+
+std::optional<DayRecord> stored(Database& db, const QDate& date)
+{
+    std::optional<DayRecord> rec;
+    DayStore(db).find(date, rec);
+    return rec;
+}
+
+void replaceText(QLineEdit* box, const QString& text)
+{
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClicks(box, text);
+}
+} // namespace
+
+class TestBackupWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DataFixture> m_data;
+    QTemporaryDir* m_medium = nullptr;
+    QWidget* m_window = nullptr;
+    bool m_quit = false;
+
+    template<class T> T* child(const char* name) const
+    {
+        T* w = m_window->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no %s", name);
+        return w;
+    }
+    QLineEdit* txtBackup() const { return child<QLineEdit>("txtBackup"); }
+    QLineEdit* txtRestore() const { return child<QLineEdit>("TxtRestore"); }
+    QPushButton* cmdBackup() const { return child<QPushButton>("cmdBackup"); }
+    QPushButton* cmdRestore() const { return child<QPushButton>("CmdRestore"); }
+    QPushButton* cmdExit() const { return child<QPushButton>("CmdExit"); }
+    QLabel* label(const char* name) const { return child<QLabel>(name); }
+    QString mediumFile() const { return BackupRestore::pathIn(m_medium->path()); }
+
+    void openBackupWindow()
+    {
+        m_window = Windows::open(QStringLiteral("frmBackup"));
+        QVERIFY(m_window);
+        QApplication::setActiveWindow(m_window);
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+    }
+
+    void openOthers()
+    {
+        for (const QString& name : OtherWindows)
+            QVERIFY(Windows::open(name));
+    }
+
+    QStringList openNames() const
+    {
+        QStringList names;
+        for (const QString& name : OtherWindows + QStringList {QStringLiteral("frmAppt")}) {
+            if (Windows::isOpen(name))
+                names.append(name);
+        }
+        names.sort();
+        return names;
+    }
+
+private slots:
+    void init()
+    {
+        Dialogs::resetRecord();
+        m_data = std::make_unique<DataFixture>();
+        m_medium = new QTemporaryDir;
+        Windows::unregisterAll();
+        registerProgramWindows();
+        for (const QString& name : OtherWindows)
+            Windows::registerWindow(name, [] { return new QWidget; });
+        Windows::setExitAfterBackup(false);
+        m_quit = false;
+        Windows::setQuitHandler([this] { m_quit = true; });
+        openBackupWindow();
+    }
+
+    void cleanup()
+    {
+        FileSystem::setFailureHook({});
+        for (const QString& name : OtherWindows + QStringList {QStringLiteral("frmAppt"), QStringLiteral("frmBackup")})
+            delete Windows::find(name);
+        m_window = nullptr;
+        delete m_medium;
+        m_medium = nullptr;
+        m_data.reset();
+    }
+
+    void opensWithItsControls()
+    {
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Back-up /Restore Files"));
+        QCOMPARE(txtBackup()->text(), BackupRestore::presetFolder());
+        QCOMPARE(txtRestore()->text(), BackupRestore::presetFolder());
+        QCOMPARE(cmdBackup()->text(), QStringLiteral("&BackUp"));
+        QCOMPARE(cmdRestore()->text(), QStringLiteral("&Restore"));
+        QCOMPARE(cmdExit()->text(), QStringLiteral("&Exit"));
+        QCOMPARE(label("Label1")->text(),
+            QStringLiteral("To back-up files, please specify destination disk drive ( e.g. A: ),  and click Backup "
+                           "Button."));
+        QCOMPARE(label("Label4")->text(),
+            QStringLiteral("To restore files after hard disk crash or program reinstallation, please specify source "
+                           "disk drive ( e.g. A: ),  and click Restore Button."));
+        QCOMPARE(label("Label2")->text(), QStringLiteral("Backing up files to "));
+        QCOMPARE(label("Label3")->text(), QStringLiteral("Files back-up completed successfully. "));
+        QCOMPARE(label("lblRestore")->text(), QStringLiteral("Restoring files to program..."));
+        QCOMPARE(label("Label7")->text(), QStringLiteral("Files restored successfully.        "));
+        QCOMPARE(label("lblBackup")->text(), QString());
+        for (const char* shown : {"Label1", "Label4", "lblBackup"})
+            QVERIFY2(label(shown)->isVisible(), shown);
+        for (const char* hidden : {"Label2", "Label3", "lblRestore", "Label7"})
+            QVERIFY2(!label(hidden)->isVisible(), hidden);
+        QCOMPARE(QApplication::focusWidget(), txtBackup());
+    }
+
+    void keyMap_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("back-up box, Down") << "txtBackup" << int(Qt::Key_Down) << "cmdBackup";
+        QTest::newRow("back-up box, Enter") << "txtBackup" << int(Qt::Key_Return) << "cmdBackup";
+        QTest::newRow("back-up box, Up") << "txtBackup" << int(Qt::Key_Up) << "txtBackup";
+        QTest::newRow("BackUp, Up") << "cmdBackup" << int(Qt::Key_Up) << "txtBackup";
+        QTest::newRow("BackUp, Down") << "cmdBackup" << int(Qt::Key_Down) << "TxtRestore";
+        QTest::newRow("restore box, Up") << "TxtRestore" << int(Qt::Key_Up) << "cmdBackup";
+        QTest::newRow("restore box, Down") << "TxtRestore" << int(Qt::Key_Down) << "CmdRestore";
+        QTest::newRow("restore box, Enter") << "TxtRestore" << int(Qt::Key_Enter) << "TxtRestore";
+        QTest::newRow("Restore, Up") << "CmdRestore" << int(Qt::Key_Up) << "TxtRestore";
+        QTest::newRow("Restore, Down") << "CmdRestore" << int(Qt::Key_Down) << "CmdExit";
+        QTest::newRow("Exit, Up") << "CmdExit" << int(Qt::Key_Up) << "CmdRestore";
+    }
+
+    void keyMap()
+    {
+        QFETCH(QString, from);
+        QFETCH(int, key);
+        QFETCH(QString, to);
+        auto* start = m_window->findChild<QWidget*>(from);
+        start->setFocus();
+        QTest::keyClick(start, Qt::Key(key));
+        QVERIFY(QApplication::focusWidget());
+        QCOMPARE(QApplication::focusWidget()->objectName(), to);
+        QVERIFY(Dialogs::shown().isEmpty());
+    }
+
+    void labelsFollowTheTypedFolders()
+    {
+        replaceText(txtBackup(), QStringLiteral("/media/Ann/Stick"));
+        QCOMPARE(txtBackup()->text(), QStringLiteral("/media/Ann/Stick"));
+        QCOMPARE(label("lblBackup")->text(), QStringLiteral("/media/Ann/Stick"));
+        QVERIFY(label("lblBackup")->width() >= label("lblBackup")->sizeHint().width());
+        replaceText(txtRestore(), QStringLiteral("/mnt/Share"));
+        QCOMPARE(txtRestore()->text(), QStringLiteral("/mnt/Share"));
+        QCOMPARE(label("lblRestore")->text(), QStringLiteral("/mnt/Share"));
+    }
+
+    void backupByKeyboardSavesTheShownDayFirst()
+    {
+        openOthers();
+        auto* appt = static_cast<ApptWindow*>(Windows::open(QStringLiteral("frmAppt")));
+        QVERIFY(appt);
+        QApplication::setActiveWindow(appt);
+        QVERIFY(QTest::qWaitForWindowActive(appt));
+        appt->grid()->setFocus();
+        appt->grid()->setCurrentCell(2, 1);
+        for (QChar c : QStringLiteral("SMITH"))
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+
+        QApplication::setActiveWindow(m_window);
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+        replaceText(txtBackup(), m_medium->path());
+        QTest::keyClick(txtBackup(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), cmdBackup());
+        QTest::keyClick(cmdBackup(), Qt::Key_Return);
+
+        QVERIFY(Dialogs::shown().isEmpty());
+        QVERIFY(label("Label3")->isVisible());
+        QVERIFY(!label("Label2")->isVisible());
+        QVERIFY(!label("lblBackup")->isVisible());
+        QCOMPARE(openNames(), QStringList {QStringLiteral("frmReadme")});
+
+        QCOMPARE(Database::checkFile(mediumFile(), true), QString());
+        Database copy(QStringLiteral("copy"));
+        QVERIFY(copy.open(mediumFile(), false).ok);
+        const std::optional<DayRecord> day = stored(copy, Today);
+        QVERIFY(day);
+        QVERIFY2(day->data.contains(QStringLiteral("SMITH")), qPrintable(day->data));
+    }
+
+    void backupStopsWhenTheAppointmentWindowStaysOpen()
+    {
+        auto* stubborn = new StubbornWindow;
+        Windows::registerWindow(QStringLiteral("frmAppt"), [stubborn] { return stubborn; });
+        openOthers();
+        Windows::open(QStringLiteral("frmAppt"));
+        m_window->activateWindow();
+        replaceText(txtBackup(), m_medium->path());
+
+        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+
+        QVERIFY(!QFileInfo::exists(mediumFile()));
+        QVERIFY(!label("Label3")->isVisible());
+        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(Windows::isOpen(QStringLiteral("frmOrder")));
+        stubborn->refuse = false;
+    }
+
+    void unusableFolderAsksToRetry_data()
+    {
+        QTest::addColumn<bool>("missing"); // else: a folder that cannot be written
+        QTest::newRow("missing folder") << true;
+        QTest::newRow("unwritable folder") << false;
+    }
+
+    void unusableFolderAsksToRetry()
+    {
+        QFETCH(bool, missing);
+        openOthers();
+        m_window->activateWindow();
+        const QString folder = missing ? m_medium->path() + QStringLiteral("/gone") : m_medium->path();
+        writeFile(mediumFile(), "an earlier back-up");
+        FileSystem::setFailureHook([&](const QString& op, const QString& path) {
+            return op == QLatin1String("create") && path == folder
+                ? QStringLiteral("Cannot write to %1: Permission denied").arg(path)
+                : QString();
+        });
+        replaceText(txtBackup(), folder);
+
+        Dialogs::pushAnswer(Dialogs::Yes);
+        Dialogs::pushAnswer(Dialogs::No);
+        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+
+        QCOMPARE(Dialogs::shown().size(), 2);
+        for (const Dialogs::Shown& s : Dialogs::shown()) {
+            QVERIFY2(s.text.endsWith(QStringLiteral(". Retry?")), qPrintable(s.text));
+            QCOMPARE(s.buttons, Dialogs::Yes | Dialogs::No);
+            QCOMPARE(s.defaultButton, Dialogs::Yes);
+            QCOMPARE(s.icon, Dialogs::Icon::Question);
+            QCOMPARE(s.title, Dialogs::appTitle());
+        }
+        QVERIFY(Dialogs::shown()[0].text.contains(folder));
+        QCOMPARE(fileBytes(mediumFile()), QByteArray("an earlier back-up"));
+        // The folder is checked before any window is closed.
+        QStringList all = OtherWindows;
+        all.sort();
+        QCOMPARE(openNames(), all);
+        QVERIFY(!label("Label2")->isVisible());
+        QVERIFY(!label("lblBackup")->isVisible());
+        QVERIFY(!label("Label3")->isVisible());
+    }
+
+    void retryGoesOnFromTheFailedCopy()
+    {
+        saveDay(m_data->db(), Today, QStringLiteral("kept safe"));
+        int failures = 1;
+        FileSystem::setFailureHook([&](const QString& op, const QString&) {
+            if (op == QLatin1String("replace") && failures > 0) {
+                --failures;
+                return QStringLiteral("The medium was removed");
+            }
+            return QString();
+        });
+        replaceText(txtBackup(), m_medium->path());
+        Dialogs::pushAnswer(Dialogs::Yes);
+        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(Dialogs::shown()[0].text, QStringLiteral("The medium was removed. Retry?"));
+        QVERIFY(label("Label3")->isVisible());
+        Database copy(QStringLiteral("copy"));
+        QVERIFY(copy.open(mediumFile(), false).ok);
+        QCOMPARE(stored(copy, Today)->memo, QStringLiteral("kept safe"));
+    }
+
+    void declinedRestoreChangesNothing_data()
+    {
+        QTest::addColumn<QList<int>>("answers");
+        QTest::newRow("Cancel at the first question") << QList<int> {Dialogs::Cancel};
+        QTest::newRow("No at the second question") << QList<int> {Dialogs::Ok, Dialogs::No};
+    }
+
+    void declinedRestoreChangesNothing()
+    {
+        QFETCH(QList<int>, answers);
+        BackupRestore::backup(m_data->databasePath(), mediumFile());
+        saveDay(m_data->db(), Today, QStringLiteral("live"));
+        openOthers();
+        Windows::open(QStringLiteral("frmAppt"));
+        m_window->activateWindow();
+        const QStringList before = openNames();
+        const QByteArray live = fileBytes(m_data->databasePath());
+        replaceText(txtRestore(), m_medium->path());
+
+        for (int a : answers)
+            Dialogs::pushAnswer(Dialogs::Button(a));
+        cmdRestore()->setFocus();
+        QTest::keyClick(cmdRestore(), Qt::Key_Return);
+
+        QCOMPARE(Dialogs::shown().size(), answers.size());
+        const Dialogs::Shown first = Dialogs::shown()[0];
+        QCOMPARE(first.text, QStringLiteral("Please check that all other users have logged out of this program."));
+        QCOMPARE(first.title, QStringLiteral("Restore Files"));
+        QCOMPARE(first.icon, Dialogs::Icon::Warning);
+        QCOMPARE(first.buttons, Dialogs::Ok | Dialogs::Cancel);
+        QCOMPARE(first.defaultButton, Dialogs::Ok);
+        if (answers.size() == 2) {
+            const Dialogs::Shown second = Dialogs::shown()[1];
+            QCOMPARE(second.text,
+                QStringLiteral("Existing database will be replaced!  Please make sure you have the correct data disk "
+                               "in the source drive. Do you wish to proceed?"));
+            QCOMPARE(second.title, QStringLiteral("Restore files"));
+            QCOMPARE(second.icon, Dialogs::Icon::Critical);
+            QCOMPARE(second.buttons, Dialogs::Yes | Dialogs::No);
+            QCOMPARE(second.defaultButton, Dialogs::Yes);
+        }
+        QCOMPARE(openNames(), before);
+        QCOMPARE(fileBytes(m_data->databasePath()), live);
+        QVERIFY(m_data->db().isOpen());
+        QVERIFY(!label("lblRestore")->isVisible());
+    }
+
+    void restoreBringsTheBackupBack()
+    {
+        saveDay(m_data->db(), Today, QStringLiteral("from the back-up"));
+        QCOMPARE(BackupRestore::backup(m_data->databasePath(), mediumFile()), QString());
+        saveDay(m_data->db(), Today, QStringLiteral("typed later"));
+        openOthers();
+        Windows::open(QStringLiteral("frmAppt"));
+        m_window->activateWindow();
+        replaceText(txtRestore(), m_medium->path());
+
+        Dialogs::pushAnswer(Dialogs::Ok);
+        Dialogs::pushAnswer(Dialogs::Yes);
+        QTest::mouseClick(cmdRestore(), Qt::LeftButton);
+
+        QCOMPARE(Dialogs::shown().size(), 2);
+        QVERIFY(label("Label7")->isVisible());
+        QVERIFY(!label("lblRestore")->isVisible());
+        QCOMPARE(openNames(), QStringList {QStringLiteral("frmSplash")});
+        QVERIFY(QFileInfo::exists(m_data->folder() + QLatin1Char('/') + BackupRestore::KeptName));
+
+        // A window opened afterwards shows the restored data.
+        auto* appt = static_cast<ApptWindow*>(Windows::open(QStringLiteral("frmAppt")));
+        QVERIFY(appt);
+        QCOMPARE(appt->currentRecord().memo, QStringLiteral("from the back-up"));
+    }
+
+    void restoreRefusesABadSource()
+    {
+        writeFile(mediumFile(), "this is a letter, not a database\n");
+        saveDay(m_data->db(), Today, QStringLiteral("live"));
+        openOthers();
+        m_window->activateWindow();
+        const QByteArray live = fileBytes(m_data->databasePath());
+        replaceText(txtRestore(), m_medium->path());
+
+        Dialogs::pushAnswer(Dialogs::Ok);
+        Dialogs::pushAnswer(Dialogs::Yes);
+        Dialogs::pushAnswer(Dialogs::No);
+        QTest::mouseClick(cmdRestore(), Qt::LeftButton);
+
+        QCOMPARE(Dialogs::shown().size(), 3);
+        QVERIFY2(Dialogs::shown()[2].text.contains(QStringLiteral("not a Ledgerly database")),
+            qPrintable(Dialogs::shown()[2].text));
+        QVERIFY(Dialogs::shown()[2].text.endsWith(QStringLiteral(". Retry?")));
+        QCOMPARE(fileBytes(m_data->databasePath()), live);
+        QCOMPARE(openNames().size(), OtherWindows.size());
+        QVERIFY(!label("lblRestore")->isVisible());
+        QVERIFY(!label("Label7")->isVisible());
+    }
+
+    void eachOperationClearsTheOthersMessage()
+    {
+        replaceText(txtBackup(), m_medium->path());
+        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+        QVERIFY(label("Label3")->isVisible());
+
+        Dialogs::pushAnswer(Dialogs::Cancel);
+        QTest::mouseClick(cmdRestore(), Qt::LeftButton);
+        QVERIFY(!label("Label3")->isVisible());
+
+        replaceText(txtRestore(), m_medium->path());
+        Dialogs::pushAnswer(Dialogs::Ok);
+        Dialogs::pushAnswer(Dialogs::Yes);
+        QTest::mouseClick(cmdRestore(), Qt::LeftButton);
+        QVERIFY(label("Label7")->isVisible());
+
+        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+        QVERIFY(!label("Label7")->isVisible());
+        QVERIFY(label("Label3")->isVisible());
+    }
+
+    void exit_data()
+    {
+        QTest::addColumn<bool>("exitAfterBackup");
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("from the menu, click") << false << false;
+        QTest::newRow("from the menu, Enter") << false << true;
+        QTest::newRow("on the way out, click") << true << false;
+        QTest::newRow("on the way out, Enter") << true << true;
+    }
+
+    void exit()
+    {
+        QFETCH(bool, exitAfterBackup);
+        QFETCH(bool, byKey);
+        Windows::setExitAfterBackup(exitAfterBackup);
+        if (byKey) {
+            cmdExit()->setFocus();
+            QTest::keyClick(cmdExit(), Qt::Key_Return);
+        } else {
+            QTest::mouseClick(cmdExit(), Qt::LeftButton);
+        }
+        QTRY_VERIFY(!Windows::isOpen(QStringLiteral("frmBackup")));
+        m_window = nullptr;
+        if (exitAfterBackup) {
+            QTRY_VERIFY(m_quit);
+            QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
+        } else {
+            QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
+            QVERIFY(Windows::find(QStringLiteral("frmMenu"))->isVisible());
+            QTest::qWait(0);
+            QVERIFY(!m_quit);
+        }
+    }
+};
+
+QTEST_MAIN(TestBackupWindow)
+#include "tst_backupwindow.moc"
