@@ -7,15 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <memory>
 #include <sqlite3.h>
 
 namespace {
-// SQLite waits this long inside a call before reporting busy; the retry
-// policy does the real waiting, with the windows repainting.
-constexpr int BusyTimeoutMs = 20;
-
 using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
 
 QString errorOf(sqlite3* db)
@@ -33,6 +30,20 @@ QString inUse(const QString& path)
     return QStringLiteral("%1 is in use by another copy of the program").arg(QDir::toNativeSeparators(path));
 }
 
+// While another copy saves day after day, the file is free only in the short
+// gaps between its writes; SQLite's own busy wait polls too seldom to find
+// them. This one looks every half millisecond for up to 100 ms, after which
+// the retry policy pauses with the windows repainting.
+int pollForGap(void*, int count)
+{
+    constexpr int PollMicros = 500;
+    constexpr int MaxPolls = 200;
+    if (count >= MaxPolls)
+        return 0;
+    QThread::usleep(PollMicros);
+    return 1;
+}
+
 Connection openFile(const QString& path, int flags, QString& reason)
 {
     sqlite3* raw = nullptr;
@@ -42,7 +53,7 @@ Connection openFile(const QString& path, int flags, QString& reason)
         reason = QStringLiteral("Cannot open %1: %2").arg(path, errorOf(raw));
         db.reset();
     } else {
-        sqlite3_busy_timeout(raw, BusyTimeoutMs);
+        sqlite3_busy_handler(raw, &pollForGap, nullptr);
     }
     return db;
 }

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QThread>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -44,6 +45,10 @@ int main(int argc, char** argv)
             std::puts("ready");
             std::fflush(stdout);
         }
+        // A breath between saves, as between two of a receptionist's; without
+        // it this loop would hold the file nearly all the time and no reader
+        // of any kind would get in.
+        QThread::msleep(2);
     }
     return 0;
 }

@@ -207,10 +207,10 @@ void TestBackupRestore::backupWhileAnotherProcessSaves()
         for (int d = 0; d < 40; ++d) {
             std::optional<DayRecord> rec;
             QVERIFY(DayStore(copy).find(QDate(2024, 1, 1).addDays(d), rec).ok());
-            if (rec) {
-                QVERIFY(!rec->memo.isEmpty());
+            if (rec && !rec->memo.isEmpty()) // else only just created, not saved yet
                 QCOMPARE(rec->data, rec->memo.repeated(6000 / rec->memo.size()));
-            }
+            else if (rec)
+                QCOMPARE(rec->data, QString());
         }
     }
     QCOMPARE(writer.state(), QProcess::Running);
