@@ -141,14 +141,18 @@ bool sameFolder(const QString& a, const QString& b)
 }
 
 // Writes a copy of source into folder under a temporary name, checked and
-// flushed; path names it when it succeeds.
-QString checkedCopy(const QString& source, int sourceFlags, const QString& folder, RetryPolicy& policy,
-    std::unique_ptr<TemporaryFile>& out)
+// flushed; out names it when it succeeds. The copy takes the access rights of
+// permissionsOf (a temporary file is private to its owner, and a database in a
+// shared folder must stay readable by the other users).
+QString checkedCopy(const QString& source, int sourceFlags, const QString& folder, const QString& permissionsOf,
+    RetryPolicy& policy, std::unique_ptr<TemporaryFile>& out)
 {
     QString path;
     if (QString r = FileSystem::createTemporary(folder, path); !r.isEmpty())
         return r;
     auto tmp = std::make_unique<TemporaryFile>(path);
+    // Media without access rights (FAT) refuse this harmlessly.
+    QFile::setPermissions(path, QFileInfo(permissionsOf).permissions());
     if (QString r = copyDatabase(source, sourceFlags, path, policy); !r.isEmpty())
         return r;
     if (QString r = Database::checkFile(path, true); !r.isEmpty())
@@ -174,7 +178,7 @@ QString keepLiveFile(const QString& livePath, RetryPolicy& policy)
         return FileSystem::replace(linked, kept);
 
     std::unique_ptr<TemporaryFile> copy;
-    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READONLY, folder, policy, copy); !r.isEmpty())
+    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READONLY, folder, livePath, policy, copy); !r.isEmpty())
         return r;
     if (QString r = FileSystem::replace(copy->path(), kept); !r.isEmpty())
         return r;
@@ -265,7 +269,9 @@ QString BackupRestore::backup(const QString& livePath, const QString& targetPath
     const QString folder = folderOf(targetPath);
     RetryPolicy policy;
     std::unique_ptr<TemporaryFile> copy;
-    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READWRITE, folder, policy, copy); !r.isEmpty())
+    if (QString r = checkedCopy(livePath, SQLITE_OPEN_READWRITE, folder,
+            QFileInfo::exists(targetPath) ? targetPath : livePath, policy, copy);
+        !r.isEmpty())
         return r;
     if (QString r = FileSystem::replace(copy->path(), targetPath); !r.isEmpty())
         return r;
@@ -284,7 +290,9 @@ BackupRestore::RestoreResult BackupRestore::restore(
     RetryPolicy ownPolicy;
     RetryPolicy& policy = connection ? connection->retry() : ownPolicy;
     std::unique_ptr<TemporaryFile> copy;
-    if (QString r = checkedCopy(sourcePath, SQLITE_OPEN_READONLY, folderOf(livePath), policy, copy); !r.isEmpty()) {
+    if (QString r = checkedCopy(sourcePath, SQLITE_OPEN_READONLY, folderOf(livePath),
+            QFileInfo::exists(livePath) ? livePath : sourcePath, policy, copy);
+        !r.isEmpty()) {
         result.reason = r;
         return result;
     }

@@ -41,6 +41,7 @@ private slots:
     void failedReplacementKeepsTheLiveFile_data();
     void failedReplacementKeepsTheLiveFile();
     void restoreWaitsForNoOtherWriter();
+    void copiesKeepTheAccessRights();
 
     void presetFolderPrefersAMountedMedium();
     void pathsAreTheBoxTextAndTheFileName_data();
@@ -448,6 +449,21 @@ void TestBackupRestore::restoreWaitsForNoOtherWriter()
     QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).reason, QString());
     QVERIFY(f.db().isOpen());
     QCOMPARE(memoOf(f.db(), Day), QStringLiteral("from the back-up"));
+}
+
+void TestBackupRestore::copiesKeepTheAccessRights()
+{
+    DataFixture f;
+    QTemporaryDir medium;
+    const QString backup = BackupRestore::pathIn(medium.path());
+    const auto shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup
+        | QFile::WriteGroup | QFile::ReadOther;
+    QVERIFY(QFile::setPermissions(f.databasePath(), shared));
+
+    QCOMPARE(BackupRestore::backup(f.databasePath(), backup), QString());
+    QCOMPARE(QFileInfo(backup).permissions(), shared);
+    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).reason, QString());
+    QCOMPARE(QFileInfo(f.databasePath()).permissions(), shared);
 }
 
 void TestBackupRestore::presetFolderPrefersAMountedMedium()
