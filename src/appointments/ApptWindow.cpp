@@ -1,6 +1,7 @@
 #include "appointments/ApptWindow.h"
 
 #include "appointments/DayGrid.h"
+#include "appointments/DayListPrinting.h"
 #include "appointments/PageText.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -186,6 +187,8 @@ void ApptWindow::buildControls()
     m_cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
     m_cmdPrint->setGeometry(Twips::rect(9480, 8040, 970, 372));
     m_cmdPrint->setToolTip(QStringLiteral("Prints appointment lists for individual practitioners"));
+    connect(m_cmdPrint, &QPushButton::clicked, this,
+        [this] { DayListPrinting::printDayLists(this, DayListPrinting::sheetFromGrid(*m_grid, m_currentDate)); });
 
     label(this, QStringLiteral("Label11"), QStringLiteral("Press Alt-E"), 10680, 7680);
     m_cmdExit = new QPushButton(QStringLiteral("&Exit"), this);

@@ -1,8 +1,13 @@
 list(APPEND LEDGERLY_CORE_SOURCES
     appointments/PageText.cpp
     appointments/DayLayout.cpp
+    appointments/DaySheet.cpp
+    appointments/DayListPrint.cpp
+    appointments/DaySheetReader.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
     appointments/DayGrid.cpp
     appointments/ApptWindow.cpp
+    appointments/DayListPrinting.cpp
+    appointments/PrintDayCommand.cpp
 )

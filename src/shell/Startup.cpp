@@ -1,6 +1,7 @@
 #include "shell/Startup.h"
 
 #include "Version.h"
+#include "appointments/PrintDayCommand.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "shell/WindowCatalog.h"
@@ -15,6 +16,7 @@
 
 int runLedgerly(int argc, char** argv)
 {
+    PrintDayCommand::prepareEnvironment(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(LEDGERLY_TITLE));
     QApplication::setOrganizationName(QStringLiteral(LEDGERLY_TITLE));
@@ -30,6 +32,11 @@ int runLedgerly(int argc, char** argv)
     QCommandLineOption dataDir(
         QStringLiteral("data-dir"), QStringLiteral("The folder that holds db.mdb."), QStringLiteral("DIR"));
     parser.addOption(dataDir);
+    const QCommandLineOption pdfFile = PrintDayCommand::pdfOption();
+    parser.addOption(pdfFile);
+    parser.addPositionalArgument(QStringLiteral("print-day"),
+        QStringLiteral("print-day [YYYY-MM-DD]: print a day's appointment lists (default today) and quit."),
+        QStringLiteral("[print-day [DATE]]"));
     parser.process(app);
 
     if (parser.isSet(dataDir)) {
@@ -40,6 +47,10 @@ int runLedgerly(int argc, char** argv)
         }
         DataFolder::setPath(folder);
     }
+
+    const QStringList command = parser.positionalArguments();
+    if (!command.isEmpty() && command.first() == QLatin1String(PrintDayCommand::Name))
+        return PrintDayCommand::run(command.mid(1), parser.value(pdfFile));
 
     Database db;
     const Database::OpenResult opened = db.open(DataFolder::databasePath());

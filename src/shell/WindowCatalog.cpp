@@ -1,9 +1,11 @@
 #include "shell/WindowCatalog.h"
 
 #include "appointments/ApptWindow.h"
+#include "order/OrderWindow.h"
 #include "shell/Windows.h"
 
 void registerProgramWindows()
 {
     Windows::registerWindow(QStringLiteral("frmAppt"), [] { return new ApptWindow; });
+    Windows::registerWindow(QStringLiteral("frmOrder"), [] { return new OrderWindow; });
 }
