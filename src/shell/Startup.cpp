@@ -41,7 +41,7 @@ int runLedgerly(int argc, char** argv)
     parser.addOption(dataDir);
     const QCommandLineOption pdfFile = PrintDayCommand::pdfOption();
     parser.addOption(pdfFile);
-    parser.addPositionalArgument(QStringLiteral("print-day"),
+    parser.addPositionalArgument(QStringLiteral("command"),
         QStringLiteral("print-day [YYYY-MM-DD]: print a day's appointment lists (default today) and quit."),
         QStringLiteral("[print-day [DATE]]"));
     parser.process(app);
