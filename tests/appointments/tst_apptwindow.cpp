@@ -60,7 +60,8 @@ QString cellOf(const QString& pageText, int row, int col)
 }
 } // namespace
 
-class TestApptWindow : public QObject {
+class TestApptWindow : public QObject
+{
     Q_OBJECT
 
 private:
@@ -356,8 +357,8 @@ private slots:
         QCOMPARE(m_window->currentDate(), june1);
         QVERIFY(m_window->calDates() == before);
         QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"))->currentIndex(), 5);
-        QCOMPARE(m_window->dayLabel(labelOf(june1))->property("calendarColour").value<QColor>(),
-                 ApptWindow::CalendarCyan);
+        QCOMPARE(
+            m_window->dayLabel(labelOf(june1))->property("calendarColour").value<QColor>(), ApptWindow::CalendarCyan);
         QCOMPARE(focus(), m_window->grid());
     }
 
@@ -385,17 +386,17 @@ private slots:
         QTest::addColumn<QList<int>>("keys");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QDate>("selected");
-        QTest::newRow("right") << Today << QList<int>{Qt::Key_Right} << 0 << Today.addDays(1);
-        QTest::newRow("shift right") << Today << QList<int>{Qt::Key_Right} << int(Qt::ShiftModifier)
+        QTest::newRow("right") << Today << QList<int> {Qt::Key_Right} << 0 << Today.addDays(1);
+        QTest::newRow("shift right") << Today << QList<int> {Qt::Key_Right} << int(Qt::ShiftModifier)
                                      << Today.addDays(1);
-        QTest::newRow("ctrl left") << Today << QList<int>{Qt::Key_Left} << int(Qt::ControlModifier)
+        QTest::newRow("ctrl left") << Today << QList<int> {Qt::Key_Left} << int(Qt::ControlModifier)
                                    << Today.addDays(-1);
-        QTest::newRow("down") << Today << QList<int>{Qt::Key_Down} << 0 << Today.addDays(7);
-        QTest::newRow("up") << Today << QList<int>{Qt::Key_Up} << 0 << Today.addDays(-7);
-        QTest::newRow("page down, page up") << Today << QList<int>{Qt::Key_PageDown, Qt::Key_PageUp} << 0
-                                            << Today.addDays(7);
+        QTest::newRow("down") << Today << QList<int> {Qt::Key_Down} << 0 << Today.addDays(7);
+        QTest::newRow("up") << Today << QList<int> {Qt::Key_Up} << 0 << Today.addDays(-7);
+        QTest::newRow("page down, page up")
+            << Today << QList<int> {Qt::Key_PageDown, Qt::Key_PageUp} << 0 << Today.addDays(7);
         QTest::newRow("many downs slide by weeks")
-            << Today << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << 0
+            << Today << QList<int> {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << 0
             << Today.addDays(35);
     }
 
@@ -439,23 +440,23 @@ private slots:
     {
         openWindow();
         m_window->grid()->setFocus();
-        press(Qt::Key_Tab);                       // to the calendar
-        press(Qt::Key_Right);                     // tomorrow
-        press(Qt::Key_Return);                    // open it
+        press(Qt::Key_Tab); // to the calendar
+        press(Qt::Key_Right); // tomorrow
+        press(Qt::Key_Return); // open it
         QCOMPARE(m_window->currentDate(), Today.addDays(1));
         QCOMPARE(focus(), m_window->grid());
-        press(Qt::Key_Down);                      // second slot row
+        press(Qt::Key_Down); // second slot row
         press(Qt::Key_Down);
         type(QStringLiteral("NGUYEN"));
         press(Qt::Key_Return);
-        press(Qt::Key_Tab);                       // back to the calendar
-        press(Qt::Key_D, Qt::AltModifier);        // daily memo
+        press(Qt::Key_Tab); // back to the calendar
+        press(Qt::Key_D, Qt::AltModifier); // daily memo
         QCOMPARE(focus()->objectName(), QStringLiteral("TxtMemo"));
         type(QStringLiteral("call back"));
         press(Qt::Key_Tab);
         QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
         QVERIFY(!m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->toPlainText().contains(QChar(9)));
-        press(Qt::Key_Escape);                    // today again
+        press(Qt::Key_Escape); // today again
         QCOMPARE(m_window->currentDate(), Today);
 
         const std::optional<DayRecord> booked = stored(m_data->db(), Today.addDays(1));
@@ -508,7 +509,7 @@ private slots:
         m_window = nullptr;
         openWindow();
         QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"))->toPlainText(),
-                 QStringLiteral("closed on holidays"));
+            QStringLiteral("closed on holidays"));
     }
 
     void escFromAnywhereShowsToday()
