@@ -512,6 +512,45 @@ private slots:
             QStringLiteral("closed on holidays"));
     }
 
+    void yearListShowsNoWrongYearPast2038()
+    {
+        openWindow();
+        auto* months = m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"));
+        auto* years = m_window->findChild<QComboBox*>(QStringLiteral("Combo(2)"));
+        m_window->grid()->setFocus();
+        press(Qt::Key_Y, Qt::AltModifier);
+        years->setCurrentIndex(years->findText(QStringLiteral("2038")));
+        press(Qt::Key_Tab);
+        press(Qt::Key_M, Qt::AltModifier);
+        months->setCurrentIndex(11);
+        press(Qt::Key_Tab);
+        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2038, 12, 15));
+
+        press(Qt::Key_PageDown); // 12 January 2039: the list has no such year
+        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2039, 1, 12));
+        QCOMPARE(years->currentIndex(), -1);
+        QCOMPARE(months->currentIndex(), 0);
+        press(Qt::Key_Right); // past the forward limit nothing moves
+        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2039, 1, 12));
+        press(Qt::Key_Return); // the day still opens
+        QCOMPARE(m_window->currentDate(), QDate(2039, 1, 12));
+    }
+
+    void clickOnTheCalendarPanelHidesTheEditor()
+    {
+        openWindow();
+        m_window->grid()->setFocus();
+        m_window->grid()->setCurrentCell(2, 1);
+        type(QStringLiteral("LEE"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        QVERIFY(edit->isVisible());
+        auto* panel = m_window->findChild<QWidget*>(QStringLiteral("Picture2"));
+        QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(2, panel->height() - 2));
+        QVERIFY(!edit->isVisible());
+        QCOMPARE(focus(), panel);
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("LEE"));
+    }
+
     void escFromAnywhereShowsToday()
     {
         openWindow();
