@@ -11,6 +11,7 @@
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -21,13 +22,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QSignalBlocker>
-#include <QApplication>
-#include <QMouseEvent>
+#include <QTimer>
 
 namespace {
 const QColor WindowGrey(224, 224, 224);
@@ -199,9 +199,9 @@ void ApptWindow::buildControls()
     m_combo[1]->raise();
     m_combo[2]->raise();
     for (const QString& month : {QStringLiteral("January"), QStringLiteral("February"), QStringLiteral("March"),
-                                 QStringLiteral("April"), QStringLiteral("May"), QStringLiteral("June"),
-                                 QStringLiteral("July"), QStringLiteral("August"), QStringLiteral("September"),
-                                 QStringLiteral("October"), QStringLiteral("November"), QStringLiteral("December")})
+             QStringLiteral("April"), QStringLiteral("May"), QStringLiteral("June"), QStringLiteral("July"),
+             QStringLiteral("August"), QStringLiteral("September"), QStringLiteral("October"),
+             QStringLiteral("November"), QStringLiteral("December")})
         m_combo[1]->addItem(month);
     for (int y = CalendarMath::FirstListYear; y <= CalendarMath::LastListYear; ++y)
         m_combo[2]->addItem(QString::number(y));

@@ -10,7 +10,6 @@
 #include <QDate>
 #include <QFileInfo>
 #include <cstdio>
-#include <cstring>
 
 namespace PrintDayCommand {
 namespace {
@@ -26,18 +25,6 @@ QCommandLineOption pdfOption()
     return QCommandLineOption(QStringLiteral("pdf"),
         QStringLiteral("print-day: write the lists into this PDF file instead of printing them."),
         QStringLiteral("FILE"));
-}
-
-void prepareEnvironment(int argc, char** argv)
-{
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], Name) == 0) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            return;
-        }
-    }
 }
 
 int run(const QStringList& arguments, const QString& pdfPath)

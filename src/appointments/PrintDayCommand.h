@@ -10,10 +10,6 @@ inline constexpr char Name[] = "print-day";
 
 QCommandLineOption pdfOption();
 
-// No window is ever shown, so the command needs no display: without a chosen
-// platform it runs offscreen. Call before the application object exists.
-void prepareEnvironment(int argc, char** argv);
-
 // arguments: what follows the command. Opens the database in the data
 // folder; 0 on success, else a message on stderr and a non-zero code.
 int run(const QStringList& arguments, const QString& pdfPath);

@@ -20,9 +20,24 @@ static void initResources()
     Q_INIT_RESOURCE(resources);
 }
 
+// Options and commands that never open a window must work without a display
+// (from a terminal, a scheduled job or a build script).
+static bool runsWithoutWindows(int argc, char** argv)
+{
+    static const char* const headless[] = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find"};
+    for (int i = 1; i < argc; ++i) {
+        for (const char* h : headless) {
+            if (qstrcmp(argv[i], h) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
 int runLedgerly(int argc, char** argv)
 {
-    PrintDayCommand::prepareEnvironment(argc, argv);
+    if (runsWithoutWindows(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     initResources();
     QApplication::setApplicationName(QStringLiteral(LEDGERLY_TITLE));
