@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
@@ -549,6 +550,17 @@ private slots:
         QVERIFY(!edit->isVisible());
         QCOMPARE(focus(), panel);
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("LEE"));
+    }
+
+    void altEExitsAndSavesTheDay()
+    {
+        openWindow();
+        bookTodayCell(4, 3, QStringLiteral("PATEL"));
+        QPointer<ApptWindow> window(m_window);
+        press(Qt::Key_E, Qt::AltModifier);
+        QTRY_VERIFY(!window || !window->isVisible());
+        m_window = nullptr;
+        QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 4, 3), QStringLiteral("PATEL"));
     }
 
     void escFromAnywhereShowsToday()

@@ -193,6 +193,15 @@ private slots:
         QCOMPARE(pdfText(cliPdf), windowText);
     }
 
+    void altPPrintsFromTheKeyboard()
+    {
+        openWindow();
+        m_window->grid()->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
+        QTRY_VERIFY(QFile::exists(dataFile(QStringLiteral("appointments-2024-05-15.pdf"))));
+        QCOMPARE(Dialogs::shown().size(), 1);
+    }
+
     void failedPrintoutAsksAndYesTriesAgain()
     {
         openWindow();
