@@ -1,6 +1,7 @@
 #include "appointments/ApptWindow.h"
 
 #include "appointments/DayGrid.h"
+#include "appointments/DayListPrinting.h"
 #include "appointments/PageText.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -10,6 +11,7 @@
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -20,13 +22,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QSignalBlocker>
-#include <QApplication>
-#include <QMouseEvent>
+#include <QTimer>
 
 namespace {
 const QColor WindowGrey(224, 224, 224);
@@ -198,9 +199,9 @@ void ApptWindow::buildControls()
     m_combo[1]->raise();
     m_combo[2]->raise();
     for (const QString& month : {QStringLiteral("January"), QStringLiteral("February"), QStringLiteral("March"),
-                                 QStringLiteral("April"), QStringLiteral("May"), QStringLiteral("June"),
-                                 QStringLiteral("July"), QStringLiteral("August"), QStringLiteral("September"),
-                                 QStringLiteral("October"), QStringLiteral("November"), QStringLiteral("December")})
+             QStringLiteral("April"), QStringLiteral("May"), QStringLiteral("June"), QStringLiteral("July"),
+             QStringLiteral("August"), QStringLiteral("September"), QStringLiteral("October"),
+             QStringLiteral("November"), QStringLiteral("December")})
         m_combo[1]->addItem(month);
     for (int y = CalendarMath::FirstListYear; y <= CalendarMath::LastListYear; ++y)
         m_combo[2]->addItem(QString::number(y));
@@ -269,6 +270,8 @@ void ApptWindow::buildControls()
     m_cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
     m_cmdPrint->setGeometry(Twips::rect(9480, 8040, 970, 372));
     m_cmdPrint->setToolTip(QStringLiteral("Prints appointment lists for individual practitioners"));
+    connect(m_cmdPrint, &QPushButton::clicked, this,
+        [this] { DayListPrinting::printDayLists(this, DayListPrinting::sheetFromGrid(*m_grid, m_currentDate)); });
 
     label(this, QStringLiteral("Label11"), QStringLiteral("Press Alt-E"), 10680, 7680);
     m_cmdExit = new QPushButton(QStringLiteral("&Exit"), this);

@@ -112,9 +112,9 @@ private:
     QString m_closedCaption;
     int m_editRow = 0; // EditRow
     int m_editCol = 0; // EditCol
-    CalendarMath::Dates m_calDates{}; // CalDates
-    int m_calSelIndex = 0;            // CalSelIndex
-    std::array<QLabel*, CalendarMath::LabelCount> m_lblDay{};
+    CalendarMath::Dates m_calDates {}; // CalDates
+    int m_calSelIndex = 0; // CalSelIndex
+    std::array<QLabel*, CalendarMath::LabelCount> m_lblDay {};
 
     DayGrid* m_grid = nullptr;
     QLineEdit* m_edit = nullptr; // txtEdit

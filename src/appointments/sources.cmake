@@ -2,8 +2,13 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/PageText.cpp
     appointments/DayLayout.cpp
     appointments/CalendarMath.cpp
+    appointments/DaySheet.cpp
+    appointments/DayListPrint.cpp
+    appointments/DaySheetReader.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
     appointments/DayGrid.cpp
     appointments/ApptWindow.cpp
+    appointments/DayListPrinting.cpp
+    appointments/PrintDayCommand.cpp
 )

@@ -1,1 +1,6 @@
-# files of this folder: append to LEDGERLY_CORE_SOURCES / LEDGERLY_UI_SOURCES
+list(APPEND LEDGERLY_CORE_SOURCES
+    order/OrderFormPrint.cpp
+)
+list(APPEND LEDGERLY_UI_SOURCES
+    order/OrderWindow.cpp
+)

@@ -3,7 +3,12 @@ list(APPEND LEDGERLY_CORE_SOURCES
     platform/DataFolder.cpp
     platform/FileSystem.cpp
     platform/Twips.cpp
+    platform/PainterPrintTarget.cpp
+    platform/PdfPrintTarget.cpp
+    platform/RecordingPrintTarget.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
     platform/Dialogs.cpp
+    platform/PrinterPrintTarget.cpp
+    platform/PrintJob.cpp
 )

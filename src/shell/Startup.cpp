@@ -1,6 +1,7 @@
 #include "shell/Startup.h"
 
 #include "Version.h"
+#include "appointments/PrintDayCommand.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "shell/WindowCatalog.h"
@@ -19,8 +20,24 @@ static void initResources()
     Q_INIT_RESOURCE(resources);
 }
 
+// Options and commands that never open a window must work without a display
+// (from a terminal, a scheduled job or a build script).
+static bool runsWithoutWindows(int argc, char** argv)
+{
+    static const char* const headless[] = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find"};
+    for (int i = 1; i < argc; ++i) {
+        for (const char* h : headless) {
+            if (qstrcmp(argv[i], h) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
 int runLedgerly(int argc, char** argv)
 {
+    if (runsWithoutWindows(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     initResources();
     QApplication::setApplicationName(QStringLiteral(LEDGERLY_TITLE));
@@ -37,6 +54,11 @@ int runLedgerly(int argc, char** argv)
     QCommandLineOption dataDir(
         QStringLiteral("data-dir"), QStringLiteral("The folder that holds db.mdb."), QStringLiteral("DIR"));
     parser.addOption(dataDir);
+    const QCommandLineOption pdfFile = PrintDayCommand::pdfOption();
+    parser.addOption(pdfFile);
+    parser.addPositionalArgument(QStringLiteral("command"),
+        QStringLiteral("print-day [YYYY-MM-DD]: print a day's appointment lists (default today) and quit."),
+        QStringLiteral("[print-day [DATE]]"));
     parser.process(app);
 
     if (parser.isSet(dataDir)) {
@@ -47,6 +69,10 @@ int runLedgerly(int argc, char** argv)
         }
         DataFolder::setPath(folder);
     }
+
+    const QStringList command = parser.positionalArguments();
+    if (!command.isEmpty() && command.first() == QLatin1String(PrintDayCommand::Name))
+        return PrintDayCommand::run(command.mid(1), parser.value(pdfFile));
 
     Database db;
     const Database::OpenResult opened = db.open(DataFolder::databasePath());

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
@@ -60,7 +61,8 @@ QString cellOf(const QString& pageText, int row, int col)
 }
 } // namespace
 
-class TestApptWindow : public QObject {
+class TestApptWindow : public QObject
+{
     Q_OBJECT
 
 private:
@@ -356,8 +358,8 @@ private slots:
         QCOMPARE(m_window->currentDate(), june1);
         QVERIFY(m_window->calDates() == before);
         QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"))->currentIndex(), 5);
-        QCOMPARE(m_window->dayLabel(labelOf(june1))->property("calendarColour").value<QColor>(),
-                 ApptWindow::CalendarCyan);
+        QCOMPARE(
+            m_window->dayLabel(labelOf(june1))->property("calendarColour").value<QColor>(), ApptWindow::CalendarCyan);
         QCOMPARE(focus(), m_window->grid());
     }
 
@@ -385,17 +387,17 @@ private slots:
         QTest::addColumn<QList<int>>("keys");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QDate>("selected");
-        QTest::newRow("right") << Today << QList<int>{Qt::Key_Right} << 0 << Today.addDays(1);
-        QTest::newRow("shift right") << Today << QList<int>{Qt::Key_Right} << int(Qt::ShiftModifier)
+        QTest::newRow("right") << Today << QList<int> {Qt::Key_Right} << 0 << Today.addDays(1);
+        QTest::newRow("shift right") << Today << QList<int> {Qt::Key_Right} << int(Qt::ShiftModifier)
                                      << Today.addDays(1);
-        QTest::newRow("ctrl left") << Today << QList<int>{Qt::Key_Left} << int(Qt::ControlModifier)
+        QTest::newRow("ctrl left") << Today << QList<int> {Qt::Key_Left} << int(Qt::ControlModifier)
                                    << Today.addDays(-1);
-        QTest::newRow("down") << Today << QList<int>{Qt::Key_Down} << 0 << Today.addDays(7);
-        QTest::newRow("up") << Today << QList<int>{Qt::Key_Up} << 0 << Today.addDays(-7);
-        QTest::newRow("page down, page up") << Today << QList<int>{Qt::Key_PageDown, Qt::Key_PageUp} << 0
-                                            << Today.addDays(7);
+        QTest::newRow("down") << Today << QList<int> {Qt::Key_Down} << 0 << Today.addDays(7);
+        QTest::newRow("up") << Today << QList<int> {Qt::Key_Up} << 0 << Today.addDays(-7);
+        QTest::newRow("page down, page up")
+            << Today << QList<int> {Qt::Key_PageDown, Qt::Key_PageUp} << 0 << Today.addDays(7);
         QTest::newRow("many downs slide by weeks")
-            << Today << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << 0
+            << Today << QList<int> {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << 0
             << Today.addDays(35);
     }
 
@@ -439,23 +441,23 @@ private slots:
     {
         openWindow();
         m_window->grid()->setFocus();
-        press(Qt::Key_Tab);                       // to the calendar
-        press(Qt::Key_Right);                     // tomorrow
-        press(Qt::Key_Return);                    // open it
+        press(Qt::Key_Tab); // to the calendar
+        press(Qt::Key_Right); // tomorrow
+        press(Qt::Key_Return); // open it
         QCOMPARE(m_window->currentDate(), Today.addDays(1));
         QCOMPARE(focus(), m_window->grid());
-        press(Qt::Key_Down);                      // second slot row
+        press(Qt::Key_Down); // second slot row
         press(Qt::Key_Down);
         type(QStringLiteral("NGUYEN"));
         press(Qt::Key_Return);
-        press(Qt::Key_Tab);                       // back to the calendar
-        press(Qt::Key_D, Qt::AltModifier);        // daily memo
+        press(Qt::Key_Tab); // back to the calendar
+        press(Qt::Key_D, Qt::AltModifier); // daily memo
         QCOMPARE(focus()->objectName(), QStringLiteral("TxtMemo"));
         type(QStringLiteral("call back"));
         press(Qt::Key_Tab);
         QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
         QVERIFY(!m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->toPlainText().contains(QChar(9)));
-        press(Qt::Key_Escape);                    // today again
+        press(Qt::Key_Escape); // today again
         QCOMPARE(m_window->currentDate(), Today);
 
         const std::optional<DayRecord> booked = stored(m_data->db(), Today.addDays(1));
@@ -508,7 +510,57 @@ private slots:
         m_window = nullptr;
         openWindow();
         QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"))->toPlainText(),
-                 QStringLiteral("closed on holidays"));
+            QStringLiteral("closed on holidays"));
+    }
+
+    void yearListShowsNoWrongYearPast2038()
+    {
+        openWindow();
+        auto* months = m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"));
+        auto* years = m_window->findChild<QComboBox*>(QStringLiteral("Combo(2)"));
+        m_window->grid()->setFocus();
+        press(Qt::Key_Y, Qt::AltModifier);
+        years->setCurrentIndex(years->findText(QStringLiteral("2038")));
+        press(Qt::Key_Tab);
+        press(Qt::Key_M, Qt::AltModifier);
+        months->setCurrentIndex(11);
+        press(Qt::Key_Tab);
+        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2038, 12, 15));
+
+        press(Qt::Key_PageDown); // 12 January 2039: the list has no such year
+        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2039, 1, 12));
+        QCOMPARE(years->currentIndex(), -1);
+        QCOMPARE(months->currentIndex(), 0);
+        press(Qt::Key_Right); // past the forward limit nothing moves
+        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2039, 1, 12));
+        press(Qt::Key_Return); // the day still opens
+        QCOMPARE(m_window->currentDate(), QDate(2039, 1, 12));
+    }
+
+    void clickOnTheCalendarPanelHidesTheEditor()
+    {
+        openWindow();
+        m_window->grid()->setFocus();
+        m_window->grid()->setCurrentCell(2, 1);
+        type(QStringLiteral("LEE"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        QVERIFY(edit->isVisible());
+        auto* panel = m_window->findChild<QWidget*>(QStringLiteral("Picture2"));
+        QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(2, panel->height() - 2));
+        QVERIFY(!edit->isVisible());
+        QCOMPARE(focus(), panel);
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("LEE"));
+    }
+
+    void altEExitsAndSavesTheDay()
+    {
+        openWindow();
+        bookTodayCell(4, 3, QStringLiteral("PATEL"));
+        QPointer<ApptWindow> window(m_window);
+        press(Qt::Key_E, Qt::AltModifier);
+        QTRY_VERIFY(!window || !window->isVisible());
+        m_window = nullptr;
+        QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 4, 3), QStringLiteral("PATEL"));
     }
 
     void escFromAnywhereShowsToday()

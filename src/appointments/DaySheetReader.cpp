@@ -1,0 +1,34 @@
+#include "appointments/DaySheetReader.h"
+
+#include "appointments/DayLayout.h"
+#include "appointments/PageText.h"
+#include "platform/Clock.h"
+#include "store/DayStore.h"
+#include "store/SettingsStore.h"
+
+namespace DaySheetReader {
+
+StoreStatus read(Database& db, const QDate& date, DaySheet& out)
+{
+    Settings settings;
+    StoreStatus st = SettingsStore(db).read(settings);
+    if (!st.ok())
+        return st;
+    std::optional<DayRecord> record;
+    st = DayStore(db).find(date, record);
+    if (!st.ok())
+        return st;
+
+    // A past day keeps the layout it was booked under.
+    const DayLayout layout
+        = (record && date < Clock::today()) ? DayLayout::fromRecord(*record) : DayLayout::fromSettings(settings);
+    DaySheet sheet = DaySheet::forDay(date);
+    for (int c = 1; c <= layout.lastCol; ++c)
+        sheet.providerNames.append(layout.providerName(c));
+    sheet.timeTexts = layout.timeTexts;
+    sheet.cells = PageText::fit(record ? record->data : QString(), layout.pageRows(), layout.pageColumns());
+    out = sheet;
+    return StoreStatus::success();
+}
+
+} // namespace DaySheetReader

@@ -1,0 +1,230 @@
+#include "order/OrderWindow.h"
+
+#include "order/OrderFields.h"
+#include "order/OrderFormPrint.h"
+#include "order/VendorDetails.h"
+#include "platform/Dialogs.h"
+#include "platform/PrintJob.h"
+#include "platform/Twips.h"
+#include "shell/Windows.h"
+#include "store/Database.h"
+#include "store/OrderStore.h"
+
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+QLabel* label(QWidget* parent, const QString& text, int left, int top)
+{
+    auto* l = new QLabel(text, parent);
+    l->move(Twips::point(left, top));
+    l->adjustSize();
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& text, QRect twips)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
+    return b;
+}
+} // namespace
+
+OrderWindow::OrderWindow(QWidget* parent)
+    : QWidget(parent)
+    , m_db(*Database::current())
+{
+    setObjectName(QStringLiteral("frmOrder"));
+    setWindowTitle(QStringLiteral("Order Form"));
+    buildControls();
+    loadRecord();
+    m_boxes[0]->setFocus();
+}
+
+void OrderWindow::buildControls()
+{
+    resize(Twips::size(8388, 7908));
+
+    label(this, QStringLiteral("To order the program, please supply the mailing details and print out this form:"), 840,
+        240);
+
+    QFont boxFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    boxFont.setPointSize(12);
+    boxFont.setBold(true);
+    // Created in tab order: the boxes, then the buttons.
+    for (size_t i = 0; i < OrderFields.size(); ++i) {
+        const OrderField& f = OrderFields[i];
+        QLabel* l = label(this, QString::fromLatin1(f.windowLabel), 840, f.top);
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString::fromLatin1(f.box));
+        box->setGeometry(Twips::rect(2280, f.top, f.width, 330));
+        box->setFont(boxFont);
+        box->setStyleSheet(QStringLiteral("QLineEdit { color: blue; background-color: rgb(192,192,192); }"));
+        box->installEventFilter(this);
+        l->move(l->x(), box->y() + (box->height() - l->height()) / 2);
+        m_boxes[i] = box;
+    }
+
+    label(this, VendorDetails::ProductLine, 840, 6405);
+    label(this, VendorDetails::priceLine(), 840, 6765);
+
+    m_cmdSave = button(this, QStringLiteral("cmdSave"), QStringLiteral("&Save"), QRect(2280, 7320, 900, 315));
+    m_cmdClear = button(this, QStringLiteral("cmdClear"), QStringLiteral("C&lear"), QRect(3360, 7320, 900, 315));
+    m_cmdCancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"), QRect(4440, 7320, 900, 315));
+    m_cmdPrint = button(this, QStringLiteral("cmdPrint"), QStringLiteral("&Print"), QRect(5520, 7320, 900, 315));
+    m_cmdExit = button(this, QStringLiteral("cmdExit"), QStringLiteral("E&xit"), QRect(6600, 7200, 960, 465));
+    QFont exitFont = m_cmdExit->font();
+    exitFont.setPointSize(10);
+    exitFont.setBold(true);
+    m_cmdExit->setFont(exitFont);
+    for (QPushButton* b : {m_cmdSave, m_cmdClear, m_cmdCancel, m_cmdPrint, m_cmdExit})
+        b->installEventFilter(this);
+
+    connect(m_cmdSave, &QPushButton::clicked, this, &OrderWindow::cmdSave_Click);
+    connect(m_cmdClear, &QPushButton::clicked, this, &OrderWindow::cmdClear_Click);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &OrderWindow::cmdCancel_Click);
+    connect(m_cmdPrint, &QPushButton::clicked, this, &OrderWindow::cmdPrint_Click);
+    connect(m_cmdExit, &QPushButton::clicked, this, &OrderWindow::CmdExit_Click);
+}
+
+OrderRecord OrderWindow::record() const
+{
+    OrderRecord r;
+    for (size_t i = 0; i < OrderFields.size(); ++i)
+        r.*OrderFields[i].member = m_boxes[i]->text();
+    return r;
+}
+
+void OrderWindow::showRecord(const OrderRecord& r)
+{
+    for (size_t i = 0; i < OrderFields.size(); ++i)
+        m_boxes[i]->setText(r.*OrderFields[i].member);
+}
+
+void OrderWindow::loadRecord()
+{
+    OrderRecord r;
+    for (;;) {
+        const StoreStatus st = OrderStore(m_db).read(r);
+        if (st.ok())
+            break;
+        if (!Dialogs::askRetry(this, st.message))
+            return; // the boxes keep what they show
+    }
+    showRecord(r);
+}
+
+bool OrderWindow::Save()
+{
+    const OrderRecord r = record();
+    for (;;) {
+        const StoreStatus st = OrderStore(m_db).write(r);
+        if (st.ok())
+            return true;
+        if (!Dialogs::askRetry(this, st.message))
+            return false;
+    }
+}
+
+void OrderWindow::cmdSave_Click()
+{
+    Save();
+}
+
+void OrderWindow::cmdClear_Click()
+{
+    showRecord(OrderRecord());
+    Save();
+    m_boxes[0]->setFocus();
+}
+
+void OrderWindow::cmdCancel_Click()
+{
+    loadRecord();
+    m_boxes[0]->setFocus();
+}
+
+void OrderWindow::cmdPrint_Click()
+{
+    // A retry starts again with the save, so the form always shows what is
+    // stored.
+    OrderRecord printed;
+    PrintJob::runInteractive(
+        this, QStringLiteral("Order Form"), QStringLiteral("order-form.pdf"),
+        [&] {
+            if (!Save())
+                return false;
+            printed = record();
+            return true;
+        },
+        [&](PrintTarget& t) { return OrderFormPrint::print(t, printed); });
+}
+
+void OrderWindow::CmdExit_Click()
+{
+    Windows::open(QStringLiteral("frmMenu"));
+    close();
+}
+
+int OrderWindow::boxIndex(const QObject* o) const
+{
+    for (size_t i = 0; i < m_boxes.size(); ++i) {
+        if (m_boxes[i] == o)
+            return int(i);
+    }
+    return -1;
+}
+
+bool OrderWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && handleKey(watched, static_cast<QKeyEvent*>(event)))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+bool OrderWindow::handleKey(QObject* watched, QKeyEvent* key)
+{
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Enter moves on like Tab; it never presses a button.
+        focusNextPrevChild(true);
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        const bool down = key->key() == Qt::Key_Down;
+        const int i = boxIndex(watched);
+        if (i >= 0) {
+            if (down)
+                (i + 1 < int(m_boxes.size()) ? static_cast<QWidget*>(m_boxes[i + 1]) : m_cmdSave)->setFocus();
+            else if (i > 0)
+                m_boxes[i - 1]->setFocus();
+            return true;
+        }
+        if (watched == m_cmdPrint && !down) {
+            m_boxes.back()->setFocus();
+            return true;
+        }
+        return false;
+    }
+    default:
+        break;
+    }
+
+    // Every typed letter reaches the box as a capital.
+    const Qt::KeyboardModifiers commandKeys = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    const QString text = key->text();
+    if (text.isEmpty() || (key->modifiers() & commandKeys))
+        return false;
+    const QString upper = text.toUpper();
+    if (upper == text)
+        return false;
+    QKeyEvent capital(key->type(), key->key(), key->modifiers(), upper, key->isAutoRepeat(), key->count());
+    QCoreApplication::sendEvent(watched, &capital);
+    return true;
+}

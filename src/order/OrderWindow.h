@@ -1,0 +1,51 @@
+#pragma once
+
+#include "store/OrderRecord.h"
+
+#include <QWidget>
+#include <array>
+
+class Database;
+class QLineEdit;
+class QPushButton;
+
+// The order window: the practice's mailing details, kept in the one order
+// record, and the printed mail order form. Typed letters become capitals,
+// Enter moves on like Tab, and Up/Down walk the boxes.
+class OrderWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit OrderWindow(QWidget* parent = nullptr);
+
+    // Stores the eleven boxes in the order record; a failure asks to retry.
+    // False when the user gave up.
+    bool Save();
+
+    void cmdSave_Click();
+    void cmdClear_Click();
+    void cmdCancel_Click();
+    void cmdPrint_Click();
+    void CmdExit_Click();
+
+    // What the boxes hold now.
+    OrderRecord record() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void loadRecord();
+    void showRecord(const OrderRecord& r);
+    bool handleKey(QObject* watched, QKeyEvent* key);
+    int boxIndex(const QObject* o) const;
+
+    Database& m_db;
+    std::array<QLineEdit*, 11> m_boxes {};
+    QPushButton* m_cmdSave = nullptr;
+    QPushButton* m_cmdClear = nullptr;
+    QPushButton* m_cmdCancel = nullptr;
+    QPushButton* m_cmdPrint = nullptr;
+    QPushButton* m_cmdExit = nullptr;
+};

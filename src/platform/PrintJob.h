@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class PrintTarget;
+class QWidget;
+
+// Where a printout goes: the system's default printer, or, when none is set
+// up, a PDF file in the data folder.
+namespace PrintJob {
+using Job = std::function<bool(PrintTarget&)>;
+
+struct Outcome
+{
+    bool ok = false;
+    QString message; // why it failed
+    QString pdfPath; // the PDF written; empty when it went to a printer
+};
+
+bool hasPrinter();
+// Tests keep every printout in PDF files, whatever the machine has.
+void setPrinterDisabled(bool disabled);
+
+// Runs job once on the default printer, or into pdfFileName in the data
+// folder when there is none. A non-empty pdfPath always writes that file.
+Outcome run(const QString& title, const QString& pdfFileName, const Job& job, const QString& pdfPath = QString());
+
+// The printout as a window runs it: prepare (may be empty; false abandons),
+// then job; a failure asks "<reason>. Retry?" and Yes starts again with
+// prepare. A PDF written instead of printing is announced. False when the
+// printout was abandoned.
+bool runInteractive(QWidget* parent, const QString& title, const QString& pdfFileName,
+    const std::function<bool()>& prepare, const Job& job);
+
+QString writtenMessage(const QString& pdfPath);
+} // namespace PrintJob

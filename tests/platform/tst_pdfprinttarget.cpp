@@ -1,0 +1,158 @@
+#include "appointments/DayListPrint.h"
+#include "appointments/DaySheet.h"
+#include "platform/PdfPrintTarget.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// The text of a PDF as pdftotext lays it out, one entry per page.
+QStringList pdfPages(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(p.readAllStandardError())};
+    QStringList pages = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\f'));
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+DaySheet threeProviders()
+{
+    DaySheet s = DaySheet::forDay(TestSupport::Today);
+    s.providerNames = {QStringLiteral("Dr Adams"), QStringLiteral("Dr Brown"), QStringLiteral("Dr Clarke")};
+    s.timeTexts = {QStringLiteral("08:00 AM"), QStringLiteral("08:30 AM"), QStringLiteral("09:00 AM")};
+    s.cells = {
+        {QString(), QString(), QString()},
+        {QStringLiteral("ALICE"), QString(), QStringLiteral("CAROL")},
+        {QString(), QStringLiteral("BOB"), QString()},
+        {QStringLiteral("DAVE"), QString(), QString()},
+        {QString(), QString(), QString()},
+    };
+    return s;
+}
+
+bool hasLine(const QString& page, const QString& pattern)
+{
+    return QRegularExpression(pattern, QRegularExpression::MultilineOption).match(page).hasMatch();
+}
+} // namespace
+
+class TestPdfPrintTarget : public QObject
+{
+    Q_OBJECT
+private slots:
+    void dayListsReadBackPagePerProvider();
+    void replacesAnOlderFileWhenComplete();
+    void unfinishedPrintoutLeavesNoFile();
+    void unusableTargetFailsWithTheReason();
+    void longDayRunsOntoAnotherPage();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestPdfPrintTarget::dayListsReadBackPagePerProvider()
+{
+    const QString path = m_dir.filePath(QStringLiteral("lists.pdf"));
+    {
+        PdfPrintTarget t(path, QStringLiteral("lists"));
+        QVERIFY(DayListPrint::print(t, threeProviders()));
+    }
+    const QStringList pages = pdfPages(path);
+    QCOMPARE(pages.size(), 3);
+    const QString names[] = {QStringLiteral("Dr Adams"), QStringLiteral("Dr Brown"), QStringLiteral("Dr Clarke")};
+    for (int i = 0; i < 3; ++i) {
+        const QString& page = pages[i];
+        QVERIFY2(hasLine(page, QStringLiteral("^\\s*Appointment Schedule:\\s+Wednesday,\\s+5/15/24\\s*$")),
+            qPrintable(page));
+        QVERIFY2(hasLine(page, QStringLiteral("^\\s*Time\\s+%1\\s*$").arg(names[i])), qPrintable(page));
+        // Every slot is listed, booked or not.
+        for (const char* time : {"08:00 AM", "08:30 AM", "09:00 AM"})
+            QVERIFY2(hasLine(page, QStringLiteral("^\\s*%1").arg(QLatin1String(time))), qPrintable(page));
+    }
+    QVERIFY(hasLine(pages[0], QStringLiteral("08:00 AM\\s+ALICE\\s*$")));
+    QVERIFY(hasLine(pages[0], QStringLiteral("08:30 AM\\s*$")));
+    QVERIFY(hasLine(pages[0], QStringLiteral("09:00 AM\\s+DAVE\\s*$")));
+    QVERIFY(hasLine(pages[1], QStringLiteral("08:00 AM\\s*$")));
+    QVERIFY(hasLine(pages[1], QStringLiteral("08:30 AM\\s+BOB\\s*$")));
+    QVERIFY(hasLine(pages[2], QStringLiteral("08:00 AM\\s+CAROL\\s*$")));
+    QVERIFY(!pages[1].contains(QStringLiteral("ALICE")));
+    QVERIFY(!pages[0].contains(QStringLiteral("CAROL")));
+}
+
+void TestPdfPrintTarget::replacesAnOlderFileWhenComplete()
+{
+    const QString path = m_dir.filePath(QStringLiteral("again.pdf"));
+    TestSupport::writeFile(path, QByteArray("older printout"));
+    {
+        PdfPrintTarget t(path, QStringLiteral("again"));
+        QVERIFY(t.ok());
+        t.printLine({PrintTarget::text(QStringLiteral("NEW PRINTOUT"))});
+        // Until the document is ended the older file stays as it was.
+        QCOMPARE(TestSupport::fileBytes(path), QByteArray("older printout"));
+        t.endDocument();
+        QVERIFY(t.ok());
+    }
+    QVERIFY(TestSupport::fileBytes(path).startsWith("%PDF"));
+    QVERIFY(pdfPages(path).value(0).contains(QStringLiteral("NEW PRINTOUT")));
+}
+
+void TestPdfPrintTarget::unfinishedPrintoutLeavesNoFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("half.pdf"));
+    {
+        PdfPrintTarget t(path, QStringLiteral("half"));
+        t.printLine({PrintTarget::text(QStringLiteral("HALF"))});
+        t.newPage();
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestPdfPrintTarget::unusableTargetFailsWithTheReason()
+{
+    // A folder stands where the file should go.
+    const QString path = m_dir.filePath(QStringLiteral("taken.pdf"));
+    QVERIFY(QDir().mkpath(path));
+    PdfPrintTarget t(path, QStringLiteral("taken"));
+    QVERIFY(!t.ok());
+    QVERIFY2(t.errorString().contains(path), qPrintable(t.errorString()));
+    // Every later operation does nothing, and the failure stays.
+    t.printLine({PrintTarget::text(QStringLiteral("X"))});
+    t.endDocument();
+    QVERIFY(!t.ok());
+    QVERIFY(QFileInfo(path).isDir());
+}
+
+void TestPdfPrintTarget::longDayRunsOntoAnotherPage()
+{
+    DaySheet s = DaySheet::forDay(TestSupport::Today);
+    s.providerNames = {QStringLiteral("Dr Long")};
+    for (int m = 6 * 60; m <= 20 * 60; m += 10)
+        s.timeTexts.append(
+            QStringLiteral("%1:%2").arg(m / 60, 2, 10, QLatin1Char('0')).arg(m % 60, 2, 10, QLatin1Char('0')));
+    for (int r = 0; r < s.timeTexts.size() + 2; ++r)
+        s.cells.append({QStringLiteral("ROW%1").arg(r + 1)});
+    const QString path = m_dir.filePath(QStringLiteral("long.pdf"));
+    {
+        PdfPrintTarget t(path, QStringLiteral("long"));
+        QVERIFY(DayListPrint::print(t, s));
+    }
+    const QStringList pages = pdfPages(path);
+    QVERIFY2(pages.size() >= 2, qPrintable(pages.join(QStringLiteral("\n----\n"))));
+    const QString all = pages.join(QString());
+    // Nothing falls off the foot of a page.
+    QVERIFY(hasLine(all, QStringLiteral("20:00\\s+ROW%1\\s*$").arg(s.timeTexts.size() + 1)));
+    QVERIFY(hasLine(all, QStringLiteral("^\\s*ROW%1\\s*$").arg(s.timeTexts.size() + 2)));
+}
+
+QTEST_MAIN(TestPdfPrintTarget)
+#include "tst_pdfprinttarget.moc"
