@@ -24,6 +24,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QSignalBlocker>
+#include <QApplication>
+#include <QMouseEvent>
 
 namespace {
 const QColor WindowGrey(224, 224, 224);
@@ -91,6 +94,7 @@ ApptWindow::ApptWindow(QWidget* parent)
     m_storedFixedMemo = m_settings.fixedMemo;
 
     m_currentDate = Clock::today();
+    FillCalendar(m_currentDate);
     setHeadings();
 
     if (!OpenDayRecord(m_currentDate)) {
@@ -153,10 +157,55 @@ void ApptWindow::buildControls()
     m_combo[2] = new QComboBox(m_frame1);
     m_combo[2]->setObjectName(QStringLiteral("Combo(2)"));
     m_combo[2]->setGeometry(Twips::rect(1220, 0, 900, 312));
+    // The calendar panel fills the frame; the two lists lie over its top.
     m_picture2 = new QWidget(m_frame1);
     m_picture2->setObjectName(QStringLiteral("Picture2"));
-    m_picture2->setGeometry(Twips::rect(0, 340, 2120, 2220));
+    m_picture2->setGeometry(Twips::rect(0, 0, 2120, 2560));
     m_picture2->setFocusPolicy(Qt::StrongFocus);
+    m_picture2->installEventFilter(this);
+    auto* picture1 = new QWidget(m_picture2);
+    picture1->setObjectName(QStringLiteral("Picture1"));
+    picture1->setGeometry(Twips::rect(0, 360, 2120, 280));
+    static const int lefts[7] = {0, 310, 610, 910, 1210, 1510, 1810};
+    static const int tops[6] = {650, 960, 1260, 1570, 1880, 2200};
+    static const char* const heads[7] = {"Su", "Mo", "Tu", "We", "Th", "Fr", "Sa"};
+    QFont narrow(QStringLiteral("Arial Narrow"));
+    narrow.setPointSize(9);
+    narrow.setBold(true);
+    for (int c = 0; c < 7; ++c) {
+        auto* h = new QLabel(QString::fromLatin1(heads[c]), picture1);
+        h->setObjectName(c == 0 ? QStringLiteral("Label12") : QStringLiteral("Cmd1(%1)").arg(c));
+        h->setGeometry(Twips::rect(lefts[c], 0, c == 0 ? 300 : 290, 280));
+        h->setAlignment(Qt::AlignCenter);
+        h->setFont(narrow);
+        h->setStyleSheet(c == 0 ? QStringLiteral("color: red;") : QStringLiteral("color: black;"));
+    }
+    for (int i = 0; i < CalendarMath::LabelCount; ++i) {
+        const int row = i / 7;
+        const int col = i % 7;
+        auto* l = new QLabel(m_picture2);
+        l->setObjectName(QStringLiteral("LblDay(%1)").arg(i));
+        l->setGeometry(Twips::rect(lefts[col], tops[row], col == 0 ? 300 : 290, 300));
+        l->setAlignment(Qt::AlignCenter);
+        l->setFont(narrow);
+        l->setAutoFillBackground(true);
+        l->installEventFilter(this);
+        m_lblDay[size_t(i)] = l;
+        paintLabel(i, Qt::white);
+    }
+    for (QComboBox* list : {m_combo[1], m_combo[2]})
+        list->setFont(arial(8, false));
+    m_combo[1]->raise();
+    m_combo[2]->raise();
+    for (const QString& month : {QStringLiteral("January"), QStringLiteral("February"), QStringLiteral("March"),
+                                 QStringLiteral("April"), QStringLiteral("May"), QStringLiteral("June"),
+                                 QStringLiteral("July"), QStringLiteral("August"), QStringLiteral("September"),
+                                 QStringLiteral("October"), QStringLiteral("November"), QStringLiteral("December")})
+        m_combo[1]->addItem(month);
+    for (int y = CalendarMath::FirstListYear; y <= CalendarMath::LastListYear; ++y)
+        m_combo[2]->addItem(QString::number(y));
+    label(this, QStringLiteral("Label4"), QStringLiteral("Press Alt-M"), 9480, 480);
+    label(this, QStringLiteral("Label9"), QStringLiteral("Press Alt-Y"), 10700, 480);
 
     label(this, QStringLiteral("Label2"), QStringLiteral("Press Esc"), 9480, 3600);
     m_cmdToday = new QPushButton(QStringLiteral("Today"), this);
@@ -182,6 +231,40 @@ void ApptWindow::buildControls()
     m_txtFixedMemo->setObjectName(QStringLiteral("TxtFixedMemo"));
     m_txtFixedMemo->hide();
 
+    m_lblDailyMemo = label(this, QStringLiteral("lblDailyMemo"), QStringLiteral("Daily Memo"), 9480, 4560);
+    m_lblAltD = label(this, QStringLiteral("lblAltD"), QStringLiteral(" (Press Alt-D)"), 9480 + 900, 4560);
+    m_lblFixedMemo = label(this, QStringLiteral("lblFixedMemo"), QStringLiteral("Fixed Memo"), 9480, 4560);
+    m_lblAltF = label(this, QStringLiteral("lblAltF"), QStringLiteral(" (Press Alt-F)"), 9480 + 900, 4560);
+    for (QLabel* l : {m_lblDailyMemo, m_lblFixedMemo})
+        l->setFont(arial(9, true));
+    for (QLabel* l : {m_lblFixedMemo, m_lblAltF}) {
+        l->setAutoFillBackground(true);
+        l->hide();
+    }
+    m_lblAltD->move(m_lblDailyMemo->geometry().right() + 2, m_lblAltD->y());
+    m_lblAltF->move(m_lblFixedMemo->geometry().right() + 2, m_lblAltF->y());
+
+    m_cmdMemo = new QPushButton(QStringLiteral("Fixed Memo"), this);
+    m_cmdMemo->setObjectName(QStringLiteral("cmdMemo"));
+    m_cmdMemo->setGeometry(Twips::rect(7920, 8040, 1350, 372));
+    m_cmdMemo->setToolTip(QStringLiteral("Toggles memo pads"));
+    connect(m_cmdMemo, &QPushButton::clicked, this, &ApptWindow::cmdMemo_Click);
+    m_lblCommandMemo = label(this, QStringLiteral("lblCommandMemo"), QStringLiteral("Press Alt-F"), 7920, 7800);
+
+    m_label7 = label(this, QStringLiteral("Label7"), QStringLiteral("Press F1 for Help"), 240, 7920);
+    m_label5 = new QLabel(this);
+    m_label5->setObjectName(QStringLiteral("Label5"));
+    m_label5->setText(QStringLiteral(
+        "Use TAB key to move between Calendar and Appointment Book. Use ARROW keys to navigate around Calendar and "
+        "Page. Pressing Esc Key will return you to today's page. Press Alt-C, Alt-D or Alt-F to activate status bar "
+        "and Memo pads respectively; press Alt-M, Alt-Y to change Month or Year of the page; you must  then press TAB "
+        "key to return to Appointment page. Press F2 to turn off this Help message. Thank you."));
+    m_label5->setGeometry(Twips::rect(120, 7580, 7836, 1100));
+    m_label5->setWordWrap(true);
+    m_label5->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
+    m_label5->hide();
+
+    label(this, QStringLiteral("Label13"), QStringLiteral("Press Alt-P"), 9480, 7800);
     m_cmdPrint = new QPushButton(QStringLiteral("&Print"), this);
     m_cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
     m_cmdPrint->setGeometry(Twips::rect(9480, 8040, 970, 372));
@@ -193,6 +276,12 @@ void ApptWindow::buildControls()
     m_cmdExit->setGeometry(Twips::rect(10680, 7920, 996, 500));
     m_cmdExit->setFont(arial(10, true));
     connect(m_cmdExit, &QPushButton::clicked, this, &ApptWindow::CmdExit_Click);
+
+    connect(m_grid, &DayGrid::charTyped, this, &ApptWindow::Grid1_KeyPress);
+    connect(m_grid, &DayGrid::scrolled, this, &ApptWindow::hideEditor);
+    connect(m_edit, &QLineEdit::textChanged, this, &ApptWindow::txtEdit_Change);
+    m_edit->raise();
+    qApp->installEventFilter(this);
 }
 
 bool ApptWindow::readSettings()
@@ -361,6 +450,7 @@ bool ApptWindow::changeDay(const QDate& date)
 void ApptWindow::cmdToday_Click()
 {
     const QDate today = Clock::today();
+    paintLabel(m_calSelIndex, Qt::white);
     if (!m_haveRecord || m_record.calDate != today) {
         if (!SaveDayRecord())
             return;
@@ -370,6 +460,7 @@ void ApptWindow::cmdToday_Click()
         ApplyDayLayout();
     }
     m_currentDate = today;
+    FillCalendar(today);
     setHeadings();
     m_picture2->setFocus();
 }
@@ -402,4 +493,339 @@ void ApptWindow::closeEvent(QCloseEvent* e)
         return;
     }
     e->accept();
+}
+
+// ---- In-place editing
+
+void ApptWindow::Grid1_KeyPress(QChar ch, bool* clear)
+{
+    if (ch == QChar(9)) {
+        *clear = true;
+        m_picture2->setFocus();
+        return;
+    }
+    m_editRow = m_grid->currentRowGrid();
+    m_editCol = m_grid->currentColGrid();
+    if (m_editRow < 1 || m_editCol < 1) {
+        *clear = true;
+        return;
+    }
+    {
+        const QSignalBlocker block(m_edit);
+        m_edit->setText(m_grid->cellText(m_editRow, m_editCol));
+    }
+    m_edit->setCursorPosition(0);
+    const QRect cell = m_grid->currentCellRect();
+    m_edit->setGeometry(QRect(m_grid->geometry().topLeft() + cell.topLeft(), cell.size()));
+    m_edit->show();
+    m_edit->raise();
+    m_edit->setFocus();
+    *clear = true;
+    if (ch == QChar(13))
+        return;
+    // The character lands in front of the cell's text, as if typed there with
+    // the insertion point at the start; Backspace there changes nothing.
+    if (ch == QChar(8))
+        return;
+    m_edit->insert(QString(ch));
+}
+
+void ApptWindow::txtEdit_Change(const QString& text)
+{
+    const QString clean = PageText::cleanCell(text);
+    if (clean != text) {
+        // A paste may carry tabs or line breaks; they would break the page.
+        const int pos = m_edit->cursorPosition();
+        const QSignalBlocker block(m_edit);
+        m_edit->setText(clean);
+        m_edit->setCursorPosition(pos);
+    }
+    if (m_editRow >= 1 && m_editCol >= 1)
+        m_grid->setCellText(m_editRow, m_editCol, clean);
+}
+
+void ApptWindow::hideEditor()
+{
+    m_edit->hide();
+}
+
+// ---- Calendar
+
+void ApptWindow::paintLabel(int index, const QColor& colour)
+{
+    if (index < 0 || index >= CalendarMath::LabelCount)
+        return;
+    QLabel* l = m_lblDay[size_t(index)];
+    const bool sunday = index % 7 == 0;
+    l->setStyleSheet(QStringLiteral("QLabel { background-color: %1; color: %2; }")
+                         .arg(colour.name(), sunday ? QStringLiteral("#ff0000") : QStringLiteral("#0000ff")));
+    l->setProperty("calendarColour", colour);
+}
+
+void ApptWindow::paintCalendar()
+{
+    for (int i = 0; i < CalendarMath::LabelCount; ++i)
+        m_lblDay[size_t(i)]->setText(QString::number(m_calDates[size_t(i)].day()));
+}
+
+void ApptWindow::FillCalendar(const QDate& date)
+{
+    const std::optional<CalendarMath::CalendarPage> page = CalendarMath::fill(date);
+    if (!page)
+        return;
+    m_calDates = page->dates;
+    m_calSelIndex = page->selIndex;
+    paintCalendar();
+    const QSignalBlocker b1(m_combo[1]);
+    const QSignalBlocker b2(m_combo[2]);
+    m_combo[1]->setCurrentIndex(CalendarMath::monthListIndex(date));
+    m_combo[2]->setCurrentIndex(CalendarMath::yearListIndex(date));
+    paintLabel(m_calSelIndex, CalendarGrey);
+}
+
+void ApptWindow::SyncMonthYearBoxes(const QDate& date)
+{
+    const int month = CalendarMath::monthListIndex(date);
+    if (m_combo[1]->currentIndex() != month)
+        m_combo[1]->setCurrentIndex(month);
+    const int year = CalendarMath::yearListIndex(date);
+    if (m_combo[2]->currentIndex() != year)
+        m_combo[2]->setCurrentIndex(year);
+}
+
+void ApptWindow::LblDay_Click(int index)
+{
+    if (index < 0 || index >= CalendarMath::LabelCount)
+        return;
+    const QDate date = m_calDates[size_t(index)];
+    paintLabel(m_calSelIndex, Qt::white);
+    if (date == m_currentDate && m_haveRecord) {
+        setHeadings();
+    } else {
+        if (!SaveDayRecord()) {
+            paintLabel(m_calSelIndex, CalendarCyan);
+            return;
+        }
+        m_currentDate = date;
+        if (!OpenDayRecord(date) || !ApplyDayLayout()) {
+            paintLabel(m_calSelIndex, CalendarCyan);
+            return;
+        }
+        SyncMonthYearBoxes(date);
+    }
+    m_calSelIndex = index;
+    paintLabel(index, CalendarCyan);
+    m_grid->setFocus();
+}
+
+void ApptWindow::Picture2_Click()
+{
+    hideEditor();
+    m_picture2->setFocus();
+}
+
+bool ApptWindow::Picture2_KeyDown(int key, Qt::KeyboardModifiers)
+{
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Return || key == Qt::Key_Enter
+        || key == Qt::Key_Space) {
+        paintLabel(m_calSelIndex, CalendarCyan);
+        LblDay_Click(m_calSelIndex);
+        return true;
+    }
+    const std::optional<CalendarMath::Key> k = CalendarMath::keyFor(key);
+    if (!k)
+        return false;
+    const CalendarMath::Move move = CalendarMath::MoveCalendarSelection(*k, m_calDates, m_calSelIndex);
+    if (!move.changed)
+        return true;
+    for (int i : move.paintedWhite)
+        paintLabel(i, Qt::white);
+    const bool scrolled = move.dates != m_calDates;
+    m_calDates = move.dates;
+    m_calSelIndex = move.selIndex;
+    if (scrolled)
+        paintCalendar();
+    paintLabel(m_calSelIndex, CalendarGrey);
+    SyncMonthYearBoxes(m_calDates[size_t(m_calSelIndex)]);
+    return true;
+}
+
+void ApptWindow::commitMonthYear()
+{
+    paintLabel(m_calSelIndex, Qt::white);
+    const int day = m_lblDay[size_t(m_calSelIndex)]->text().toInt();
+    const QDate date = CalendarMath::composeFromLists(day, m_combo[1]->currentIndex(), m_combo[2]->currentIndex());
+    if (date.isValid() && date >= CalendarMath::MinDate) {
+        const QSignalBlocker b1(m_combo[1]);
+        const QSignalBlocker b2(m_combo[2]);
+        FillCalendar(date);
+    } else {
+        paintLabel(m_calSelIndex, CalendarGrey);
+    }
+    m_picture2->setFocus();
+}
+
+void ApptWindow::Combo_KeyDown(int index)
+{
+    if (index == 1 || index == 2) {
+        commitMonthYear();
+        return;
+    }
+    const bool closed = m_combo[0]->currentIndex() == 1;
+    m_check1->setChecked(closed);
+    setPageColours(closed);
+    hideEditor();
+    if (closed)
+        m_picture2->setFocus();
+    else
+        m_grid->setFocus();
+}
+
+// ---- Memo pads
+
+void ApptWindow::showFixedPad()
+{
+    m_cmdMemo->setText(QStringLiteral("Daily Memo"));
+    m_txtFixedMemo->show();
+    m_lblFixedMemo->show();
+    m_lblAltF->show();
+    m_txtFixedMemo->raise();
+    m_lblFixedMemo->raise();
+    m_lblAltF->raise();
+    m_lblCommandMemo->setText(QStringLiteral("Press Alt-D"));
+    m_txtFixedMemo->setFocus();
+}
+
+void ApptWindow::showDailyPad()
+{
+    m_cmdMemo->setText(QStringLiteral("Fixed Memo"));
+    m_txtFixedMemo->hide();
+    m_lblFixedMemo->hide();
+    m_lblAltF->hide();
+    m_lblCommandMemo->setText(QStringLiteral("Press Alt-F"));
+    m_txtMemo->setFocus();
+}
+
+void ApptWindow::cmdMemo_Click()
+{
+    if (m_cmdMemo->text() == QLatin1String("Fixed Memo"))
+        showFixedPad();
+    else
+        showDailyPad();
+}
+
+// ---- Keyboard
+
+void ApptWindow::setHelpShown(bool shown)
+{
+    m_label5->setVisible(shown);
+    m_label7->setVisible(!shown);
+}
+
+void ApptWindow::Form_KeyDown(int key, Qt::KeyboardModifiers mods)
+{
+    const Qt::KeyboardModifiers relevant = mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (key == Qt::Key_F1) {
+        setHelpShown(true);
+        return;
+    }
+    if (key == Qt::Key_F2) {
+        setHelpShown(false);
+        return;
+    }
+    if (key == Qt::Key_Escape) {
+        m_cmdToday->click();
+        return;
+    }
+    if (relevant != Qt::AltModifier)
+        return;
+    switch (key) {
+    case Qt::Key_F:
+        showFixedPad();
+        break;
+    case Qt::Key_D:
+        showDailyPad();
+        break;
+    case Qt::Key_C:
+        m_combo[0]->setFocus();
+        break;
+    case Qt::Key_M:
+        m_combo[1]->setFocus();
+        break;
+    case Qt::Key_Y:
+        m_combo[2]->setFocus();
+        break;
+    default:
+        break;
+    }
+}
+
+bool ApptWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress) {
+        if (watched == m_picture2) {
+            Picture2_Click();
+            return true;
+        }
+        for (int i = 0; i < CalendarMath::LabelCount; ++i) {
+            if (watched == m_lblDay[size_t(i)]) {
+                LblDay_Click(i);
+                return true;
+            }
+        }
+        return false;
+    }
+    if (watched == m_picture2 && (type == QEvent::FocusIn || type == QEvent::FocusOut)) {
+        paintLabel(m_calSelIndex, type == QEvent::FocusIn ? CalendarGrey : CalendarCyan);
+        return false;
+    }
+    if (type != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget != QApplication::focusWidget() || !isAncestorOf(widget))
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const int code = key->key();
+    const bool isTab = code == Qt::Key_Tab || code == Qt::Key_Backtab;
+
+    // The window sees every key first and passes it on.
+    Form_KeyDown(code, key->modifiers());
+    if (code == Qt::Key_Escape)
+        return true; // Today has taken the focus elsewhere already
+    if (QApplication::focusWidget() != widget && !isTab)
+        return false;
+
+    if (widget == m_edit) {
+        if (isTab) {
+            m_grid->setCellText(m_editRow, m_editCol, m_edit->text());
+            hideEditor();
+            m_picture2->setFocus();
+            return true;
+        }
+        if (code == Qt::Key_Return || code == Qt::Key_Enter) {
+            hideEditor();
+            m_grid->setFocus();
+            m_grid->setCellText(m_editRow, m_editCol, m_edit->text());
+            return false;
+        }
+        return false;
+    }
+    if ((widget == m_txtMemo || widget == m_txtFixedMemo) && isTab) {
+        // A pad never keeps a tab character; Tab leaves for the calendar.
+        m_picture2->setFocus();
+        return true;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (widget == m_combo[size_t(i)]) {
+            if (isTab) {
+                Combo_KeyDown(i);
+                return true;
+            }
+            return false;
+        }
+    }
+    if (widget == m_picture2)
+        return Picture2_KeyDown(code, key->modifiers());
+    return false;
 }

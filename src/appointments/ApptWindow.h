@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appointments/CalendarMath.h"
 #include "appointments/DayLayout.h"
 #include "store/DayRecord.h"
 #include "store/Settings.h"
@@ -50,9 +51,26 @@ public:
 
     void cmdToday_Click();
     void CmdExit_Click();
+    void cmdMemo_Click();
+
+    // Calendar.
+    void FillCalendar(const QDate& date);
+    void SyncMonthYearBoxes(const QDate& date);
+    void LblDay_Click(int index);
+    const CalendarMath::Dates& calDates() const { return m_calDates; }
+    int calSelIndex() const { return m_calSelIndex; }
+    QLabel* dayLabel(int index) const { return m_lblDay[size_t(index)]; }
+
+    int editRow() const { return m_editRow; }
+    int editCol() const { return m_editCol; }
+
+    // The cell editor's and other controls' fixed colours.
+    static inline const QColor CalendarGrey = QColor(192, 192, 192);
+    static inline const QColor CalendarCyan = QColor(0, 255, 255);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -66,6 +84,20 @@ private:
     bool readSettings();
     bool saveForLeaving();
 
+    void Grid1_KeyPress(QChar ch, bool* clear);
+    void txtEdit_Change(const QString& text);
+    void hideEditor();
+    void paintLabel(int index, const QColor& colour);
+    void paintCalendar();
+    void Picture2_Click();
+    bool Picture2_KeyDown(int key, Qt::KeyboardModifiers mods);
+    void commitMonthYear();
+    void Combo_KeyDown(int index);
+    void Form_KeyDown(int key, Qt::KeyboardModifiers mods);
+    void showFixedPad();
+    void showDailyPad();
+    void setHelpShown(bool shown);
+
     Database& m_db;
     Settings m_settings;
     DayLayout m_layout;
@@ -78,6 +110,11 @@ private:
     QString m_storedFixedMemo;
     QString m_openCaption;
     QString m_closedCaption;
+    int m_editRow = 0; // EditRow
+    int m_editCol = 0; // EditCol
+    CalendarMath::Dates m_calDates{}; // CalDates
+    int m_calSelIndex = 0;            // CalSelIndex
+    std::array<QLabel*, CalendarMath::LabelCount> m_lblDay{};
 
     DayGrid* m_grid = nullptr;
     QLineEdit* m_edit = nullptr; // txtEdit
@@ -93,4 +130,11 @@ private:
     QPushButton* m_cmdMemo = nullptr;
     QFrame* m_frame1 = nullptr;
     QWidget* m_picture2 = nullptr;
+    QLabel* m_lblDailyMemo = nullptr;
+    QLabel* m_lblAltD = nullptr;
+    QLabel* m_lblFixedMemo = nullptr;
+    QLabel* m_lblAltF = nullptr;
+    QLabel* m_lblCommandMemo = nullptr;
+    QLabel* m_label5 = nullptr; // help text
+    QLabel* m_label7 = nullptr; // "Press F1 for Help"
 };

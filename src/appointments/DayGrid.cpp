@@ -20,6 +20,7 @@ DayGrid::DayGrid(QWidget* parent)
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setHighlightSections(false);
     verticalHeader()->setSectionsClickable(false);
     verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -195,6 +196,17 @@ void DayGrid::resumeRedraw()
 {
     if (m_suspended > 0 && --m_suspended == 0)
         setUpdatesEnabled(true);
+}
+
+void DayGrid::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::FontChange) {
+        // Slot rows as tall as the text needs, like a paper appointment book.
+        const int h = fontMetrics().height() + 8;
+        verticalHeader()->setDefaultSectionSize(h);
+        horizontalHeader()->setFixedHeight(h);
+    }
+    QTableWidget::changeEvent(e);
 }
 
 bool DayGrid::event(QEvent* e)

@@ -104,7 +104,9 @@ using namespace DayLayoutRules;
 
 QString DayLayout::providerName(int column) const
 {
-    if (column >= 1 && column < providerNames.size())
+    // Pieces beyond the provider count (the one after a trailing separator)
+    // name no column.
+    if (column >= 1 && column <= providerCount && column < providerNames.size())
         return providerNames[column];
     return QString();
 }

@@ -30,7 +30,7 @@ struct DayLayout
     int pageColumns() const { return lastCol; } // columns 1 .. lastCol
     int rowCount() const { return lastRow + 1; }
     // Provider name for grid column c (1-based); empty when the names text has
-    // no piece for it.
+    // no piece for it or the column is not a provider column.
     QString providerName(int column) const;
 
     bool operator==(const DayLayout& other) const;

@@ -1,6 +1,7 @@
 list(APPEND LEDGERLY_CORE_SOURCES
     appointments/PageText.cpp
     appointments/DayLayout.cpp
+    appointments/CalendarMath.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
     appointments/DayGrid.cpp

@@ -1,1 +1,5 @@
-# files of this folder: append to LEDGERLY_CORE_SOURCES / LEDGERLY_UI_SOURCES
+list(APPEND LEDGERLY_CORE_SOURCES
+    setup/SettingsRules.cpp
+)
+list(APPEND LEDGERLY_UI_SOURCES
+)

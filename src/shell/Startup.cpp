@@ -14,9 +14,16 @@
 #include <QIcon>
 #include <cstdio>
 
+static void initResources()
+{
+    // The resources live in a static library: register them by hand.
+    Q_INIT_RESOURCE(resources);
+}
+
 int runLedgerly(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    initResources();
     QApplication::setApplicationName(QStringLiteral(LEDGERLY_TITLE));
     QApplication::setOrganizationName(QStringLiteral(LEDGERLY_TITLE));
     QApplication::setApplicationVersion(QStringLiteral(LEDGERLY_VERSION));

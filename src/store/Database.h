@@ -5,21 +5,23 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariantList>
 #include <functional>
+
+class QSqlError;
+class QSqlQuery;
 
 struct sqlite3;
 
 // The one database file, db.mdb: a SQLite file in rollback-journal mode
 // (safe in a folder shared by several machines), marked with our application
 // id and a schema version. A file that is not one of ours is never written.
-class Database
-{
+class Database {
 public:
     static constexpr qint32 ApplicationId = 0x4C444752; // "LDGR"
     static constexpr int SchemaVersion = 1;
 
-    struct OpenResult
-    {
+    struct OpenResult {
         bool ok = false;
         QString message; // names the file and says what is wrong with it
     };
@@ -38,8 +40,11 @@ public:
     QString path() const { return m_path; }
 
     // Checks a file without writing to it: empty text when it is a Ledgerly
-    // database this program can read, else the reason it is not.
+    // database this program can read, else a message that names the file and
+    // says why it is not. With integrity, SQLite's integrity check runs too
+    // (it reads the whole file).
     static QString checkFile(const QString& path);
+    static QString checkFile(const QString& path, bool integrity);
 
     QSqlDatabase connection() const;
     sqlite3* handle() const;
@@ -53,13 +58,18 @@ public:
     StoreStatus read(const std::function<StoreStatus(QSqlDatabase&)>& body);
 
     // Maps a failed query to a status: Busy for SQLite's busy and locked codes.
-    static StoreStatus statusOf(const class QSqlError& error);
+    static StoreStatus statusOf(const QSqlError& error);
+    // Prepares sql on query, binds values in order and executes it; the
+    // status of whichever step failed.
+    static StoreStatus exec(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
 
     // The program-wide connection used by the windows.
     static Database* current();
     static void setCurrent(Database* db);
 
 private:
+    void removeConnection();
+
     QString m_connectionName;
     QString m_path;
     RetryPolicy m_retry;

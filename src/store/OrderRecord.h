@@ -3,7 +3,6 @@
 #include <QString>
 
 // The one tbl_Order record.
-struct OrderRecord
-{
+struct OrderRecord {
     QString name, address, city, state, zip, country, phone, fax, contact, practice, orderDate;
 };

@@ -11,8 +11,7 @@
 // iteration being 10 microseconds of real time. The exponent is capped and the
 // total wait is bounded, after which the step's Busy status is returned.
 // Any other failure is returned at once.
-class RetryPolicy
-{
+class RetryPolicy {
 public:
     static constexpr int IterationMicros = 10;
     static constexpr int MaxExponent = 8;
@@ -28,7 +27,8 @@ public:
     std::function<double()> random;
     std::function<void(qint64 micros)> pause;
 
-    // Loop counts of the retries of the last run(), for tests and benchmarks.
+    // Loop counts of the retries of the last run(), for tests and benchmarks;
+    // totalRetries() counts the retries of every run() of this policy.
     const QList<qint64>& lastLoopCounts() const { return m_lastLoopCounts; }
     int totalRetries() const { return m_totalRetries; }
 

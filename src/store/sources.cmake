@@ -1,3 +1,10 @@
 list(APPEND LEDGERLY_CORE_SOURCES
     store/Settings.cpp
+    store/RetryPolicy.cpp
+    store/SqlDialect.cpp
+    store/DefaultDocuments.cpp
+    store/Database.cpp
+    store/DayStore.cpp
+    store/SettingsStore.cpp
+    store/OrderStore.cpp
 )

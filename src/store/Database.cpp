@@ -1,0 +1,520 @@
+#include "store/Database.h"
+
+#include "store/DefaultDocuments.h"
+#include "store/Settings.h"
+#include "store/SqlDialect.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+#include <QtEndian>
+#include <array>
+
+namespace {
+
+Database* g_current = nullptr;
+QAtomicInt g_checkConnections;
+
+// SQLite waits this long inside a statement before reporting busy; the retry
+// policy does the real waiting, so it stays short.
+constexpr int BusyTimeoutMillis = 20;
+// The read-only checks are not retried and may meet another copy's commit.
+constexpr int CheckBusyTimeoutMillis = 2000;
+
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QString notOurs(const QString& path, const QString& why)
+{
+    return QStringLiteral("The file %1 is not a Ledgerly database: %2").arg(shown(path), why);
+}
+
+// SQLite names the file by URI so that the mode can say "never create it".
+QString uriOf(const QString& path, const char* mode)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+        + QStringLiteral("?mode=") + QLatin1String(mode);
+}
+
+// A transaction that rolls back unless committed. BEGIN and COMMIT go through
+// QSqlQuery so that a busy COMMIT keeps its SQLite code.
+class WriteTransaction
+{
+public:
+    explicit WriteTransaction(QSqlDatabase& db)
+        : m_db(db)
+    {
+    }
+    ~WriteTransaction()
+    {
+        if (m_active) {
+            QSqlQuery q(m_db);
+            q.exec(QStringLiteral("ROLLBACK"));
+        }
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+
+    StoreStatus begin()
+    {
+        QSqlQuery q(m_db);
+        if (!q.exec(SqlDialect::beginWrite()))
+            return Database::statusOf(q.lastError());
+        m_active = true;
+        return StoreStatus::success();
+    }
+    StoreStatus commit()
+    {
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("COMMIT")))
+            return Database::statusOf(q.lastError());
+        m_active = false;
+        return StoreStatus::success();
+    }
+
+private:
+    QSqlDatabase& m_db;
+    bool m_active = false;
+};
+
+StoreStatus inTransaction(QSqlDatabase& db, const std::function<StoreStatus(QSqlDatabase&)>& body)
+{
+    WriteTransaction tx(db);
+    StoreStatus s = tx.begin();
+    if (!s.ok())
+        return s;
+    s = body(db);
+    if (!s.ok())
+        return s;
+    return tx.commit();
+}
+
+StoreStatus readPragmaInt(QSqlDatabase& db, const QString& name, qint64& out)
+{
+    QSqlQuery q(db);
+    StoreStatus s = Database::exec(q, QStringLiteral("PRAGMA %1").arg(name));
+    if (!s.ok())
+        return s;
+    if (!q.next())
+        return StoreStatus::failed(QStringLiteral("PRAGMA %1 gave no value").arg(name));
+    out = q.value(0).toLongLong();
+    return StoreStatus::success();
+}
+
+StoreStatus execAll(QSqlDatabase& db, const QStringList& statements)
+{
+    for (const QString& sql : statements) {
+        QSqlQuery q(db);
+        StoreStatus s = Database::exec(q, sql);
+        if (!s.ok())
+            return s;
+    }
+    return StoreStatus::success();
+}
+
+// Schema version 0 -> 1: the three tables and their first records.
+StoreStatus createSchema(QSqlDatabase& db)
+{
+    const QString id = SqlDialect::idColumn();
+    StoreStatus s = execAll(db,
+        {
+            QStringLiteral("CREATE TABLE tbl_Appt (%1, CalDate TEXT NOT NULL, Clinic INTEGER NOT NULL DEFAULT 0, "
+                           "Data TEXT, Memo TEXT, location TEXT, open TEXT, Close TEXT, timeslot INTEGER, "
+                           "Listno INTEGER, Names TEXT, Version INTEGER NOT NULL DEFAULT 0)")
+                .arg(id),
+            QStringLiteral("CREATE UNIQUE INDEX ix_Appt_CalDate ON tbl_Appt (CalDate)"),
+            QStringLiteral("CREATE TABLE tbl_Setup (%1, location TEXT, open TEXT, close TEXT, timeslot INTEGER, "
+                           "listno INTEGER, names TEXT, FixedMemo TEXT, Readme TEXT, Licence TEXT)")
+                .arg(id),
+            QStringLiteral("CREATE TABLE tbl_Order (%1, Name TEXT, Address TEXT, City TEXT, State TEXT, Zip TEXT, "
+                           "Country TEXT, Phone TEXT, Fax TEXT, Contact TEXT, Practice TEXT, OrderDate TEXT)")
+                .arg(id),
+        });
+    if (!s.ok())
+        return s;
+
+    const Settings d = Settings::defaults();
+    QSqlQuery setup(db);
+    s = Database::exec(setup,
+        QStringLiteral("INSERT INTO tbl_Setup (location, open, close, timeslot, listno, names, FixedMemo, Readme, "
+                       "Licence) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {d.location, d.open, d.close, d.timeslot, d.listno, d.names, QStringLiteral(""), DefaultDocuments::readme(),
+            DefaultDocuments::licence()});
+    if (!s.ok())
+        return s;
+
+    QSqlQuery order(db);
+    const QString e = QStringLiteral("");
+    return Database::exec(order,
+        QStringLiteral("INSERT INTO tbl_Order (Name, Address, City, State, Zip, Country, Phone, Fax, Contact, "
+                       "Practice, OrderDate) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {e, e, e, e, e, e, e, e, e, e, e});
+}
+
+// Step k takes a file from schema version k to k + 1.
+using MigrationStep = StoreStatus (*)(QSqlDatabase&);
+constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations = {&createSchema};
+
+// Brings the file up to SchemaVersion, one step per transaction. Each step
+// re-reads the version inside its transaction, so two copies opening an old
+// file at once do not both run it.
+StoreStatus migrate(QSqlDatabase& db)
+{
+    for (;;) {
+        bool done = false;
+        StoreStatus s = inTransaction(db, [&](QSqlDatabase& tdb) {
+            qint64 version = 0;
+            StoreStatus r = readPragmaInt(tdb, QStringLiteral("user_version"), version);
+            if (!r.ok())
+                return r;
+            if (version >= Database::SchemaVersion) {
+                done = true;
+                return StoreStatus::success();
+            }
+            if (version == 0) {
+                QSqlQuery q(tdb);
+                r = Database::exec(q, QStringLiteral("PRAGMA application_id = %1").arg(Database::ApplicationId));
+                if (!r.ok())
+                    return r;
+            }
+            r = Migrations[static_cast<std::size_t>(version)](tdb);
+            if (!r.ok())
+                return r;
+            QSqlQuery q(tdb);
+            return Database::exec(q, QStringLiteral("PRAGMA user_version = %1").arg(version + 1));
+        });
+        if (!s.ok() || done)
+            return s;
+    }
+}
+
+quint32 be32(const QByteArray& h, int at)
+{
+    return qFromBigEndian<quint32>(h.constData() + at);
+}
+
+// The checks that need no SQLite: a file of another kind, a cut-off copy, or
+// a database of another program or of a newer version.
+QString checkHeader(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("The file %1 does not exist").arg(shown(path));
+    if (!info.isFile())
+        return notOurs(path, QStringLiteral("it is not a file"));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("The file %1 cannot be read: %2").arg(shown(path), f.errorString());
+    const qint64 size = f.size();
+    if (size == 0)
+        return notOurs(path, QStringLiteral("it is empty"));
+    const QByteArray h = f.read(100);
+    static const QByteArray magic("SQLite format 3\0", 16);
+    if (h.size() < 100 || !h.startsWith(magic))
+        return notOurs(path, QStringLiteral("it is not a database file"));
+
+    qint64 pageSize = qFromBigEndian<quint16>(h.constData() + 16);
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0)
+        return notOurs(path, QStringLiteral("its header is damaged"));
+    const qint64 pages = be32(h, 28);
+    // The page count is only kept up to date when this matches the change counter.
+    const bool pagesValid = be32(h, 92) == be32(h, 24) && pages > 0;
+    if (size % pageSize != 0 || (pagesValid && pages * pageSize > size)) {
+        return notOurs(path,
+            QStringLiteral("it is incomplete (the file holds %1 bytes, its header counts %2 pages of %3 bytes)")
+                .arg(size)
+                .arg(pages)
+                .arg(pageSize));
+    }
+
+    const qint32 applicationId = static_cast<qint32>(be32(h, 68));
+    if (applicationId != Database::ApplicationId)
+        return notOurs(path, QStringLiteral("it belongs to another program"));
+    const qint32 version = static_cast<qint32>(be32(h, 60));
+    if (version > Database::SchemaVersion) {
+        return QStringLiteral("The file %1 was written by a newer version of Ledgerly (data version %2; this version "
+                              "reads up to data version %3)")
+            .arg(shown(path))
+            .arg(version)
+            .arg(Database::SchemaVersion);
+    }
+    if (version < 1)
+        return notOurs(path, QStringLiteral("it was never completed (it has no data version)"));
+    return QString();
+}
+
+struct TableColumns
+{
+    const char* table;
+    QStringList columns;
+};
+
+// Reads the schema through a read-only connection: the tables and fields the
+// program uses must all be there.
+QString checkSchema(QSqlDatabase& db, const QString& path, bool integrity)
+{
+    const QList<TableColumns> wanted = {
+        {"tbl_Appt",
+            {"CalDate", "Clinic", "Data", "Memo", "location", "open", "Close", "timeslot", "Listno", "Names",
+                "Version"}},
+        {"tbl_Setup", {"location", "open", "close", "timeslot", "listno", "names", "FixedMemo", "Readme", "Licence"}},
+        {"tbl_Order",
+            {"Name", "Address", "City", "State", "Zip", "Country", "Phone", "Fax", "Contact", "Practice", "OrderDate"}},
+    };
+    for (const TableColumns& t : wanted) {
+        const QString table = QString::fromLatin1(t.table);
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+            return notOurs(path, QStringLiteral("it cannot be read (%1)").arg(q.lastError().text()));
+        QStringList have;
+        while (q.next())
+            have.append(q.value(1).toString().toLower());
+        if (have.isEmpty())
+            return notOurs(path, QStringLiteral("the table %1 is missing").arg(table));
+        for (const QString& c : t.columns) {
+            if (!have.contains(c.toLower()))
+                return notOurs(path, QStringLiteral("the table %1 has no field %2").arg(table, c));
+        }
+    }
+    if (integrity) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA integrity_check")))
+            return notOurs(path, QStringLiteral("it cannot be read (%1)").arg(q.lastError().text()));
+        QStringList problems;
+        while (q.next())
+            problems.append(q.value(0).toString());
+        if (problems != QStringList {QStringLiteral("ok")})
+            return QStringLiteral("The file %1 is damaged: %2").arg(shown(path), problems.join(QStringLiteral("; ")));
+    }
+    return QString();
+}
+
+} // namespace
+
+Database::Database(const QString& connectionName)
+    : m_connectionName(connectionName)
+{
+}
+
+Database::~Database()
+{
+    close();
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+QString Database::checkFile(const QString& path)
+{
+    return checkFile(path, false);
+}
+
+QString Database::checkFile(const QString& path, bool integrity)
+{
+    QString why = checkHeader(path);
+    if (!why.isEmpty())
+        return why;
+    const QString name = QStringLiteral("ledgerly-check-%1").arg(g_checkConnections.fetchAndAddRelaxed(1));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(uriOf(path, "ro"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                                 .arg(CheckBusyTimeoutMillis));
+        if (!db.open())
+            why = notOurs(path, QStringLiteral("it cannot be opened (%1)").arg(db.lastError().text()));
+        else
+            why = checkSchema(db, path, integrity);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return why;
+}
+
+Database::OpenResult Database::open(const QString& path, bool createIfMissing)
+{
+    close();
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        if (!createIfMissing)
+            return {false, QStringLiteral("The file %1 does not exist").arg(shown(path))};
+        if (!info.absoluteDir().exists())
+            return {false, QStringLiteral("The file %1 cannot be created: its folder does not exist").arg(shown(path))};
+        // Built under a temporary name and moved into place whole, so that no
+        // other copy ever sees a half-made file; if one of them made the file
+        // first, theirs is kept.
+        const QString building
+            = path + QStringLiteral(".new-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const QString tempName = m_connectionName + QStringLiteral("-create");
+        StoreStatus made;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), tempName);
+            db.setDatabaseName(building);
+            if (!db.open()) {
+                made = StoreStatus::failed(db.lastError().text());
+            } else {
+                made = execAll(db, {QStringLiteral("PRAGMA journal_mode = DELETE")});
+                if (made.ok())
+                    made = migrate(db);
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(tempName);
+        if (!made.ok()) {
+            QFile::remove(building);
+            return {false, QStringLiteral("The file %1 cannot be created: %2").arg(shown(path), made.message)};
+        }
+        if (!QFile::rename(building, path)) {
+            QFile::remove(building);
+            if (!QFileInfo::exists(path))
+                return {false, QStringLiteral("The file %1 cannot be created").arg(shown(path))};
+        }
+    }
+
+    const QString why = checkFile(path);
+    if (!why.isEmpty())
+        return {false, why};
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        db.setDatabaseName(uriOf(path, "rw"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMillis));
+        if (!db.open()) {
+            const QString text = db.lastError().text();
+            db = QSqlDatabase();
+            removeConnection();
+            return {false, QStringLiteral("The file %1 cannot be opened: %2").arg(shown(path), text)};
+        }
+    }
+    m_path = path;
+
+    StoreStatus s = m_retry.run([this] {
+        QSqlDatabase db = connection();
+        QSqlQuery q(db);
+        StoreStatus r = exec(q, QStringLiteral("PRAGMA journal_mode = DELETE"));
+        if (r.ok() && (!q.next() || q.value(0).toString().toLower() != QLatin1String("delete")))
+            r = StoreStatus::failed(QStringLiteral("the file cannot be switched to rollback-journal mode"));
+        if (r.ok()) {
+            QSqlQuery sync(db);
+            r = exec(sync, QStringLiteral("PRAGMA synchronous = FULL"));
+        }
+        return r;
+    });
+    if (s.ok()) {
+        s = m_retry.run([this] {
+            QSqlDatabase db = connection();
+            return migrate(db);
+        });
+    }
+    if (!s.ok()) {
+        close();
+        return {false, QStringLiteral("The file %1 cannot be opened: %2").arg(shown(path), s.message)};
+    }
+    return {true, QString()};
+}
+
+void Database::removeConnection()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void Database::close()
+{
+    removeConnection();
+    m_path.clear();
+}
+
+bool Database::isOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+QSqlDatabase Database::connection() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+sqlite3* Database::handle() const
+{
+    if (!isOpen())
+        return nullptr;
+    const QVariant v = connection().driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.constData());
+    return nullptr;
+}
+
+StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& body)
+{
+    if (!isOpen())
+        return StoreStatus::failed(QStringLiteral("The database file is not open"));
+    StoreStatus s = m_retry.run([&] {
+        QSqlDatabase db = connection();
+        return inTransaction(db, body);
+    });
+    if (!s.ok())
+        s.message = QStringLiteral("The changes could not be saved to %1: %2").arg(shown(m_path), s.message);
+    return s;
+}
+
+StoreStatus Database::read(const std::function<StoreStatus(QSqlDatabase&)>& body)
+{
+    if (!isOpen())
+        return StoreStatus::failed(QStringLiteral("The database file is not open"));
+    StoreStatus s = m_retry.run([&] {
+        QSqlDatabase db = connection();
+        return body(db);
+    });
+    if (!s.ok())
+        s.message = QStringLiteral("The file %1 could not be read: %2").arg(shown(m_path), s.message);
+    return s;
+}
+
+StoreStatus Database::statusOf(const QSqlError& error)
+{
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    const int primary = code & 0xFF;
+    if (numeric && (primary == 5 || primary == 6)) {
+        return StoreStatus::busy(
+            QStringLiteral("another copy of Ledgerly is using the file (%1)").arg(error.databaseText()));
+    }
+    return StoreStatus::failed(error.text());
+}
+
+StoreStatus Database::exec(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return statusOf(query.lastError());
+    for (const QVariant& v : values)
+        query.addBindValue(v);
+    if (!query.exec())
+        return statusOf(query.lastError());
+    return StoreStatus::success();
+}
+
+Database* Database::current()
+{
+    return g_current;
+}
+
+void Database::setCurrent(Database* db)
+{
+    g_current = db;
+}

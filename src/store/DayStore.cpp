@@ -1,0 +1,217 @@
+#include "store/DayStore.h"
+
+#include "appointments/PageText.h"
+#include "store/Database.h"
+#include "store/SqlDialect.h"
+
+#include <QSqlQuery>
+#include <algorithm>
+
+namespace {
+
+const QString DateFormat = QStringLiteral("yyyy-MM-dd");
+
+QString dateKey(const QDate& date)
+{
+    return date.toString(DateFormat);
+}
+
+// Always through the unique index on CalDate.
+StoreStatus findIn(QSqlDatabase& db, const QDate& date, std::optional<DayRecord>& out)
+{
+    out.reset();
+    QSqlQuery q(db);
+    StoreStatus s = Database::exec(q,
+        QStringLiteral("SELECT id, CalDate, Clinic, Data, Memo, location, open, Close, timeslot, Listno, Names, "
+                       "Version FROM tbl_Appt WHERE CalDate = ?"),
+        {dateKey(date)});
+    if (!s.ok())
+        return s;
+    if (q.next()) {
+        DayRecord r;
+        r.id = q.value(0).toLongLong();
+        r.calDate = QDate::fromString(q.value(1).toString(), DateFormat);
+        r.clinic = q.value(2).toInt() != 0;
+        r.data = q.value(3).toString();
+        r.memo = q.value(4).toString();
+        r.location = q.value(5).toString();
+        r.open = q.value(6).toString();
+        r.close = q.value(7).toString();
+        r.timeslot = q.value(8).toInt();
+        r.listno = q.value(9).toInt();
+        r.names = q.value(10).toString();
+        r.version = q.value(11).toLongLong();
+        out = r;
+    }
+    q.finish();
+    return StoreStatus::success();
+}
+
+// The page of base with every cell cleared: what a copy that deleted the day
+// as empty had on its screen.
+QString clearedPage(const QString& page)
+{
+    PageText::Cells cells = PageText::split(page);
+    for (QStringList& row : cells) {
+        for (QString& cell : row)
+            cell.clear();
+    }
+    return PageText::join(cells);
+}
+
+QVariant text(const QString& s)
+{
+    return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
+}
+
+} // namespace
+
+StoreStatus DayStore::find(const QDate& date, std::optional<DayRecord>& out)
+{
+    return m_db.read([&](QSqlDatabase& db) { return findIn(db, date, out); });
+}
+
+StoreStatus DayStore::open(const QDate& date, const Settings& current, DayRecord& out, bool& created)
+{
+    created = false;
+    std::optional<DayRecord> found;
+    StoreStatus s = find(date, found);
+    if (!s.ok())
+        return s;
+    if (found) {
+        out = *found;
+        return s;
+    }
+    // Another copy may create the same day at the same moment: the unique
+    // index lets only one insert through, and both then find that record.
+    return m_db.write([&](QSqlDatabase& db) {
+        created = false;
+        QSqlQuery q(db);
+        StoreStatus r = Database::exec(q,
+            SqlDialect::insertIgnoringDuplicate(QStringLiteral("tbl_Appt"),
+                {QStringLiteral("CalDate"), QStringLiteral("Clinic"), QStringLiteral("location"),
+                    QStringLiteral("open"), QStringLiteral("Close"), QStringLiteral("timeslot"),
+                    QStringLiteral("Listno"), QStringLiteral("Names"), QStringLiteral("Version")},
+                QStringLiteral("CalDate")),
+            {dateKey(date), 0, text(current.location), text(current.open), text(current.close), current.timeslot,
+                current.listno, text(current.names), 1});
+        if (!r.ok())
+            return r;
+        created = q.numRowsAffected() == 1;
+        q.finish();
+        std::optional<DayRecord> again;
+        r = findIn(db, date, again);
+        if (!r.ok())
+            return r;
+        if (!again)
+            return StoreStatus::failed(QStringLiteral("the record of %1 could not be created").arg(dateKey(date)));
+        out = *again;
+        return r;
+    });
+}
+
+StoreStatus DayStore::initialiseData(DayRecord& rec, const QString& emptyPageText)
+{
+    return m_db.write([&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        // Only a record nobody has written a page into yet: another copy may
+        // already have saved bookings on it.
+        StoreStatus r = Database::exec(q,
+            QStringLiteral("UPDATE tbl_Appt SET Data = ?, Version = Version + 1 "
+                           "WHERE CalDate = ? AND (Data IS NULL OR Data = '')"),
+            {text(emptyPageText), dateKey(rec.calDate)});
+        if (!r.ok())
+            return r;
+        q.finish();
+        std::optional<DayRecord> stored;
+        r = findIn(db, rec.calDate, stored);
+        if (!r.ok())
+            return r;
+        if (stored)
+            rec = *stored;
+        else
+            rec.data = emptyPageText; // deleted meanwhile; the next save stores it again if it has content
+        return r;
+    });
+}
+
+DayStore::SaveOutcome DayStore::save(const DayRecord& base, const DayRecord& edited)
+{
+    SaveOutcome out;
+    out.status = m_db.write([&](QSqlDatabase& db) {
+        out = SaveOutcome();
+        std::optional<DayRecord> stored;
+        StoreStatus r = findIn(db, base.calDate, stored);
+        if (!r.ok())
+            return r;
+
+        DayRecord result = stored ? *stored : base;
+        result.calDate = base.calDate;
+        if (stored && stored->id == base.id && stored->version == base.version) {
+            result.data = edited.data;
+            result.memo = edited.memo;
+            result.clinic = edited.clinic;
+        } else {
+            // Another copy saved the day since base was read, or deleted it
+            // because it was empty then.
+            const QString theirData = stored ? stored->data : clearedPage(base.data);
+            const QString theirMemo = stored ? stored->memo : QString();
+            const bool theirClinic = stored ? stored->clinic : false;
+            result.data = PageText::merge(base.data, edited.data, theirData);
+            result.memo = PageText::mergeMemo(base.memo, edited.memo, theirMemo);
+            result.clinic = edited.clinic != base.clinic ? edited.clinic : theirClinic;
+            out.merged = true;
+        }
+
+        const bool empty = !result.clinic && result.memo.isEmpty() && PageText::isBlank(result.data);
+        QSqlQuery q(db);
+        if (empty) {
+            out.deleted = true;
+            if (!stored)
+                return StoreStatus::success();
+            return Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {stored->id});
+        }
+        if (stored) {
+            r = Database::exec(q,
+                QStringLiteral(
+                    "UPDATE tbl_Appt SET Data = ?, Memo = ?, Clinic = ?, Version = Version + 1 WHERE id = ?"),
+                {text(result.data), text(result.memo), result.clinic ? 1 : 0, stored->id});
+        } else {
+            r = Database::exec(q,
+                QStringLiteral("INSERT INTO tbl_Appt (CalDate, Clinic, Data, Memo, location, open, Close, timeslot, "
+                               "Listno, Names, Version) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                {dateKey(result.calDate), result.clinic ? 1 : 0, text(result.data), text(result.memo),
+                    text(base.location), text(base.open), text(base.close), base.timeslot, base.listno,
+                    text(base.names), std::max<qint64>(base.version, 0) + 1});
+        }
+        if (!r.ok())
+            return r;
+        q.finish();
+        std::optional<DayRecord> now;
+        r = findIn(db, base.calDate, now);
+        if (!r.ok())
+            return r;
+        if (now)
+            out.stored = *now;
+        return r;
+    });
+    if (!out.status.ok()) {
+        // Nothing of the failed attempt was committed.
+        const StoreStatus status = out.status;
+        out = SaveOutcome();
+        out.status = status;
+    }
+    return out;
+}
+
+StoreStatus DayStore::count(qint64& out)
+{
+    return m_db.read([&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        StoreStatus r = Database::exec(q, QStringLiteral("SELECT COUNT(*) FROM tbl_Appt"));
+        if (!r.ok())
+            return r;
+        out = q.next() ? q.value(0).toLongLong() : 0;
+        return r;
+    });
+}

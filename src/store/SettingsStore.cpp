@@ -1,0 +1,66 @@
+#include "store/SettingsStore.h"
+
+#include "store/Database.h"
+
+#include <QSqlQuery>
+
+namespace {
+// The table holds one record; should there ever be more, the first counts.
+const QString FirstRecord = QStringLiteral("id = (SELECT MIN(id) FROM tbl_Setup)");
+
+StoreStatus updateFirst(Database& db, const QString& assignments, const QVariantList& values)
+{
+    return db.write([&](QSqlDatabase& conn) {
+        QSqlQuery q(conn);
+        StoreStatus r = Database::exec(
+            q, QStringLiteral("UPDATE tbl_Setup SET %1 WHERE %2").arg(assignments, FirstRecord), values);
+        if (r.ok() && q.numRowsAffected() != 1)
+            return StoreStatus::failed(QStringLiteral("the settings record is missing"));
+        return r;
+    });
+}
+
+QVariant text(const QString& s)
+{
+    return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
+}
+} // namespace
+
+StoreStatus SettingsStore::read(Settings& out)
+{
+    return m_db.read([&](QSqlDatabase& conn) {
+        QSqlQuery q(conn);
+        StoreStatus r = Database::exec(q,
+            QStringLiteral("SELECT location, open, close, timeslot, listno, names, FixedMemo, Readme, Licence "
+                           "FROM tbl_Setup WHERE %1")
+                .arg(FirstRecord));
+        if (!r.ok())
+            return r;
+        if (!q.next())
+            return StoreStatus::failed(QStringLiteral("the settings record is missing"));
+        Settings s;
+        s.location = q.value(0).toString();
+        s.open = q.value(1).toString();
+        s.close = q.value(2).toString();
+        // Stored as whole numbers, read as 16-bit ones.
+        s.timeslot = static_cast<qint16>(q.value(3).toInt());
+        s.listno = static_cast<qint16>(q.value(4).toInt());
+        s.names = q.value(5).toString();
+        s.fixedMemo = q.value(6).toString();
+        s.readme = q.value(7).toString();
+        s.licence = q.value(8).toString();
+        out = s;
+        return r;
+    });
+}
+
+StoreStatus SettingsStore::writeLayout(const Settings& s)
+{
+    return updateFirst(m_db, QStringLiteral("location = ?, open = ?, close = ?, timeslot = ?, listno = ?, names = ?"),
+        {text(s.location), text(s.open), text(s.close), s.timeslot, s.listno, text(s.names)});
+}
+
+StoreStatus SettingsStore::writeFixedMemo(const QString& text)
+{
+    return updateFirst(m_db, QStringLiteral("FixedMemo = ?"), {::text(text)});
+}

@@ -1,0 +1,525 @@
+#include "TestSupport.h"
+
+#include "appointments/ApptWindow.h"
+#include "appointments/DayGrid.h"
+#include "appointments/PageText.h"
+#include "platform/Dialogs.h"
+#include "store/Database.h"
+#include "store/DayStore.h"
+#include "store/SettingsStore.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QTest>
+
+using TestSupport::Today;
+
+namespace {
+QWidget* focus()
+{
+    return QApplication::focusWidget();
+}
+
+void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QWidget* w = focus();
+    QVERIFY(w);
+    QTest::keyClick(w, Qt::Key(key), mods);
+}
+
+// Types each character into whatever has the focus at that moment, as a
+// person at the keyboard does.
+void type(const QString& text)
+{
+    for (QChar c : text) {
+        QWidget* w = focus();
+        QVERIFY(w);
+        QTest::keyClick(w, c.toLatin1());
+    }
+}
+
+std::optional<DayRecord> stored(Database& db, const QDate& date)
+{
+    std::optional<DayRecord> rec;
+    DayStore(db).find(date, rec);
+    return rec;
+}
+
+QString cellOf(const QString& pageText, int row, int col)
+{
+    const PageText::Cells cells = PageText::split(pageText);
+    if (row - 1 < cells.size() && col - 1 < cells[row - 1].size())
+        return cells[row - 1][col - 1];
+    return QString();
+}
+} // namespace
+
+class TestApptWindow : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestSupport::DataFixture> m_data;
+    ApptWindow* m_window = nullptr;
+
+    ApptWindow* openWindow()
+    {
+        m_window = new ApptWindow;
+        m_window->setAttribute(Qt::WA_DeleteOnClose);
+        m_window->show();
+        QApplication::setActiveWindow(m_window);
+        if (!QTest::qWaitForWindowActive(m_window))
+            qWarning("window not active");
+        return m_window;
+    }
+
+    void bookTodayCell(int row, int col, const QString& name)
+    {
+        m_window->grid()->setFocus();
+        m_window->grid()->setCurrentCell(row, col);
+        type(name);
+        press(Qt::Key_Return);
+    }
+
+    int labelOf(const QDate& date) const
+    {
+        for (int i = 0; i < 42; ++i) {
+            if (m_window->calDates()[size_t(i)] == date)
+                return i;
+        }
+        return -1;
+    }
+
+    void clickDay(const QDate& date)
+    {
+        const int i = labelOf(date);
+        QVERIFY2(i >= 0, qPrintable(date.toString()));
+        QTest::mouseClick(m_window->dayLabel(i), Qt::LeftButton);
+    }
+
+private slots:
+    void init()
+    {
+        Dialogs::resetRecord();
+        m_data = std::make_unique<TestSupport::DataFixture>();
+    }
+
+    void cleanup()
+    {
+        if (m_window) {
+            m_window->close();
+            delete m_window;
+            m_window = nullptr;
+        }
+        m_data.reset();
+    }
+
+    void opensTodayWithDefaultLayoutAndCreatesItsRecord()
+    {
+        openWindow();
+        const DayLayout& l = m_window->layout();
+        QCOMPARE(l.providerCount, 4);
+        QCOMPARE(m_window->grid()->columnCountGrid(), 5);
+        QCOMPARE(m_window->grid()->cellText(2, 0), QStringLiteral("08:00 AM"));
+        QCOMPARE(m_window->grid()->cellText(l.lastRow - 1, 0), QStringLiteral("05:30 PM"));
+        QCOMPARE(m_window->grid()->cellText(0, 1), QStringLiteral(" Practitioner A "));
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("lblCalDay"))->text(), QStringLiteral("Wednesday"));
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("lblCalDate"))->text(), QStringLiteral("5/15/24"));
+        auto* selector = m_window->findChild<QComboBox*>(QStringLiteral("Combo(0)"));
+        QCOMPARE(selector->itemText(0), QStringLiteral(" Office Open"));
+        QCOMPARE(selector->itemText(1), QStringLiteral(" Office Closed"));
+
+        const std::optional<DayRecord> rec = stored(m_data->db(), Today);
+        QVERIFY(rec);
+        QCOMPARE(rec->data, l.emptyPageText);
+        QCOMPARE(rec->listno, 4);
+        QCOMPARE(rec->open, QStringLiteral("08:00 AM"));
+        QCOMPARE(rec->names, Settings::defaultNames());
+    }
+
+    void typedNameIsStoredInPageTextWhenTheDayChanges()
+    {
+        openWindow();
+        bookTodayCell(3, 2, QStringLiteral("SMITH"));
+        QCOMPARE(m_window->grid()->cellText(3, 2), QStringLiteral("SMITH"));
+        clickDay(Today.addDays(1));
+        QCOMPARE(m_window->currentDate(), Today.addDays(1));
+        QCOMPARE(m_window->grid()->cellText(3, 2), QString());
+
+        const std::optional<DayRecord> rec = stored(m_data->db(), Today);
+        QVERIFY(rec);
+        QCOMPARE(cellOf(rec->data, 3, 2), QStringLiteral("SMITH"));
+        QCOMPARE(rec->data.count(QChar(13)), m_window->layout().lastRow - 1);
+
+        clickDay(Today);
+        QCOMPARE(m_window->grid()->cellText(3, 2), QStringLiteral("SMITH"));
+    }
+
+    void emptyOpenDayIsDeletedClosedDayIsKept()
+    {
+        openWindow();
+        clickDay(Today.addDays(1));
+        QVERIFY(!stored(m_data->db(), Today)); // left empty and open
+        QVERIFY(stored(m_data->db(), Today.addDays(1)));
+
+        // Close tomorrow from the selector and leave it empty.
+        auto* selector = m_window->findChild<QComboBox*>(QStringLiteral("Combo(0)"));
+        press(Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(focus(), selector);
+        selector->setCurrentIndex(1);
+        press(Qt::Key_Tab);
+        QCOMPARE(m_window->grid()->cellBackground(), ApptWindow::ClosedDayColour);
+        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
+        clickDay(Today.addDays(2));
+        const std::optional<DayRecord> closed = stored(m_data->db(), Today.addDays(1));
+        QVERIFY(closed);
+        QVERIFY(closed->clinic);
+
+        clickDay(Today.addDays(1));
+        QCOMPARE(selector->currentIndex(), 1);
+        QCOMPARE(m_window->grid()->cellBackground(), ApptWindow::ClosedDayColour);
+    }
+
+    void pastDayKeepsItsOwnLayout()
+    {
+        // A past day booked under three providers, then the practice grows.
+        Settings three = Settings::defaults();
+        three.listno = 3;
+        three.timeslot = 60;
+        DayRecord past;
+        bool created = false;
+        QVERIFY(DayStore(m_data->db()).open(Today.addDays(-2), three, past, created).ok());
+        DayRecord edited = past;
+        edited.data = PageText::join(PageText::fit(QStringLiteral("\t\r\tJONES"), 12, 3));
+        QVERIFY(DayStore(m_data->db()).save(past, edited).status.ok());
+        Settings five = Settings::defaults();
+        five.listno = 5;
+        five.names = QStringLiteral(" A - B - C - D - E - ");
+        QVERIFY(SettingsStore(m_data->db()).writeLayout(five).ok());
+
+        openWindow();
+        QCOMPARE(m_window->grid()->columnCountGrid(), 6);
+        clickDay(Today.addDays(-2));
+        QCOMPARE(m_window->grid()->columnCountGrid(), 4);
+        QCOMPARE(m_window->grid()->cellText(3, 0), QStringLiteral("09:00 AM"));
+        QCOMPARE(m_window->grid()->cellText(2, 2), QStringLiteral("JONES"));
+        QVERIFY(m_window->layoutFromRecord());
+        clickDay(Today.addDays(1));
+        QCOMPARE(m_window->grid()->columnCountGrid(), 6);
+        QVERIFY(!m_window->layoutFromRecord());
+        QCOMPARE(stored(m_data->db(), Today.addDays(-2))->listno, 3);
+    }
+
+    void todayOnTodayNeitherSavesNorReloads()
+    {
+        openWindow();
+        const qint64 version = stored(m_data->db(), Today)->version;
+        m_window->grid()->setCellText(2, 1, QStringLiteral("BROWN"));
+        QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdToday")), Qt::LeftButton);
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("BROWN"));
+        QCOMPARE(stored(m_data->db(), Today)->version, version);
+        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
+    }
+
+    void closingTheWindowAnyWaySavesTheDay()
+    {
+        openWindow();
+        bookTodayCell(2, 4, QStringLiteral("GREEN"));
+        m_window->close(); // the frame's close box
+        m_window = nullptr;
+        QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 2, 4), QStringLiteral("GREEN"));
+    }
+
+    void failedSaveIsNeverSilentAndKeepsTheDay()
+    {
+        openWindow();
+        bookTodayCell(2, 1, QStringLiteral("WHITE"));
+        // Another copy holds the file.
+        Database other(QStringLiteral("other"));
+        QVERIFY(other.open(m_data->databasePath()).ok);
+        QSqlQuery lock(other.connection());
+        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        m_data->db().retry().pause = [](qint64) {};
+
+        Dialogs::pushAnswer(Dialogs::No);
+        clickDay(Today.addDays(1));
+        QCOMPARE(m_window->currentDate(), Today);
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("WHITE"));
+        QVERIFY(!Dialogs::shown().isEmpty());
+        QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
+
+        // Closing is refused too while the save cannot be made.
+        Dialogs::pushAnswer(Dialogs::No);
+        QVERIFY(!m_window->close());
+        QVERIFY(m_window->isVisible());
+
+        QVERIFY(lock.exec(QStringLiteral("COMMIT")));
+        clickDay(Today.addDays(1));
+        QCOMPARE(m_window->currentDate(), Today.addDays(1));
+        QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
+    }
+
+    // ---- editing
+
+    void typingGoesInFrontOfTheCellText()
+    {
+        openWindow();
+        m_window->grid()->setCellText(2, 1, QStringLiteral("SMITH"));
+        m_window->grid()->setFocus();
+        m_window->grid()->setCurrentCell(2, 1);
+        type(QStringLiteral("J"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        QVERIFY(edit->isVisible());
+        QCOMPARE(edit->text(), QStringLiteral("JSMITH"));
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("JSMITH"));
+        press(Qt::Key_Return);
+        QVERIFY(!edit->isVisible());
+        QCOMPARE(focus(), m_window->grid());
+
+        // Enter opens on the cell's text without typing anything.
+        press(Qt::Key_Return);
+        QVERIFY(edit->isVisible());
+        QCOMPARE(edit->text(), QStringLiteral("JSMITH"));
+        press(Qt::Key_Return);
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("JSMITH"));
+    }
+
+    void tabInTheGridGoesToTheCalendar()
+    {
+        openWindow();
+        m_window->grid()->setFocus();
+        press(Qt::Key_Tab);
+        QVERIFY(!m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"))->isVisible());
+        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
+    }
+
+    void editorKeepsWritingItsOwnCell()
+    {
+        openWindow();
+        m_window->grid()->setFocus();
+        m_window->grid()->setCurrentCell(2, 1);
+        type(QStringLiteral("A"));
+        // A click on another cell does not move the open editor.
+        const QRect other = m_window->grid()->visualRect(m_window->grid()->model()->index(4, 2));
+        QTest::mouseClick(m_window->grid()->viewport(), Qt::LeftButton, {}, other.center());
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        edit->setFocus();
+        edit->end(false);
+        type(QStringLiteral("B"));
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("AB"));
+        QCOMPARE(m_window->grid()->cellText(5, 3), QString());
+    }
+
+    void scrollHidesTheEditorAndKeepsTheText()
+    {
+        openWindow();
+        m_window->grid()->setFocus();
+        m_window->grid()->setCurrentCell(2, 1);
+        type(QStringLiteral("KIM"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        QVERIFY(edit->isVisible());
+        m_window->grid()->verticalScrollBar()->setValue(m_window->grid()->verticalScrollBar()->maximum());
+        QVERIFY(!edit->isVisible());
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("KIM"));
+    }
+
+    void pastedLineBreaksNeverEnterACell()
+    {
+        openWindow();
+        m_window->grid()->setFocus();
+        m_window->grid()->setCurrentCell(2, 1);
+        type(QStringLiteral("A"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        edit->insert(QStringLiteral("B\tC\rD"));
+        QVERIFY(!m_window->grid()->cellText(2, 1).contains(QChar(9)));
+        QVERIFY(!m_window->grid()->cellText(2, 1).contains(QChar(13)));
+        press(Qt::Key_Return);
+        clickDay(Today.addDays(1));
+        const QString data = stored(m_data->db(), Today)->data;
+        QCOMPARE(PageText::split(data).size(), m_window->layout().lastRow);
+    }
+
+    // ---- calendar
+
+    void clickOnNextMonthOpensItWithoutRefilling()
+    {
+        openWindow();
+        const CalendarMath::Dates before = m_window->calDates();
+        const QDate june1(2024, 6, 1);
+        QVERIFY(labelOf(june1) >= 0);
+        clickDay(june1);
+        QCOMPARE(m_window->currentDate(), june1);
+        QVERIFY(m_window->calDates() == before);
+        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"))->currentIndex(), 5);
+        QCOMPARE(m_window->dayLabel(labelOf(june1))->property("calendarColour").value<QColor>(),
+                 ApptWindow::CalendarCyan);
+        QCOMPARE(focus(), m_window->grid());
+    }
+
+    void monthListCommitCarriesPastTheMonthEnd()
+    {
+        openWindow();
+        clickDay(QDate(2024, 5, 31));
+        press(Qt::Key_M, Qt::AltModifier);
+        auto* months = m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"));
+        QCOMPARE(focus(), months);
+        months->setCurrentIndex(1); // February
+        press(Qt::Key_Tab);
+        // 31 February 2024 is 2 March in a leap year; March is filled.
+        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2024, 3, 2));
+        QCOMPARE(months->currentIndex(), 2);
+        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
+        QCOMPARE(m_window->currentDate(), QDate(2024, 5, 31)); // the page is not changed
+    }
+
+    // ---- keyboard
+
+    void calendarKeys_data()
+    {
+        QTest::addColumn<QDate>("start");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QDate>("selected");
+        QTest::newRow("right") << Today << QList<int>{Qt::Key_Right} << 0 << Today.addDays(1);
+        QTest::newRow("shift right") << Today << QList<int>{Qt::Key_Right} << int(Qt::ShiftModifier)
+                                     << Today.addDays(1);
+        QTest::newRow("ctrl left") << Today << QList<int>{Qt::Key_Left} << int(Qt::ControlModifier)
+                                   << Today.addDays(-1);
+        QTest::newRow("down") << Today << QList<int>{Qt::Key_Down} << 0 << Today.addDays(7);
+        QTest::newRow("up") << Today << QList<int>{Qt::Key_Up} << 0 << Today.addDays(-7);
+        QTest::newRow("page down, page up") << Today << QList<int>{Qt::Key_PageDown, Qt::Key_PageUp} << 0
+                                            << Today.addDays(7);
+        QTest::newRow("many downs slide by weeks")
+            << Today << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << 0
+            << Today.addDays(35);
+    }
+
+    void calendarKeys()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(int, modifiers);
+        QFETCH(QDate, selected);
+        openWindow();
+        m_window->findChild<QWidget*>(QStringLiteral("Picture2"))->setFocus();
+        for (int k : keys)
+            press(k, Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], selected);
+        QCOMPARE(m_window->currentDate(), Today); // moving never changes the page
+        for (int i = 1; i < 42; ++i)
+            QCOMPARE(m_window->calDates()[size_t(i - 1)].addDays(1), m_window->calDates()[size_t(i)]);
+    }
+
+    void altShortcutsNeedExactlyAlt_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("alt") << int(Qt::AltModifier) << true;
+        QTest::newRow("alt shift") << int(Qt::AltModifier | Qt::ShiftModifier) << false;
+        QTest::newRow("ctrl alt") << int(Qt::AltModifier | Qt::ControlModifier) << false;
+        QTest::newRow("plain") << 0 << false;
+    }
+
+    void altShortcutsNeedExactlyAlt()
+    {
+        QFETCH(int, modifiers);
+        QFETCH(bool, moves);
+        openWindow();
+        m_window->grid()->setFocus();
+        press(Qt::Key_M, Qt::KeyboardModifiers(modifiers));
+        const bool inMonthList = focus() == m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"));
+        QCOMPARE(inMonthList, moves);
+    }
+
+    void bookingADayWithTheKeyboardAlone()
+    {
+        openWindow();
+        m_window->grid()->setFocus();
+        press(Qt::Key_Tab);                       // to the calendar
+        press(Qt::Key_Right);                     // tomorrow
+        press(Qt::Key_Return);                    // open it
+        QCOMPARE(m_window->currentDate(), Today.addDays(1));
+        QCOMPARE(focus(), m_window->grid());
+        press(Qt::Key_Down);                      // second slot row
+        press(Qt::Key_Down);
+        type(QStringLiteral("NGUYEN"));
+        press(Qt::Key_Return);
+        press(Qt::Key_Tab);                       // back to the calendar
+        press(Qt::Key_D, Qt::AltModifier);        // daily memo
+        QCOMPARE(focus()->objectName(), QStringLiteral("TxtMemo"));
+        type(QStringLiteral("call back"));
+        press(Qt::Key_Tab);
+        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
+        QVERIFY(!m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->toPlainText().contains(QChar(9)));
+        press(Qt::Key_Escape);                    // today again
+        QCOMPARE(m_window->currentDate(), Today);
+
+        const std::optional<DayRecord> booked = stored(m_data->db(), Today.addDays(1));
+        QVERIFY(booked);
+        QVERIFY(booked->data.contains(QStringLiteral("NGUYEN")));
+        QCOMPARE(booked->memo, QStringLiteral("call back"));
+        QVERIFY(stored(m_data->db(), Today)); // today's record is shown again
+    }
+
+    void helpKeysSwitchTheHelpText()
+    {
+        openWindow();
+        auto* help = m_window->findChild<QLabel*>(QStringLiteral("Label5"));
+        auto* hint = m_window->findChild<QLabel*>(QStringLiteral("Label7"));
+        QVERIFY(!help->isVisible());
+        QVERIFY(hint->isVisible());
+        QVERIFY(help->text().contains(QStringLiteral("you must  then press TAB")));
+        m_window->grid()->setFocus();
+        press(Qt::Key_F1);
+        QVERIFY(help->isVisible());
+        QVERIFY(!hint->isVisible());
+        press(Qt::Key_F2, Qt::ShiftModifier);
+        QVERIFY(!help->isVisible());
+    }
+
+    void memoPadsSwitchAndTheFixedMemoSurvives()
+    {
+        openWindow();
+        auto* button = m_window->findChild<QPushButton*>(QStringLiteral("cmdMemo"));
+        auto* fixed = m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"));
+        auto* hint = m_window->findChild<QLabel*>(QStringLiteral("lblCommandMemo"));
+        QCOMPARE(button->text(), QStringLiteral("Fixed Memo"));
+        QVERIFY(!fixed->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(fixed->isVisible());
+        QCOMPARE(button->text(), QStringLiteral("Daily Memo"));
+        QCOMPARE(hint->text(), QStringLiteral("Press Alt-D"));
+        QCOMPARE(focus(), fixed);
+        type(QStringLiteral("closed on holidays"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(!fixed->isVisible());
+        QCOMPARE(focus()->objectName(), QStringLiteral("TxtMemo"));
+
+        clickDay(Today.addDays(3));
+        Settings s;
+        QVERIFY(SettingsStore(m_data->db()).read(s).ok());
+        QCOMPARE(s.fixedMemo, QStringLiteral("closed on holidays"));
+
+        m_window->close();
+        m_window = nullptr;
+        openWindow();
+        QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"))->toPlainText(),
+                 QStringLiteral("closed on holidays"));
+    }
+
+    void escFromAnywhereShowsToday()
+    {
+        openWindow();
+        clickDay(Today.addDays(4));
+        m_window->findChild<QComboBox*>(QStringLiteral("Combo(2)"))->setFocus();
+        press(Qt::Key_Escape);
+        QCOMPARE(m_window->currentDate(), Today);
+    }
+};
+
+QTEST_MAIN(TestApptWindow)
+#include "tst_apptwindow.moc"

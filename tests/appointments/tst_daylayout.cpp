@@ -1,0 +1,323 @@
+#include "appointments/DayLayout.h"
+#include "appointments/PageText.h"
+#include "store/DayRecord.h"
+#include "store/Settings.h"
+
+#include <QTest>
+
+using namespace DayLayoutRules;
+
+namespace {
+const QString Eight = QStringLiteral("08:00 AM");
+const QString Five = QStringLiteral("05:00 PM");
+const QString FourNames = QStringLiteral(" A - B - C - D");
+} // namespace
+
+class TestDayLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void examplePage();
+    void timeRows_data();
+    void timeRows();
+    void columns_data();
+    void columns();
+    void headers_data();
+    void headers();
+    void splitNames_data();
+    void splitNames();
+    void parseTime_data();
+    void parseTime();
+    void formatSlotTime_data();
+    void formatSlotTime();
+    void fromSettingsAndRecord();
+    void equality();
+};
+
+void TestDayLayout::examplePage()
+{
+    const DayLayout l = DayLayout::build(Eight, Five, 60, 4, FourNames);
+    QCOMPARE(l.rowCount(), 14);
+    QCOMPARE(l.lastRow, 13);
+    QCOMPARE(l.columnCount, 5);
+    QCOMPARE(l.lastCol, 4);
+    QCOMPARE(l.columnWidths, (QList<int> {1100, 1880, 1880, 1880, 1880}));
+    QCOMPARE(l.timeTexts.size(), 11);
+    QCOMPARE(l.timeTexts.first(), QStringLiteral("08:00 AM"));
+    QCOMPARE(l.timeTexts.last(), QStringLiteral("06:00 PM"));
+    QCOMPARE(l.emptyPageText.size(), 51);
+    QCOMPARE(l.emptyPageText.count(PageText::CellSeparator), 39);
+    QCOMPARE(l.emptyPageText.count(PageText::RowSeparator), 12);
+    QVERIFY(PageText::isBlank(l.emptyPageText));
+    // The empty page has exactly the page's rows and provider columns.
+    const PageText::Cells cells = PageText::split(l.emptyPageText);
+    QCOMPARE(cells.size(), l.pageRows());
+    for (const QStringList& row : cells)
+        QCOMPARE(row.size(), l.pageColumns());
+}
+
+void TestDayLayout::timeRows_data()
+{
+    QTest::addColumn<QString>("open");
+    QTest::addColumn<QString>("close");
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("times");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QString>("openUsed");
+    QTest::addColumn<int>("slotUsed");
+
+    QTest::newRow("60-minute slots") << Eight << Five << 60 << 11 << "08:00 AM"
+                                     << "06:00 PM" << Eight << 60;
+    QTest::newRow("30-minute slots") << Eight << Five << 30 << 20 << "08:00 AM"
+                                     << "05:30 PM" << Eight << 30;
+    QTest::newRow("slot not dividing the day") << Eight << Five << 45 << 14 << "08:00 AM"
+                                               << "05:45 PM" << Eight << 45;
+    QTest::newRow("no blank before the day half") << "08:00AM"
+                                                  << "05:00PM" << 60 << 11 << "08:00 AM"
+                                                  << "06:00 PM"
+                                                  << "08:00AM" << 60;
+    QTest::newRow("last earlier than first") << Five << Eight << 30 << 1 << "05:00 PM"
+                                             << "05:00 PM" << Five << 30;
+    QTest::newRow("last equal to first") << Eight << Eight << 60 << 2 << "08:00 AM"
+                                         << "09:00 AM" << Eight << 60;
+    QTest::newRow("noon") << "12:00 PM"
+                          << "01:00 PM" << 60 << 3 << "12:00 PM"
+                          << "02:00 PM"
+                          << "12:00 PM" << 60;
+    QTest::newRow("late evening passes midnight once") << "08:30 AM"
+                                                       << "11:30 PM" << 60 << 17 << "08:30 AM"
+                                                       << "12:30 AM"
+                                                       << "08:30 AM" << 60;
+    QTest::newRow("whole day from midnight") << "12:00 AM"
+                                             << "11:59 PM" << 240 << 7 << "12:00 AM"
+                                             << "12:00 AM"
+                                             << "12:00 AM" << 240;
+    QTest::newRow("last minute of the day") << "11:59 PM"
+                                            << "11:59 PM" << 10 << 2 << "11:59 PM"
+                                            << "12:09 AM"
+                                            << "11:59 PM" << 10;
+    QTest::newRow("slot 10") << Eight << "09:00 AM" << 10 << 8 << "08:00 AM"
+                             << "09:10 AM" << Eight << 10;
+    QTest::newRow("slot 240") << Eight << Five << 240 << 4 << "08:00 AM"
+                              << "08:00 PM" << Eight << 240;
+    // Damaged values fall back to the defaults (08:00 AM, 05:00 PM, 30).
+    QTest::newRow("slot 0") << Eight << Five << 0 << 20 << "08:00 AM"
+                            << "05:30 PM" << Eight << 30;
+    QTest::newRow("slot 9") << Eight << Five << 9 << 20 << "08:00 AM"
+                            << "05:30 PM" << Eight << 30;
+    QTest::newRow("slot 241") << Eight << Five << 241 << 20 << "08:00 AM"
+                              << "05:30 PM" << Eight << 30;
+    QTest::newRow("slot 500") << Eight << Five << 500 << 20 << "08:00 AM"
+                              << "05:30 PM" << Eight << 30;
+    QTest::newRow("negative slot") << Eight << Five << -60 << 20 << "08:00 AM"
+                                   << "05:30 PM" << Eight << 30;
+    QTest::newRow("unreadable first time") << "garbage"
+                                           << "11:00 PM" << 60 << 11 << "08:00 AM"
+                                           << "06:00 PM" << Eight << 60;
+    QTest::newRow("unreadable last time") << "09:00 AM"
+                                          << ":00 AM" << 60 << 11 << "08:00 AM"
+                                          << "06:00 PM" << Eight << 60;
+    QTest::newRow("empty time texts") << ""
+                                      << "" << 60 << 11 << "08:00 AM"
+                                      << "06:00 PM" << Eight << 60;
+    QTest::newRow("hour 13 with PM") << "13:00 PM" << Five << 60 << 11 << "08:00 AM"
+                                     << "06:00 PM" << Eight << 60;
+}
+
+void TestDayLayout::timeRows()
+{
+    QFETCH(QString, open);
+    QFETCH(QString, close);
+    QFETCH(int, slot);
+    QFETCH(int, times);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(QString, openUsed);
+    QFETCH(int, slotUsed);
+
+    const DayLayout l = DayLayout::build(open, close, slot, 4, FourNames);
+    QCOMPARE(l.timeTexts.size(), times);
+    QCOMPARE(l.timeTexts.first(), first);
+    QCOMPARE(l.timeTexts.last(), last);
+    QCOMPARE(l.openTime, openUsed);
+    QCOMPARE(l.slotMinutes, slotUsed);
+    // Header, blank, the times, blank.
+    QCOMPARE(l.lastRow, times + 2);
+    QCOMPARE(PageText::split(l.emptyPageText).size(), l.lastRow);
+    // Every time row is one slot after the one before it.
+    for (qsizetype i = 1; i < l.timeTexts.size(); ++i) {
+        const int before = *DayLayoutRules::parseTime(l.timeTexts[i - 1]);
+        const int after = *DayLayoutRules::parseTime(l.timeTexts[i]);
+        QCOMPARE((after - before + 1440) % 1440, slotUsed);
+    }
+}
+
+void TestDayLayout::columns_data()
+{
+    QTest::addColumn<int>("providers");
+    QTest::addColumn<int>("providersUsed");
+    QTest::addColumn<QList<int>>("widths");
+    QTest::newRow("1") << 1 << 1 << QList<int> {1100, 7500};
+    QTest::newRow("2") << 2 << 2 << QList<int> {1100, 3700, 3700};
+    QTest::newRow("3") << 3 << 3 << QList<int> {1100, 2500, 2500, 2500};
+    QTest::newRow("4") << 4 << 4 << QList<int> {1100, 1880, 1880, 1880, 1880};
+    QTest::newRow("8") << 8 << 8 << QList<int> {1100, 1880, 1880, 1880, 1880, 1880, 1880, 1880, 1880};
+    QTest::newRow("0 falls back") << 0 << 4 << QList<int> {1100, 1880, 1880, 1880, 1880};
+    QTest::newRow("12 falls back") << 12 << 4 << QList<int> {1100, 1880, 1880, 1880, 1880};
+    QTest::newRow("negative falls back") << -3 << 4 << QList<int> {1100, 1880, 1880, 1880, 1880};
+}
+
+void TestDayLayout::columns()
+{
+    QFETCH(int, providers);
+    QFETCH(int, providersUsed);
+    QFETCH(QList<int>, widths);
+    const DayLayout l = DayLayout::build(Eight, Five, 60, providers, FourNames);
+    QCOMPARE(l.providerCount, providersUsed);
+    QCOMPARE(l.columnCount, providersUsed + 1);
+    QCOMPARE(l.lastCol, providersUsed);
+    QCOMPARE(l.columnWidths, widths);
+    // 11 time rows + 2 blank rows, each with one tab fewer than providers.
+    QCOMPARE(l.emptyPageText.size(), 13 * (providersUsed - 1) + 12);
+}
+
+void TestDayLayout::headers_data()
+{
+    QTest::addColumn<QString>("names");
+    QTest::addColumn<int>("providers");
+    QTest::addColumn<QStringList>("headers"); // columns 1 .. providers + 1
+    QTest::newRow("default list") << Settings::defaultNames() << 4
+                                  << QStringList {" Practitioner A ", " Practitioner B ", " Practitioner C ",
+                                         " Practitioner D", ""};
+    QTest::newRow("more pieces than providers")
+        << Settings::defaultNames() << 2 << QStringList {" Practitioner A ", " Practitioner B ", ""};
+    QTest::newRow("setup list with trailing separator")
+        << " Dr Lee -  Dr Kim - " << 2 << QStringList {" Dr Lee ", "  Dr Kim ", ""};
+    QTest::newRow("fewer pieces than providers") << " A - B" << 4 << QStringList {" A ", " B", "", "", ""};
+    QTest::newRow("no names") << "" << 3 << QStringList {"", "", "", ""};
+    QTest::newRow("hyphen inside a name") << " A-B - " << 3 << QStringList {" A", "B ", " ", ""};
+}
+
+void TestDayLayout::headers()
+{
+    QFETCH(QString, names);
+    QFETCH(int, providers);
+    QFETCH(QStringList, headers);
+    const DayLayout l = DayLayout::build(Eight, Five, 60, providers, names);
+    QStringList shown;
+    for (int c = 1; c <= providers + 1; ++c)
+        shown.append(l.providerName(c));
+    QCOMPARE(shown, headers);
+    QCOMPARE(l.providerName(0), QString());
+    QCOMPARE(l.providerName(-1), QString());
+    QCOMPARE(l.namesText, names);
+}
+
+void TestDayLayout::splitNames_data()
+{
+    QTest::addColumn<QString>("names");
+    QTest::addColumn<QStringList>("pieces");
+    QTest::newRow("empty") << "" << QStringList {""};
+    QTest::newRow("one name") << " Dr Lee" << QStringList {"", " Dr Lee"};
+    QTest::newRow("untrimmed") << " Practitioner A - Practitioner B"
+                               << QStringList {"", " Practitioner A ", " Practitioner B"};
+    QTest::newRow("trailing separator") << " Dr Lee -  Dr Kim - " << QStringList {"", " Dr Lee ", "  Dr Kim ", " "};
+    QTest::newRow("hyphen only") << "-" << QStringList {"", "", ""};
+    QTest::newRow("doubled hyphen") << "a--b" << QStringList {"", "a", "", "b"};
+}
+
+void TestDayLayout::splitNames()
+{
+    QFETCH(QString, names);
+    QFETCH(QStringList, pieces);
+    QCOMPARE(SplitNames(names), pieces);
+}
+
+void TestDayLayout::parseTime_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("minutes"); // -1: unreadable
+    QTest::newRow("08:00 AM") << "08:00 AM" << 480;
+    QTest::newRow("08:00AM") << "08:00AM" << 480;
+    QTest::newRow("8:00 am") << "8:00 am" << 480;
+    QTest::newRow("05:30 PM") << "05:30 PM" << 1050;
+    QTest::newRow("24-hour") << "17:30" << 1050;
+    QTest::newRow("midnight") << "12:00 AM" << 0;
+    QTest::newRow("half past midnight") << "12:30 AM" << 30;
+    QTest::newRow("noon") << "12:00 PM" << 720;
+    QTest::newRow("last minute") << "11:59 PM" << 1439;
+    QTest::newRow("hour 13 with PM") << "13:00 PM" << -1;
+    QTest::newRow("minute 60") << "08:60 AM" << -1;
+    QTest::newRow("hour 24") << "24:00" << -1;
+    QTest::newRow("no hour") << ":00 AM" << -1;
+    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("words") << "eight" << -1;
+}
+
+void TestDayLayout::parseTime()
+{
+    QFETCH(QString, text);
+    QFETCH(int, minutes);
+    const std::optional<int> parsed = DayLayoutRules::parseTime(text);
+    QCOMPARE(parsed.value_or(-1), minutes);
+}
+
+void TestDayLayout::formatSlotTime_data()
+{
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("morning") << 480 << "08:00 AM";
+    QTest::newRow("afternoon") << 1050 << "05:30 PM";
+    QTest::newRow("midnight") << 0 << "12:00 AM";
+    QTest::newRow("noon") << 720 << "12:00 PM";
+    QTest::newRow("last minute") << 1439 << "11:59 PM";
+    QTest::newRow("next midnight") << 1440 << "12:00 AM";
+    QTest::newRow("past midnight") << 1470 << "12:30 AM";
+}
+
+void TestDayLayout::formatSlotTime()
+{
+    QFETCH(int, minutes);
+    QFETCH(QString, text);
+    QCOMPARE(DayLayoutRules::formatSlotTime(minutes), text);
+}
+
+void TestDayLayout::fromSettingsAndRecord()
+{
+    const DayLayout fromDefaults = DayLayout::fromSettings(Settings::defaults());
+    QCOMPARE(fromDefaults.lastRow, 22);
+    QCOMPARE(fromDefaults.providerCount, 4);
+    QCOMPARE(fromDefaults.timeTexts.last(), QStringLiteral("05:30 PM"));
+
+    DayRecord record;
+    record.open = QStringLiteral("09:00 AM");
+    record.close = QStringLiteral("12:00 PM");
+    record.timeslot = 60;
+    record.listno = 2;
+    record.names = QStringLiteral(" X - Y");
+    const DayLayout fromRecord = DayLayout::fromRecord(record);
+    QCOMPARE(fromRecord.timeTexts, (QStringList {"09:00 AM", "10:00 AM", "11:00 AM", "12:00 PM", "01:00 PM"}));
+    QCOMPARE(fromRecord.providerName(2), QStringLiteral(" Y"));
+
+    // A record with nothing copied into it still gives a sound page.
+    const DayLayout damaged = DayLayout::fromRecord(DayRecord {});
+    QCOMPARE(damaged.providerCount, 4);
+    QCOMPARE(damaged.slotMinutes, 30);
+    QCOMPARE(damaged.lastRow, 22);
+}
+
+void TestDayLayout::equality()
+{
+    const DayLayout a = DayLayout::build(Eight, Five, 60, 2, QStringLiteral(" A - B - C"));
+    QVERIFY(a == DayLayout::build(Eight, Five, 60, 2, QStringLiteral(" A - B - C")));
+    // A piece no column shows does not change the page.
+    QVERIFY(a == DayLayout::build(Eight, Five, 60, 2, QStringLiteral(" A - B - Z")));
+    QVERIFY(!(a == DayLayout::build(Eight, Five, 30, 2, QStringLiteral(" A - B - C"))));
+    QVERIFY(!(a == DayLayout::build(Eight, Five, 60, 3, QStringLiteral(" A - B - C"))));
+    QVERIFY(!(a == DayLayout::build(Eight, Five, 60, 2, QStringLiteral(" A - X - C"))));
+}
+
+QTEST_GUILESS_MAIN(TestDayLayout)
+#include "tst_daylayout.moc"

@@ -1,0 +1,275 @@
+#include "TestSupport.h"
+
+#include "store/Database.h"
+#include "store/OrderStore.h"
+#include "store/Settings.h"
+#include "store/SettingsStore.h"
+
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sqlite3.h>
+
+using TestSupport::DataFixture;
+
+class TestDatabase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void newFileHasFirstRecords();
+    void newFileIsMarked();
+    void reopeningKeepsData();
+    void hostileFileIsLeftAlone_data();
+    void hostileFileIsLeftAlone();
+    void missingFileWithoutCreate();
+    void missingFolder();
+    void integrityCheckFindsDamage();
+    void calDateIsUnique();
+    void handleIsTheSqliteConnection();
+};
+
+namespace {
+
+qint64 pragma(QSqlDatabase db, const char* name)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) || !q.next())
+        qFatal("PRAGMA %s failed", name);
+    return q.value(0).toLongLong();
+}
+
+// Runs SQL on a file through SQLite directly, as another program would.
+void rawSql(const QString& path, const QString& sql)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(path));
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
+        qFatal("%s: %s", qPrintable(sql), error);
+    sqlite3_close(db);
+}
+
+QByteArray realDatabaseBytes()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("db.mdb"));
+    {
+        Database db(QStringLiteral("maker"));
+        if (!db.open(path).ok)
+            qFatal("cannot create a database");
+    }
+    return TestSupport::fileBytes(path);
+}
+
+QStringList folderEntries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+enum class Hostile { Empty, Text, TruncatedMidPage, TruncatedAtPage, ForeignSqlite, NewerVersion, WrongApplicationId };
+
+} // namespace
+
+void TestDatabase::newFileHasFirstRecords()
+{
+    DataFixture f;
+    Settings s;
+    QVERIFY(SettingsStore(f.db()).read(s).ok());
+    const Settings d = Settings::defaults();
+    QCOMPARE(s.location, d.location);
+    QCOMPARE(s.open, QStringLiteral("08:00 AM"));
+    QCOMPARE(s.close, QStringLiteral("05:00 PM"));
+    QCOMPARE(s.timeslot, 30);
+    QCOMPARE(s.listno, 4);
+    QCOMPARE(s.names, QStringLiteral(" Practitioner A - Practitioner B - Practitioner C - Practitioner D"));
+    QVERIFY(s.fixedMemo.isEmpty());
+    QVERIFY(s.readme.contains(QStringLiteral("Ledgerly")));
+    QVERIFY(s.readme.contains(QStringLiteral("db.mdb")));
+    QVERIFY(s.licence.contains(QStringLiteral("The Ledgerly developers")));
+
+    OrderRecord o;
+    o.name = QStringLiteral("not read");
+    QVERIFY(OrderStore(f.db()).read(o).ok());
+    QVERIFY(o.name.isEmpty());
+    QVERIFY(o.orderDate.isEmpty());
+
+    QSqlQuery q(f.db().connection());
+    QVERIFY(q.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM tbl_Setup), (SELECT COUNT(*) FROM tbl_Order), "
+                                  "(SELECT COUNT(*) FROM tbl_Appt)")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
+    QCOMPARE(q.value(1).toInt(), 1);
+    QCOMPARE(q.value(2).toInt(), 0);
+}
+
+void TestDatabase::newFileIsMarked()
+{
+    DataFixture f;
+    QSqlDatabase db = f.db().connection();
+    QCOMPARE(pragma(db, "application_id"), qint64(Database::ApplicationId));
+    QCOMPARE(pragma(db, "user_version"), qint64(Database::SchemaVersion));
+    QSqlQuery q(db);
+    QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("delete"));
+    q.finish();
+    // Made under another name and moved into place: nothing else is left.
+    QCOMPARE(folderEntries(f.folder()), QStringList {QStringLiteral("db.mdb")});
+    QVERIFY(Database::checkFile(f.databasePath(), true).isEmpty());
+}
+
+void TestDatabase::reopeningKeepsData()
+{
+    DataFixture f;
+    QVERIFY(SettingsStore(f.db()).writeFixedMemo(QStringLiteral("Staff meeting Friday")).ok());
+    f.db().close();
+    Database again(QStringLiteral("again"));
+    const Database::OpenResult r = again.open(f.databasePath());
+    QVERIFY2(r.ok, qPrintable(r.message));
+    Settings s;
+    QVERIFY(SettingsStore(again).read(s).ok());
+    QCOMPARE(s.fixedMemo, QStringLiteral("Staff meeting Friday"));
+}
+
+void TestDatabase::hostileFileIsLeftAlone_data()
+{
+    QTest::addColumn<Hostile>("kind");
+    QTest::addColumn<QString>("why");
+
+    QTest::newRow("empty file") << Hostile::Empty << QStringLiteral("is not a Ledgerly database: it is empty");
+    QTest::newRow("text file") << Hostile::Text << QStringLiteral("is not a Ledgerly database: it is not a database");
+    QTest::newRow("cut mid-page") << Hostile::TruncatedMidPage
+                                  << QStringLiteral("is not a Ledgerly database: it is incomplete");
+    QTest::newRow("cut at a page") << Hostile::TruncatedAtPage
+                                   << QStringLiteral("is not a Ledgerly database: it is incomplete");
+    QTest::newRow("another program's database")
+        << Hostile::ForeignSqlite << QStringLiteral("is not a Ledgerly database: it belongs to another program");
+    QTest::newRow("newer version") << Hostile::NewerVersion << QStringLiteral("was written by a newer version");
+    QTest::newRow("wrong application id")
+        << Hostile::WrongApplicationId << QStringLiteral("it belongs to another program");
+}
+
+void TestDatabase::hostileFileIsLeftAlone()
+{
+    QFETCH(Hostile, kind);
+    QFETCH(QString, why);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("db.mdb"));
+    switch (kind) {
+    case Hostile::Empty:
+        TestSupport::writeFile(path, QByteArray());
+        break;
+    case Hostile::Text:
+        TestSupport::writeFile(path, QByteArray(200, 'x').prepend("Appointments for Monday\r\n"));
+        break;
+    case Hostile::TruncatedMidPage: {
+        const QByteArray whole = realDatabaseBytes();
+        TestSupport::writeFile(path, whole.left(whole.size() / 2 + 100));
+        break;
+    }
+    case Hostile::TruncatedAtPage: {
+        const QByteArray whole = realDatabaseBytes();
+        TestSupport::writeFile(path, whole.left(whole.size() - 4096));
+        break;
+    }
+    case Hostile::ForeignSqlite:
+        rawSql(path, QStringLiteral("CREATE TABLE foo (a INTEGER); INSERT INTO foo VALUES (1);"));
+        break;
+    case Hostile::NewerVersion:
+        TestSupport::writeFile(path, realDatabaseBytes());
+        rawSql(path, QStringLiteral("PRAGMA user_version = %1").arg(Database::SchemaVersion + 1));
+        break;
+    case Hostile::WrongApplicationId:
+        TestSupport::writeFile(path, realDatabaseBytes());
+        rawSql(path, QStringLiteral("PRAGMA application_id = 7"));
+        break;
+    }
+    const QByteArray before = TestSupport::fileBytes(path);
+    const QStringList entries = folderEntries(dir.path());
+    QCOMPARE(entries, QStringList {QStringLiteral("db.mdb")});
+
+    QString checked = Database::checkFile(path);
+    QVERIFY2(checked.contains(why), qPrintable(checked));
+    QVERIFY(checked.contains(QDir::toNativeSeparators(path)));
+
+    Database db(QStringLiteral("hostile"));
+    const Database::OpenResult r = db.open(path);
+    QVERIFY(!r.ok);
+    QVERIFY(!db.isOpen());
+    QVERIFY2(r.message.contains(why), qPrintable(r.message));
+    QVERIFY(r.message.startsWith(QStringLiteral("The file %1 ").arg(QDir::toNativeSeparators(path))));
+
+    QCOMPARE(TestSupport::fileBytes(path), before);
+    QCOMPARE(folderEntries(dir.path()), entries);
+}
+
+void TestDatabase::missingFileWithoutCreate()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("db.mdb"));
+    Database db(QStringLiteral("nocreate"));
+    const Database::OpenResult r = db.open(path, false);
+    QVERIFY(!r.ok);
+    QVERIFY(r.message.contains(QStringLiteral("does not exist")));
+    QVERIFY(folderEntries(dir.path()).isEmpty());
+}
+
+void TestDatabase::missingFolder()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("gone/db.mdb"));
+    Database db(QStringLiteral("nofolder"));
+    const Database::OpenResult r = db.open(path);
+    QVERIFY(!r.ok);
+    QVERIFY(r.message.contains(QDir::toNativeSeparators(path)));
+    QVERIFY(folderEntries(dir.path()).isEmpty());
+}
+
+void TestDatabase::integrityCheckFindsDamage()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("db.mdb"));
+    QByteArray bytes = realDatabaseBytes();
+    const qsizetype pageSize = 4096;
+    QVERIFY(bytes.size() >= 3 * pageSize);
+    // Scribble over the last page: the header still looks sound.
+    for (qsizetype i = bytes.size() - pageSize; i < bytes.size(); ++i)
+        bytes[i] = char(0x5A);
+    TestSupport::writeFile(path, bytes);
+
+    const QString why = Database::checkFile(path, true);
+    QVERIFY2(!why.isEmpty(), "damage not found");
+    QVERIFY2(why.startsWith(QStringLiteral("The file %1 ").arg(QDir::toNativeSeparators(path))), qPrintable(why));
+    QCOMPARE(TestSupport::fileBytes(path), bytes);
+}
+
+void TestDatabase::calDateIsUnique()
+{
+    DataFixture f;
+    QSqlQuery q(f.db().connection());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO tbl_Appt (CalDate, Clinic) VALUES ('2024-05-15', 0)")));
+    QVERIFY(!q.exec(QStringLiteral("INSERT INTO tbl_Appt (CalDate, Clinic) VALUES ('2024-05-15', 1)")));
+    q.finish();
+    QVERIFY(q.exec(QStringLiteral("EXPLAIN QUERY PLAN SELECT id FROM tbl_Appt WHERE CalDate = '2024-05-15'")));
+    QString plan;
+    while (q.next())
+        plan += q.value(3).toString();
+    QVERIFY2(plan.contains(QStringLiteral("USING COVERING INDEX")) || plan.contains(QStringLiteral("USING INDEX")),
+        qPrintable(plan));
+}
+
+void TestDatabase::handleIsTheSqliteConnection()
+{
+    DataFixture f;
+    sqlite3* h = f.db().handle();
+    QVERIFY(h);
+    QCOMPARE(QString::fromUtf8(sqlite3_db_filename(h, "main")), QFileInfo(f.databasePath()).canonicalFilePath());
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "tst_database.moc"

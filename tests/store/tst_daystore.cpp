@@ -1,0 +1,386 @@
+#include "TestSupport.h"
+
+#include "appointments/PageText.h"
+#include "store/Database.h"
+#include "store/DayStore.h"
+#include "store/SettingsStore.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+using TestSupport::DataFixture;
+
+class TestDayStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void openCreatesOnceWithSettingsCopies();
+    void initialiseDataOnlyFillsAnEmptyPage();
+    void saveUpdates();
+    void saveDeletesAnEmptyOpenDay_data();
+    void saveDeletesAnEmptyOpenDay();
+    void oldDayKeepsItsCopiedSettings();
+    void twoCopiesMerge_data();
+    void twoCopiesMerge();
+    void clearedDayDoesNotLoseTheOtherCopysBooking_data();
+    void clearedDayDoesNotLoseTheOtherCopysBooking();
+    void busyWriteIsRetried();
+    void busyWriteGivesUpWithAReason();
+};
+
+namespace {
+
+const QDate Day = TestSupport::Today;
+
+// A page of 3 rows by 2 cells with the given cell set.
+QString page(int row = -1, int col = -1, const QString& text = QString())
+{
+    PageText::Cells cells = PageText::fit(QString(), 3, 2);
+    if (row >= 0)
+        cells[row][col] = text;
+    return PageText::join(cells);
+}
+
+QString cell(const QString& pageText, int row, int col)
+{
+    return PageText::fit(pageText, 3, 2)[row][col];
+}
+
+// An opened and initialised day, as the appointment window has it on screen.
+DayRecord shownDay(Database& db, const QDate& date = Day)
+{
+    Settings s;
+    if (!SettingsStore(db).read(s).ok())
+        qFatal("settings");
+    DayStore store(db);
+    DayRecord rec;
+    bool created = false;
+    if (!store.open(date, s, rec, created).ok())
+        qFatal("open");
+    if (created && !store.initialiseData(rec, page()).ok())
+        qFatal("initialise");
+    return rec;
+}
+
+std::optional<DayRecord> stored(Database& db, const QDate& date = Day)
+{
+    std::optional<DayRecord> r;
+    if (!DayStore(db).find(date, r).ok())
+        qFatal("find");
+    return r;
+}
+
+DayRecord edited(DayRecord rec, int row, int col, const QString& text)
+{
+    PageText::Cells cells = PageText::fit(rec.data, 3, 2);
+    cells[row][col] = text;
+    rec.data = PageText::join(cells);
+    return rec;
+}
+
+class SecondCopy
+{
+public:
+    explicit SecondCopy(const QString& path)
+    {
+        const Database::OpenResult r = m_db.open(path);
+        if (!r.ok)
+            qFatal("%s", qPrintable(r.message));
+    }
+    Database& db() { return m_db; }
+
+private:
+    Database m_db {QStringLiteral("second copy")};
+};
+
+} // namespace
+
+void TestDayStore::openCreatesOnceWithSettingsCopies()
+{
+    DataFixture f;
+    Settings s = Settings::defaults();
+    s.location = QStringLiteral("Clinic");
+    s.listno = 3;
+    s.names = QStringLiteral(" A - B - C");
+    s.open = QStringLiteral("09:00 AM");
+    s.close = QStringLiteral("04:30 PM");
+    s.timeslot = 15;
+    DayStore store(f.db());
+
+    DayRecord rec;
+    bool created = false;
+    QVERIFY(store.open(Day, s, rec, created).ok());
+    QVERIFY(created);
+    QCOMPARE(rec.calDate, Day);
+    QVERIFY(!rec.clinic);
+    QCOMPARE(rec.location, QStringLiteral("Clinic"));
+    QCOMPARE(rec.open, QStringLiteral("09:00 AM"));
+    QCOMPARE(rec.close, QStringLiteral("04:30 PM"));
+    QCOMPARE(rec.timeslot, 15);
+    QCOMPARE(rec.listno, 3);
+    QCOMPARE(rec.names, QStringLiteral(" A - B - C"));
+
+    DayRecord again;
+    QVERIFY(store.open(Day, Settings::defaults(), again, created).ok());
+    QVERIFY(!created);
+    QCOMPARE(again.id, rec.id);
+    QCOMPARE(again.listno, 3);
+
+    qint64 n = 0;
+    QVERIFY(store.count(n).ok());
+    QCOMPARE(n, 1);
+}
+
+void TestDayStore::initialiseDataOnlyFillsAnEmptyPage()
+{
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    DayStore mine(f.db());
+    DayStore theirs(other.db());
+
+    DayRecord a;
+    bool created = false;
+    QVERIFY(mine.open(Day, Settings::defaults(), a, created).ok());
+    QVERIFY(created);
+    // The other copy opens the same new day, fills in its page and saves it
+    // before this copy has initialised the page.
+    DayRecord b;
+    QVERIFY(theirs.open(Day, Settings::defaults(), b, created).ok());
+    QVERIFY(!created);
+    QVERIFY(theirs.initialiseData(b, page()).ok());
+    QVERIFY(theirs.save(b, edited(b, 0, 1, QStringLiteral("SMITH"))).status.ok());
+
+    QVERIFY(mine.initialiseData(a, page()).ok());
+    QCOMPARE(cell(a.data, 0, 1), QStringLiteral("SMITH"));
+    QCOMPARE(cell(stored(f.db())->data, 0, 1), QStringLiteral("SMITH"));
+}
+
+void TestDayStore::saveUpdates()
+{
+    DataFixture f;
+    DayRecord rec = shownDay(f.db());
+    QCOMPARE(rec.data, page());
+    DayRecord mine = edited(rec, 1, 0, QStringLiteral("JONES"));
+    mine.memo = QStringLiteral("call back");
+
+    const DayStore::SaveOutcome out = DayStore(f.db()).save(rec, mine);
+    QVERIFY(out.status.ok());
+    QVERIFY(!out.deleted);
+    QVERIFY(!out.merged);
+    QCOMPARE(out.stored.data, mine.data);
+    QVERIFY(out.stored.version > rec.version);
+
+    const std::optional<DayRecord> now = stored(f.db());
+    QVERIFY(now);
+    QCOMPARE(cell(now->data, 1, 0), QStringLiteral("JONES"));
+    QCOMPARE(now->memo, QStringLiteral("call back"));
+    QCOMPARE(now->version, out.stored.version);
+}
+
+void TestDayStore::saveDeletesAnEmptyOpenDay_data()
+{
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<QString>("memo");
+    QTest::addColumn<bool>("kept");
+
+    QTest::newRow("open, blank, no memo") << false << QString() << false;
+    QTest::newRow("closed, blank, no memo") << true << QString() << true;
+    QTest::newRow("open, blank, a memo") << false << QStringLiteral("holiday") << true;
+}
+
+void TestDayStore::saveDeletesAnEmptyOpenDay()
+{
+    QFETCH(bool, closed);
+    QFETCH(QString, memo);
+    QFETCH(bool, kept);
+
+    DataFixture f;
+    DayRecord rec = shownDay(f.db());
+    // The page had a booking that is now wiped out again.
+    const DayStore::SaveOutcome first = DayStore(f.db()).save(rec, edited(rec, 2, 1, QStringLiteral("LEE")));
+    QVERIFY(first.status.ok());
+    DayRecord mine = edited(first.stored, 2, 1, QString());
+    mine.clinic = closed;
+    mine.memo = memo;
+
+    const DayStore::SaveOutcome out = DayStore(f.db()).save(first.stored, mine);
+    QVERIFY(out.status.ok());
+    QCOMPARE(out.deleted, !kept);
+    QCOMPARE(stored(f.db()).has_value(), kept);
+    if (kept) {
+        QCOMPARE(stored(f.db())->clinic, closed);
+        QCOMPARE(stored(f.db())->memo, memo);
+    }
+}
+
+void TestDayStore::oldDayKeepsItsCopiedSettings()
+{
+    DataFixture f;
+    const QDate past = Day.addDays(-7);
+    const DayRecord before = shownDay(f.db(), past);
+    QCOMPARE(before.listno, 4);
+
+    Settings changed = Settings::defaults();
+    changed.listno = 5;
+    changed.timeslot = 20;
+    changed.open = QStringLiteral("07:30 AM");
+    changed.close = QStringLiteral("06:00 PM");
+    changed.names = QStringLiteral(" V - W - X - Y - Z");
+    QVERIFY(SettingsStore(f.db()).writeLayout(changed).ok());
+
+    const DayRecord old = shownDay(f.db(), past);
+    QCOMPARE(old.listno, 4);
+    QCOMPARE(old.timeslot, 30);
+    QCOMPARE(old.open, QStringLiteral("08:00 AM"));
+    QCOMPARE(old.close, QStringLiteral("05:00 PM"));
+    QCOMPARE(old.names, Settings::defaultNames());
+
+    const DayRecord fresh = shownDay(f.db(), Day);
+    QCOMPARE(fresh.listno, 5);
+    QCOMPARE(fresh.timeslot, 20);
+    QCOMPARE(fresh.open, QStringLiteral("07:30 AM"));
+    QCOMPARE(fresh.close, QStringLiteral("06:00 PM"));
+    QCOMPARE(fresh.names, QStringLiteral(" V - W - X - Y - Z"));
+}
+
+void TestDayStore::twoCopiesMerge_data()
+{
+    QTest::addColumn<int>("theirRow");
+    QTest::addColumn<QString>("theirText");
+    QTest::addColumn<QString>("expected00"); // cell 0,0 afterwards
+    QTest::addColumn<QString>("expected10"); // cell 1,0 afterwards
+
+    QTest::newRow("different cells") << 1 << QStringLiteral("BROWN") << QStringLiteral("SMITH")
+                                     << QStringLiteral("BROWN");
+    QTest::newRow("same cell") << 0 << QStringLiteral("BROWN") << QStringLiteral("SMITH / BROWN") << QString();
+    QTest::newRow("same cell, same text") << 0 << QStringLiteral("SMITH") << QStringLiteral("SMITH") << QString();
+}
+
+void TestDayStore::twoCopiesMerge()
+{
+    QFETCH(int, theirRow);
+    QFETCH(QString, theirText);
+    QFETCH(QString, expected00);
+    QFETCH(QString, expected10);
+
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    const DayRecord mineBase = shownDay(f.db());
+    const DayRecord theirBase = shownDay(other.db());
+    QCOMPARE(theirBase.id, mineBase.id);
+
+    const DayStore::SaveOutcome theirs
+        = DayStore(other.db()).save(theirBase, edited(theirBase, theirRow, 0, theirText));
+    QVERIFY(theirs.status.ok());
+    QVERIFY(!theirs.merged);
+
+    const DayStore::SaveOutcome mine = DayStore(f.db()).save(mineBase, edited(mineBase, 0, 0, QStringLiteral("SMITH")));
+    QVERIFY(mine.status.ok());
+    QVERIFY(mine.merged);
+    QVERIFY(!mine.deleted);
+
+    const std::optional<DayRecord> now = stored(f.db());
+    QVERIFY(now);
+    QCOMPARE(now->data, mine.stored.data);
+    QCOMPARE(cell(now->data, 0, 0), expected00);
+    QCOMPARE(cell(now->data, 1, 0), expected10);
+}
+
+void TestDayStore::clearedDayDoesNotLoseTheOtherCopysBooking_data()
+{
+    QTest::addColumn<bool>("clearerFirst");
+    QTest::newRow("cleared, then the other copy saves") << true;
+    QTest::newRow("the other copy saves, then cleared") << false;
+}
+
+void TestDayStore::clearedDayDoesNotLoseTheOtherCopysBooking()
+{
+    QFETCH(bool, clearerFirst);
+
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    DayRecord start = shownDay(f.db());
+    start = DayStore(f.db()).save(start, edited(start, 0, 0, QStringLiteral("SMITH"))).stored;
+
+    const DayRecord clearerBase = shownDay(f.db());
+    const DayRecord adderBase = shownDay(other.db());
+    QCOMPARE(cell(adderBase.data, 0, 0), QStringLiteral("SMITH"));
+    const DayRecord cleared = edited(clearerBase, 0, 0, QString());
+    const DayRecord added = edited(adderBase, 2, 1, QStringLiteral("BROWN"));
+
+    DayStore::SaveOutcome clear;
+    DayStore::SaveOutcome add;
+    if (clearerFirst) {
+        clear = DayStore(f.db()).save(clearerBase, cleared);
+        add = DayStore(other.db()).save(adderBase, added);
+        QVERIFY(clear.deleted);
+    } else {
+        add = DayStore(other.db()).save(adderBase, added);
+        clear = DayStore(f.db()).save(clearerBase, cleared);
+        QVERIFY(!clear.deleted);
+    }
+    QVERIFY(clear.status.ok());
+    QVERIFY(add.status.ok());
+
+    const std::optional<DayRecord> now = stored(f.db());
+    QVERIFY2(now, "the day record was lost");
+    QCOMPARE(cell(now->data, 2, 1), QStringLiteral("BROWN"));
+    QCOMPARE(cell(now->data, 0, 0), QString()); // the clearing stands too
+    QCOMPARE(now->listno, start.listno);
+}
+
+void TestDayStore::busyWriteIsRetried()
+{
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    const DayRecord rec = shownDay(f.db());
+
+    QSqlDatabase holder = other.db().connection();
+    QSqlQuery lock(holder);
+    QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+    int pauses = 0;
+    f.db().retry().random = [] { return 0.0; };
+    f.db().retry().pause = [&](qint64) {
+        ++pauses;
+        if (pauses == 1) {
+            QSqlQuery release(holder);
+            QVERIFY(release.exec(QStringLiteral("ROLLBACK")));
+        }
+    };
+    const DayStore::SaveOutcome out = DayStore(f.db()).save(rec, edited(rec, 0, 0, QStringLiteral("SMITH")));
+    QVERIFY2(out.status.ok(), qPrintable(out.status.message));
+    QCOMPARE(pauses, 1);
+    QCOMPARE(f.db().retry().lastLoopCounts(), QList<qint64> {2000});
+    QCOMPARE(cell(stored(f.db())->data, 0, 0), QStringLiteral("SMITH"));
+}
+
+void TestDayStore::busyWriteGivesUpWithAReason()
+{
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    const DayRecord rec = shownDay(f.db());
+
+    QSqlDatabase holder = other.db().connection();
+    QSqlQuery lock(holder);
+    QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+    int pauses = 0;
+    f.db().retry().pause = [&](qint64) { ++pauses; };
+    const DayStore::SaveOutcome out = DayStore(f.db()).save(rec, edited(rec, 0, 0, QStringLiteral("SMITH")));
+    QCOMPARE(out.status.code, StoreStatus::Busy);
+    QVERIFY(pauses > 1);
+    QVERIFY(out.status.message.contains(f.databasePath()));
+    QVERIFY2(out.status.message.contains(QStringLiteral("another copy")), qPrintable(out.status.message));
+    QVERIFY(!out.deleted);
+
+    QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+    // Nothing was half-written, and the connection is usable again.
+    QCOMPARE(stored(f.db())->data, page());
+    f.db().retry().pause = {};
+    QVERIFY(DayStore(f.db()).save(rec, edited(rec, 0, 0, QStringLiteral("SMITH"))).status.ok());
+}
+
+QTEST_GUILESS_MAIN(TestDayStore)
+#include "tst_daystore.moc"
