@@ -126,7 +126,8 @@ bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
         }
         return QWidget::eventFilter(watched, e);
     }
-    for (const Entry& entry : m_entries) {
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& entry = m_entries[i];
         if (watched != entry.button)
             continue;
         if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
@@ -137,6 +138,15 @@ bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
         if (e->type() == QEvent::MouseButtonRelease)
             return true;
         if (e->type() == QEvent::KeyPress) {
+            // The arrows go round the entries in tab order and open nothing.
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Down || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Left) {
+                const std::size_t n = m_entries.size();
+                const bool forward = key == Qt::Key_Down || key == Qt::Key_Right;
+                const std::size_t next = forward ? (i + 1) % n : (i + n - 1) % n;
+                m_entries[next].button->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                return true;
+            }
             const int ascii = asciiOf(static_cast<QKeyEvent*>(e));
             if (isChoiceKey(ascii)) {
                 (this->*entry.keyPress)(ascii);

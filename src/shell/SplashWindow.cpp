@@ -14,6 +14,13 @@
 #include <QScreen>
 #include <QSvgRenderer>
 
+// The resources live in the static UI library: register them by hand (again
+// registering them is harmless).
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace {
 const QString Maker = QStringLiteral("Ledgerly Software");
 const QString PublicationYear = QStringLiteral("2024");
@@ -68,6 +75,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(QStringLiteral(LEDGERLY_TITLE));
     setFocusPolicy(Qt::StrongFocus);
+    initResources();
     buildControls();
 
     setFixedSize(Twips::size(7908, 6684));
@@ -95,7 +103,7 @@ void SplashWindow::buildControls()
         QColor(64, 0, 64));
     QLabel* label2 = text(m_frame1, QStringLiteral("Label2"),
         QStringLiteral("for professional practices            and small business offices "),
-        QRect(3120, 2640, 4332, 732), 12, false, QColor(0, 128, 0));
+        QRect(3120, 2640, 4332, 732), 14, false, QColor(0, 128, 0));
     label2->setWordWrap(true);
     label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
