@@ -2,8 +2,10 @@
 
 #include "shell/Windows.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 PlaceholderWindow::PlaceholderWindow(const QString& name, const QString& caption, const QString& buttonText,
@@ -23,6 +25,8 @@ PlaceholderWindow::PlaceholderWindow(const QString& name, const QString& caption
     connect(button, &QPushButton::clicked, this, [this] { m_onButton(); });
     button->setFocus();
     resize(360, 160);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 void registerPlaceholderWindows()
