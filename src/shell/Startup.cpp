@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
 #include <cstdio>
@@ -83,9 +84,18 @@ int runLedgerly(int argc, char** argv)
     Database::setCurrent(&db);
 
     registerProgramWindows();
-    if (!Windows::open(QStringLiteral("frmAppt")))
+    // The program lasts while one of its windows is shown; the main menu,
+    // loaded hidden behind the splash, does not count until it is shown.
+    QApplication::setQuitOnLastWindowClosed(true);
+    if (!Windows::open(QStringLiteral("frmSplash")))
         return 1;
-    const int rc = app.exec();
+    // Draw the splash before anything else happens.
+    QCoreApplication::processEvents();
+    const int rc = QApplication::exec();
+
+    // Whatever is still loaded (hidden) goes before the database does.
+    Windows::discardAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Database::setCurrent(nullptr);
     return rc;
 }

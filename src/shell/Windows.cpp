@@ -44,7 +44,9 @@ QWidget* find(const QString& name)
     auto it = openWindows().find(name);
     if (it == openWindows().end())
         return nullptr;
-    if (it->isNull()) {
+    // A closed window loses WA_DeleteOnClose as Qt schedules its deletion; it
+    // is gone for the program even while the deletion is still pending.
+    if (it->isNull() || !(*it)->testAttribute(Qt::WA_DeleteOnClose)) {
         openWindows().erase(it);
         return nullptr;
     }
@@ -89,13 +91,26 @@ bool close(const QString& name)
     QWidget* w = find(name);
     if (!w)
         return true;
-    QPointer<QWidget> guard(w);
+    // close() runs the window's close handling and, when it is accepted,
+    // schedules the deletion: windows often close themselves from one of
+    // their own event handlers, where deleting them at once is not safe.
     if (!w->close())
         return false;
     openWindows().remove(name);
-    if (guard)
-        delete guard.data();
     return true;
+}
+
+void discardAll()
+{
+    const QStringList names = openWindows().keys();
+    for (const QString& name : names) {
+        if (QWidget* w = find(name)) {
+            w->setAttribute(Qt::WA_DeleteOnClose, false);
+            w->hide();
+            w->deleteLater();
+        }
+    }
+    openWindows().clear();
 }
 
 bool endProgram()
@@ -104,14 +119,7 @@ bool endProgram()
     // a save that failed and was not retried keeps the program running.
     if (!close(QStringLiteral("frmAppt")))
         return false;
-    const QStringList names = openWindows().keys();
-    for (const QString& name : names) {
-        if (QWidget* w = find(name)) {
-            openWindows().remove(name);
-            w->hide();
-            delete w;
-        }
-    }
+    discardAll();
     if (quitHandler())
         quitHandler()();
     else

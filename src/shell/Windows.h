@@ -21,10 +21,16 @@ QWidget* open(const QString& name);
 // The open window of that name, or nullptr.
 QWidget* find(const QString& name);
 bool isOpen(const QString& name);
-// Closes and destroys the window; nothing happens when it is not open. The
-// window's close handling runs, so the appointment window saves its day.
-// Returns false when the window refused to close (a save it could not make).
+// Closes the window; nothing happens when it is not open. The window's close
+// handling runs, so the appointment window saves its day. The widget is
+// deleted once control is back in the event loop (a window may close itself
+// from its own handlers); it no longer counts as open from the moment it
+// closed. Returns false when the window refused to close (a save it could not
+// make).
 bool close(const QString& name);
+// Takes every window away at once without running any of its code: hidden
+// now, deleted once control is back in the event loop.
+void discardAll();
 // Ends the program: closes every window (only what keeps data runs) and quits.
 // False when the appointment window could not save its day and stays open.
 bool endProgram();

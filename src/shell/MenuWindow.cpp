@@ -1,0 +1,264 @@
+#include "shell/MenuWindow.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Twips.h"
+#include "shell/Windows.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+const QString MenuWindow::ExitTitle = QStringLiteral("Back-up Files");
+const QString MenuWindow::ExitTextByKeyboard = QStringLiteral(
+    "Would you like to back-up your files now? Regular files back-up will minimize loss of data in case your hard "
+    "disk crashes.");
+const QString MenuWindow::ExitTextByMouse = QStringLiteral(
+    "Would you like to back-up your files now? Regular files back-up will minimize loss of data just in case your "
+    "hard disk crashes.");
+
+namespace {
+bool isChoiceKey(int keyAscii)
+{
+    return keyAscii == 13 || keyAscii == 32;
+}
+
+int asciiOf(const QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Space:
+        return 32;
+    default:
+        return e->text().isEmpty() ? 0 : e->text().at(0).unicode();
+    }
+}
+
+struct EntrySpec
+{
+    const char* name;
+    const char* caption;
+    QRect twips;
+};
+
+// In tab order.
+const EntrySpec EntrySpecs[] = {
+    {"Option1", "  Appointments", QRect(2220, 720, 2250, 615)},
+    {"Option3", "  Setup/Customize", QRect(2220, 1800, 2370, 660)},
+    {"Option2", "  Back-up/Restore files", QRect(2220, 2880, 2850, 660)},
+    {"Option4", "  Place Order", QRect(2220, 3960, 2460, 555)},
+    {"Option5", "  Exit", QRect(2220, 4920, 2460, 555)},
+};
+} // namespace
+
+MenuWindow::MenuWindow(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmMenu"));
+    setWindowTitle(QStringLiteral("Main Menu"));
+    buildControls();
+
+    setFixedSize(Twips::size(6600, 6888));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void MenuWindow::buildControls()
+{
+    QFont entryFont(QStringLiteral("Arial"));
+    entryFont.setPointSize(11);
+    entryFont.setBold(true);
+
+    using K = void (MenuWindow::*)(int);
+    using M = void (MenuWindow::*)();
+    const std::array<std::pair<K, M>, 5> handlers = {{
+        {&MenuWindow::Option1_KeyPress, &MenuWindow::Option1_MouseDown},
+        {&MenuWindow::Option3_KeyPress, &MenuWindow::Option3_MouseDown},
+        {&MenuWindow::Option2_KeyPress, &MenuWindow::Option2_MouseDown},
+        {&MenuWindow::Option4_KeyPress, &MenuWindow::Option4_MouseDown},
+        {&MenuWindow::Option5_KeyPress, &MenuWindow::Option5_MouseDown},
+    }};
+
+    QWidget* previous = nullptr;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const EntrySpec& spec = EntrySpecs[i];
+        auto* b = new QRadioButton(QString::fromLatin1(spec.caption), this);
+        b->setObjectName(QString::fromLatin1(spec.name));
+        b->setGeometry(Twips::rect(spec.twips.x(), spec.twips.y(), spec.twips.width(), spec.twips.height()));
+        b->setFont(entryFont);
+        QPalette pal = b->palette();
+        pal.setColor(QPalette::WindowText, Qt::blue);
+        pal.setColor(QPalette::ButtonText, Qt::blue);
+        b->setPalette(pal);
+        b->installEventFilter(this);
+        m_entries[i] = {b, handlers[i].first, handlers[i].second};
+        if (previous)
+            setTabOrder(previous, b);
+        previous = b;
+    }
+
+    m_command1 = new QPushButton(QStringLiteral("Readme.txt/License Agreement"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command1->setGeometry(Twips::rect(3720, 6240, 2652, 252));
+    QFont small(QStringLiteral("Arial"));
+    small.setPointSize(8);
+    m_command1->setFont(small);
+    m_command1->installEventFilter(this);
+    connect(m_command1, &QPushButton::clicked, this, &MenuWindow::Command1_Click);
+    setTabOrder(previous, m_command1);
+
+    m_entries[0].button->setFocus();
+}
+
+bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == m_command1) {
+        // Enter does not press a button outside a dialog on its own.
+        if (e->type() == QEvent::KeyPress) {
+            const auto* ke = static_cast<QKeyEvent*>(e);
+            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
+                m_command1->click();
+                return true;
+            }
+        }
+        return QWidget::eventFilter(watched, e);
+    }
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& entry = m_entries[i];
+        if (watched != entry.button)
+            continue;
+        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
+            entry.button->setFocus(Qt::MouseFocusReason);
+            (this->*entry.mouseDown)();
+            return true;
+        }
+        if (e->type() == QEvent::MouseButtonRelease)
+            return true;
+        if (e->type() == QEvent::KeyPress) {
+            // The arrows go round the entries in tab order and open nothing.
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Down || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Left) {
+                const std::size_t n = m_entries.size();
+                const bool forward = key == Qt::Key_Down || key == Qt::Key_Right;
+                const std::size_t next = forward ? (i + 1) % n : (i + n - 1) % n;
+                m_entries[next].button->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                return true;
+            }
+            const int ascii = asciiOf(static_cast<QKeyEvent*>(e));
+            if (isChoiceKey(ascii)) {
+                (this->*entry.keyPress)(ascii);
+                return true;
+            }
+        }
+        break;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void MenuWindow::Option1_KeyPress(int keyAscii)
+{
+    if (isChoiceKey(keyAscii))
+        showAppointments();
+}
+
+void MenuWindow::Option2_KeyPress(int keyAscii)
+{
+    if (isChoiceKey(keyAscii))
+        showBackup();
+}
+
+void MenuWindow::Option3_KeyPress(int keyAscii)
+{
+    if (isChoiceKey(keyAscii))
+        showSetup();
+}
+
+void MenuWindow::Option4_KeyPress(int keyAscii)
+{
+    if (isChoiceKey(keyAscii))
+        showOrder();
+}
+
+void MenuWindow::Option5_KeyPress(int keyAscii)
+{
+    if (isChoiceKey(keyAscii))
+        exitPrompt(Chosen::ByKeyboard);
+}
+
+void MenuWindow::Option1_MouseDown()
+{
+    showAppointments();
+}
+
+void MenuWindow::Option2_MouseDown()
+{
+    showBackup();
+}
+
+void MenuWindow::Option3_MouseDown()
+{
+    showSetup();
+}
+
+void MenuWindow::Option4_MouseDown()
+{
+    showOrder();
+}
+
+void MenuWindow::Option5_MouseDown()
+{
+    exitPrompt(Chosen::ByMouse);
+}
+
+void MenuWindow::Command1_Click()
+{
+    Windows::open(QStringLiteral("frmReadme"));
+    Windows::close(QStringLiteral("frmMenu"));
+}
+
+void MenuWindow::showAppointments()
+{
+    Windows::open(QStringLiteral("frmAppt"));
+}
+
+void MenuWindow::showSetup()
+{
+    Windows::open(QStringLiteral("frmSetup"));
+}
+
+void MenuWindow::showBackup()
+{
+    Windows::setExitAfterBackup(false);
+    Windows::open(QStringLiteral("frmBackup"));
+    Windows::close(QStringLiteral("frmMenu"));
+}
+
+void MenuWindow::showOrder()
+{
+    Windows::open(QStringLiteral("frmOrder"));
+    Windows::close(QStringLiteral("frmMenu"));
+}
+
+void MenuWindow::exitPrompt(Chosen how)
+{
+    const QString text = how == Chosen::ByKeyboard ? ExitTextByKeyboard : ExitTextByMouse;
+    const Dialogs::Button answer
+        = Dialogs::message(this, text, Dialogs::Yes | Dialogs::No, Dialogs::Yes, Dialogs::Icon::Question, ExitTitle);
+    if (answer == Dialogs::Yes) {
+        Windows::setExitAfterBackup(true);
+        Windows::open(QStringLiteral("frmBackup"));
+        Windows::close(QStringLiteral("frmAppt"));
+        Windows::close(QStringLiteral("frmMenu"));
+        return;
+    }
+    // The appointment window saves its day as it closes. When that save
+    // failed and the user chose not to retry, the program must not end: the
+    // unsaved page would be lost.
+    if (!Windows::close(QStringLiteral("frmAppt")))
+        return;
+    Windows::close(QStringLiteral("frmMenu"));
+    Windows::endProgram();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+class QPushButton;
+class QRadioButton;
+
+// The main menu: every other window is reached from here, and the way out of
+// the program (with the offer of a back-up) starts here.
+class MenuWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    static const QString ExitTitle;
+    static const QString ExitTextByKeyboard;
+    static const QString ExitTextByMouse;
+
+    explicit MenuWindow(QWidget* parent = nullptr);
+
+    // The entries act on Enter (13) or Space (32) typed on them, or on any
+    // mouse button pressed on them; other keys do nothing.
+    void Option1_KeyPress(int keyAscii);
+    void Option2_KeyPress(int keyAscii);
+    void Option3_KeyPress(int keyAscii);
+    void Option4_KeyPress(int keyAscii);
+    void Option5_KeyPress(int keyAscii);
+    void Option1_MouseDown();
+    void Option2_MouseDown();
+    void Option3_MouseDown();
+    void Option4_MouseDown();
+    void Option5_MouseDown();
+    void Command1_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    enum class Chosen { ByKeyboard, ByMouse };
+
+    struct Entry
+    {
+        QRadioButton* button = nullptr;
+        void (MenuWindow::*keyPress)(int) = nullptr;
+        void (MenuWindow::*mouseDown)() = nullptr;
+    };
+
+    void buildControls();
+    void showAppointments();
+    void showSetup();
+    void showBackup();
+    void showOrder();
+    void exitPrompt(Chosen how);
+
+    std::array<Entry, 5> m_entries {}; // in tab order
+    QPushButton* m_command1 = nullptr;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "store/Settings.h"
+
+#include <QWidget>
+
+class QPlainTextEdit;
+class QPushButton;
+
+// Shows the read-me document, then at the press of its button the licence
+// agreement; the next press returns to the main menu. It has no close box:
+// the button is the way out.
+class ReadmeWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    static const QString ToLicence; // the button while the read-me is shown
+    static const QString ToMenu; // the button while the licence is shown
+
+    explicit ReadmeWindow(QWidget* parent = nullptr);
+
+    void Command1_Click();
+
+    QPlainTextEdit* text() const { return m_text1; }
+    QPushButton* button() const { return m_command1; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void buildControls();
+    void showDocument(const QString& caption, QString Settings::*field);
+
+    QPlainTextEdit* m_text1 = nullptr;
+    QPushButton* m_command1 = nullptr;
+};

@@ -1,0 +1,433 @@
+#include "ShellTest.h"
+#include "TestSupport.h"
+
+#include "appointments/ApptWindow.h"
+#include "appointments/DayGrid.h"
+#include "appointments/PageText.h"
+#include "shell/MenuWindow.h"
+#include "shell/WindowCatalog.h"
+#include "store/Database.h"
+#include "store/SettingsStore.h"
+
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+using TestSupport::Today;
+
+namespace {
+// The page text stored for date, read through a connection of its own, as
+// the next start of the program would find it.
+QString storedPage(const QString& databasePath, const QDate& date)
+{
+    QString page;
+    const QString name = QStringLiteral("reader");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(databasePath);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("SELECT Data FROM tbl_Appt WHERE CalDate = ?"));
+            q.addBindValue(date.toString(Qt::ISODate));
+            if (q.exec() && q.next())
+                page = q.value(0).toString();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return page;
+}
+
+QString cellOf(const QString& pageText, int row, int col)
+{
+    const PageText::Cells cells = PageText::split(pageText);
+    if (row - 1 < cells.size() && col - 1 < cells[row - 1].size())
+        return cells[row - 1][col - 1];
+    return QString();
+}
+} // namespace
+
+class TestMenuWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestSupport::DataFixture> m_data;
+    MenuWindow* m_menu = nullptr;
+    int m_quits = 0;
+
+    void openMenu()
+    {
+        m_menu = static_cast<MenuWindow*>(Windows::open(QStringLiteral("frmMenu")));
+        QVERIFY(m_menu);
+        activate(m_menu);
+    }
+
+    static void activate(QWidget* w)
+    {
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+    }
+
+    QWidget* control(const QString& name) const { return m_menu->findChild<QWidget*>(name); }
+
+    // Chooses a menu control the way named: "enter", "space", or a mouse
+    // button pressed on it ("left", "right").
+    void choose(const QString& name, const QString& how)
+    {
+        QPointer<QWidget> c = control(name);
+        QVERIFY(c);
+        if (how == QLatin1String("enter") || how == QLatin1String("space")) {
+            activate(m_menu);
+            c->setFocus();
+            QCOMPARE(QApplication::focusWidget(), c.data());
+            QTest::keyClick(c, how == QLatin1String("enter") ? Qt::Key_Return : Qt::Key_Space);
+            return;
+        }
+        const Qt::MouseButton button = how == QLatin1String("right") ? Qt::RightButton : Qt::LeftButton;
+        if (qobject_cast<QPushButton*>(c)) {
+            QTest::mouseClick(c, button);
+            return;
+        }
+        // The entries act at the press, before any release.
+        QTest::mousePress(c, button);
+        if (c)
+            QTest::mouseRelease(c, button);
+    }
+
+    void bookToday(const QString& name)
+    {
+        auto* appt = static_cast<ApptWindow*>(Windows::find(QStringLiteral("frmAppt")));
+        QVERIFY(appt);
+        QCOMPARE(appt->currentDate(), Today);
+        appt->grid()->setCellText(1, 1, name);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        Windows::setQuitHandler([this] { ++m_quits; });
+    }
+
+    void init()
+    {
+        m_quits = 0;
+        m_data = std::make_unique<TestSupport::DataFixture>();
+        Windows::unregisterAll();
+        registerProgramWindows();
+        openMenu();
+    }
+
+    void cleanup()
+    {
+        ShellTest::discardWindows();
+        m_menu = nullptr;
+        m_data.reset();
+    }
+
+    void looksAsDesigned()
+    {
+        QCOMPARE(m_menu->windowTitle(), QStringLiteral("Main Menu"));
+        const QStringList order = {QStringLiteral("Option1"), QStringLiteral("Option3"), QStringLiteral("Option2"),
+            QStringLiteral("Option4"), QStringLiteral("Option5"), QStringLiteral("Command1")};
+        QCOMPARE(QApplication::focusWidget(), control(order.first()));
+        for (int i = 0; i + 1 < order.size(); ++i)
+            QCOMPARE(control(order[i])->nextInFocusChain(), control(order[i + 1]));
+        for (int i = 0; i < 5; ++i) {
+            auto* b = qobject_cast<QRadioButton*>(control(order[i]));
+            QVERIFY(b);
+            QVERIFY(b->text().startsWith(QStringLiteral("  ")));
+            QVERIFY(b->font().bold());
+            // The whole caption is visible in the entry's box.
+            QVERIFY2(b->sizeHint().width() <= b->width(), qPrintable(b->text()));
+        }
+        auto* readme = qobject_cast<QPushButton*>(control(QStringLiteral("Command1")));
+        QVERIFY(readme);
+        QVERIFY(readme->fontMetrics().horizontalAdvance(readme->text()) <= readme->width());
+    }
+
+    void eachEntryOpensItsWindow_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("opens");
+        QTest::addColumn<bool>("menuStays");
+        struct Row
+        {
+            const char* entry;
+            const char* opens;
+            bool menuStays;
+        };
+        const Row rows[] = {
+            {"Option1", "frmAppt", true},
+            {"Option3", "frmSetup", true},
+            {"Option2", "frmBackup", false},
+            {"Option4", "frmOrder", false},
+            {"Command1", "frmReadme", false},
+        };
+        for (const Row& r : rows) {
+            for (const char* how : {"enter", "space", "left", "right"}) {
+                if (QByteArray(r.entry) == "Command1" && QByteArray(how) == "right")
+                    continue; // a button is clicked with the left button only
+                QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(r.entry), QLatin1String(how))))
+                    << QString::fromLatin1(r.entry) << QString::fromLatin1(how) << QString::fromLatin1(r.opens)
+                    << r.menuStays;
+            }
+        }
+    }
+
+    void eachEntryOpensItsWindow()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, how);
+        QFETCH(QString, opens);
+        QFETCH(bool, menuStays);
+        Windows::setExitAfterBackup(true);
+
+        choose(entry, how);
+
+        QWidget* opened = Windows::find(opens);
+        QVERIFY(opened);
+        QVERIFY(opened->isVisible());
+        QCOMPARE(Windows::isOpen(QStringLiteral("frmMenu")), menuStays);
+        QCOMPARE(m_menu->isVisible(), menuStays);
+        QVERIFY(Dialogs::shown().isEmpty());
+        QCOMPARE(m_quits, 0);
+        // Only the back-up entry says that the back-up is not the way out.
+        QCOMPARE(Windows::exitAfterBackup(), opens != QLatin1String("frmBackup"));
+        QStringList expected {opens};
+        if (menuStays)
+            expected << QStringLiteral("frmMenu");
+        expected.sort();
+        QCOMPARE(ShellTest::visibleWindows(), expected);
+    }
+
+    void anOpenWindowIsBroughtForwardNotOpenedTwice_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("opens");
+        QTest::newRow("Appointments") << QStringLiteral("Option1") << QStringLiteral("frmAppt");
+        QTest::newRow("Setup/Customize") << QStringLiteral("Option3") << QStringLiteral("frmSetup");
+    }
+
+    void anOpenWindowIsBroughtForwardNotOpenedTwice()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, opens);
+        choose(entry, QStringLiteral("enter"));
+        QPointer<QWidget> first = Windows::find(opens);
+        QVERIFY(first);
+        activate(m_menu);
+
+        choose(entry, QStringLiteral("left"));
+        QCOMPARE(Windows::find(opens), first.data());
+        QCOMPARE(ShellTest::instancesOf(opens), 1);
+        QTRY_COMPARE(QApplication::activeWindow(), first.data());
+        QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
+    }
+
+    void arrowKeysOnlyMoveBetweenEntries_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("down") << QStringLiteral("Option1") << int(Qt::Key_Down) << QStringLiteral("Option3");
+        QTest::newRow("right") << QStringLiteral("Option3") << int(Qt::Key_Right) << QStringLiteral("Option2");
+        QTest::newRow("down to exit") << QStringLiteral("Option4") << int(Qt::Key_Down) << QStringLiteral("Option5");
+        QTest::newRow("down round") << QStringLiteral("Option5") << int(Qt::Key_Down) << QStringLiteral("Option1");
+        QTest::newRow("up") << QStringLiteral("Option2") << int(Qt::Key_Up) << QStringLiteral("Option3");
+        QTest::newRow("left") << QStringLiteral("Option4") << int(Qt::Key_Left) << QStringLiteral("Option2");
+        QTest::newRow("up round") << QStringLiteral("Option1") << int(Qt::Key_Up) << QStringLiteral("Option5");
+    }
+
+    void arrowKeysOnlyMoveBetweenEntries()
+    {
+        QFETCH(QString, from);
+        QFETCH(int, key);
+        QFETCH(QString, to);
+        control(from)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QCOMPARE(QApplication::focusWidget(), control(to));
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+        QVERIFY(Dialogs::shown().isEmpty());
+
+        // Other keys do nothing either.
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ax1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+        QVERIFY(Dialogs::shown().isEmpty());
+    }
+
+    void enterOpensTheEntryReachedByTheArrows()
+    {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(Windows::isOpen(QStringLiteral("frmBackup")));
+        QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
+    }
+
+    void theExitPromptSaysHowItWasChosen_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("enter") << QStringLiteral("enter") << MenuWindow::ExitTextByKeyboard;
+        QTest::newRow("space") << QStringLiteral("space") << MenuWindow::ExitTextByKeyboard;
+        QTest::newRow("left") << QStringLiteral("left") << MenuWindow::ExitTextByMouse;
+        QTest::newRow("right") << QStringLiteral("right") << MenuWindow::ExitTextByMouse;
+    }
+
+    void theExitPromptSaysHowItWasChosen()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, text);
+        Dialogs::pushAnswer(Dialogs::No);
+        choose(QStringLiteral("Option5"), how);
+        QCOMPARE(Dialogs::shown().size(), 1);
+        const Dialogs::Shown& shown = Dialogs::shown().first();
+        QCOMPARE(shown.text, text);
+        QCOMPARE(shown.title, QStringLiteral("Back-up Files"));
+        QCOMPARE(shown.icon, Dialogs::Icon::Question);
+        QCOMPARE(shown.buttons, int(Dialogs::Yes | Dialogs::No));
+    }
+
+    void theTwoExitTextsAreTheDesignedOnes()
+    {
+        QCOMPARE(MenuWindow::ExitTextByKeyboard,
+            QStringLiteral("Would you like to back-up your files now? Regular files back-up will minimize loss of "
+                           "data in case your hard disk crashes."));
+        QCOMPARE(MenuWindow::ExitTextByMouse,
+            QStringLiteral("Would you like to back-up your files now? Regular files back-up will minimize loss of "
+                           "data just in case your hard disk crashes."));
+    }
+
+    void exitYesGoesToTheBackupWindowAndEndsFromThere()
+    {
+        choose(QStringLiteral("Option1"), QStringLiteral("enter"));
+        bookToday(QStringLiteral("JONES"));
+
+        Dialogs::pushAnswer(Dialogs::Yes);
+        choose(QStringLiteral("Option5"), QStringLiteral("enter"));
+
+        QVERIFY(Windows::exitAfterBackup());
+        QVERIFY(!Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmBackup")});
+        QCOMPARE(m_quits, 0);
+        QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("JONES"));
+
+        auto* exit = Windows::find(QStringLiteral("frmBackup"))->findChild<QPushButton*>(QStringLiteral("CmdExit"));
+        QVERIFY(exit);
+        QTest::mouseClick(exit, Qt::LeftButton);
+        QCOMPARE(m_quits, 1);
+        QVERIFY(ShellTest::visibleWindows().isEmpty());
+    }
+
+    void backupThenExitReturnsToTheMenu()
+    {
+        choose(QStringLiteral("Option2"), QStringLiteral("enter"));
+        QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
+        auto* exit = Windows::find(QStringLiteral("frmBackup"))->findChild<QPushButton*>(QStringLiteral("CmdExit"));
+        QVERIFY(exit);
+        QTest::mouseClick(exit, Qt::LeftButton);
+        QCOMPARE(m_quits, 0);
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+    }
+
+    void exitNoEndsTheProgramKeepingTheDay_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("keyboard") << QStringLiteral("enter");
+        QTest::newRow("mouse") << QStringLiteral("left");
+    }
+
+    void exitNoEndsTheProgramKeepingTheDay()
+    {
+        QFETCH(QString, how);
+        choose(QStringLiteral("Option1"), QStringLiteral("enter"));
+        choose(QStringLiteral("Option3"), QStringLiteral("enter"));
+        bookToday(QStringLiteral("SMITH"));
+        auto* fixedMemo
+            = Windows::find(QStringLiteral("frmAppt"))->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"));
+        QVERIFY(fixedMemo);
+        fixedMemo->setPlainText(QStringLiteral("Staff meeting on Fridays"));
+
+        Dialogs::pushAnswer(Dialogs::No);
+        choose(QStringLiteral("Option5"), how);
+
+        QCOMPARE(m_quits, 1);
+        QVERIFY(ShellTest::visibleWindows().isEmpty());
+        for (const char* name : {"frmAppt", "frmSetup", "frmMenu"})
+            QVERIFY2(!Windows::isOpen(QString::fromLatin1(name)), name);
+        QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("SMITH"));
+        Settings s;
+        QVERIFY(SettingsStore(m_data->db()).read(s).ok());
+        QCOMPARE(s.fixedMemo, QStringLiteral("Staff meeting on Fridays"));
+    }
+
+    void exitNoWithTheOrderFormOpen()
+    {
+        // The order form closes the menu; the menu comes back from its Exit.
+        choose(QStringLiteral("Option4"), QStringLiteral("enter"));
+        auto* exit = Windows::find(QStringLiteral("frmOrder"))->findChild<QPushButton*>(QStringLiteral("CmdExit"));
+        QVERIFY(exit);
+        QTest::mouseClick(exit, Qt::LeftButton);
+        m_menu = static_cast<MenuWindow*>(Windows::find(QStringLiteral("frmMenu")));
+        QVERIFY(m_menu);
+        activate(m_menu);
+
+        Dialogs::pushAnswer(Dialogs::No);
+        choose(QStringLiteral("Option5"), QStringLiteral("space"));
+        QCOMPARE(m_quits, 1);
+        QVERIFY(ShellTest::visibleWindows().isEmpty());
+    }
+
+    void exitNoDoesNotEndWhileTheDayCannotBeSaved()
+    {
+        choose(QStringLiteral("Option1"), QStringLiteral("enter"));
+        bookToday(QStringLiteral("BROWN"));
+        // Another copy of the program holds the file.
+        Database other(QStringLiteral("other"));
+        QVERIFY(other.open(m_data->databasePath()).ok);
+        QSqlQuery lock(other.connection());
+        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        m_data->db().retry().pause = [](qint64) {};
+
+        Dialogs::pushAnswer(Dialogs::No); // no back-up
+        Dialogs::pushAnswer(Dialogs::No); // do not retry the save
+        choose(QStringLiteral("Option5"), QStringLiteral("enter"));
+
+        QCOMPARE(m_quits, 0);
+        QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
+        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
+        QCOMPARE(static_cast<ApptWindow*>(Windows::find(QStringLiteral("frmAppt")))->grid()->cellText(1, 1),
+            QStringLiteral("BROWN"));
+
+        // Once the other copy lets go, the way out works and keeps the day.
+        QVERIFY(lock.exec(QStringLiteral("COMMIT")));
+        lock.finish();
+        Dialogs::pushAnswer(Dialogs::No);
+        choose(QStringLiteral("Option5"), QStringLiteral("enter"));
+        QCOMPARE(m_quits, 1);
+        QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("BROWN"));
+    }
+
+    void aClosedMenuLoadsAgainWhenShown()
+    {
+        QPointer<QWidget> first = m_menu;
+        choose(QStringLiteral("Option4"), QStringLiteral("left"));
+        QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
+        QWidget* again = Windows::open(QStringLiteral("frmMenu"));
+        QVERIFY(again);
+        QVERIFY(again != first.data());
+        QVERIFY(again->isVisible());
+    }
+};
+
+QTEST_MAIN(TestMenuWindow)
+#include "tst_menuwindow.moc"
