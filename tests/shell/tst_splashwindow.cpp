@@ -5,12 +5,12 @@
 #include "shell/SplashWindow.h"
 #include "shell/WindowCatalog.h"
 
-#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 namespace {
 // Counts the quit requests that reach the application: Qt posts one when the
@@ -28,6 +28,23 @@ protected:
         return false;
     }
 };
+
+// Runs the event loop as main() does, with start queued in it, and
+// returns the loop's exit code; quits counts the quit requests.
+int runProgram(QuitCounter& quits, const std::function<void()>& start)
+{
+    QApplication::setQuitOnLastWindowClosed(true);
+    qApp->installEventFilter(&quits);
+    QTimer::singleShot(0, qApp, start);
+    // Only a way out should the program never end; it measures nothing.
+    QTimer lastResort;
+    lastResort.setSingleShot(true);
+    QObject::connect(&lastResort, &QTimer::timeout, qApp, [] { QCoreApplication::exit(3); });
+    lastResort.start(60000);
+    const int rc = QCoreApplication::exec();
+    qApp->removeEventFilter(&quits);
+    return rc;
+}
 } // namespace
 
 class TestSplashWindow : public QObject
@@ -97,74 +114,30 @@ private slots:
         QVERIFY(menu);
         QVERIFY(!menu->isVisible());
         QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmSplash")});
-    }
-
-    void showsTheProgramAndItsMaker()
-    {
-        SplashWindow* splash = openSplash();
-        QVERIFY(splash->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(splash->findChild<QLabel*>(QStringLiteral("lblProductName"))->text(), QStringLiteral("Presents"));
-        QCOMPARE(splash->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Ledgerly"));
-        QVERIFY(
-            splash->findChild<QLabel*>(QStringLiteral("lblVersion"))->text().startsWith(QStringLiteral("Version ")));
-        QVERIFY(
-            splash->findChild<QLabel*>(QStringLiteral("lblPlatform"))->text().startsWith(QStringLiteral("Platform: ")));
-        const QLabel* logo = splash->findChild<QLabel*>(QStringLiteral("imgLogo"));
-        QVERIFY(logo);
-        QVERIFY(!logo->pixmap().isNull());
-        QCOMPARE(splash->findChild<QLabel*>(QStringLiteral("lblCompany"))->text(),
-            splash->findChild<QLabel*>(QStringLiteral("lblCompanyProduct"))->text());
-    }
-
-    void theSloganWrapsAfterTheBlanks()
-    {
-        // The run of blanks is there to put "and small business offices" on a
-        // line of its own.
-        SplashWindow* splash = openSplash();
-        auto* label2 = splash->findChild<QLabel*>(QStringLiteral("Label2"));
-        QVERIFY(label2->wordWrap());
-        const QFontMetrics fm(label2->font());
-        const QString text = label2->text();
-        const int cut = text.indexOf(QStringLiteral("and"));
-        QVERIFY(fm.horizontalAdvance(text.left(cut + 3)) > label2->contentsRect().width());
-        QVERIFY(fm.horizontalAdvance(text.mid(cut).trimmed()) <= label2->contentsRect().width());
-        QVERIFY(2 * fm.lineSpacing() <= label2->height());
+        QVERIFY(!splash->findChild<QLabel*>(QStringLiteral("imgLogo"))->pixmap().isNull());
     }
 
     void aTypedKeyShowsTheMenu_data()
     {
         QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("dismisses");
-        QTest::newRow("letter") << int(Qt::Key_A) << QStringLiteral("a") << true;
-        QTest::newRow("digit") << int(Qt::Key_7) << QStringLiteral("7") << true;
-        QTest::newRow("space") << int(Qt::Key_Space) << QStringLiteral(" ") << true;
-        QTest::newRow("enter") << int(Qt::Key_Return) << QStringLiteral("\r") << true;
-        QTest::newRow("keypad enter") << int(Qt::Key_Enter) << QStringLiteral("\r") << true;
-        QTest::newRow("escape") << int(Qt::Key_Escape) << QStringLiteral("\x1b") << true;
-        QTest::newRow("shift alone") << int(Qt::Key_Shift) << QString() << false;
-        QTest::newRow("function key") << int(Qt::Key_F1) << QString() << false;
+        QTest::newRow("letter") << int(Qt::Key_A) << true;
+        QTest::newRow("enter") << int(Qt::Key_Return) << true;
+        QTest::newRow("escape") << int(Qt::Key_Escape) << true;
+        QTest::newRow("shift alone") << int(Qt::Key_Shift) << false;
+        QTest::newRow("function key") << int(Qt::Key_F1) << false;
     }
 
     void aTypedKeyShowsTheMenu()
     {
         QFETCH(int, key);
-        QFETCH(QString, text);
         QFETCH(bool, dismisses);
         SplashWindow* splash = openSplash();
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QApplication::sendEvent(splash, &press);
+        QTest::keyClick(splash, Qt::Key(key));
         if (dismisses)
             verifyDismissed();
         else
             verifyStillShown(splash);
-    }
-
-    void keysByTheKeyboardDriver()
-    {
-        SplashWindow* splash = openSplash();
-        QTest::keyClick(splash, Qt::Key_Escape);
-        verifyDismissed();
     }
 
     void aClickOnThePanelShowsTheMenu()
@@ -180,8 +153,7 @@ private slots:
     void aClickOnATextOrThePictureDoesNothing_data()
     {
         QTest::addColumn<QString>("control");
-        for (const char* name : {"lblCompanyProduct", "lblProductName", "Label1", "Label2", "imgLogo", "lblPlatform",
-                 "lblVersion", "Label4", "lblCompany"})
+        for (const char* name : {"Label1", "Label2", "imgLogo", "lblVersion"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
 
@@ -213,12 +185,10 @@ private slots:
     // program alive that shows nothing.
     void theProgramLastsWhileAWindowIsShown()
     {
-        QApplication::setQuitOnLastWindowClosed(true);
         QuitCounter counter;
-        qApp->installEventFilter(&counter);
         int quitsAfterSplash = -1;
         bool menuShownAfterSplash = false;
-        QTimer::singleShot(0, qApp, [&] {
+        const int rc = runProgram(counter, [&] {
             SplashWindow* splash = openSplash();
             QVERIFY(splash);
             QTest::keyClick(splash, Qt::Key_Return);
@@ -230,13 +200,6 @@ private slots:
                 Windows::close(QStringLiteral("frmMenu"));
             });
         });
-        // Only a way out should the program never end; it measures nothing.
-        QTimer lastResort;
-        lastResort.setSingleShot(true);
-        connect(&lastResort, &QTimer::timeout, qApp, [] { QCoreApplication::exit(3); });
-        lastResort.start(60000);
-        const int rc = QCoreApplication::exec();
-        qApp->removeEventFilter(&counter);
         QCOMPARE(quitsAfterSplash, 0);
         QVERIFY(menuShownAfterSplash);
         QCOMPARE(rc, 0);
@@ -245,20 +208,12 @@ private slots:
 
     void aHiddenMenuAloneDoesNotKeepTheProgram()
     {
-        QApplication::setQuitOnLastWindowClosed(true);
         QuitCounter counter;
-        qApp->installEventFilter(&counter);
-        QTimer::singleShot(0, qApp, [&] {
+        const int rc = runProgram(counter, [&] {
             QVERIFY(openSplash());
             QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
             Windows::close(QStringLiteral("frmSplash"));
         });
-        QTimer lastResort;
-        lastResort.setSingleShot(true);
-        connect(&lastResort, &QTimer::timeout, qApp, [] { QCoreApplication::exit(3); });
-        lastResort.start(60000);
-        const int rc = QCoreApplication::exec();
-        qApp->removeEventFilter(&counter);
         QCOMPARE(rc, 0);
         QCOMPARE(counter.quits, 1);
     }
