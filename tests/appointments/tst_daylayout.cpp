@@ -24,12 +24,8 @@ private slots:
     void columns();
     void headers_data();
     void headers();
-    void splitNames_data();
-    void splitNames();
     void parseTime_data();
     void parseTime();
-    void formatSlotTime_data();
-    void formatSlotTime();
     void fromSettingsAndRecord();
     void equality();
 };
@@ -160,25 +156,6 @@ void TestDayLayout::headers()
     QCOMPARE(l.namesText, names);
 }
 
-void TestDayLayout::splitNames_data()
-{
-    QTest::addColumn<QString>("names");
-    QTest::addColumn<QStringList>("pieces");
-    QTest::newRow("empty") << "" << QStringList {""};
-    QTest::newRow("untrimmed") << " Practitioner A - Practitioner B"
-                               << QStringList {"", " Practitioner A ", " Practitioner B"};
-    QTest::newRow("trailing separator") << " Dr Lee -  Dr Kim - " << QStringList {"", " Dr Lee ", "  Dr Kim ", " "};
-    QTest::newRow("hyphen only") << "-" << QStringList {"", "", ""};
-    QTest::newRow("doubled hyphen") << "a--b" << QStringList {"", "a", "", "b"};
-}
-
-void TestDayLayout::splitNames()
-{
-    QFETCH(QString, names);
-    QFETCH(QStringList, pieces);
-    QCOMPARE(SplitNames(names), pieces);
-}
-
 void TestDayLayout::parseTime_data()
 {
     QTest::addColumn<QString>("text");
@@ -205,25 +182,6 @@ void TestDayLayout::parseTime()
     QFETCH(int, minutes);
     const std::optional<int> parsed = DayLayoutRules::parseTime(text);
     QCOMPARE(parsed.value_or(-1), minutes);
-}
-
-void TestDayLayout::formatSlotTime_data()
-{
-    QTest::addColumn<int>("minutes");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("afternoon") << 1050 << "05:30 PM";
-    QTest::newRow("midnight") << 0 << "12:00 AM";
-    QTest::newRow("noon") << 720 << "12:00 PM";
-    QTest::newRow("last minute") << 1439 << "11:59 PM";
-    QTest::newRow("next midnight") << 1440 << "12:00 AM";
-    QTest::newRow("past midnight") << 1470 << "12:30 AM";
-}
-
-void TestDayLayout::formatSlotTime()
-{
-    QFETCH(int, minutes);
-    QFETCH(QString, text);
-    QCOMPARE(DayLayoutRules::formatSlotTime(minutes), text);
 }
 
 void TestDayLayout::fromSettingsAndRecord()

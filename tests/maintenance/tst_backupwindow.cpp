@@ -164,15 +164,11 @@ private slots:
         QTest::addColumn<QString>("from");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("to");
-        QTest::newRow("back-up box, Down") << "txtBackup" << int(Qt::Key_Down) << "cmdBackup";
         QTest::newRow("back-up box, Enter") << "txtBackup" << int(Qt::Key_Return) << "cmdBackup";
         QTest::newRow("back-up box, Up") << "txtBackup" << int(Qt::Key_Up) << "txtBackup";
-        QTest::newRow("BackUp, Up") << "cmdBackup" << int(Qt::Key_Up) << "txtBackup";
         QTest::newRow("BackUp, Down") << "cmdBackup" << int(Qt::Key_Down) << "TxtRestore";
-        QTest::newRow("restore box, Up") << "TxtRestore" << int(Qt::Key_Up) << "cmdBackup";
         QTest::newRow("restore box, Down") << "TxtRestore" << int(Qt::Key_Down) << "CmdRestore";
         QTest::newRow("restore box, Enter") << "TxtRestore" << int(Qt::Key_Enter) << "TxtRestore";
-        QTest::newRow("Restore, Up") << "CmdRestore" << int(Qt::Key_Up) << "TxtRestore";
         QTest::newRow("Restore, Down") << "CmdRestore" << int(Qt::Key_Down) << "CmdExit";
         QTest::newRow("Exit, Up") << "CmdExit" << int(Qt::Key_Up) << "CmdRestore";
     }

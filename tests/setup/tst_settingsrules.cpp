@@ -27,8 +27,6 @@ private slots:
     void correctAmPm();
     void nameAcceptable_data();
     void nameAcceptable();
-    void countAcceptable_data();
-    void countAcceptable();
 };
 
 void TestSettingsRules::composeTimeText_data()
@@ -223,24 +221,6 @@ void TestSettingsRules::nameAcceptable()
     QFETCH(QString, name);
     QFETCH(bool, ok);
     QCOMPARE(SettingsRules::nameAcceptable(name), ok);
-}
-
-void TestSettingsRules::countAcceptable_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<bool>("ok");
-    QTest::newRow("0") << 0 << false;
-    QTest::newRow("1") << 1 << true;
-    QTest::newRow("8") << 8 << true;
-    QTest::newRow("9") << 9 << false;
-    QTest::newRow("16-bit max") << 32767 << false;
-}
-
-void TestSettingsRules::countAcceptable()
-{
-    QFETCH(int, count);
-    QFETCH(bool, ok);
-    QCOMPARE(SettingsRules::countAcceptable(count), ok);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsRules)

@@ -180,7 +180,6 @@ private slots:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("opens");
         QTest::newRow("Appointments") << QStringLiteral("Option1") << QStringLiteral("frmAppt");
-        QTest::newRow("Setup/Customize") << QStringLiteral("Option3") << QStringLiteral("frmSetup");
     }
 
     void anOpenWindowIsBroughtForwardNotOpenedTwice()
@@ -206,10 +205,7 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::newRow("down") << QStringLiteral("Option1") << int(Qt::Key_Down) << QStringLiteral("Option3");
         QTest::newRow("right") << QStringLiteral("Option3") << int(Qt::Key_Right) << QStringLiteral("Option2");
-        QTest::newRow("down to exit") << QStringLiteral("Option4") << int(Qt::Key_Down) << QStringLiteral("Option5");
         QTest::newRow("down round") << QStringLiteral("Option5") << int(Qt::Key_Down) << QStringLiteral("Option1");
-        QTest::newRow("up") << QStringLiteral("Option2") << int(Qt::Key_Up) << QStringLiteral("Option3");
-        QTest::newRow("left") << QStringLiteral("Option4") << int(Qt::Key_Left) << QStringLiteral("Option2");
         QTest::newRow("up round") << QStringLiteral("Option1") << int(Qt::Key_Up) << QStringLiteral("Option5");
     }
 

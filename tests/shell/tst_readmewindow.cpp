@@ -7,7 +7,6 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -125,21 +124,6 @@ private slots:
         QTest::keyClick(text, Qt::Key_Delete);
         QCOMPARE(text->toPlainText(), QString(ReadmeText).replace(QLatin1Char('\r'), QLatin1Char('\n')));
         QVERIFY(Windows::isOpen(QStringLiteral("frmReadme")));
-    }
-
-    void aLongDocumentScrolls()
-    {
-        QString longText;
-        for (int i = 1; i <= 300; ++i)
-            longText += QStringLiteral("Line %1 of the read-me.\r").arg(i);
-        storeDocuments(longText, LicenceText);
-        openWindow();
-        QScrollBar* bar = m_window->text()->verticalScrollBar();
-        QVERIFY(bar->isVisible());
-        QVERIFY(bar->maximum() > 0);
-        m_window->text()->setFocus();
-        QTest::keyClick(m_window->text(), Qt::Key_PageDown);
-        QVERIFY(bar->value() > 0);
     }
 };
 
