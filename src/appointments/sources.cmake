@@ -5,6 +5,8 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/DaySheet.cpp
     appointments/DayListPrint.cpp
     appointments/DaySheetReader.cpp
+    appointments/AppointmentSearch.cpp
+    appointments/FindCommand.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
     appointments/DayGrid.cpp
