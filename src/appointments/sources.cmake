@@ -13,4 +13,5 @@ list(APPEND LEDGERLY_UI_SOURCES
     appointments/ApptWindow.cpp
     appointments/DayListPrinting.cpp
     appointments/PrintDayCommand.cpp
+    appointments/FindPanel.cpp
 )
