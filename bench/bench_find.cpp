@@ -137,6 +137,10 @@ void BM_FindReadDays(benchmark::State& state)
         benchmark::DoNotOptimize(days);
     }
     state.counters["days"] = double(h.days.size());
+    qsizetype chars = 0;
+    for (const DayRecord& d : std::as_const(h.days))
+        chars += d.data.size();
+    state.counters["page_chars"] = double(chars);
 }
 
 void BM_FindBuildSearch(benchmark::State& state)

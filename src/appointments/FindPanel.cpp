@@ -81,12 +81,9 @@ FindPanel::FindPanel(QWidget* parent)
     hide();
 }
 
-FindPanel::~FindPanel()
-{
-    // The workers hold their own copies; nothing of theirs is delivered now.
-    m_build.disconnect(this);
-    m_find.disconnect(this);
-}
+// A worker still running keeps its own copy of the search and delivers into
+// a future nobody watches.
+FindPanel::~FindPanel() = default;
 
 bool FindPanel::isBusy() const
 {
