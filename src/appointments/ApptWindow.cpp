@@ -2,6 +2,7 @@
 
 #include "appointments/DayGrid.h"
 #include "appointments/DayListPrinting.h"
+#include "appointments/FindPanel.h"
 #include "appointments/PageText.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -216,6 +217,15 @@ void ApptWindow::buildControls()
     m_cmdToday->setStyleSheet(QStringLiteral("background-color: rgb(128,128,128);"));
     connect(m_cmdToday, &QPushButton::clicked, this, &ApptWindow::cmdToday_Click);
 
+    label(this, QStringLiteral("lblCommandFind"), QStringLiteral("Press Ctrl-F"), 10680, 3600);
+    m_cmdFind = new QPushButton(QStringLiteral("Find"), this);
+    m_cmdFind->setObjectName(QStringLiteral("cmdFind"));
+    m_cmdFind->setGeometry(Twips::rect(10680, 3840, 970, 372));
+    m_cmdFind->setToolTip(QStringLiteral("Finds a client's appointments on every day"));
+    // A click leaves the focus where it was, so Esc in the panel returns there.
+    m_cmdFind->setFocusPolicy(Qt::NoFocus);
+    connect(m_cmdFind, &QPushButton::clicked, this, &ApptWindow::cmdFind_Click);
+
     m_check1 = new QCheckBox(this);
     m_check1->setObjectName(QStringLiteral("Check1"));
     m_check1->hide();
@@ -279,6 +289,12 @@ void ApptWindow::buildControls()
     m_cmdExit->setGeometry(Twips::rect(10680, 7920, 996, 500));
     m_cmdExit->setFont(arial(10, true));
     connect(m_cmdExit, &QPushButton::clicked, this, &ApptWindow::CmdExit_Click);
+
+    // The find panel lies over the lower part of the page.
+    m_findPanel = new FindPanel(this);
+    m_findPanel->setGeometry(Twips::rect(240, 4320, 8988, 3260));
+    m_findPanel->setFallbackFocus(m_grid);
+    connect(m_findPanel, &FindPanel::appointmentChosen, this, &ApptWindow::showFoundAppointment);
 
     connect(m_grid, &DayGrid::charTyped, this, &ApptWindow::Grid1_KeyPress);
     connect(m_grid, &DayGrid::scrolled, this, &ApptWindow::hideEditor);
@@ -717,6 +733,35 @@ void ApptWindow::cmdMemo_Click()
         showDailyPad();
 }
 
+// ---- Find
+
+void ApptWindow::cmdFind_Click()
+{
+    // The shown page as it is on screen, edits not yet saved included.
+    std::optional<DayRecord> shown;
+    if (m_haveRecord) {
+        shown = m_record;
+        shown->data = pageText();
+    }
+    m_findPanel->openPanel(m_db, shown);
+}
+
+bool ApptWindow::showFoundAppointment(const AppointmentSearch::Match& match)
+{
+    paintLabel(m_calSelIndex, Qt::white);
+    if (match.date != m_currentDate || !m_haveRecord) {
+        if (!changeDay(match.date)) {
+            paintLabel(m_calSelIndex, CalendarCyan);
+            return false;
+        }
+    }
+    FillCalendar(match.date);
+    paintLabel(m_calSelIndex, CalendarCyan);
+    m_grid->setCurrentCell(match.row, match.column);
+    m_grid->setFocus();
+    return true;
+}
+
 // ---- Keyboard
 
 void ApptWindow::setHelpShown(bool shown)
@@ -738,6 +783,10 @@ void ApptWindow::Form_KeyDown(int key, Qt::KeyboardModifiers mods)
     }
     if (key == Qt::Key_Escape) {
         m_cmdToday->click();
+        return;
+    }
+    if (key == Qt::Key_F && relevant == Qt::ControlModifier) {
+        cmdFind_Click();
         return;
     }
     if (relevant != Qt::AltModifier)
@@ -792,10 +841,16 @@ bool ApptWindow::eventFilter(QObject* watched, QEvent* event)
     const int code = key->key();
     const bool isTab = code == Qt::Key_Tab || code == Qt::Key_Backtab;
 
+    // Esc in the find panel closes the panel; it does not mean Today there.
+    if (code == Qt::Key_Escape && m_findPanel->isAncestorOf(widget))
+        return false;
+    const bool isFind = code == Qt::Key_F
+        && (key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == Qt::ControlModifier;
+
     // The window sees every key first and passes it on.
     Form_KeyDown(code, key->modifiers());
-    if (code == Qt::Key_Escape)
-        return true; // Today has taken the focus elsewhere already
+    if (code == Qt::Key_Escape || isFind)
+        return true; // Today or the find panel has taken the focus elsewhere already
     if (QApplication::focusWidget() != widget && !isTab)
         return false;
 

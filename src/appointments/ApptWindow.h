@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appointments/AppointmentSearch.h"
 #include "appointments/CalendarMath.h"
 #include "appointments/DayLayout.h"
 #include "store/DayRecord.h"
@@ -17,6 +18,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class DayGrid;
+class FindPanel;
 class Database;
 
 // The appointment window: one day's page of slots, the month calendar beside
@@ -52,6 +54,12 @@ public:
     void cmdToday_Click();
     void CmdExit_Click();
     void cmdMemo_Click();
+
+    // Find: Ctrl+F or the Find button opens the panel over the page; a chosen
+    // appointment's day opens like a calendar click, its slot current.
+    void cmdFind_Click();
+    bool showFoundAppointment(const AppointmentSearch::Match& match);
+    FindPanel* findPanel() const { return m_findPanel; }
 
     // Calendar.
     void FillCalendar(const QDate& date);
@@ -128,6 +136,8 @@ private:
     QPushButton* m_cmdExit = nullptr;
     QPushButton* m_cmdPrint = nullptr;
     QPushButton* m_cmdMemo = nullptr;
+    QPushButton* m_cmdFind = nullptr;
+    FindPanel* m_findPanel = nullptr;
     QFrame* m_frame1 = nullptr;
     QWidget* m_picture2 = nullptr;
     QLabel* m_lblDailyMemo = nullptr;

@@ -5,10 +5,13 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/DaySheet.cpp
     appointments/DayListPrint.cpp
     appointments/DaySheetReader.cpp
+    appointments/AppointmentSearch.cpp
+    appointments/FindCommand.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
     appointments/DayGrid.cpp
     appointments/ApptWindow.cpp
     appointments/DayListPrinting.cpp
     appointments/PrintDayCommand.cpp
+    appointments/FindPanel.cpp
 )

@@ -1,6 +1,7 @@
 #include "shell/Startup.h"
 
 #include "Version.h"
+#include "appointments/FindCommand.h"
 #include "appointments/PrintDayCommand.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
@@ -58,8 +59,9 @@ int runLedgerly(int argc, char** argv)
     const QCommandLineOption pdfFile = PrintDayCommand::pdfOption();
     parser.addOption(pdfFile);
     parser.addPositionalArgument(QStringLiteral("command"),
-        QStringLiteral("print-day [YYYY-MM-DD]: print a day's appointment lists (default today) and quit."),
-        QStringLiteral("[print-day [DATE]]"));
+        QStringLiteral("print-day [YYYY-MM-DD]: print a day's appointment lists (default today) and quit.\n"
+                       "find TEXT: list every appointment whose text holds TEXT, upcoming first, and quit."),
+        QStringLiteral("[print-day [DATE] | find TEXT]"));
     parser.process(app);
 
     if (parser.isSet(dataDir)) {
@@ -74,6 +76,8 @@ int runLedgerly(int argc, char** argv)
     const QStringList command = parser.positionalArguments();
     if (!command.isEmpty() && command.first() == QLatin1String(PrintDayCommand::Name))
         return PrintDayCommand::run(command.mid(1), parser.value(pdfFile));
+    if (!command.isEmpty() && command.first() == QLatin1String(FindCommand::Name))
+        return FindCommand::run(command.mid(1));
 
     Database db;
     const Database::OpenResult opened = db.open(DataFolder::databasePath());

@@ -4,6 +4,7 @@
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
 
@@ -202,6 +203,40 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& base, const DayRecord& edi
         out.status = status;
     }
     return out;
+}
+
+StoreStatus DayStore::readAll(QList<DayRecord>& out)
+{
+    return m_db.read([&](QSqlDatabase& db) {
+        out.clear();
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        StoreStatus r = Database::exec(q,
+            QStringLiteral("SELECT id, CalDate, Clinic, Data, location, open, Close, timeslot, Listno, Names, Version "
+                           "FROM tbl_Appt ORDER BY CalDate"));
+        if (!r.ok())
+            return r;
+        while (q.next()) {
+            DayRecord rec;
+            rec.id = q.value(0).toLongLong();
+            rec.calDate = QDate::fromString(q.value(1).toString(), DateFormat);
+            rec.clinic = q.value(2).toInt() != 0;
+            rec.data = q.value(3).toString();
+            rec.location = q.value(4).toString();
+            rec.open = q.value(5).toString();
+            rec.close = q.value(6).toString();
+            rec.timeslot = q.value(7).toInt();
+            rec.listno = q.value(8).toInt();
+            rec.names = q.value(9).toString();
+            rec.version = q.value(10).toLongLong();
+            out.append(rec);
+        }
+        // A step that failed half-way ends the loop like the last row does.
+        if (q.lastError().isValid())
+            return Database::statusOf(q.lastError());
+        q.finish();
+        return r;
+    });
 }
 
 StoreStatus DayStore::count(qint64& out)

@@ -4,6 +4,7 @@
 #include "store/Settings.h"
 #include "store/StoreStatus.h"
 
+#include <QList>
 #include <optional>
 
 class Database;
@@ -40,6 +41,10 @@ public:
     // both texts joined by " / " (memo: on two lines). An open day whose merged
     // page is blank and whose memo is empty is deleted.
     SaveOutcome save(const DayRecord& base, const DayRecord& edited);
+
+    // Every day record in date order, memos left empty: what a search over all
+    // the pages needs, read in one statement.
+    StoreStatus readAll(QList<DayRecord>& out);
 
     // Number of day records (for tests, benchmarks and the back-up window).
     StoreStatus count(qint64& out);

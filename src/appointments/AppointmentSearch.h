@@ -1,0 +1,113 @@
+#pragma once
+
+#include "store/DayRecord.h"
+#include "store/Settings.h"
+#include "store/StoreStatus.h"
+
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class Database;
+
+// Finds a client's appointments over every stored day. Built once from the
+// day records, it keeps a folded copy of every page (case and accents taken
+// out) laid out by each day's own layout, exactly as the appointment window
+// shows that day; finding is then one scan of that copy. A built search is
+// never changed, so it may be asked from any thread.
+class AppointmentSearch
+{
+public:
+    struct Match
+    {
+        QDate date;
+        int row = 0; // grid row: 1 is the blank row above the first time
+        int column = 0; // grid column, the provider's number
+        QString time; // empty on the two rows without a time
+        QString provider; // the provider's name, trimmed
+        QString text; // the cell as stored
+        bool upcoming = false; // today or later
+
+        bool operator==(const Match& other) const = default;
+    };
+
+    struct Result
+    {
+        QList<Match> matches;
+        bool more = false; // there are matches beyond the limit
+    };
+
+    // A list of more lines is slow to fill and no use to read: the find panel
+    // asks for this many.
+    static constexpr qsizetype ShownLimit = 500;
+
+    // Finds nothing.
+    AppointmentSearch() = default;
+    // days in any order. Days before today are laid out from their own copied
+    // settings, today and later from current.
+    AppointmentSearch(const QList<DayRecord>& days, const Settings& current, const QDate& today);
+
+    // Every cell whose folded text holds the folded text, upcoming ones first
+    // (today on, by date and time), then past ones, latest first; one match
+    // per cell. Blank text finds nothing. With a limit of 0 or more, the
+    // search stops after that many matches.
+    Result find(const QString& text, qsizetype limit = -1) const;
+
+    QDate today() const { return m_today; }
+    qsizetype dayCount() const { return m_days.size(); }
+
+    // What a search is built from: every day record and the current settings.
+    static StoreStatus readDays(Database& db, QList<DayRecord>& days, Settings& current);
+    // Reads, builds for today and finds every match.
+    static StoreStatus findIn(Database& db, const QString& text, Result& out);
+
+    // Canonical decomposition without its combining marks, case-folded, with
+    // the few letters that do not decompose spelled out ("ß" as "ss", "ø" as
+    // "o"), so "Müller", "MULLER" and "muller" are one text.
+    static QString fold(QStringView text);
+
+    // One line per match, as the find panel lists it and `ledgerly find`
+    // prints it: weekday, short date, time, provider, the cell's text.
+    static QString resultLine(const Match& match);
+    static QString noneFoundText();
+
+private:
+    struct Sheet
+    {
+        QStringList times; // grid rows 2 .. lastRow - 1
+        QStringList providers; // grid columns 1 .. lastCol, trimmed
+        int rows = 0;
+        int columns = 0;
+    };
+    struct Day
+    {
+        QDate date;
+        QString data; // the stored page text
+        int sheet = 0;
+        bool upcoming = false;
+        qsizetype start = 0; // its folded page in m_folded
+        qsizetype end = 0;
+    };
+
+    struct Hit
+    {
+        int row = 0;
+        int column = 0;
+    };
+
+    int sheetFor(const DayRecord& record, bool upcoming, const Settings& current);
+    void appendPage(const QString& data, const Sheet& sheet);
+    void addMatches(const Day& day, QList<Hit>& hits, Result& out, qsizetype limit) const;
+    static QString cellText(const QString& data, int row, int column);
+
+    QList<Sheet> m_sheets; // the distinct layouts among the days
+    QHash<QString, int> m_sheetKeys; // what each was built from
+    QList<Day> m_days; // in the order results are listed
+    // Every day's folded page: cells joined by tab, rows by carriage return,
+    // days by line feed. A folded query holds none of these, so a hit always
+    // lies inside one cell.
+    QString m_folded;
+    QDate m_today;
+};

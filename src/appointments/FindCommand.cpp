@@ -1,0 +1,47 @@
+#include "appointments/FindCommand.h"
+
+#include "appointments/AppointmentSearch.h"
+#include "platform/DataFolder.h"
+#include "store/Database.h"
+
+#include <cstdio>
+
+namespace FindCommand {
+namespace {
+int failed(const QString& message, int code = 1)
+{
+    std::fprintf(stderr, "ledgerly find: %s\n", message.toUtf8().constData());
+    return code;
+}
+
+void printLine(const QString& line)
+{
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+} // namespace
+
+int run(const QStringList& arguments)
+{
+    const QString text = arguments.join(QLatin1Char(' '));
+    if (text.trimmed().isEmpty())
+        return failed(QStringLiteral("nothing to find (expected: find TEXT)"), 2);
+
+    Database db(QStringLiteral("ledgerly-find"));
+    const Database::OpenResult opened = db.open(DataFolder::databasePath(), false);
+    if (!opened.ok)
+        return failed(opened.message);
+    AppointmentSearch::Result result;
+    const StoreStatus st = AppointmentSearch::findIn(db, text, result);
+    db.close();
+    if (!st.ok())
+        return failed(st.message);
+
+    for (const AppointmentSearch::Match& m : std::as_const(result.matches))
+        printLine(AppointmentSearch::resultLine(m));
+    if (result.matches.isEmpty())
+        printLine(AppointmentSearch::noneFoundText());
+    std::fflush(stdout);
+    return 0;
+}
+} // namespace FindCommand

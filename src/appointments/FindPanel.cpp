@@ -1,0 +1,269 @@
+#include "appointments/FindPanel.h"
+
+#include "platform/Clock.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPromise>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+namespace {
+// Runs work on the program's thread pool; the future carries its result.
+template<class T, class Work> QFuture<T> runInPool(Work work)
+{
+    auto promise = std::make_shared<QPromise<T>>();
+    QFuture<T> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, work] {
+        promise->addResult(work());
+        promise->finish();
+    });
+    return future;
+}
+} // namespace
+
+FindPanel::FindPanel(QWidget* parent)
+    : QFrame(parent)
+{
+    setObjectName(QStringLiteral("FindPanel"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(224, 224, 224));
+    setPalette(pal);
+
+    auto* title = new QLabel(QStringLiteral("Find"), this);
+    title->setObjectName(QStringLiteral("lblFind"));
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    m_box = new QLineEdit(this);
+    m_box->setObjectName(QStringLiteral("txtFind"));
+    m_box->setClearButtonEnabled(true);
+    m_box->installEventFilter(this);
+    auto* hint = new QLabel(QStringLiteral("Enter opens the day, Esc closes"), this);
+    hint->setObjectName(QStringLiteral("lblFindKeys"));
+
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("lstFind"));
+    // The focus stays in the text box; the keys there move in the list.
+    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setUniformItemSizes(true);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lblFindStatus"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(title);
+    top->addWidget(m_box, 1);
+    top->addWidget(hint);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
+    layout->addLayout(top);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_status);
+
+    connect(m_box, &QLineEdit::textChanged, this, [this] {
+        m_chooseWhenDone = false;
+        startFind();
+    });
+    connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        m_list->setCurrentItem(item);
+        chooseCurrent();
+    });
+    connect(&m_build, &QFutureWatcher<SearchPtr>::finished, this, &FindPanel::buildFinished);
+    connect(&m_find, &QFutureWatcher<AppointmentSearch::Result>::finished, this, &FindPanel::findFinished);
+    hide();
+}
+
+// A worker still running keeps its own copy of the search and delivers into
+// a future nobody watches.
+FindPanel::~FindPanel() = default;
+
+bool FindPanel::isBusy() const
+{
+    return m_building || m_finding;
+}
+
+void FindPanel::openPanel(Database& db, const std::optional<DayRecord>& shownDay)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus != this && !isAncestorOf(focus))
+        m_returnFocus = focus;
+    show();
+    raise();
+    m_box->setFocus();
+    m_box->selectAll();
+
+    QList<DayRecord> days;
+    Settings current;
+    const StoreStatus read = AppointmentSearch::readDays(db, days, current);
+    if (!read.ok()) {
+        m_status->setText(read.message);
+        return;
+    }
+    if (shownDay) {
+        const auto same = std::find_if(
+            days.begin(), days.end(), [&](const DayRecord& d) { return d.calDate == shownDay->calDate; });
+        if (same != days.end())
+            *same = *shownDay;
+        else
+            days.append(*shownDay);
+    }
+    const QDate today = Clock::today();
+    m_building = true;
+    m_build.setFuture(runInPool<SearchPtr>(
+        [days, current, today] { return std::make_shared<const AppointmentSearch>(days, current, today); }));
+}
+
+void FindPanel::buildFinished()
+{
+    m_building = false;
+    m_search = m_build.result();
+    startFind();
+}
+
+void FindPanel::startFind()
+{
+    if (m_finding) {
+        m_findAgain = true;
+        return;
+    }
+    const QString text = m_box->text();
+    if (AppointmentSearch::fold(text).trimmed().isEmpty()) {
+        // Nothing typed: nothing listed, and nothing to say about it.
+        m_chooseWhenDone = false;
+        m_matches.clear();
+        m_list->clear();
+        m_status->clear();
+        return;
+    }
+    if (!m_search)
+        return; // buildFinished asks again
+    m_asked = text;
+    m_findAgain = false;
+    m_finding = true;
+    m_find.setFuture(runInPool<AppointmentSearch::Result>(
+        [search = m_search, text] { return search->find(text, AppointmentSearch::ShownLimit); }));
+}
+
+void FindPanel::findFinished()
+{
+    m_finding = false;
+    const AppointmentSearch::Result result = m_find.result();
+    if (m_findAgain || m_box->text() != m_asked) {
+        // Typing went on meanwhile: only the newest text's results count.
+        startFind();
+        return;
+    }
+    showResult(result);
+    if (m_chooseWhenDone && !m_building) {
+        m_chooseWhenDone = false;
+        chooseCurrent();
+    }
+}
+
+void FindPanel::showResult(const AppointmentSearch::Result& result)
+{
+    m_matches = result.matches;
+    QStringList lines;
+    lines.reserve(m_matches.size());
+    for (const AppointmentSearch::Match& m : std::as_const(m_matches))
+        lines.append(AppointmentSearch::resultLine(m));
+    m_list->clear();
+    m_list->addItems(lines);
+    if (!lines.isEmpty())
+        m_list->setCurrentRow(0);
+    if (m_matches.isEmpty())
+        m_status->setText(AppointmentSearch::noneFoundText());
+    else if (result.more)
+        m_status->setText(
+            QStringLiteral("The first %1 appointments found; type more to narrow them down").arg(m_matches.size()));
+    else
+        m_status->clear();
+}
+
+void FindPanel::moveCurrent(int steps)
+{
+    const int count = m_list->count();
+    if (count == 0)
+        return;
+    const int row = std::clamp(m_list->currentRow() + steps, 0, count - 1);
+    m_list->setCurrentRow(row);
+    m_list->scrollToItem(m_list->currentItem());
+}
+
+void FindPanel::chooseCurrent()
+{
+    if (isBusy() || m_findAgain) {
+        // The list on screen is for an older text; choose from the newest.
+        m_chooseWhenDone = true;
+        return;
+    }
+    const int row = m_list->currentRow();
+    if (row < 0 || row >= m_matches.size())
+        return;
+    const AppointmentSearch::Match match = m_matches[row];
+    m_returnFocus = nullptr;
+    emit appointmentChosen(match);
+    // The receiver has put the focus where the chosen day needs it.
+    if (isAncestorOf(QApplication::focusWidget()))
+        restoreFocus();
+    hide();
+}
+
+void FindPanel::closePanel()
+{
+    m_chooseWhenDone = false;
+    restoreFocus();
+    hide();
+}
+
+void FindPanel::restoreFocus()
+{
+    QWidget* back = m_returnFocus;
+    m_returnFocus = nullptr;
+    if (!back || !back->isVisible() || !back->isEnabled())
+        back = m_fallbackFocus;
+    if (back)
+        back->setFocus();
+}
+
+bool FindPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_box || event->type() != QEvent::KeyPress)
+        return QFrame::eventFilter(watched, event);
+    const int pageSteps = std::max(1, m_list->viewport()->height() / std::max(1, m_list->sizeHintForRow(0)) - 1);
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Up:
+        moveCurrent(-1);
+        return true;
+    case Qt::Key_Down:
+        moveCurrent(1);
+        return true;
+    case Qt::Key_PageUp:
+        moveCurrent(-pageSteps);
+        return true;
+    case Qt::Key_PageDown:
+        moveCurrent(pageSteps);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        chooseCurrent();
+        return true;
+    case Qt::Key_Escape:
+        closePanel();
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        // The panel has one place for the focus.
+        return true;
+    default:
+        return QFrame::eventFilter(watched, event);
+    }
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "appointments/AppointmentSearch.h"
+
+#include <QFrame>
+#include <QFutureWatcher>
+#include <QPointer>
+#include <memory>
+#include <optional>
+
+class Database;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+// The appointment window's find panel: a text box and the list of the
+// appointments whose text holds it. It lies inside the window and never
+// blocks it. The search over all days is built and asked on the thread pool,
+// so typing goes on while it works; only the newest text's results are shown.
+// Keys in the text box: Up and Down (and the page keys) move in the list,
+// Enter chooses the current line, Esc closes the panel.
+class FindPanel : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit FindPanel(QWidget* parent = nullptr);
+    ~FindPanel() override;
+
+    // Shows the panel, the focus in the text box with its text selected, and
+    // builds a fresh search over the days stored in db. shownDay stands in for
+    // its stored record: the page on screen may hold edits not yet saved.
+    void openPanel(Database& db, const std::optional<DayRecord>& shownDay);
+    // Hides the panel and gives the focus back to where it was when the panel
+    // was opened.
+    void closePanel();
+    // Where the focus goes when the widget it came from is gone or hidden.
+    void setFallbackFocus(QWidget* widget) { m_fallbackFocus = widget; }
+
+    QLineEdit* findBox() const { return m_box; }
+    QListWidget* resultList() const { return m_list; }
+    QLabel* statusLabel() const { return m_status; }
+    const QList<AppointmentSearch::Match>& shownMatches() const { return m_matches; }
+    // True while a search is being built or asked, or a newer text waits.
+    bool isBusy() const;
+
+signals:
+    // Enter (or a double click) on a line; the panel is already hidden.
+    void appointmentChosen(const AppointmentSearch::Match& match);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using SearchPtr = std::shared_ptr<const AppointmentSearch>;
+
+    void startFind();
+    void buildFinished();
+    void findFinished();
+    void showResult(const AppointmentSearch::Result& result);
+    void moveCurrent(int steps);
+    void chooseCurrent();
+    void restoreFocus();
+
+    QLineEdit* m_box = nullptr;
+    QListWidget* m_list = nullptr;
+    QLabel* m_status = nullptr;
+    QPointer<QWidget> m_returnFocus;
+    QPointer<QWidget> m_fallbackFocus;
+
+    SearchPtr m_search;
+    QFutureWatcher<SearchPtr> m_build;
+    QFutureWatcher<AppointmentSearch::Result> m_find;
+    bool m_building = false;
+    bool m_finding = false;
+    QString m_asked; // the text the running find was given
+    bool m_findAgain = false; // the text or the search changed since
+    bool m_chooseWhenDone = false; // Enter came before the newest results
+    QList<AppointmentSearch::Match> m_matches;
+};

@@ -1,0 +1,156 @@
+#include "TestSupport.h"
+
+#include "appointments/AppointmentSearch.h"
+#include "appointments/PageText.h"
+#include "store/Database.h"
+#include "store/DayStore.h"
+#include "store/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+struct Run
+{
+    int exitCode = -1;
+    QStringList lines; // standard output
+    QString err;
+};
+
+// The built program, in its own process with the machine's date and an
+// English (US) locale like the test's.
+Run ledgerly(const QStringList& arguments)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM")); // find must not need it
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(LEDGERLY_EXE), arguments);
+    Run r;
+    if (!p.waitForFinished(120000))
+        return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+    if (r.lines.last().isEmpty())
+        r.lines.removeLast();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+} // namespace
+
+class TestFindCommand : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestSupport::DataFixture> m_data;
+
+    void storeDay(const QDate& date, const Settings& copied, int row, int column, const QString& text)
+    {
+        DayStore store(m_data->db());
+        DayRecord rec;
+        bool created = false;
+        QVERIFY(store.open(date, copied, rec, created).ok());
+        PageText::Cells cells = PageText::fit(rec.data, 20, 4);
+        cells[row - 1][column - 1] = text;
+        DayRecord edited = rec;
+        edited.data = PageText::join(cells);
+        QVERIFY(store.save(rec, edited).status.ok());
+    }
+
+    // The lines the search itself gives, for the machine's today as the
+    // program sees it.
+    QStringList expectedLines(const QString& text)
+    {
+        QList<DayRecord> days;
+        Settings current;
+        if (!AppointmentSearch::readDays(m_data->db(), days, current).ok())
+            return {QStringLiteral("cannot read the days")};
+        QStringList out;
+        const AppointmentSearch search(days, current, QDate::currentDate());
+        for (const AppointmentSearch::Match& m : search.find(text).matches)
+            out.append(AppointmentSearch::resultLine(m));
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        m_data = std::make_unique<TestSupport::DataFixture>();
+        // Far from any day the test may run on: the order is the same whatever today is.
+        Settings earlier = Settings::defaults();
+        earlier.listno = 3;
+        earlier.names = QStringLiteral("Dr Lee-Dr Ng-Dr Roe");
+        earlier.timeslot = 60;
+        storeDay(QDate(2001, 3, 5), earlier, 3, 2, QStringLiteral("SMITH / JONES"));
+        storeDay(QDate(2001, 3, 6), earlier, 2, 3, QStringLiteral("M\u00FCller Ren\u00E9e"));
+        storeDay(QDate(2090, 1, 2), earlier, 4, 4, QStringLiteral("Smithers"));
+        storeDay(QDate(2090, 1, 1), earlier, 1, 1, QStringLiteral("LEE"));
+    }
+
+    void cleanup() { m_data.reset(); }
+
+    void printsTheSearchesLines_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("first");
+
+        QTest::newRow("upcoming first, then past") << QStringList {QStringLiteral("smith")} << "smith"
+                                                   << "Monday 1/2/90  09:00 AM  Practitioner D  Smithers";
+        QTest::newRow("accents, past layout")
+            << QStringList {QStringLiteral("MULLER")} << "MULLER"
+            << QStringLiteral("Tuesday 3/6/01  08:00 AM  Dr Roe  M\u00FCller Ren\u00E9e");
+        QTest::newRow("words joined by a blank")
+            << QStringList {QStringLiteral("smith"), QStringLiteral("/")} << "smith /"
+            << "Monday 3/5/01  09:00 AM  Dr Ng  SMITH / JONES";
+    }
+
+    void printsTheSearchesLines()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, text);
+        QFETCH(QString, first);
+        const Run r = ledgerly(QStringList {QStringLiteral("find")} + arguments
+            + QStringList {QStringLiteral("--data-dir"), m_data->folder()});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.isEmpty() || !r.err.contains(QLatin1String("ledgerly")), qPrintable(r.err));
+        QCOMPARE(r.lines, expectedLines(text));
+        QCOMPARE(r.lines.first(), first);
+    }
+
+    void nothingFoundSaysSo()
+    {
+        const Run r
+            = ledgerly({QStringLiteral("find"), QStringLiteral("zzz"), QStringLiteral("--data-dir"), m_data->folder()});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.lines, QStringList {QStringLiteral("No appointments found")});
+    }
+
+    void neverCreatesADatabase()
+    {
+        QTemporaryDir empty;
+        const Run r
+            = ledgerly({QStringLiteral("find"), QStringLiteral("smith"), QStringLiteral("--data-dir"), empty.path()});
+        QVERIFY(r.exitCode != 0);
+        QVERIFY(r.lines.isEmpty());
+        QVERIFY(r.err.contains(QLatin1String("db.mdb")));
+        QVERIFY(!QFile::exists(QDir(empty.path()).filePath(QStringLiteral("db.mdb"))));
+    }
+
+    void blankTextIsRefused()
+    {
+        const Run r
+            = ledgerly({QStringLiteral("find"), QStringLiteral("  "), QStringLiteral("--data-dir"), m_data->folder()});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.lines.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFindCommand)
+#include "tst_findcommand.moc"
