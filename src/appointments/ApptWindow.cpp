@@ -109,6 +109,9 @@ ApptWindow::ApptWindow(QWidget* parent)
     BuildProviderColumns(fresh.columnCount, fresh.providerNames);
     BuildTimeRows(fresh);
     ShowDayRecord();
+    // Ready to type: the first slot of the day has the focus.
+    m_grid->setCurrentCell(2, 1);
+    m_grid->setFocus();
 }
 
 ApptWindow::~ApptWindow() = default;

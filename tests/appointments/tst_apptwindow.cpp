@@ -144,6 +144,14 @@ private slots:
         QCOMPARE(rec->names, Settings::defaultNames());
     }
 
+    void typingStraightAwayBooksTheFirstSlot()
+    {
+        openWindow();
+        type(QStringLiteral("ADAMS"));
+        press(Qt::Key_Return);
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("ADAMS"));
+    }
+
     void typedNameIsStoredInPageTextWhenTheDayChanges()
     {
         openWindow();
