@@ -1,13 +1,20 @@
 // Real processes of the store against one database file, as several desks of
 // a practice run it. Each mode is one process; the tests start several.
 //
+//   store_stress run <database> <processes> <seconds>
+//       Starts <processes> contend writers on <database> (logs next to it,
+//       "<database>-writer-<id>.log"), waits for them and checks that every
+//       token they logged is in the file. Prints each writer's figures, then
+//       "processes=N saves=S seconds=T saves_per_second=X retries=R merges=M
+//       busy=B failed=F lost=L slowest_ms=W" (W: the longest single save);
+//       ends with 0 only when nothing failed or was lost.
 //   store_stress contend <database> <seconds> <id> <log>
 //       For <seconds> (0: until killed), appends a token only this process
 //       writes ("[id:n]") to a random cell of one of five days and saves it
 //       as the window commits a cell: re-read, change, save with merge. Each
 //       token is written to <log> as "saved [id:n]" once its COMMIT has
 //       returned. At the end prints one line of figures:
-//       "saves=S seconds=T retries=R merges=M busy=B failed=F".
+//       "saves=S seconds=T retries=R merges=M busy=B failed=F slowest_ms=W".
 //   store_stress same-cell <database> <name>
 //       Reads the first day's record, prints "ready", waits for a line on
 //       standard input, writes <name> into the first cell of the base it
@@ -26,11 +33,17 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSqlQuery>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -96,12 +109,15 @@ int contend(const QString& path, int seconds, const QString& id, const QString& 
     qint64 merges = 0;
     qint64 busy = 0;
     qint64 failed = 0;
+    qint64 slowest = 0; // ms of the longest save, its re-read and retries included
     for (qint64 n = 1; seconds <= 0 || clock.elapsed() < qint64(seconds) * 1000; ++n) {
         const QDate date = FirstDay.addDays(random->bounded(Days));
         const int row = random->bounded(Rows);
         const int col = random->bounded(Columns);
         const QString token = QStringLiteral("[%1:%2]").arg(id).arg(n);
 
+        QElapsedTimer took;
+        took.start();
         DayRecord base;
         StoreStatus s = shownDay(store, settings, date, base);
         DayStore::SaveOutcome outcome;
@@ -114,6 +130,7 @@ int contend(const QString& path, int seconds, const QString& id, const QString& 
             outcome = store.save(base, edited, DayStore::SaveMode::KeepEmpty);
             s = outcome.status;
         }
+        slowest = std::max(slowest, took.elapsed());
         if (s.ok()) {
             ++saves;
             if (outcome.merged)
@@ -127,16 +144,103 @@ int contend(const QString& path, int seconds, const QString& id, const QString& 
             log.write(QStringLiteral("failed %1\n").arg(s.message).toUtf8());
         }
     }
-    const QByteArray figures = QStringLiteral("saves=%1 seconds=%2 retries=%3 merges=%4 busy=%5 failed=%6")
-                                   .arg(saves)
-                                   .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 3)
-                                   .arg(db.retry().totalRetries())
-                                   .arg(merges)
-                                   .arg(busy)
-                                   .arg(failed)
-                                   .toUtf8();
+    const QByteArray figures
+        = QStringLiteral("saves=%1 seconds=%2 retries=%3 merges=%4 busy=%5 failed=%6 slowest_ms=%7")
+              .arg(saves)
+              .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 3)
+              .arg(db.retry().totalRetries())
+              .arg(merges)
+              .arg(busy)
+              .arg(failed)
+              .arg(slowest)
+              .toUtf8();
     say(figures.constData());
     return failed == 0 ? 0 : 1;
+}
+
+// "name=value ..." as numbers by name.
+QHash<QString, double> figuresOf(const QString& line)
+{
+    QHash<QString, double> out;
+    for (const QString& field : line.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        out.insert(field.section(QLatin1Char('='), 0, 0), field.section(QLatin1Char('='), 1).toDouble());
+    return out;
+}
+
+QSet<QString> storedTokens(Database& db)
+{
+    static const QRegularExpression token(QStringLiteral("\\[[0-9]+:[0-9]+\\]"));
+    QSet<QString> out;
+    for (int d = 0; d < Days; ++d) {
+        std::optional<DayRecord> rec;
+        if (!DayStore(db).find(FirstDay.addDays(d), rec).ok())
+            return {};
+        if (!rec)
+            continue;
+        for (const QRegularExpressionMatch& m : token.globalMatch(rec->data))
+            out.insert(m.captured());
+    }
+    return out;
+}
+
+int run(const QString& path, int processes, int seconds)
+{
+    std::vector<std::unique_ptr<QProcess>> writers;
+    QStringList logs;
+    for (int i = 1; i <= processes; ++i) {
+        logs.append(path + QStringLiteral("-writer-%1.log").arg(i));
+        QFile::remove(logs.last());
+        auto p = std::make_unique<QProcess>();
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QCoreApplication::applicationFilePath(),
+            {QStringLiteral("contend"), path, QString::number(seconds), QString::number(i), logs.last()});
+        writers.push_back(std::move(p));
+    }
+    QHash<QString, double> total;
+    double longest = 0;
+    double slowest = 0;
+    for (auto& p : writers) {
+        if (!p->waitForFinished(-1) || p->exitStatus() != QProcess::NormalExit)
+            return 6;
+        const QString line = QString::fromUtf8(p->readAllStandardOutput()).trimmed();
+        say(line.toUtf8().constData());
+        const QHash<QString, double> figures = figuresOf(line);
+        for (auto it = figures.begin(); it != figures.end(); ++it)
+            total[it.key()] += it.value();
+        longest = std::max(longest, figures.value(QStringLiteral("seconds")));
+        slowest = std::max(slowest, figures.value(QStringLiteral("slowest_ms")));
+    }
+
+    Database db(QStringLiteral("stress-check"));
+    if (!openDatabase(db, path))
+        return 3;
+    const QSet<QString> stored = storedTokens(db);
+    qint64 lost = 0;
+    for (const QString& log : logs) {
+        QFile f(log);
+        if (!f.open(QIODevice::ReadOnly))
+            return 5;
+        while (!f.atEnd()) {
+            const QByteArray line = f.readLine().trimmed();
+            if (line.startsWith("saved ") && !stored.contains(QString::fromUtf8(line.mid(6))))
+                ++lost;
+        }
+    }
+    const QByteArray summary = QStringLiteral("processes=%1 saves=%2 seconds=%3 saves_per_second=%4 retries=%5 "
+                                              "merges=%6 busy=%7 failed=%8 lost=%9 slowest_ms=%10")
+                                   .arg(processes)
+                                   .arg(total.value(QStringLiteral("saves")))
+                                   .arg(longest, 0, 'f', 3)
+                                   .arg(longest > 0 ? total.value(QStringLiteral("saves")) / longest : 0, 0, 'f', 1)
+                                   .arg(total.value(QStringLiteral("retries")))
+                                   .arg(total.value(QStringLiteral("merges")))
+                                   .arg(total.value(QStringLiteral("busy")))
+                                   .arg(total.value(QStringLiteral("failed")))
+                                   .arg(lost)
+                                   .arg(slowest)
+                                   .toUtf8();
+    say(summary.constData());
+    return total.value(QStringLiteral("failed")) == 0 && lost == 0 ? 0 : 1;
 }
 
 int sameCell(const QString& path, const QString& name)
@@ -186,13 +290,16 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
     const QString mode = args.value(0);
+    if (mode == QLatin1String("run") && args.size() == 4)
+        return run(args[1], args[2].toInt(), args[3].toInt());
     if (mode == QLatin1String("contend") && args.size() == 5)
         return contend(args[1], args[2].toInt(), args[3], args[4]);
     if (mode == QLatin1String("same-cell") && args.size() == 3)
         return sameCell(args[1], args[2]);
     if (mode == QLatin1String("hold-lock") && args.size() == 2)
         return holdLock(args[1]);
-    std::fputs("usage: store_stress contend <database> <seconds> <id> <log>\n"
+    std::fputs("usage: store_stress run <database> <processes> <seconds>\n"
+               "       store_stress contend <database> <seconds> <id> <log>\n"
                "       store_stress same-cell <database> <name>\n"
                "       store_stress hold-lock <database>\n",
         stderr);
