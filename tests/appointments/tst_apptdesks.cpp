@@ -24,7 +24,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QTest>
 
 using TestSupport::Today;
