@@ -26,8 +26,11 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTextCursor>
 #include <QTimer>
 
 namespace {
@@ -52,9 +55,15 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, int lef
     return l;
 }
 
+// Store operations of the window under way. The retry pause and the retry
+// question both let timers run; the poll for other desks' saves and the memo
+// pause wait until the operation is over.
+int g_storeCalls = 0;
+
 // Runs a store operation until it succeeds or the user declines to retry.
 template<class Op> bool withRetry(QWidget* parent, Op op)
 {
+    const QScopedValueRollback<int> busy(g_storeCalls, g_storeCalls + 1);
     for (;;) {
         const StoreStatus st = op();
         if (st.ok())
@@ -109,6 +118,7 @@ ApptWindow::ApptWindow(QWidget* parent)
     BuildProviderColumns(fresh.columnCount, fresh.providerNames);
     BuildTimeRows(fresh);
     ShowDayRecord();
+    startDesks();
     // Ready to type: the first slot of the day has the focus.
     m_grid->setCurrentCell(2, 1);
     m_grid->setFocus();
@@ -349,6 +359,7 @@ void ApptWindow::selectWholePage()
 
 bool ApptWindow::SaveDayRecord()
 {
+    settleEditCell();
     if (!m_haveRecord)
         return true;
     DayRecord edited = m_record;
@@ -363,13 +374,13 @@ bool ApptWindow::SaveDayRecord()
         return false;
     if (!saveFixedMemo())
         return false;
-    if (outcome.deleted) {
-        m_haveRecord = false;
-    } else {
+    if (!outcome.deleted)
         m_record = outcome.stored;
-    }
     selectWholePage();
     m_grid->putSelectionText(m_layout.emptyPageText);
+    // The page no longer shows the record. Should the next day fail to open,
+    // no later save may store this blank page over the day just left.
+    m_haveRecord = false;
     return true;
 }
 
@@ -378,9 +389,14 @@ bool ApptWindow::saveFixedMemo()
     const QString text = m_txtFixedMemo->toPlainText();
     if (text == m_storedFixedMemo)
         return true;
-    if (!withRetry(this, [&] { return SettingsStore(m_db).writeFixedMemo(text); }))
+    QString stored;
+    if (!withRetry(this, [&] { return SettingsStore(m_db).saveFixedMemo(m_storedFixedMemo, text, stored); }))
         return false;
-    m_storedFixedMemo = text;
+    m_storedFixedMemo = stored;
+    if (stored != text) {
+        const QScopedValueRollback<bool> merging(m_showingMerged, true);
+        setPadText(m_txtFixedMemo, stored);
+    }
     return true;
 }
 
@@ -453,6 +469,7 @@ void ApptWindow::ShowDayRecord()
         m_grid->putSelectionText(m_record.data);
     setPageColours(closed);
     m_edit->hide();
+    m_editing = false;
     m_combo[0]->setCurrentIndex(closed ? 1 : 0);
     m_check1->setChecked(closed);
     m_txtMemo->setPlainText(m_haveRecord ? m_record.memo : QString());
@@ -526,6 +543,8 @@ void ApptWindow::Grid1_KeyPress(QChar ch, bool* clear)
         m_picture2->setFocus();
         return;
     }
+    // An editor still open on another cell has ended there.
+    endCellEdit();
     m_editRow = m_grid->currentRowGrid();
     m_editCol = m_grid->currentColGrid();
     if (m_editRow < 1 || m_editCol < 1) {
@@ -536,6 +555,8 @@ void ApptWindow::Grid1_KeyPress(QChar ch, bool* clear)
         const QSignalBlocker block(m_edit);
         m_edit->setText(m_grid->cellText(m_editRow, m_editCol));
     }
+    m_editing = true;
+    m_editBase = recordCell(m_editRow, m_editCol);
     m_edit->setCursorPosition(0);
     const QRect cell = m_grid->currentCellRect();
     m_edit->setGeometry(QRect(m_grid->geometry().topLeft() + cell.topLeft(), cell.size()));
@@ -569,6 +590,7 @@ void ApptWindow::txtEdit_Change(const QString& text)
 void ApptWindow::hideEditor()
 {
     m_edit->hide();
+    endCellEdit();
 }
 
 // ---- Calendar
@@ -697,6 +719,7 @@ void ApptWindow::Combo_KeyDown(int index)
     m_check1->setChecked(closed);
     setPageColours(closed);
     hideEditor();
+    commitDay();
     if (closed)
         m_picture2->setFocus();
     else
@@ -865,9 +888,10 @@ bool ApptWindow::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         if (code == Qt::Key_Return || code == Qt::Key_Enter) {
+            // The cell takes the text before the commit merges it.
+            m_grid->setCellText(m_editRow, m_editCol, m_edit->text());
             hideEditor();
             m_grid->setFocus();
-            m_grid->setCellText(m_editRow, m_editCol, m_edit->text());
             return false;
         }
         return false;
@@ -889,4 +913,214 @@ bool ApptWindow::eventFilter(QObject* watched, QEvent* event)
     if (widget == m_picture2)
         return Picture2_KeyDown(code, key->modifiers());
     return false;
+}
+
+// ---- Several desks on one file
+
+void ApptWindow::startDesks()
+{
+    m_deskPoll = new QTimer(this);
+    m_deskPoll->setInterval(DeskPollMillis);
+    connect(m_deskPoll, &QTimer::timeout, this, &ApptWindow::pollOtherDesks);
+    m_deskPoll->start();
+
+    m_memoPause = new QTimer(this);
+    m_memoPause->setSingleShot(true);
+    m_memoPause->setInterval(MemoPauseMillis);
+    connect(m_memoPause, &QTimer::timeout, this, &ApptWindow::memoPaused);
+    connect(m_txtMemo, &QPlainTextEdit::textChanged, this, [this] { memoTyped(m_txtMemo); });
+    connect(m_txtFixedMemo, &QPlainTextEdit::textChanged, this, [this] { memoTyped(m_txtFixedMemo); });
+}
+
+// Stores the shown day as it is on the page, except the cell still being
+// typed, and keeps the record even when it is empty (the day is still shown;
+// leaving it deletes an empty one). What another copy saved meanwhile is
+// merged and shown.
+bool ApptWindow::commitDay()
+{
+    if (!m_haveRecord)
+        return true;
+    DayRecord edited = m_record;
+    edited.data = pageText();
+    if (m_editing) {
+        PageText::Cells cells = PageText::split(edited.data);
+        if (m_editRow - 1 < cells.size() && m_editCol - 1 < cells[m_editRow - 1].size()) {
+            cells[m_editRow - 1][m_editCol - 1] = recordCell(m_editRow, m_editCol);
+            edited.data = PageText::join(cells);
+        }
+    }
+    // A day nobody has written a page into yet gets none for a blank page.
+    if (m_record.data.isEmpty() && PageText::isBlank(edited.data))
+        edited.data = m_record.data;
+    edited.memo = m_txtMemo->toPlainText();
+    edited.clinic = m_check1->isChecked();
+    if (edited.data == m_record.data && edited.memo == m_record.memo && edited.clinic == m_record.clinic)
+        return true;
+    DayStore::SaveOutcome outcome;
+    if (!withRetry(this, [&] {
+            outcome = DayStore(m_db).save(m_record, edited, DayStore::SaveMode::KeepEmpty);
+            return outcome.status;
+        }))
+        return false; // everything typed stays on the page for the next save
+    if (outcome.merged)
+        showMerged(outcome.stored.data, outcome.stored.memo, outcome.stored.clinic);
+    m_record = outcome.stored;
+    return true;
+}
+
+// The editor has left its cell (Enter, Tab, a click or scroll elsewhere):
+// the cell is merged with what was stored meanwhile and the day committed.
+void ApptWindow::endCellEdit()
+{
+    if (!m_editing)
+        return;
+    settleEditCell();
+    commitDay();
+}
+
+// Ends the edit. While the editor was open, the stored record may have moved
+// on under the cell; its base is the text it had when the edit began.
+void ApptWindow::settleEditCell()
+{
+    if (!m_editing)
+        return;
+    m_editing = false;
+    m_edit->hide();
+    const QString mine = m_grid->cellText(m_editRow, m_editCol);
+    const QString merged = PageText::merge(m_editBase, mine, recordCell(m_editRow, m_editCol));
+    if (merged != mine)
+        m_grid->setCellText(m_editRow, m_editCol, merged);
+}
+
+QString ApptWindow::recordCell(int row, int col) const
+{
+    const PageText::Cells cells = PageText::split(m_record.data);
+    if (row >= 1 && col >= 1 && row - 1 < cells.size() && col - 1 < cells[row - 1].size())
+        return cells[row - 1][col - 1];
+    return QString();
+}
+
+// Cheap enough for a timer: SQLite's data_version tells whether anyone else
+// has committed since the last look; only then is the shown day read again.
+// A busy file is simply looked at again on the next turn.
+void ApptWindow::pollOtherDesks()
+{
+    if (g_storeCalls > 0 || !m_haveRecord || m_leftSaved)
+        return;
+    const std::optional<qint64> version = m_db.dataVersion();
+    if (!version || version == m_dataVersion)
+        return;
+    std::optional<DayRecord> day;
+    QString fixedMemo;
+    if (!DayStore(m_db).findOnce(m_record.calDate, day).ok() || !SettingsStore(m_db).readFixedMemoOnce(fixedMemo).ok())
+        return;
+    m_dataVersion = version;
+    takeOtherDesksDay(day);
+    takeOtherDesksFixedMemo(fixedMemo);
+}
+
+// The same merge as a save, with the record as read (m_record) as the base,
+// the page as shown as mine and the stored record as theirs. Afterwards the
+// stored record is the base of the next save.
+void ApptWindow::takeOtherDesksDay(const std::optional<DayRecord>& stored)
+{
+    if (stored && stored->id == m_record.id && stored->data == m_record.data && stored->memo == m_record.memo
+        && stored->clinic == m_record.clinic) {
+        m_record = *stored;
+        return;
+    }
+    if (!stored && m_record.id == 0)
+        return; // already known to be gone
+    // A copy that deleted the day had left every cell of it empty.
+    const QString theirPage = stored ? stored->data : PageText::cleared(m_record.data);
+    const QString theirMemo = stored ? stored->memo : QString();
+    const bool theirClosed = stored ? stored->clinic : false;
+    const bool mineClosed = m_check1->isChecked();
+    showMerged(PageText::merge(m_record.data, pageText(), theirPage),
+        PageText::mergeMemo(m_record.memo, m_txtMemo->toPlainText(), theirMemo),
+        mineClosed != m_record.clinic ? mineClosed : theirClosed);
+    if (stored) {
+        m_record = *stored;
+    } else {
+        // The next commit makes the record again.
+        m_record.id = 0;
+        m_record.version = 0;
+        m_record.data = theirPage;
+        m_record.memo.clear();
+        m_record.clinic = false;
+    }
+}
+
+void ApptWindow::takeOtherDesksFixedMemo(const QString& stored)
+{
+    if (stored == m_storedFixedMemo)
+        return;
+    const QString mine = m_txtFixedMemo->toPlainText();
+    const QString merged = PageText::mergeMemo(m_storedFixedMemo, mine, stored);
+    if (merged != mine) {
+        const QScopedValueRollback<bool> merging(m_showingMerged, true);
+        setPadText(m_txtFixedMemo, merged);
+    }
+    m_storedFixedMemo = stored;
+}
+
+// Puts merged texts on the page without disturbing the person at this desk:
+// the cell being typed, the edit box, the selection and the focus stay as
+// they are, and only cells whose text changed are touched.
+void ApptWindow::showMerged(const QString& page, const QString& memo, bool closed)
+{
+    const QScopedValueRollback<bool> merging(m_showingMerged, true);
+    const PageText::Cells cells = PageText::fit(page, m_layout.lastRow, m_layout.lastCol);
+    for (int r = 1; r <= m_layout.lastRow; ++r) {
+        for (int c = 1; c <= m_layout.lastCol; ++c) {
+            if (m_editing && r == m_editRow && c == m_editCol)
+                continue;
+            const QString& text = cells[r - 1][c - 1];
+            if (m_grid->cellText(r, c) != text)
+                m_grid->setCellText(r, c, text);
+        }
+    }
+    if (m_txtMemo->toPlainText() != memo)
+        setPadText(m_txtMemo, memo);
+    if (m_check1->isChecked() != closed) {
+        m_check1->setChecked(closed);
+        setPageColours(closed);
+        // Someone choosing in the selector keeps their choice in view.
+        if (!m_combo[0]->hasFocus())
+            m_combo[0]->setCurrentIndex(closed ? 1 : 0);
+    }
+}
+
+// New text for a memo pad that keeps its cursor, selection and scroll place.
+void ApptWindow::setPadText(QPlainTextEdit* pad, const QString& text)
+{
+    const QTextCursor before = pad->textCursor();
+    const int anchor = before.anchor();
+    const int position = before.position();
+    const int scroll = pad->verticalScrollBar()->value();
+    pad->setPlainText(text);
+    const int end = pad->document()->characterCount() - 1;
+    QTextCursor after = pad->textCursor();
+    after.setPosition(std::min(anchor, end));
+    after.setPosition(std::min(position, end), QTextCursor::KeepAnchor);
+    pad->setTextCursor(after);
+    pad->verticalScrollBar()->setValue(scroll);
+}
+
+void ApptWindow::memoTyped(QPlainTextEdit* pad)
+{
+    // Only typing counts: a day being shown or merged is no keystroke.
+    if (m_showingMerged || !pad->hasFocus())
+        return;
+    m_memoPause->start();
+}
+
+void ApptWindow::memoPaused()
+{
+    if (g_storeCalls > 0) {
+        m_memoPause->start();
+        return;
+    }
+    commitDay();
+    saveFixedMemo();
 }

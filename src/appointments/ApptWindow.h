@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -17,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class DayGrid;
 class FindPanel;
 class Database;
@@ -72,6 +74,12 @@ public:
     int editRow() const { return m_editRow; }
     int editCol() const { return m_editCol; }
 
+    // Several desks on one file: how often the window looks for what another
+    // copy saved, and how long a memo pad waits after the last keystroke
+    // before its text is stored.
+    static constexpr int DeskPollMillis = 500;
+    static constexpr int MemoPauseMillis = 2000;
+
     // The cell editor's and other controls' fixed colours.
     static inline const QColor CalendarGrey = QColor(192, 192, 192);
     static inline const QColor CalendarCyan = QColor(0, 255, 255);
@@ -105,6 +113,21 @@ private:
     void showFixedPad();
     void showDailyPad();
     void setHelpShown(bool shown);
+
+    // Several desks on one file: each commit stores the day at once, and the
+    // other copies' saves are merged into the page while it is shown.
+    void startDesks();
+    bool commitDay();
+    void endCellEdit();
+    void settleEditCell();
+    QString recordCell(int row, int col) const;
+    void pollOtherDesks();
+    void takeOtherDesksDay(const std::optional<DayRecord>& stored);
+    void takeOtherDesksFixedMemo(const QString& stored);
+    void showMerged(const QString& page, const QString& memo, bool closed);
+    void setPadText(QPlainTextEdit* pad, const QString& text);
+    void memoTyped(QPlainTextEdit* pad);
+    void memoPaused();
 
     Database& m_db;
     Settings m_settings;
@@ -147,4 +170,11 @@ private:
     QLabel* m_lblCommandMemo = nullptr;
     QLabel* m_label5 = nullptr; // help text
     QLabel* m_label7 = nullptr; // "Press F1 for Help"
+
+    QTimer* m_deskPoll = nullptr;
+    QTimer* m_memoPause = nullptr;
+    std::optional<qint64> m_dataVersion; // of the file when last looked at
+    bool m_editing = false; // txtEdit is open on (EditRow, EditCol)
+    QString m_editBase; // that cell as stored when the edit began
+    bool m_showingMerged = false;
 };

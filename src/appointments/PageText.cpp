@@ -38,6 +38,16 @@ QString empty(int rows, int columns)
     return out;
 }
 
+QString cleared(const QString& text)
+{
+    QString out;
+    for (QChar c : text) {
+        if (c == CellSeparator || c == RowSeparator)
+            out += c;
+    }
+    return out;
+}
+
 bool isBlank(const QString& text)
 {
     for (QChar c : text) {

@@ -18,6 +18,9 @@ QString join(const Cells& rows);
 // The text of a page of rows x columns with every cell empty.
 QString empty(int rows, int columns);
 
+// The same page with every cell emptied (the separators stay).
+QString cleared(const QString& text);
+
 // True when no cell holds any text (only separators).
 bool isBlank(const QString& text);
 

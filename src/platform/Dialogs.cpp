@@ -11,7 +11,12 @@
 
 namespace {
 bool g_testMode = false;
-QQueue<Dialogs::Button> g_answers;
+struct Answer
+{
+    Dialogs::Button button;
+    std::function<void()> whileShown;
+};
+QQueue<Answer> g_answers;
 QQueue<std::optional<QString>> g_inputs;
 QList<Dialogs::Shown> g_shown;
 QStringList g_prompts;
@@ -59,8 +64,14 @@ Dialogs::Button Dialogs::message(
     QWidget* parent, const QString& text, int buttons, Button defaultButton, Icon icon, const QString& title)
 {
     g_shown.append({text, title, icon, buttons, defaultButton});
-    if (g_testMode)
-        return g_answers.isEmpty() ? defaultButton : g_answers.dequeue();
+    if (g_testMode) {
+        if (g_answers.isEmpty())
+            return defaultButton;
+        const Answer answer = g_answers.dequeue();
+        if (answer.whileShown)
+            answer.whileShown();
+        return answer.button;
+    }
 
     QMessageBox box(toQt(icon), title, text, QMessageBox::NoButton, parent);
     for (Button b : {Ok, Yes, No, Cancel}) {
@@ -138,7 +149,12 @@ bool Dialogs::testMode()
 
 void Dialogs::pushAnswer(Button answer)
 {
-    g_answers.enqueue(answer);
+    g_answers.enqueue({answer, {}});
+}
+
+void Dialogs::pushAnswer(Button answer, std::function<void()> whileShown)
+{
+    g_answers.enqueue({answer, std::move(whileShown)});
 }
 
 void Dialogs::pushInput(std::optional<QString> text)

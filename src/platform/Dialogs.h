@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPoint>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -44,6 +45,9 @@ public:
     static void setTestMode(bool on);
     static bool testMode();
     static void pushAnswer(Button answer);
+    // The answer is given after whileShown has run, as a person does
+    // something else before answering (e.g. ends the other program's lock).
+    static void pushAnswer(Button answer, std::function<void()> whileShown);
     static void pushInput(std::optional<QString> text);
     static const QList<Shown>& shown();
     static const QStringList& prompts();

@@ -262,7 +262,19 @@ struct TableColumns
 
 // Reads the schema through a read-only connection: the tables and fields the
 // program uses must all be there.
-QString checkSchema(QSqlDatabase& db, const QString& path, bool integrity)
+// Why a query of the checks failed. Another copy's lock is no fault of the
+// file: busy says so, and the caller may try again.
+QString unreadable(const QString& path, const QSqlError& error, bool* busy)
+{
+    if (Database::statusOf(error).code == StoreStatus::Busy) {
+        *busy = true;
+        return QStringLiteral("The file %1 is in use by another copy of Ledgerly (%2)")
+            .arg(shown(path), error.databaseText());
+    }
+    return notOurs(path, QStringLiteral("it cannot be read (%1)").arg(error.text()));
+}
+
+QString checkSchema(QSqlDatabase& db, const QString& path, bool integrity, bool* busy)
 {
     const QList<TableColumns> wanted = {
         {"tbl_Appt",
@@ -276,7 +288,7 @@ QString checkSchema(QSqlDatabase& db, const QString& path, bool integrity)
         const QString table = QString::fromLatin1(t.table);
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
-            return notOurs(path, QStringLiteral("it cannot be read (%1)").arg(q.lastError().text()));
+            return unreadable(path, q.lastError(), busy);
         QStringList have;
         while (q.next())
             have.append(q.value(1).toString().toLower());
@@ -290,7 +302,7 @@ QString checkSchema(QSqlDatabase& db, const QString& path, bool integrity)
     if (integrity) {
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("PRAGMA integrity_check")))
-            return notOurs(path, QStringLiteral("it cannot be read (%1)").arg(q.lastError().text()));
+            return unreadable(path, q.lastError(), busy);
         QStringList problems;
         while (q.next())
             problems.append(q.value(0).toString());
@@ -298,6 +310,64 @@ QString checkSchema(QSqlDatabase& db, const QString& path, bool integrity)
             return QStringLiteral("The file %1 is damaged: %2").arg(shown(path), problems.join(QStringLiteral("; ")));
     }
     return QString();
+}
+
+// The checks of Database::checkFile; busy is set when another copy's lock
+// kept them from reading the file.
+QString checkFileFor(const QString& path, bool integrity, bool* busy)
+{
+    *busy = false;
+    QString why = checkHeader(path);
+    if (!why.isEmpty())
+        return why;
+    const QString name = QStringLiteral("ledgerly-check-%1").arg(g_checkConnections.fetchAndAddRelaxed(1));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(uriOf(path, "ro"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                                 .arg(CheckBusyTimeoutMillis));
+        if (!db.open())
+            why = notOurs(path, QStringLiteral("it cannot be opened (%1)").arg(db.lastError().text()));
+        else
+            why = checkSchema(db, path, integrity, busy);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return why;
+}
+
+// A copy of the program killed in the middle of a save leaves its rollback
+// journal next to the file, and the file itself half written (its header may
+// then count pages the file does not have yet). SQLite puts the file back as
+// it was before that save on the first read through a connection that may
+// write; the read-only checks cannot, so this comes before them. Only for a
+// file whose header, in the parts no save ever changes, names it ours.
+void rollBackInterruptedSave(const QString& path, const QString& connectionName)
+{
+    if (QFileInfo(path + QStringLiteral("-journal")).size() <= 0)
+        return;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray h = f.read(100);
+    f.close();
+    static const QByteArray magic("SQLite format 3\0", 16);
+    if (h.size() < 100 || !h.startsWith(magic) || static_cast<qint32>(be32(h, 68)) != Database::ApplicationId)
+        return;
+    const QString name = connectionName + QStringLiteral("-recover");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(uriOf(path, "rw"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(CheckBusyTimeoutMillis));
+        if (db.open()) {
+            // Busy here means the journal belongs to a save still under way
+            // in another copy: nothing to put right.
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master"));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 } // namespace
@@ -321,23 +391,8 @@ QString Database::checkFile(const QString& path)
 
 QString Database::checkFile(const QString& path, bool integrity)
 {
-    QString why = checkHeader(path);
-    if (!why.isEmpty())
-        return why;
-    const QString name = QStringLiteral("ledgerly-check-%1").arg(g_checkConnections.fetchAndAddRelaxed(1));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(uriOf(path, "ro"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
-                                 .arg(CheckBusyTimeoutMillis));
-        if (!db.open())
-            why = notOurs(path, QStringLiteral("it cannot be opened (%1)").arg(db.lastError().text()));
-        else
-            why = checkSchema(db, path, integrity);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return why;
+    bool busy = false;
+    return checkFileFor(path, integrity, &busy);
 }
 
 Database::OpenResult Database::open(const QString& path, bool createIfMissing)
@@ -380,8 +435,16 @@ Database::OpenResult Database::open(const QString& path, bool createIfMissing)
         }
     }
 
-    const QString why = checkFile(path);
-    if (!why.isEmpty())
+    // Another copy may hold the file for a moment (it may be starting, or
+    // saving): the checks wait under the retry policy like any read.
+    QString why;
+    const StoreStatus checked = m_retry.run([&] {
+        rollBackInterruptedSave(path, m_connectionName);
+        bool busy = false;
+        why = checkFileFor(path, false, &busy);
+        return busy ? StoreStatus::busy(why) : StoreStatus::success();
+    });
+    if (!checked.ok() || !why.isEmpty())
         return {false, why};
 
     {
@@ -483,6 +546,28 @@ StoreStatus Database::read(const std::function<StoreStatus(QSqlDatabase&)>& body
     if (!s.ok())
         s.message = QStringLiteral("The file %1 could not be read: %2").arg(shown(m_path), s.message);
     return s;
+}
+
+StoreStatus Database::readOnce(const std::function<StoreStatus(QSqlDatabase&)>& body)
+{
+    if (!isOpen())
+        return StoreStatus::failed(QStringLiteral("The database file is not open"));
+    QSqlDatabase db = connection();
+    StoreStatus s = body(db);
+    if (!s.ok())
+        s.message = QStringLiteral("The file %1 could not be read: %2").arg(shown(m_path), s.message);
+    return s;
+}
+
+std::optional<qint64> Database::dataVersion()
+{
+    if (!isOpen())
+        return std::nullopt;
+    QSqlDatabase db = connection();
+    qint64 version = 0;
+    if (!readPragmaInt(db, QStringLiteral("data_version"), version).ok())
+        return std::nullopt;
+    return version;
 }
 
 StoreStatus Database::statusOf(const QSqlError& error)

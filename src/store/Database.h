@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariantList>
 #include <functional>
+#include <optional>
 
 class QSqlError;
 class QSqlQuery;
@@ -56,6 +57,15 @@ public:
     StoreStatus write(const std::function<StoreStatus(QSqlDatabase&)>& body);
     // Runs a read under the retry policy (no transaction).
     StoreStatus read(const std::function<StoreStatus(QSqlDatabase&)>& body);
+    // Runs a read once: Busy at once when another copy holds the file. For
+    // polls, which simply look again on their next turn.
+    StoreStatus readOnce(const std::function<StoreStatus(QSqlDatabase&)>& body);
+
+    // SQLite's data_version of this connection: it changes whenever another
+    // connection (another copy of the program) has committed to the file
+    // since the previous call, never for this connection's own commits.
+    // nullopt while the file is busy or not open.
+    std::optional<qint64> dataVersion();
 
     // Maps a failed query to a status: Busy for SQLite's busy and locked codes.
     static StoreStatus statusOf(const QSqlError& error);

@@ -48,18 +48,6 @@ StoreStatus findIn(QSqlDatabase& db, const QDate& date, std::optional<DayRecord>
     return StoreStatus::success();
 }
 
-// The page of base with every cell cleared: what a copy that deleted the day
-// as empty had on its screen.
-QString clearedPage(const QString& page)
-{
-    PageText::Cells cells = PageText::split(page);
-    for (QStringList& row : cells) {
-        for (QString& cell : row)
-            cell.clear();
-    }
-    return PageText::join(cells);
-}
-
 QVariant text(const QString& s)
 {
     return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
@@ -70,6 +58,11 @@ QVariant text(const QString& s)
 StoreStatus DayStore::find(const QDate& date, std::optional<DayRecord>& out)
 {
     return m_db.read([&](QSqlDatabase& db) { return findIn(db, date, out); });
+}
+
+StoreStatus DayStore::findOnce(const QDate& date, std::optional<DayRecord>& out)
+{
+    return m_db.readOnce([&](QSqlDatabase& db) { return findIn(db, date, out); });
 }
 
 StoreStatus DayStore::open(const QDate& date, const Settings& current, DayRecord& out, bool& created)
@@ -136,7 +129,7 @@ StoreStatus DayStore::initialiseData(DayRecord& rec, const QString& emptyPageTex
     });
 }
 
-DayStore::SaveOutcome DayStore::save(const DayRecord& base, const DayRecord& edited)
+DayStore::SaveOutcome DayStore::save(const DayRecord& base, const DayRecord& edited, SaveMode mode)
 {
     SaveOutcome out;
     out.status = m_db.write([&](QSqlDatabase& db) {
@@ -148,14 +141,18 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& base, const DayRecord& edi
 
         DayRecord result = stored ? *stored : base;
         result.calDate = base.calDate;
-        if (stored && stored->id == base.id && stored->version == base.version) {
+        // Decided by content, not by Version alone: a day deleted and made
+        // again can come back under the same id and reach the same Version
+        // with other bookings on it.
+        if (stored && stored->id == base.id && stored->data == base.data && stored->memo == base.memo
+            && stored->clinic == base.clinic) {
             result.data = edited.data;
             result.memo = edited.memo;
             result.clinic = edited.clinic;
         } else {
             // Another copy saved the day since base was read, or deleted it
-            // because it was empty then.
-            const QString theirData = stored ? stored->data : clearedPage(base.data);
+            // because it was empty then; that copy had every cell cleared.
+            const QString theirData = stored ? stored->data : PageText::cleared(base.data);
             const QString theirMemo = stored ? stored->memo : QString();
             const bool theirClinic = stored ? stored->clinic : false;
             result.data = PageText::merge(base.data, edited.data, theirData);
@@ -164,7 +161,8 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& base, const DayRecord& edi
             out.merged = true;
         }
 
-        const bool empty = !result.clinic && result.memo.isEmpty() && PageText::isBlank(result.data);
+        const bool empty = mode == SaveMode::DeleteWhenEmpty && !result.clinic && result.memo.isEmpty()
+            && PageText::isBlank(result.data);
         QSqlQuery q(db);
         if (empty) {
             out.deleted = true;

@@ -18,6 +18,9 @@ public:
 
     // The record of date, if there is one.
     StoreStatus find(const QDate& date, std::optional<DayRecord>& out);
+    // The same without waiting: Busy at once while another copy holds the
+    // file (for the window's poll of what other copies saved).
+    StoreStatus findOnce(const QDate& date, std::optional<DayRecord>& out);
 
     // Finds the record of date or creates it (insert-or-ignore, then find) with
     // copies of the current settings' six layout fields. created tells whether
@@ -31,16 +34,23 @@ public:
     struct SaveOutcome {
         StoreStatus status;
         bool deleted = false; // the day was open and wholly empty
-        bool merged = false;  // another copy had saved it since it was read
+        bool merged = false;  // another copy had changed it since it was read
         DayRecord stored;     // what the database now holds (when not deleted)
     };
 
+    enum class SaveMode {
+        DeleteWhenEmpty, // leaving the day: an empty open day keeps no record
+        KeepEmpty,       // while the day is shown: always stored, never deleted
+    };
+
     // Stores edited.data / memo / clinic for the day read as base. When the
-    // stored version is no longer base.version, merges cell by cell against
+    // stored record no longer holds what base held, merges cell by cell against
     // base: a side that alone changed a cell wins; two different changes keep
-    // both texts joined by " / " (memo: on two lines). An open day whose merged
-    // page is blank and whose memo is empty is deleted.
-    SaveOutcome save(const DayRecord& base, const DayRecord& edited);
+    // both texts joined by " / " (memo: on two lines). With DeleteWhenEmpty an
+    // open day whose merged page is blank and whose memo is empty is deleted;
+    // with KeepEmpty the record is written in any case (made again if another
+    // copy deleted it).
+    SaveOutcome save(const DayRecord& base, const DayRecord& edited, SaveMode mode = SaveMode::DeleteWhenEmpty);
 
     // Every day record in date order, memos left empty: what a search over all
     // the pages needs, read in one statement.

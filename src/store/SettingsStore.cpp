@@ -1,5 +1,6 @@
 #include "store/SettingsStore.h"
 
+#include "appointments/PageText.h"
 #include "store/Database.h"
 
 #include <QSqlQuery>
@@ -23,6 +24,18 @@ StoreStatus updateFirst(Database& db, const QString& assignments, const QVariant
 QVariant text(const QString& s)
 {
     return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
+}
+
+StoreStatus fixedMemoIn(QSqlDatabase& conn, QString& out)
+{
+    QSqlQuery q(conn);
+    StoreStatus r = Database::exec(q, QStringLiteral("SELECT FixedMemo FROM tbl_Setup WHERE %1").arg(FirstRecord));
+    if (!r.ok())
+        return r;
+    if (!q.next())
+        return StoreStatus::failed(QStringLiteral("the settings record is missing"));
+    out = q.value(0).toString();
+    return r;
 }
 } // namespace
 
@@ -63,4 +76,29 @@ StoreStatus SettingsStore::writeLayout(const Settings& s)
 StoreStatus SettingsStore::writeFixedMemo(const QString& text)
 {
     return updateFirst(m_db, QStringLiteral("FixedMemo = ?"), {::text(text)});
+}
+
+StoreStatus SettingsStore::saveFixedMemo(const QString& base, const QString& mine, QString& stored)
+{
+    return m_db.write([&](QSqlDatabase& conn) {
+        QString theirs;
+        StoreStatus r = fixedMemoIn(conn, theirs);
+        if (!r.ok())
+            return r;
+        const QString result = PageText::mergeMemo(base, mine, theirs);
+        if (result != theirs) {
+            QSqlQuery q(conn);
+            r = Database::exec(
+                q, QStringLiteral("UPDATE tbl_Setup SET FixedMemo = ? WHERE %1").arg(FirstRecord), {text(result)});
+            if (!r.ok())
+                return r;
+        }
+        stored = result;
+        return r;
+    });
+}
+
+StoreStatus SettingsStore::readFixedMemoOnce(QString& out)
+{
+    return m_db.readOnce([&](QSqlDatabase& conn) { return fixedMemoIn(conn, out); });
 }

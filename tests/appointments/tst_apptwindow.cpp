@@ -274,6 +274,29 @@ private slots:
         QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
     }
 
+    void failedOpenOfTheNextDayNeverBlanksTheDayLeft()
+    {
+        openWindow();
+        bookTodayCell(2, 1, QStringLiteral("WHITE"));
+        // The file refuses to make the next day's record.
+        QSqlQuery refuse(m_data->db().connection());
+        QVERIFY(refuse.exec(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE INSERT ON tbl_Appt BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+        Dialogs::pushAnswer(Dialogs::No);
+        clickDay(Today.addDays(1));
+        QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
+        QVERIFY(refuse.exec(QStringLiteral("DROP TRIGGER refuse")));
+
+        // The page left blank is no longer today's: moving on stores nothing
+        // of it into today.
+        clickDay(Today.addDays(2));
+        QCOMPARE(m_window->currentDate(), Today.addDays(2));
+        QVERIFY(stored(m_data->db(), Today));
+        QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
+        clickDay(Today);
+        QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("WHITE"));
+    }
+
     // ---- editing
 
     void typingGoesInFrontOfTheCellText()

@@ -6,6 +6,8 @@
 #include "store/SettingsStore.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -30,6 +32,9 @@ private slots:
     void integrityCheckFindsDamage();
     void calDateIsUnique();
     void handleIsTheSqliteConnection();
+    void dataVersionTellsOfOtherCopiesCommits();
+    void openWaitsForAnotherCopysLock();
+    void openPutsRightASaveCutOffByACrash();
 };
 
 namespace {
@@ -269,6 +274,86 @@ void TestDatabase::handleIsTheSqliteConnection()
     sqlite3* h = f.db().handle();
     QVERIFY(h);
     QCOMPARE(QString::fromUtf8(sqlite3_db_filename(h, "main")), QFileInfo(f.databasePath()).canonicalFilePath());
+}
+
+void TestDatabase::dataVersionTellsOfOtherCopiesCommits()
+{
+    DataFixture f;
+    Database other(QStringLiteral("other"));
+    QVERIFY(other.open(f.databasePath()).ok);
+
+    const std::optional<qint64> start = f.db().dataVersion();
+    QVERIFY(start);
+    QVERIFY(SettingsStore(f.db()).writeFixedMemo(QStringLiteral("mine")).ok());
+    QCOMPARE(f.db().dataVersion(), start); // its own commit is no news
+
+    QVERIFY(SettingsStore(other).writeFixedMemo(QStringLiteral("theirs")).ok());
+    const std::optional<qint64> after = f.db().dataVersion();
+    QVERIFY(after);
+    QVERIFY(*after != *start);
+    QCOMPARE(f.db().dataVersion(), after); // and it stays until the next one
+
+    other.close();
+    f.db().close();
+    QVERIFY(!f.db().dataVersion());
+}
+
+void TestDatabase::openWaitsForAnotherCopysLock()
+{
+    DataFixture f;
+    // Another copy is in the middle of a save when this one starts.
+    QSqlQuery lock(f.db().connection());
+    QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+    Database starting(QStringLiteral("starting"));
+    int pauses = 0;
+    starting.retry().pause = [&](qint64) {
+        if (++pauses == 1)
+            QVERIFY(lock.exec(QStringLiteral("COMMIT")));
+    };
+    const Database::OpenResult r = starting.open(f.databasePath(), false);
+    QVERIFY2(r.ok, qPrintable(r.message));
+    QCOMPARE(pauses, 1);
+}
+
+// A copy killed in the middle of a save leaves the rollback journal and a
+// half-written file; the next start puts the file back as it was before that
+// save. Here the moment is caught by copying both files while the save is
+// under way with its changes already spilled into the file.
+void TestDatabase::openPutsRightASaveCutOffByACrash()
+{
+    DataFixture f;
+    QVERIFY(SettingsStore(f.db()).writeFixedMemo(QStringLiteral("before")).ok());
+    QTemporaryDir crashed;
+    const QString copy = crashed.filePath(QStringLiteral("db.mdb"));
+    {
+        QSqlQuery q(f.db().connection());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA cache_size = 1")));
+        QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        QVERIFY(q.exec(QStringLiteral("UPDATE tbl_Setup SET FixedMemo = 'during'")));
+        for (int i = 0; i < 300; ++i) {
+            QVERIFY(
+                q.exec(QStringLiteral("INSERT INTO tbl_Appt (CalDate, Data) VALUES ('%1', '%2')")
+                           .arg(QDate(2024, 1, 1).addDays(i).toString(Qt::ISODate), QString(2000, QLatin1Char('x')))));
+        }
+        QVERIFY(QFileInfo(f.databasePath() + QStringLiteral("-journal")).size() > 0);
+        QVERIFY(QFile::copy(f.databasePath(), copy));
+        QVERIFY(QFile::copy(f.databasePath() + QStringLiteral("-journal"), copy + QStringLiteral("-journal")));
+        QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+    }
+    // The copy is not what the save left in the end: it was cut off midway.
+    QVERIFY(TestSupport::fileBytes(copy) != TestSupport::fileBytes(f.databasePath()));
+
+    Database after(QStringLiteral("after"));
+    const Database::OpenResult r = after.open(copy, false);
+    QVERIFY2(r.ok, qPrintable(r.message));
+    QCOMPARE(Database::checkFile(copy, true), QString());
+    Settings s;
+    QVERIFY(SettingsStore(after).read(s).ok());
+    QCOMPARE(s.fixedMemo, QStringLiteral("before"));
+    QSqlQuery count(after.connection());
+    QVERIFY(count.exec(QStringLiteral("SELECT COUNT(*) FROM tbl_Appt")) && count.next());
+    QCOMPARE(count.value(0).toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

@@ -27,6 +27,10 @@ private slots:
     void clearedDayDoesNotLoseTheOtherCopysBooking();
     void busyWriteIsRetried();
     void busyWriteGivesUpWithAReason();
+    void keepEmptyNeverDeletes_data();
+    void keepEmptyNeverDeletes();
+    void dayMadeAgainUnderTheSameIdIsMerged();
+    void findOnceDoesNotWait();
 };
 
 namespace {
@@ -380,6 +384,93 @@ void TestDayStore::busyWriteGivesUpWithAReason()
     QCOMPARE(stored(f.db())->data, page());
     f.db().retry().pause = {};
     QVERIFY(DayStore(f.db()).save(rec, edited(rec, 0, 0, QStringLiteral("SMITH"))).status.ok());
+}
+
+void TestDayStore::keepEmptyNeverDeletes_data()
+{
+    QTest::addColumn<bool>("deletedByTheOtherCopy");
+    QTest::newRow("a blank day") << false;
+    QTest::newRow("a day the other copy deleted") << true;
+}
+
+void TestDayStore::keepEmptyNeverDeletes()
+{
+    QFETCH(bool, deletedByTheOtherCopy);
+
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    DayRecord mine = shownDay(f.db());
+    if (deletedByTheOtherCopy) {
+        const DayRecord theirs = shownDay(other.db());
+        QVERIFY(DayStore(other.db()).save(theirs, theirs).deleted);
+        QVERIFY(!stored(f.db()));
+    }
+
+    // Committed while the day is still shown: a blank page stays a record...
+    DayStore::SaveOutcome out = DayStore(f.db()).save(mine, mine, DayStore::SaveMode::KeepEmpty);
+    QVERIFY(out.status.ok());
+    QVERIFY(!out.deleted);
+    QVERIFY(stored(f.db()));
+    QCOMPARE(stored(f.db())->id, out.stored.id);
+
+    // ...and a booking made after another copy deleted the day brings it back.
+    mine = out.stored;
+    out = DayStore(f.db()).save(mine, edited(mine, 1, 1, QStringLiteral("SMITH")), DayStore::SaveMode::KeepEmpty);
+    QVERIFY(out.status.ok());
+    QCOMPARE(cell(stored(f.db())->data, 1, 1), QStringLiteral("SMITH"));
+
+    // Leaving the day, emptied again, deletes it as before.
+    mine = out.stored;
+    out = DayStore(f.db()).save(mine, edited(mine, 1, 1, QString()));
+    QVERIFY(out.deleted);
+    QVERIFY(!stored(f.db()));
+}
+
+// A day deleted as empty and made again by another copy takes the freed id and
+// counts its versions from the start again, so id and Version can match what
+// this copy read long before. Its bookings must still be merged, not
+// overwritten.
+void TestDayStore::dayMadeAgainUnderTheSameIdIsMerged()
+{
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    DayRecord start = shownDay(f.db());
+    const DayRecord mine = DayStore(f.db()).save(start, edited(start, 0, 0, QStringLiteral("SMITH"))).stored;
+
+    // The other copy cancels SMITH and leaves the day: deleted.
+    DayRecord theirs = shownDay(other.db());
+    QVERIFY(DayStore(other.db()).save(theirs, edited(theirs, 0, 0, QString())).deleted);
+    // Then it books JONES on the day, made again.
+    theirs = shownDay(other.db());
+    theirs = DayStore(other.db()).save(theirs, edited(theirs, 1, 0, QStringLiteral("JONES"))).stored;
+    QCOMPARE(theirs.id, mine.id);
+    QCOMPARE(theirs.version, mine.version);
+
+    const DayStore::SaveOutcome out = DayStore(f.db()).save(mine, edited(mine, 2, 1, QStringLiteral("BROWN")));
+    QVERIFY(out.status.ok());
+    QVERIFY(out.merged);
+    const QString data = stored(f.db())->data;
+    QCOMPARE(cell(data, 1, 0), QStringLiteral("JONES"));
+    QCOMPARE(cell(data, 2, 1), QStringLiteral("BROWN"));
+    QCOMPARE(cell(data, 0, 0), QString()); // the cancellation stands
+}
+
+void TestDayStore::findOnceDoesNotWait()
+{
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    shownDay(f.db());
+    QSqlQuery lock(other.db().connection());
+    QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+    int pauses = 0;
+    f.db().retry().pause = [&](qint64) { ++pauses; };
+    std::optional<DayRecord> rec;
+    QCOMPARE(DayStore(f.db()).findOnce(Day, rec).code, StoreStatus::Busy);
+    QCOMPARE(pauses, 0);
+    QVERIFY(lock.exec(QStringLiteral("COMMIT")));
+    QVERIFY(DayStore(f.db()).findOnce(Day, rec).ok());
+    QVERIFY(rec);
 }
 
 QTEST_GUILESS_MAIN(TestDayStore)

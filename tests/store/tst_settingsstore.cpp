@@ -14,6 +14,8 @@ class TestSettingsStore : public QObject
 private slots:
     void writeLayoutKeepsTheOtherFields();
     void writeFixedMemoKeepsTheLayout();
+    void saveFixedMemoMerges_data();
+    void saveFixedMemoMerges();
 };
 
 void TestSettingsStore::writeLayoutKeepsTheOtherFields()
@@ -58,6 +60,42 @@ void TestSettingsStore::writeFixedMemoKeepsTheLayout()
     QCOMPARE(s.fixedMemo, QStringLiteral("line one\nline two"));
     QCOMPARE(s.names, Settings::defaultNames());
     QCOMPARE(s.listno, 4);
+}
+
+void TestSettingsStore::saveFixedMemoMerges_data()
+{
+    QTest::addColumn<QString>("mine");
+    QTest::addColumn<QString>("theirs");
+    QTest::addColumn<QString>("expected");
+
+    const QString base = QStringLiteral("Closed on Sundays");
+    QTest::newRow("only mine changed") << base + QStringLiteral(" and Mondays") << base
+                                       << base + QStringLiteral(" and Mondays");
+    QTest::newRow("only theirs changed") << base << QStringLiteral("Open on Sundays")
+                                         << QStringLiteral("Open on Sundays");
+    QTest::newRow("both changed") << QStringLiteral("Staff meeting Friday") << QStringLiteral("Closed in August")
+                                  << QStringLiteral("Staff meeting Friday\nClosed in August");
+}
+
+void TestSettingsStore::saveFixedMemoMerges()
+{
+    QFETCH(QString, mine);
+    QFETCH(QString, theirs);
+    QFETCH(QString, expected);
+
+    DataFixture f;
+    const QString base = QStringLiteral("Closed on Sundays");
+    QVERIFY(SettingsStore(f.db()).writeFixedMemo(base).ok());
+    Database other(QStringLiteral("other"));
+    QVERIFY(other.open(f.databasePath()).ok);
+    QVERIFY(SettingsStore(other).writeFixedMemo(theirs).ok());
+
+    QString stored;
+    QVERIFY(SettingsStore(f.db()).saveFixedMemo(base, mine, stored).ok());
+    QCOMPARE(stored, expected);
+    QString read;
+    QVERIFY(SettingsStore(other).readFixedMemoOnce(read).ok());
+    QCOMPARE(read, expected);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
