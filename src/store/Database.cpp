@@ -14,12 +14,18 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
+#include <QUrlQuery>
 #include <QtEndian>
 #include <array>
 
 namespace {
 
 Database* g_current = nullptr;
+// The LISTEN/NOTIFY channel through which desks on one server tell of commits.
+const QString ChangeChannel = QStringLiteral("ledgerly_changes");
+// How long a statement on the server waits for another desk's row lock before
+// giving up as busy; the retry policy then takes over.
+constexpr int ServerLockTimeoutMillis = 2000;
 QAtomicInt g_checkConnections;
 
 // SQLite waits this long inside a statement before reporting busy; the retry
@@ -67,7 +73,7 @@ public:
     StoreStatus begin()
     {
         QSqlQuery q(m_db);
-        if (!q.exec(SqlDialect::beginWrite()))
+        if (!q.exec(SqlDialect::beginWrite(m_db)))
             return Database::statusOf(q.lastError());
         m_active = true;
         return StoreStatus::success();
@@ -95,6 +101,13 @@ StoreStatus inTransaction(QSqlDatabase& db, const std::function<StoreStatus(QSql
     s = body(db);
     if (!s.ok())
         return s;
+    if (SqlDialect::isServer(db)) {
+        // Delivered to the other desks only when (and if) this commits.
+        QSqlQuery notify(db);
+        s = Database::exec(notify, QStringLiteral("NOTIFY %1").arg(ChangeChannel));
+        if (!s.ok())
+            return s;
+    }
     return tx.commit();
 }
 
@@ -124,7 +137,7 @@ StoreStatus execAll(QSqlDatabase& db, const QStringList& statements)
 // Schema version 0 -> 1: the three tables and their first records.
 StoreStatus createSchema(QSqlDatabase& db)
 {
-    const QString id = SqlDialect::idColumn();
+    const QString id = SqlDialect::idColumn(db);
     StoreStatus s = execAll(db,
         {
             QStringLiteral("CREATE TABLE tbl_Appt (%1, CalDate TEXT NOT NULL, Clinic INTEGER NOT NULL DEFAULT 0, "
@@ -167,13 +180,70 @@ constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations = {&crea
 // Brings the file up to SchemaVersion, one step per transaction. Each step
 // re-reads the version inside its transaction, so two copies opening an old
 // file at once do not both run it.
+// The schema version: PRAGMA user_version in a file, ledgerly_meta on a server
+// (0 while that table does not exist yet).
+StoreStatus readSchemaVersion(QSqlDatabase& db, qint64& version)
+{
+    if (!SqlDialect::isServer(db))
+        return readPragmaInt(db, QStringLiteral("user_version"), version);
+    version = 0;
+    QSqlQuery exists(db);
+    StoreStatus r = Database::exec(exists, QStringLiteral("SELECT to_regclass('ledgerly_meta') IS NOT NULL"));
+    if (!r.ok())
+        return r;
+    if (!exists.next() || !exists.value(0).toBool())
+        return r;
+    QSqlQuery q(db);
+    r = Database::exec(q, QStringLiteral("SELECT schema_version FROM ledgerly_meta"));
+    if (r.ok() && q.next())
+        version = q.value(0).toLongLong();
+    return r;
+}
+
+StoreStatus markAsOurs(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    if (!SqlDialect::isServer(db))
+        return Database::exec(q, QStringLiteral("PRAGMA application_id = %1").arg(Database::ApplicationId));
+    StoreStatus r = Database::exec(q,
+        QStringLiteral(
+            "CREATE TABLE ledgerly_meta (application_id INTEGER NOT NULL, schema_version INTEGER NOT NULL)"));
+    if (!r.ok())
+        return r;
+    QSqlQuery insert(db);
+    return Database::exec(insert,
+        QStringLiteral("INSERT INTO ledgerly_meta (application_id, schema_version) VALUES (?, 0)"),
+        {Database::ApplicationId});
+}
+
+StoreStatus writeSchemaVersion(QSqlDatabase& db, qint64 version)
+{
+    QSqlQuery q(db);
+    if (!SqlDialect::isServer(db))
+        return Database::exec(q, QStringLiteral("PRAGMA user_version = %1").arg(version));
+    return Database::exec(q, QStringLiteral("UPDATE ledgerly_meta SET schema_version = ?"), {version});
+}
+
+// Brings the file up to SchemaVersion, one step per transaction. Each step
+// re-reads the version inside its transaction, so two copies opening an old
+// file at once do not both run it. On a server, where tables are made inside
+// the transaction, two desks starting at once queue on an advisory lock.
 StoreStatus migrate(QSqlDatabase& db)
 {
+    const bool server = SqlDialect::isServer(db);
+    if (server) {
+        QSqlQuery lock(db);
+        StoreStatus r
+            = Database::exec(lock, QStringLiteral("SELECT pg_advisory_lock(%1)").arg(Database::ApplicationId));
+        if (!r.ok())
+            return r;
+    }
+    StoreStatus s;
     for (;;) {
         bool done = false;
-        StoreStatus s = inTransaction(db, [&](QSqlDatabase& tdb) {
+        s = inTransaction(db, [&](QSqlDatabase& tdb) {
             qint64 version = 0;
-            StoreStatus r = readPragmaInt(tdb, QStringLiteral("user_version"), version);
+            StoreStatus r = readSchemaVersion(tdb, version);
             if (!r.ok())
                 return r;
             if (version >= Database::SchemaVersion) {
@@ -181,20 +251,23 @@ StoreStatus migrate(QSqlDatabase& db)
                 return StoreStatus::success();
             }
             if (version == 0) {
-                QSqlQuery q(tdb);
-                r = Database::exec(q, QStringLiteral("PRAGMA application_id = %1").arg(Database::ApplicationId));
+                r = markAsOurs(tdb);
                 if (!r.ok())
                     return r;
             }
             r = Migrations[static_cast<std::size_t>(version)](tdb);
             if (!r.ok())
                 return r;
-            QSqlQuery q(tdb);
-            return Database::exec(q, QStringLiteral("PRAGMA user_version = %1").arg(version + 1));
+            return writeSchemaVersion(tdb, version + 1);
         });
         if (!s.ok() || done)
-            return s;
+            break;
     }
+    if (server) {
+        QSqlQuery unlock(db);
+        unlock.exec(QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(Database::ApplicationId));
+    }
+    return s;
 }
 
 quint32 be32(const QByteArray& h, int at)
@@ -284,10 +357,15 @@ QString checkSchema(QSqlDatabase& db, const QString& path, bool integrity, bool*
         {"tbl_Order",
             {"Name", "Address", "City", "State", "Zip", "Country", "Phone", "Fax", "Contact", "Practice", "OrderDate"}},
     };
+    const bool server = SqlDialect::isServer(db);
     for (const TableColumns& t : wanted) {
         const QString table = QString::fromLatin1(t.table);
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+        const bool read = server ? q.exec(QStringLiteral("SELECT 0, column_name FROM information_schema.columns WHERE "
+                                                         "table_schema = current_schema() AND table_name = '%1'")
+                                              .arg(table.toLower()))
+                                 : q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+        if (!read)
             return unreadable(path, q.lastError(), busy);
         QStringList have;
         while (q.next())
@@ -299,7 +377,7 @@ QString checkSchema(QSqlDatabase& db, const QString& path, bool integrity, bool*
                 return notOurs(path, QStringLiteral("the table %1 has no field %2").arg(table, c));
         }
     }
-    if (integrity) {
+    if (integrity && !server) {
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("PRAGMA integrity_check")))
             return unreadable(path, q.lastError(), busy);
@@ -395,9 +473,188 @@ QString Database::checkFile(const QString& path, bool integrity)
     return checkFileFor(path, integrity, &busy);
 }
 
+bool Database::isServerAddress(const QString& path)
+{
+    return path.startsWith(QLatin1String("postgresql://")) || path.startsWith(QLatin1String("postgres://"));
+}
+
+namespace {
+
+QString notOursOnServer(const QString& address, const QString& why)
+{
+    return QStringLiteral("The database %1 is not a Ledgerly database: %2").arg(address, why);
+}
+
+// Reads, without writing anything, whether a server database may be used: empty
+// when it is one of ours of a version this program reads, or holds no tables
+// at all; else why not.
+QString checkServerDatabase(QSqlDatabase& db, const QString& address, bool* busy)
+{
+    qint64 version = 0;
+    QSqlQuery meta(db);
+    if (!meta.exec(QStringLiteral("SELECT to_regclass('ledgerly_meta') IS NOT NULL")) || !meta.next())
+        return unreadable(address, meta.lastError(), busy);
+    if (meta.value(0).toBool()) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT application_id, schema_version FROM ledgerly_meta")))
+            return notOursOnServer(address, QStringLiteral("its table ledgerly_meta cannot be read"));
+        if (!q.next() || q.value(0).toLongLong() != Database::ApplicationId)
+            return notOursOnServer(address, QStringLiteral("it belongs to another program"));
+        version = q.value(1).toLongLong();
+        if (version > Database::SchemaVersion) {
+            return QStringLiteral("The database %1 was written by a newer version of Ledgerly (data version %2; this "
+                                  "version reads up to data version %3)")
+                .arg(address)
+                .arg(version)
+                .arg(Database::SchemaVersion);
+        }
+    }
+    if (version == 0) {
+        QSqlQuery tables(db);
+        if (!tables.exec(QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = "
+                                        "current_schema() AND table_name <> 'ledgerly_meta' ORDER BY table_name")))
+            return unreadable(address, tables.lastError(), busy);
+        QStringList names;
+        while (tables.next())
+            names.append(tables.value(0).toString());
+        if (!names.isEmpty()) {
+            return notOursOnServer(
+                address, QStringLiteral("it already holds other tables (%1)").arg(names.join(QStringLiteral(", "))));
+        }
+        return QString();
+    }
+    return checkSchema(db, address, false, busy);
+}
+
+} // namespace
+
+// Connects (again) and sets up the session: a bounded wait for row locks, and
+// the subscription to the other desks' change notifications.
+bool Database::connectServer(QString& error)
+{
+    QSqlDatabase db = connection();
+    db.close();
+    if (!db.open()) {
+        error = db.lastError().text();
+        return false;
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SET lock_timeout = %1").arg(ServerLockTimeoutMillis))) {
+        error = q.lastError().text();
+        return false;
+    }
+    QSqlDriver* driver = db.driver();
+    if (!driver->subscribeToNotification(ChangeChannel)) {
+        error = driver->lastError().text();
+        return false;
+    }
+    QObject::connect(driver, &QSqlDriver::notification, driver,
+        [this](const QString& name, QSqlDriver::NotificationSource source, const QVariant&) {
+            if (name != ChangeChannel || source == QSqlDriver::SelfSource)
+                return;
+            ++m_notifications;
+            if (onChangedElsewhere)
+                onChangedElsewhere();
+        });
+    m_lost = false;
+    return true;
+}
+
+Database::OpenResult Database::openServer(const QString& address)
+{
+    const QUrl url(address);
+    const QUrlQuery query(url);
+    // Shown in messages; a password is never part of it.
+    const QString shownAddress = url.toString(QUrl::RemovePassword);
+    if (!url.isValid() || url.path().size() < 2)
+        return {false,
+            QStringLiteral("The database address %1 is not valid: it must be "
+                           "postgresql://USER@HOST[:PORT]/DBNAME")
+                .arg(shownAddress)};
+    if (!url.password().isEmpty())
+        return {false,
+            QStringLiteral("The database address %1 holds a password: keep it in ~/.pgpass or PGPASSWORD "
+                           "instead")
+                .arg(shownAddress)};
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return {false,
+            QStringLiteral("The database %1 cannot be opened: Qt's PostgreSQL driver (QPSQL) is not "
+                           "installed")
+                .arg(shownAddress)};
+
+    m_server = true;
+    m_path = shownAddress;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+        // host=/folder in the query names a Unix socket folder, as libpq does.
+        db.setHostName(
+            query.hasQueryItem(QStringLiteral("host")) ? query.queryItemValue(QStringLiteral("host")) : url.host());
+        if (url.port() > 0)
+            db.setPort(url.port());
+        db.setUserName(url.userName());
+        db.setDatabaseName(url.path().mid(1));
+        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    }
+    QString error;
+    if (!connectServer(error)) {
+        close();
+        return {false, QStringLiteral("The database %1 cannot be opened: %2").arg(shownAddress, error)};
+    }
+
+    QString why;
+    StoreStatus s = m_retry.run([&] {
+        QSqlDatabase db = connection();
+        bool busy = false;
+        why = checkServerDatabase(db, shownAddress, &busy);
+        return busy ? StoreStatus::busy(why) : StoreStatus::success();
+    });
+    if (!s.ok() || !why.isEmpty()) {
+        close();
+        return {false, why.isEmpty() ? s.message : why};
+    }
+    s = m_retry.run([this] {
+        QSqlDatabase db = connection();
+        return migrate(db);
+    });
+    if (s.ok()) {
+        QSqlDatabase db = connection();
+        bool busy = false;
+        why = checkSchema(db, shownAddress, false, &busy);
+    }
+    if (!s.ok() || !why.isEmpty()) {
+        close();
+        return {false,
+            why.isEmpty() ? QStringLiteral("The database %1 cannot be opened: %2").arg(shownAddress, s.message) : why};
+    }
+    return {true, QString()};
+}
+
+StoreStatus Database::reconnectIfLost()
+{
+    if (!m_server || !m_lost)
+        return StoreStatus::success();
+    QString error;
+    if (!connectServer(error))
+        return StoreStatus::failed(QStringLiteral("the connection to the database server is lost (%1)").arg(error));
+    return StoreStatus::success();
+}
+
+// A failed statement on a server may mean the connection broke: then the next
+// access connects again (nothing is lost; the transaction rolled back).
+void Database::noteFailure(const StoreStatus& s)
+{
+    if (!m_server || s.ok() || s.code == StoreStatus::Busy)
+        return;
+    QSqlQuery probe(connection());
+    if (!probe.exec(QStringLiteral("SELECT 1")))
+        m_lost = true;
+}
+
 Database::OpenResult Database::open(const QString& path, bool createIfMissing)
 {
     close();
+    if (isServerAddress(path))
+        return openServer(path);
     const QFileInfo info(path);
     if (!info.exists()) {
         if (!createIfMissing)
@@ -500,6 +757,9 @@ void Database::close()
 {
     removeConnection();
     m_path.clear();
+    m_server = false;
+    m_lost = false;
+    m_notificationConnection = {};
 }
 
 bool Database::isOpen() const
@@ -526,10 +786,14 @@ StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& bod
 {
     if (!isOpen())
         return StoreStatus::failed(QStringLiteral("The database file is not open"));
-    StoreStatus s = m_retry.run([&] {
-        QSqlDatabase db = connection();
-        return inTransaction(db, body);
-    });
+    StoreStatus s = reconnectIfLost();
+    if (s.ok()) {
+        s = m_retry.run([&] {
+            QSqlDatabase db = connection();
+            return inTransaction(db, body);
+        });
+        noteFailure(s);
+    }
     if (!s.ok())
         s.message = QStringLiteral("The changes could not be saved to %1: %2").arg(shown(m_path), s.message);
     return s;
@@ -539,10 +803,14 @@ StoreStatus Database::read(const std::function<StoreStatus(QSqlDatabase&)>& body
 {
     if (!isOpen())
         return StoreStatus::failed(QStringLiteral("The database file is not open"));
-    StoreStatus s = m_retry.run([&] {
-        QSqlDatabase db = connection();
-        return body(db);
-    });
+    StoreStatus s = reconnectIfLost();
+    if (s.ok()) {
+        s = m_retry.run([&] {
+            QSqlDatabase db = connection();
+            return body(db);
+        });
+        noteFailure(s);
+    }
     if (!s.ok())
         s.message = QStringLiteral("The file %1 could not be read: %2").arg(shown(m_path), s.message);
     return s;
@@ -552,8 +820,12 @@ StoreStatus Database::readOnce(const std::function<StoreStatus(QSqlDatabase&)>& 
 {
     if (!isOpen())
         return StoreStatus::failed(QStringLiteral("The database file is not open"));
-    QSqlDatabase db = connection();
-    StoreStatus s = body(db);
+    StoreStatus s = reconnectIfLost();
+    if (s.ok()) {
+        QSqlDatabase db = connection();
+        s = body(db);
+        noteFailure(s);
+    }
     if (!s.ok())
         s.message = QStringLiteral("The file %1 could not be read: %2").arg(shown(m_path), s.message);
     return s;
@@ -563,6 +835,8 @@ std::optional<qint64> Database::dataVersion()
 {
     if (!isOpen())
         return std::nullopt;
+    if (m_server)
+        return m_notifications;
     QSqlDatabase db = connection();
     qint64 version = 0;
     if (!readPragmaInt(db, QStringLiteral("data_version"), version).ok())
@@ -572,6 +846,18 @@ std::optional<qint64> Database::dataVersion()
 
 StoreStatus Database::statusOf(const QSqlError& error)
 {
+    const QString state = error.nativeErrorCode();
+    // PostgreSQL reports a five-character SQLSTATE; SQLite's codes have at
+    // most four digits.
+    if (state.size() == 5) {
+        static const QStringList busyStates
+            = {QStringLiteral("40001"), QStringLiteral("40P01"), QStringLiteral("55P03"), QStringLiteral("57014")};
+        if (busyStates.contains(state)) {
+            return StoreStatus::busy(
+                QStringLiteral("another copy of Ledgerly is saving the same records (%1)").arg(error.databaseText()));
+        }
+        return StoreStatus::failed(error.text());
+    }
     bool numeric = false;
     const int code = error.nativeErrorCode().toInt(&numeric);
     const int primary = code & 0xFF;
@@ -585,6 +871,12 @@ StoreStatus Database::statusOf(const QSqlError& error)
 StoreStatus Database::exec(QSqlQuery& query, const QString& sql, const QVariantList& values)
 {
     query.setForwardOnly(true);
+    // PostgreSQL prepares only queries and data changes, not CREATE or NOTIFY.
+    if (values.isEmpty()) {
+        if (!query.exec(sql))
+            return statusOf(query.lastError());
+        return StoreStatus::success();
+    }
     if (!query.prepare(sql))
         return statusOf(query.lastError());
     for (const QVariant& v : values)

@@ -3,6 +3,7 @@
 #include "store/RetryPolicy.h"
 #include "store/StoreStatus.h"
 
+#include <QObject>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
@@ -14,15 +15,20 @@ class QSqlQuery;
 
 struct sqlite3;
 
-// The one database file, db.mdb: a SQLite file in rollback-journal mode
-// (safe in a folder shared by several machines), marked with our application
-// id and a schema version. A file that is not one of ours is never written.
-class Database {
+// The one database: normally the file db.mdb, a SQLite file in rollback-journal
+// mode (safe in a folder shared by several machines), marked with our
+// application id and a schema version. A file that is not one of ours is never
+// written. For several desks it can instead be a PostgreSQL database, named by
+// a postgresql://USER@HOST[:PORT]/DBNAME address; the table ledgerly_meta there
+// holds the application id and the schema version.
+class Database
+{
 public:
     static constexpr qint32 ApplicationId = 0x4C444752; // "LDGR"
     static constexpr int SchemaVersion = 1;
 
-    struct OpenResult {
+    struct OpenResult
+    {
         bool ok = false;
         QString message; // names the file and says what is wrong with it
     };
@@ -35,10 +41,16 @@ public:
     // Opens path; a missing file is created with its first records when
     // createIfMissing. Anything else that is not a sound Ledgerly file is
     // refused and left byte-identical.
+    // A postgresql:// address opens that server database instead; its tables
+    // are made on first use when it holds none.
     OpenResult open(const QString& path, bool createIfMissing = true);
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
+    // True when running on a PostgreSQL server rather than a file.
+    bool isServer() const { return m_server; }
+    // True for a postgresql:// (or postgres://) address.
+    static bool isServerAddress(const QString& path);
 
     // Checks a file without writing to it: empty text when it is a Ledgerly
     // database this program can read, else a message that names the file and
@@ -64,10 +76,15 @@ public:
     // SQLite's data_version of this connection: it changes whenever another
     // connection (another copy of the program) has committed to the file
     // since the previous call, never for this connection's own commits.
-    // nullopt while the file is busy or not open.
+    // nullopt while the file is busy or not open. On a server it counts the
+    // change notifications received from other connections.
     std::optional<qint64> dataVersion();
+    // Called when another connection tells of a commit (server only; the file
+    // has no such news and is polled through dataVersion()).
+    std::function<void()> onChangedElsewhere;
 
-    // Maps a failed query to a status: Busy for SQLite's busy and locked codes.
+    // Maps a failed query to a status: Busy for SQLite's busy and locked codes
+    // and for PostgreSQL's serialization failure, deadlock and lock timeout.
     static StoreStatus statusOf(const QSqlError& error);
     // Prepares sql on query, binds values in order and executes it; the
     // status of whichever step failed.
@@ -79,8 +96,16 @@ public:
 
 private:
     void removeConnection();
+    OpenResult openServer(const QString& address);
+    bool connectServer(QString& error);
+    StoreStatus reconnectIfLost();
+    void noteFailure(const StoreStatus& s);
 
     QString m_connectionName;
     QString m_path;
     RetryPolicy m_retry;
+    bool m_server = false;
+    bool m_lost = false; // the server connection broke; the next access connects again
+    qint64 m_notifications = 0;
+    QMetaObject::Connection m_notificationConnection;
 };

@@ -1,15 +1,22 @@
 #include "store/SqlDialect.h"
 
+#include <QSqlDatabase>
+
 namespace SqlDialect {
 
-QString idColumn()
+bool isServer(const QSqlDatabase& db)
 {
-    return QStringLiteral("id INTEGER PRIMARY KEY");
+    return db.driverName() == QLatin1String("QPSQL");
 }
 
-QString beginWrite()
+QString idColumn(const QSqlDatabase& db)
 {
-    return QStringLiteral("BEGIN IMMEDIATE");
+    return isServer(db) ? QStringLiteral("id BIGSERIAL PRIMARY KEY") : QStringLiteral("id INTEGER PRIMARY KEY");
+}
+
+QString beginWrite(const QSqlDatabase& db)
+{
+    return isServer(db) ? QStringLiteral("BEGIN ISOLATION LEVEL SERIALIZABLE") : QStringLiteral("BEGIN IMMEDIATE");
 }
 
 QString insertIgnoringDuplicate(const QString& table, const QStringList& columns, const QString& key)

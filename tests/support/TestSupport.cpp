@@ -7,13 +7,28 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
+#include <QUrl>
+#include <QUrlQuery>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 // Runs in every test program before the tests: a fixed locale and a fixed
 // today, whatever the machine says.
 void fixEnvironment()
 {
+    // A run on PostgreSQL needs the test server that tools/test starts: in CI
+    // its absence is a failure; on a developer's machine the run is skipped.
+    if (TestSupport::onServer() && qEnvironmentVariableIsEmpty("LEDGERLY_TEST_PG")) {
+        if (!qEnvironmentVariableIsEmpty("CI"))
+            qFatal("LEDGERLY_TEST_PG is not set: the PostgreSQL tests need the server of tools/pg-test-server");
+        fprintf(stderr, "LEDGERLY_TEST_PG is not set: skipping the PostgreSQL run (tools/test sets it)\n");
+        std::exit(TestSupport::SkipExitCode);
+    }
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     Clock::setFixedToday(TestSupport::Today);
 }
@@ -22,11 +37,73 @@ Q_COREAPP_STARTUP_FUNCTION(fixEnvironment)
 
 namespace TestSupport {
 
+bool onServer()
+{
+    return qEnvironmentVariable("LEDGERLY_TEST_ENGINE") == QLatin1String("postgresql");
+}
+
+namespace {
+QUrl serverUrl(const QString& databaseName)
+{
+    QUrl url(qEnvironmentVariable("LEDGERLY_TEST_PG"));
+    url.setPath(QLatin1Char('/') + databaseName);
+    return url;
+}
+
+// Runs sql on the server's maintenance database.
+void adminSql(const QString& sql)
+{
+    const QString name = QStringLiteral("ledgerly-test-admin");
+    {
+        const QUrl url = serverUrl(QStringLiteral("postgres"));
+        const QUrlQuery query(url);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(
+            query.hasQueryItem(QStringLiteral("host")) ? query.queryItemValue(QStringLiteral("host")) : url.host());
+        if (url.port() > 0)
+            db.setPort(url.port());
+        db.setUserName(url.userName());
+        db.setDatabaseName(QStringLiteral("postgres"));
+        if (!db.open())
+            qFatal("cannot reach the test server: %s", qPrintable(db.lastError().text()));
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+} // namespace
+
+QString newServerDatabase()
+{
+    static int made = 0;
+    const QString name = QStringLiteral("ledgerly_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++made);
+    adminSql(QStringLiteral("CREATE DATABASE %1").arg(name));
+    return serverUrl(name).toString();
+}
+
+void dropServerDatabase(const QString& address)
+{
+    adminSql(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(QUrl(address).path().mid(1)));
+}
+
+bool holdWriteLock(QSqlDatabase db)
+{
+    QSqlQuery q(db);
+    if (db.driverName() != QLatin1String("QPSQL"))
+        return q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    return q.exec(QStringLiteral("BEGIN"))
+        && q.exec(QStringLiteral("LOCK TABLE tbl_Appt, tbl_Setup, tbl_Order IN EXCLUSIVE MODE"));
+}
+
 DataFixture::DataFixture()
 {
     if (!m_dir.isValid())
         qFatal("no temporary folder");
     DataFolder::setPath(m_dir.path());
+    if (onServer())
+        m_serverAddress = newServerDatabase();
     m_db = std::make_unique<Database>();
     const Database::OpenResult r = m_db->open(databasePath());
     if (!r.ok)
@@ -39,10 +116,14 @@ DataFixture::~DataFixture()
     if (Database::current() == m_db.get())
         Database::setCurrent(nullptr);
     m_db.reset();
+    if (!m_serverAddress.isEmpty())
+        dropServerDatabase(m_serverAddress);
 }
 
 QString DataFixture::databasePath() const
 {
+    if (!m_serverAddress.isEmpty())
+        return m_serverAddress;
     return m_dir.path() + QStringLiteral("/db.mdb");
 }
 

@@ -6,23 +6,40 @@
 #include <memory>
 
 class Database;
+class QSqlDatabase;
 
 namespace TestSupport {
+// True when this run of a store test runs on PostgreSQL (LEDGERLY_TEST_ENGINE
+// is "postgresql"; CTest registers those tests once per engine).
+bool onServer();
+// The exit code of a run CTest counts as skipped.
+constexpr int SkipExitCode = 77;
+// A new, empty database on the test server (LEDGERLY_TEST_PG), as an address
+// Database::open() takes; dropServerDatabase() removes it again.
+QString newServerDatabase();
+void dropServerDatabase(const QString& address);
+// Starts a transaction on db that keeps every other connection from writing,
+// as another copy in the middle of a save does.
+bool holdWriteLock(QSqlDatabase db);
+
 // The fixed "today" of every test: a Wednesday.
 inline const QDate Today(2024, 5, 15);
 
 // A fresh data folder with a new db.mdb, opened as the program-wide
 // connection. Everything is removed again when it goes out of scope.
-class DataFixture {
+class DataFixture
+{
 public:
     DataFixture();
     ~DataFixture();
     QString folder() const { return m_dir.path(); }
+    // The file, or the server database's address when onServer().
     QString databasePath() const;
     Database& db() { return *m_db; }
 
 private:
     QTemporaryDir m_dir;
+    QString m_serverAddress;
     std::unique_ptr<Database> m_db;
 };
 
