@@ -25,6 +25,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
@@ -923,6 +924,16 @@ void ApptWindow::startDesks()
     m_deskPoll->setInterval(DeskPollMillis);
     connect(m_deskPoll, &QTimer::timeout, this, &ApptWindow::pollOtherDesks);
     m_deskPoll->start();
+    // On a server the other desks' commits arrive as notifications: look at
+    // once. The timer stays, for a notification that came while a save of
+    // this window was under way (its count is only in memory, so cheap).
+    if (m_db.isServer()) {
+        QPointer<ApptWindow> self(this);
+        m_db.onChangedElsewhere = [self] {
+            if (self)
+                QTimer::singleShot(0, self.data(), &ApptWindow::pollOtherDesks);
+        };
+    }
 
     m_memoPause = new QTimer(this);
     m_memoPause->setSingleShot(true);

@@ -40,7 +40,7 @@ int run(const QStringList& arguments, const QString& pdfPath)
 
     // Printing reads the day; it never creates a database.
     Database db(QStringLiteral("ledgerly-print-day"));
-    const Database::OpenResult opened = db.open(DataFolder::databasePath(), false);
+    const Database::OpenResult opened = db.open(DataFolder::databaseAddress(), false);
     if (!opened.ok)
         return failed(opened.message);
 

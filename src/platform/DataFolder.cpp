@@ -7,7 +7,8 @@
 
 namespace {
 QString g_path;
-}
+QString g_databaseAddress;
+} // namespace
 
 namespace DataFolder {
 QString path()
@@ -25,6 +26,16 @@ void setPath(const QString& folder)
 QString databasePath()
 {
     return path() + QStringLiteral("/db.mdb");
+}
+
+QString databaseAddress()
+{
+    return g_databaseAddress.isEmpty() ? databasePath() : g_databaseAddress;
+}
+
+void setDatabaseAddress(const QString& address)
+{
+    g_databaseAddress = address;
 }
 
 QString resolveDefault()

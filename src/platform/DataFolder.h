@@ -8,6 +8,10 @@ namespace DataFolder {
 QString path();
 void setPath(const QString& folder);
 QString databasePath();
+// The database the program runs on: a postgresql:// address when one was
+// given (--database or LEDGERLY_DATABASE), else databasePath().
+QString databaseAddress();
+void setDatabaseAddress(const QString& address);
 // The default when no folder was given: the executable's folder if it can be
 // written, otherwise QStandardPaths::AppDataLocation (created if missing).
 QString resolveDefault();

@@ -56,6 +56,11 @@ int runLedgerly(int argc, char** argv)
     QCommandLineOption dataDir(
         QStringLiteral("data-dir"), QStringLiteral("The folder that holds db.mdb."), QStringLiteral("DIR"));
     parser.addOption(dataDir);
+    QCommandLineOption database(QStringLiteral("database"),
+        QStringLiteral("Run on a PostgreSQL database, postgresql://USER@HOST[:PORT]/DBNAME, instead of db.mdb "
+                       "(also read from LEDGERLY_DATABASE). The password comes from ~/.pgpass or PGPASSWORD."),
+        QStringLiteral("ADDRESS"));
+    parser.addOption(database);
     const QCommandLineOption pdfFile = PrintDayCommand::pdfOption();
     parser.addOption(pdfFile);
     parser.addPositionalArgument(QStringLiteral("command"),
@@ -73,6 +78,15 @@ int runLedgerly(int argc, char** argv)
         DataFolder::setPath(folder);
     }
 
+    const QString address = parser.isSet(database) ? parser.value(database) : qEnvironmentVariable("LEDGERLY_DATABASE");
+    if (!address.isEmpty()) {
+        if (!Database::isServerAddress(address)) {
+            std::fprintf(stderr, "ledgerly: the database address must start with postgresql://\n");
+            return 2;
+        }
+        DataFolder::setDatabaseAddress(address);
+    }
+
     const QStringList command = parser.positionalArguments();
     if (!command.isEmpty() && command.first() == QLatin1String(PrintDayCommand::Name))
         return PrintDayCommand::run(command.mid(1), parser.value(pdfFile));
@@ -80,7 +94,7 @@ int runLedgerly(int argc, char** argv)
         return FindCommand::run(command.mid(1));
 
     Database db;
-    const Database::OpenResult opened = db.open(DataFolder::databasePath());
+    const Database::OpenResult opened = db.open(DataFolder::databaseAddress());
     if (!opened.ok) {
         Dialogs::message(nullptr, opened.message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
         return 1;
