@@ -92,7 +92,8 @@ private:
     bool m_active = false;
 };
 
-StoreStatus inTransaction(QSqlDatabase& db, const std::function<StoreStatus(QSqlDatabase&)>& body)
+// With notify, a server transaction tells the other desks of its commit.
+StoreStatus inTransaction(QSqlDatabase& db, const std::function<StoreStatus(QSqlDatabase&)>& body, bool notify = false)
 {
     WriteTransaction tx(db);
     StoreStatus s = tx.begin();
@@ -101,7 +102,7 @@ StoreStatus inTransaction(QSqlDatabase& db, const std::function<StoreStatus(QSql
     s = body(db);
     if (!s.ok())
         return s;
-    if (SqlDialect::isServer(db)) {
+    if (notify && SqlDialect::isServer(db)) {
         // Delivered to the other desks only when (and if) this commits.
         QSqlQuery notify(db);
         s = Database::exec(notify, QStringLiteral("NOTIFY %1").arg(ChangeChannel));
@@ -784,13 +785,13 @@ sqlite3* Database::handle() const
 
 StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& body)
 {
-    if (!isOpen())
-        return StoreStatus::failed(QStringLiteral("The database file is not open"));
     StoreStatus s = reconnectIfLost();
+    if (s.ok() && !isOpen())
+        s = StoreStatus::failed(QStringLiteral("the database is not open"));
     if (s.ok()) {
         s = m_retry.run([&] {
             QSqlDatabase db = connection();
-            return inTransaction(db, body);
+            return inTransaction(db, body, true);
         });
         noteFailure(s);
     }
@@ -801,9 +802,9 @@ StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& bod
 
 StoreStatus Database::read(const std::function<StoreStatus(QSqlDatabase&)>& body)
 {
-    if (!isOpen())
-        return StoreStatus::failed(QStringLiteral("The database file is not open"));
     StoreStatus s = reconnectIfLost();
+    if (s.ok() && !isOpen())
+        s = StoreStatus::failed(QStringLiteral("the database is not open"));
     if (s.ok()) {
         s = m_retry.run([&] {
             QSqlDatabase db = connection();
@@ -818,9 +819,9 @@ StoreStatus Database::read(const std::function<StoreStatus(QSqlDatabase&)>& body
 
 StoreStatus Database::readOnce(const std::function<StoreStatus(QSqlDatabase&)>& body)
 {
-    if (!isOpen())
-        return StoreStatus::failed(QStringLiteral("The database file is not open"));
     StoreStatus s = reconnectIfLost();
+    if (s.ok() && !isOpen())
+        s = StoreStatus::failed(QStringLiteral("the database is not open"));
     if (s.ok()) {
         QSqlDatabase db = connection();
         s = body(db);

@@ -183,12 +183,14 @@ QSet<QString> storedTokens(Database& db)
     return out;
 }
 
-int run(const QString& path, int processes, int seconds)
+// The writers' logs are logBase-writer-N.log (by default next to the file; a
+// server database needs a folder named).
+int run(const QString& path, int processes, int seconds, const QString& logBase)
 {
     std::vector<std::unique_ptr<QProcess>> writers;
     QStringList logs;
     for (int i = 1; i <= processes; ++i) {
-        logs.append(path + QStringLiteral("-writer-%1.log").arg(i));
+        logs.append(logBase + QStringLiteral("-writer-%1.log").arg(i));
         QFile::remove(logs.last());
         auto p = std::make_unique<QProcess>();
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -290,15 +292,15 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
     const QString mode = args.value(0);
-    if (mode == QLatin1String("run") && args.size() == 4)
-        return run(args[1], args[2].toInt(), args[3].toInt());
+    if (mode == QLatin1String("run") && (args.size() == 4 || args.size() == 5))
+        return run(args[1], args[2].toInt(), args[3].toInt(), args.value(4, args[1]));
     if (mode == QLatin1String("contend") && args.size() == 5)
         return contend(args[1], args[2].toInt(), args[3], args[4]);
     if (mode == QLatin1String("same-cell") && args.size() == 3)
         return sameCell(args[1], args[2]);
     if (mode == QLatin1String("hold-lock") && args.size() == 2)
         return holdLock(args[1]);
-    std::fputs("usage: store_stress run <database> <processes> <seconds>\n"
+    std::fputs("usage: store_stress run <database> <processes> <seconds> [<log base>]\n"
                "       store_stress contend <database> <seconds> <id> <log>\n"
                "       store_stress same-cell <database> <name>\n"
                "       store_stress hold-lock <database>\n",

@@ -119,10 +119,11 @@ void TestStoreStress::contention()
     const int seconds = setting("LEDGERLY_STRESS_SECONDS", 3);
 
     DataFixture f;
+    const QString logBase = f.folder() + QStringLiteral("/db.mdb");
     QProcess tool;
     tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    tool.start(
-        stressTool(), {QStringLiteral("run"), f.databasePath(), QString::number(processes), QString::number(seconds)});
+    tool.start(stressTool(),
+        {QStringLiteral("run"), f.databasePath(), QString::number(processes), QString::number(seconds), logBase});
     QVERIFY2(tool.waitForStarted(), qPrintable(tool.errorString()));
     QVERIFY(tool.waitForFinished(seconds * 1000 + 120'000));
     const QByteArray output = tool.readAllStandardOutput();
@@ -135,7 +136,7 @@ void TestStoreStress::contention()
     const QSet<QString> stored = storedTokens(f.db());
     int logged = 0;
     for (int i = 1; i <= processes; ++i) {
-        const Log log = readLog(f.databasePath() + QStringLiteral("-writer-%1.log").arg(i));
+        const Log log = readLog(logBase + QStringLiteral("-writer-%1.log").arg(i));
         QVERIFY2(log.failed.isEmpty(), qPrintable(log.failed.join(QLatin1Char('\n'))));
         QVERIFY2(!log.saved.isEmpty(), "a writer saved nothing");
         for (const QString& token : log.saved)
@@ -208,8 +209,11 @@ void TestStoreStress::killedWriterLosesNoCommittedSave()
         Database db(QStringLiteral("after-kill"));
         const Database::OpenResult opened = db.open(path, false);
         QVERIFY2(opened.ok, qPrintable(QStringLiteral("run %1: %2").arg(run).arg(opened.message)));
-        const QString damage = Database::checkFile(path, true);
-        QVERIFY2(damage.isEmpty(), qPrintable(QStringLiteral("run %1: %2").arg(run).arg(damage)));
+        // A file is checked byte by byte too; a server looks after its own.
+        if (!TestSupport::onServer()) {
+            const QString damage = Database::checkFile(path, true);
+            QVERIFY2(damage.isEmpty(), qPrintable(QStringLiteral("run %1: %2").arg(run).arg(damage)));
+        }
 
         const Log log = readLog(logPath);
         QVERIFY2(log.failed.isEmpty(), qPrintable(log.failed.join(QLatin1Char('\n'))));
