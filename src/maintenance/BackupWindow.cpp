@@ -168,8 +168,25 @@ bool BackupWindow::closeWindows(const QStringList& names)
     return true;
 }
 
+// Back-up and restore copy the file db.mdb; on a server database that file is
+// not the live data, so copying it would report a stale back-up as done.
+bool BackupWindow::refusedOnServer()
+{
+    const Database* db = Database::current();
+    if (!db || !db->isServer())
+        return false;
+    Dialogs::message(this,
+        QStringLiteral("This desk runs on the database server %1. Back-up and restore work on the file db.mdb only; "
+                       "back up the server database on the server.")
+            .arg(db->path()),
+        Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
+    return true;
+}
+
 void BackupWindow::cmdBackup_Click()
 {
+    if (refusedOnServer())
+        return;
     m_label7->hide();
     m_lblRestore->hide();
 
@@ -200,6 +217,8 @@ void BackupWindow::cmdBackup_Click()
 
 void BackupWindow::CmdRestore_Click()
 {
+    if (refusedOnServer())
+        return;
     m_label2->hide();
     m_label3->hide();
 

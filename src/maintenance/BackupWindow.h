@@ -24,6 +24,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool refusedOnServer();
     void buildControls();
     void txtBackup_Change();
     void TxtRestore_Change();
