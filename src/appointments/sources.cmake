@@ -7,6 +7,7 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/DaySheetReader.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
+    appointments/DayCellDelegate.cpp
     appointments/DayGrid.cpp
     appointments/ApptWindow.cpp
     appointments/DayListPrinting.cpp
