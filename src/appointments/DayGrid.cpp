@@ -1,6 +1,7 @@
 #include "appointments/DayGrid.h"
 
 #include "appointments/DayCellDelegate.h"
+#include "appointments/DayGridHeader.h"
 #include "appointments/PageText.h"
 #include "platform/Twips.h"
 
@@ -18,6 +19,8 @@ DayGrid::DayGrid(QWidget* parent)
     setTabKeyNavigation(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    setHorizontalHeader(new DayGridHeader(Qt::Horizontal, this));
+    setVerticalHeader(new DayGridHeader(Qt::Vertical, this));
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);

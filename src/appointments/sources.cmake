@@ -9,6 +9,7 @@ list(APPEND LEDGERLY_CORE_SOURCES
 list(APPEND LEDGERLY_UI_SOURCES
     appointments/DayCellDelegate.cpp
     appointments/DayGrid.cpp
+    appointments/DayGridHeader.cpp
     appointments/ApptWindow.cpp
     appointments/DayListPrinting.cpp
     appointments/PrintDayCommand.cpp
