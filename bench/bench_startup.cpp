@@ -37,9 +37,10 @@ void startup(benchmark::State& state)
         {QStringLiteral("LEDGERLY_BENCH_EXIT_WHEN_IDLE=1"), QStringLiteral("QT_QPA_PLATFORM=offscreen")});
 }
 
-void minimalQt(benchmark::State& state)
+void minimalQt(benchmark::State& state, bool blank)
 {
-    timeChild(state, QStringLiteral(MINIMAL_QT_EXE), {}, {QStringLiteral("QT_QPA_PLATFORM=offscreen")});
+    timeChild(state, QStringLiteral(MINIMAL_QT_EXE), blank ? QStringList {QStringLiteral("--blank")} : QStringList {},
+        {QStringLiteral("QT_QPA_PLATFORM=offscreen")});
 }
 } // namespace
 
@@ -51,7 +52,11 @@ int main(int argc, char** argv)
         ->Iterations(iterations)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
-    benchmark::RegisterBenchmark("Startup/minimal_qt", minimalQt)
+    benchmark::RegisterBenchmark("Startup/minimal_qt", [](benchmark::State& s) { minimalQt(s, false); })
+        ->Iterations(iterations)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime();
+    benchmark::RegisterBenchmark("Startup/minimal_qt_blank", [](benchmark::State& s) { minimalQt(s, true); })
         ->Iterations(iterations)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
