@@ -4,9 +4,24 @@
 #include <QPainter>
 #include <QStyle>
 
+namespace {
+// A cell with nothing but its text, drawn on one line.
+bool plainCell(const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (option.state & QStyle::State_HasFocus || option.features & QStyleOptionViewItem::WrapText)
+        return false;
+    for (const int role : {Qt::FontRole, Qt::TextAlignmentRole, Qt::ForegroundRole, Qt::BackgroundRole,
+             Qt::CheckStateRole, Qt::DecorationRole}) {
+        if (index.data(role).isValid())
+            return false;
+    }
+    return true;
+}
+} // namespace
+
 void DayCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    if (option.state & QStyle::State_HasFocus) {
+    if (!plainCell(option, index)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
@@ -26,7 +41,7 @@ void DayCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     const QRect box = option.rect.adjusted(margin, 0, -margin, 0);
     const QFontMetrics metrics(option.font);
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, box.width());
+    const QString shown = metrics.elidedText(text, option.textElideMode, box.width());
     painter->setFont(option.font);
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     const int baseline = box.top() + (box.height() - metrics.height()) / 2 + metrics.ascent();

@@ -6,7 +6,8 @@
 // several times over (its size, its elision, its drawing), and a full page of
 // names then costs more than all the rest of a day change. Here a text is
 // shaped once to elide it and once to draw it. The current cell, which shows
-// the focus frame, still goes the stock way.
+// the focus frame, and any cell with more than plain text still go the stock
+// way.
 class DayCellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
