@@ -18,8 +18,9 @@ int main(int argc, char** argv)
     window.resize(800, 600);
     window.show();
     QTimer::singleShot(0, &app, [] {
-        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, qApp,
-            &QCoreApplication::quit, Qt::SingleShotConnection);
+        QObject::connect(
+            QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, qApp,
+            [] { QCoreApplication::exit(0); }, Qt::SingleShotConnection);
     });
     return QApplication::exec();
 }

@@ -90,14 +90,16 @@ int runLedgerly(int argc, char** argv)
     // loaded hidden behind the splash, does not count until it is shown.
     QApplication::setQuitOnLastWindowClosed(true);
     // For the start-up benchmark: straight to today's page, and out as soon
-    // as it is shown and nothing is left to do.
+    // as it is shown and nothing is left to do (exit, unlike quit, does not
+    // close the window, so no save on leaving is timed).
     const bool exitWhenIdle = qEnvironmentVariableIsSet("LEDGERLY_BENCH_EXIT_WHEN_IDLE");
     if (!Windows::open(exitWhenIdle ? QStringLiteral("frmAppt") : QStringLiteral("frmSplash")))
         return 1;
     if (exitWhenIdle) {
         QTimer::singleShot(0, &app, [] {
-            QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, qApp,
-                &QCoreApplication::quit, Qt::SingleShotConnection);
+            QObject::connect(
+                QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, qApp,
+                [] { QCoreApplication::exit(0); }, Qt::SingleShotConnection);
         });
     }
     // Draw the splash before anything else happens.
