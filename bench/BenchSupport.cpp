@@ -240,14 +240,15 @@ Workspace::Workspace(int dayCount, bool inMemory)
     QFile::setPermissions(databasePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-void Latencies::report(benchmark::State& state) const
+void Latencies::report(benchmark::State& state, const std::string& name) const
 {
     if (m_ms.empty())
         return;
     std::vector<double> sorted = m_ms;
     std::sort(sorted.begin(), sorted.end());
-    state.counters["median_ms"] = sorted[sorted.size() / 2];
-    state.counters["p90_ms"] = sorted[std::min(sorted.size() - 1, sorted.size() * 9 / 10)];
+    const std::string prefix = name.empty() ? std::string() : name + "_";
+    state.counters[prefix + "median_ms"] = sorted[sorted.size() / 2];
+    state.counters[prefix + "p90_ms"] = sorted[std::min(sorted.size() - 1, sorted.size() * 9 / 10)];
 }
 
 double peakRssMB()

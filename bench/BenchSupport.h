@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 // What the benchmark programs share: the worst-case day page, databases of
@@ -73,13 +74,16 @@ private:
 bool inMemoryAvailable();
 
 // Per-iteration wall-clock times, reported as median and 90th percentile
-// (milliseconds) counters.
+// counters in milliseconds: median_ms and p90_ms, or NAME_median_ms and
+// NAME_p90_ms.
 class Latencies
 {
 public:
     using Clock = std::chrono::steady_clock;
     void add(Clock::duration d) { m_ms.push_back(std::chrono::duration<double, std::milli>(d).count()); }
-    void report(benchmark::State& state) const;
+    void addMillis(double ms) { m_ms.push_back(ms); }
+    double last() const { return m_ms.empty() ? 0 : m_ms.back(); }
+    void report(benchmark::State& state, const std::string& name = {}) const;
 
 private:
     std::vector<double> m_ms;

@@ -27,58 +27,51 @@ def median_ms(b):
     return b["real_time"] * scale
 
 
-def largest_day_count(runs):
-    counts = [int(m.group(1)) for n in runs if (m := re.match(r"DayChange/(\d+)/", n))]
-    return max(counts) if counts else 0
-
-
 def checks(runs):
-    big = largest_day_count(runs)
     out = []
 
-    def figure(name, counter=None):
+    def counter(name, key):
         b = runs.get(name)
-        if b is None:
-            return None
-        return b.get(counter) if counter else median_ms(b)
+        return b.get(key) if b else None
 
-    def ratio(label, name, ref, limit):
-        a, r = figure(name), figure(ref)
+    def ratio(label, a, r, limit=None):
         if a is not None and r:
-            out.append((label, f"{a:.2f} ms", f"{r:.2f} ms", f"{a / r:.2f}x", f"<= {limit}x", a / r <= limit))
+            target = f"<= {limit}x" if limit else ""
+            out.append((label, f"{a:.2f} ms", f"{r:.2f} ms", f"{a / r:.2f}x", target, a / r <= limit if limit else None))
 
-    def over_floor(label, name, floor, limit):
-        a, r = figure(name), figure(floor)
-        if a is not None and r is not None:
-            out.append((label, f"{a - r:.2f} ms", f"{r:.2f} ms", "", f"< {limit} ms", a - r < limit))
+    def below(label, a, limit, unit="ms", ref=None):
+        if a is not None:
+            shown = f"{ref:.2f} ms" if ref is not None else ""
+            out.append((label, f"{a:.2f} {unit}", shown, "", f"< {limit} {unit}", a < limit))
 
-    def info(label, name, ref):
-        a, r = figure(name), figure(ref)
-        if a is not None and r:
-            out.append((label, f"{a:.2f} ms", f"{r:.2f} ms", f"{a / r:.2f}x", "", None))
-
-    def below(label, name, limit, unit="ms", counter=None, ref=None):
-        a = figure(name, counter)
-        if a is None:
-            return
-        r = figure(ref) if ref else None
-        out.append((label, f"{a:.2f} {unit}", f"{r:.2f} ms" if r is not None else "", "", f"< {limit} {unit}", a < limit))
+    def above_floor(label, a, floor, limit):
+        if a is not None and floor is not None:
+            out.append((label, f"{a - floor:.2f} ms", f"{floor:.2f} ms", "", f"< {limit} ms", a - floor < limit))
 
     for medium in ("disk", "memory"):
-        ratio(f"Day change {big} vs 10 days ({medium})", f"DayChange/{big}/{medium}", f"DayChange/10/{medium}", 1.2)
-    below(f"Day change {big} days (disk; ref = floor)", f"DayChange/{big}/disk", 5, ref=f"DayChangeFloor/{big}/disk")
-    over_floor(f"Day change {big} days above its floor (disk)", f"DayChange/{big}/disk", f"DayChangeFloor/{big}/disk", 5)
-    for days in (10, big):
-        below(f"Day change {days} days (memory; ref = floor)", f"DayChange/{days}/memory", 5,
-              ref=f"DayChangeFloor/{days}/memory")
-    ratio("Start-up vs minimal Qt program (one line of text)", "Startup/ledgerly", "Startup/minimal_qt", 3)
-    info("Start-up vs blank Qt window (no text, no fonts)", "Startup/ledgerly", "Startup/minimal_qt_blank")
-    below("Peak RSS at start-up", "Startup/ledgerly", 80, "MB", "peak_rss_MB")
+        name = f"DayChange/{medium}"
+        if name not in runs:
+            continue
+        big, small = int(counter(name, "large_days")), int(counter(name, "small_days"))
+        large_ms, small_ms = counter(name, "large_median_ms"), counter(name, "small_median_ms")
+        ratio(f"Day change {big} vs {small} days ({medium})", large_ms, small_ms, 1.2)
+        below(f"Day change {big} days ({medium}; ref = floor)", large_ms, 5, ref=counter(name, "large_floor_median_ms"))
+        if medium == "disk":
+            above_floor(f"Day change {big} days above its floor (disk)", large_ms,
+                        counter(name, "large_floor_median_ms"), 5)
+        else:
+            below(f"Day change {small} days ({medium}; ref = floor)", small_ms, 5,
+                  ref=counter(name, "small_floor_median_ms"))
+    ratio("Start-up vs minimal Qt program (one line of text)", counter("Startup", "median_ms"),
+          counter("Startup", "minimal_median_ms"), 3)
+    ratio("Start-up vs blank Qt window (no text, no fonts)", counter("Startup", "median_ms"),
+          counter("Startup", "blank_median_ms"))
+    below("Peak RSS at start-up", counter("Startup", "peak_rss_MB"), 80, "MB")
     walk = next((n for n in runs if n.startswith("PeakMemory/walk")), None)
     if walk:
-        below(f"Peak RSS after {walk.split('walk')[-1]} days", walk, 80, "MB", "rss_walked_MB")
-    below("Print worst-case day to PDF", "PrintDay/8providers", 150)
-    ratio("Back-up vs cp", "Backup/backup", "Backup/cp", 2)
+        below(f"Peak RSS after {walk.split('walk')[-1]} days", counter(walk, "rss_walked_MB"), 80, "MB")
+    below("Print worst-case day to PDF", counter("PrintDay/8providers", "median_ms"), 150)
+    ratio("Back-up vs cp", counter("Backup", "median_ms"), counter("Backup", "cp_median_ms"), 2)
     return out
 
 
@@ -97,9 +90,10 @@ def main():
         print("no benchmark results")
         return 1
     rows = []
+    skip = {"median_ms", "small_days", "large_days"}
     for name, b in runs.items():
-        extra = ", ".join(f"{k} {b[k]:.2f}" for k in ("p90_ms", "peak_rss_MB", "rss_shown_MB", "rss_walked_MB",
-                                                     "db_MB", "pdf_kB") if k in b)
+        extra = ", ".join(f"{k} {v:.2f}" for k, v in b.items()
+                          if k not in skip and (k == "p90_ms" or k.endswith("_median_ms") or k.endswith("_MB") or k.endswith("_kB")))
         rows.append((name, f"{median_ms(b):.3f} ms", extra))
     print(table(rows, ("benchmark", "median", "also")))
     print()
