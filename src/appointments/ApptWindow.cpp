@@ -47,6 +47,15 @@ QFont arial(int points, bool bold)
     return f;
 }
 
+// Text colours go through the palette: a style sheet per label would make
+// each of them parse and apply it, at start-up and on every repaint.
+void setTextColour(QWidget* w, const QColor& colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, colour);
+    w->setPalette(p);
+}
+
 QLabel* label(QWidget* parent, const QString& name, const QString& text, int left, int top)
 {
     auto* l = new QLabel(text, parent);
@@ -138,7 +147,7 @@ void ApptWindow::buildControls()
     m_lblCalDay = label(this, QStringLiteral("lblCalDay"), QString(), 3480, 360);
     for (QLabel* l : {m_lblCalDate, m_lblCalDay}) {
         l->setFont(arial(12, true));
-        l->setStyleSheet(QStringLiteral("color: blue;"));
+        setTextColour(l, Qt::blue);
     }
 
     label(this, QStringLiteral("Label6"), QStringLiteral("Press Alt-C"), 7420, 120);
@@ -194,7 +203,7 @@ void ApptWindow::buildControls()
         h->setGeometry(Twips::rect(lefts[c], 0, c == 0 ? 300 : 290, 280));
         h->setAlignment(Qt::AlignCenter);
         h->setFont(narrow);
-        h->setStyleSheet(c == 0 ? QStringLiteral("color: red;") : QStringLiteral("color: black;"));
+        setTextColour(h, c == 0 ? Qt::red : Qt::black);
     }
     for (int i = 0; i < CalendarMath::LabelCount; ++i) {
         const int row = i / 7;
@@ -286,7 +295,7 @@ void ApptWindow::buildControls()
         "key to return to Appointment page. Press F2 to turn off this Help message. Thank you."));
     m_label5->setGeometry(Twips::rect(120, 7580, 7836, 1100));
     m_label5->setWordWrap(true);
-    m_label5->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
+    setTextColour(m_label5, QColor(128, 0, 0));
     m_label5->hide();
 
     label(this, QStringLiteral("Label13"), QStringLiteral("Press Alt-P"), 9480, 7800);
@@ -602,8 +611,10 @@ void ApptWindow::paintLabel(int index, const QColor& colour)
         return;
     QLabel* l = m_lblDay[size_t(index)];
     const bool sunday = index % 7 == 0;
-    l->setStyleSheet(QStringLiteral("QLabel { background-color: %1; color: %2; }")
-                         .arg(colour.name(), sunday ? QStringLiteral("#ff0000") : QStringLiteral("#0000ff")));
+    QPalette p = l->palette();
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::WindowText, sunday ? Qt::red : Qt::blue);
+    l->setPalette(p);
     l->setProperty("calendarColour", colour);
 }
 

@@ -1,11 +1,14 @@
 #include "appointments/DayGrid.h"
 
+#include "appointments/DayCellDelegate.h"
+#include "appointments/DayGridHeader.h"
 #include "appointments/PageText.h"
 #include "platform/Twips.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 DayGrid::DayGrid(QWidget* parent)
     : QTableWidget(parent)
@@ -16,6 +19,8 @@ DayGrid::DayGrid(QWidget* parent)
     setTabKeyNavigation(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    setHorizontalHeader(new DayGridHeader(Qt::Horizontal, this));
+    setVerticalHeader(new DayGridHeader(Qt::Vertical, this));
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
@@ -30,6 +35,7 @@ DayGrid::DayGrid(QWidget* parent)
                                  "padding-left: 3px; }"
                                  "QTableCornerButton::section { background-color: #c0c0c0; border: 0px; }"));
     setGridStyle(Qt::SolidLine);
+    setItemDelegate(new DayCellDelegate(this));
     setCellBackground(Qt::white);
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { emit scrolled(); });
@@ -39,6 +45,8 @@ DayGrid::DayGrid(QWidget* parent)
 void DayGrid::setRowCountGrid(int rows)
 {
     const int old = rowCount();
+    if (std::max(0, rows - 1) != old)
+        changing();
     setRowCount(std::max(0, rows - 1));
     for (int r = old; r < rowCount(); ++r)
         setVerticalHeaderItem(r, new QTableWidgetItem(QString()));
@@ -47,6 +55,8 @@ void DayGrid::setRowCountGrid(int rows)
 void DayGrid::setColumnCountGrid(int columns)
 {
     const int old = columnCount();
+    if (std::max(0, columns - 1) != old)
+        changing();
     setColumnCount(std::max(0, columns - 1));
     for (int c = old; c < columnCount(); ++c)
         setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
@@ -97,30 +107,60 @@ void DayGrid::setCellText(int row, int col, const QString& text)
 {
     if (row == 0 && col == 0)
         return;
+    // A header text that changes makes the view measure every header
+    // section again; rebuilding the same layout changes none.
     if (row == 0) {
-        if (col - 1 < columnCount())
+        if (col - 1 >= columnCount())
+            return;
+        QTableWidgetItem* h = horizontalHeaderItem(col - 1);
+        if (h && h->text() == text)
+            return;
+        changing();
+        if (h)
+            h->setText(text);
+        else
             setHorizontalHeaderItem(col - 1, new QTableWidgetItem(text));
         return;
     }
     if (col == 0) {
-        if (row - 1 < rowCount())
+        if (row - 1 >= rowCount())
+            return;
+        QTableWidgetItem* h = verticalHeaderItem(row - 1);
+        if (h && h->text() == text)
+            return;
+        changing();
+        if (h)
+            h->setText(text);
+        else
             setVerticalHeaderItem(row - 1, new QTableWidgetItem(text));
         return;
     }
     if (row - 1 >= rowCount() || col - 1 >= columnCount())
         return;
-    QTableWidgetItem* it = itemAt(row, col, !text.isEmpty());
-    if (it)
-        it->setText(text);
+    QTableWidgetItem* it = itemAt(row, col, false);
+    if (it ? it->text() == text : text.isEmpty())
+        return;
+    changing();
+    if (!it)
+        it = itemAt(row, col, true);
+    it->setText(text);
 }
 
 void DayGrid::setColumnWidthTwips(int col, int twips)
 {
+    const int pixels = Twips::toPixels(twips);
     if (col == 0) {
-        verticalHeader()->setFixedWidth(Twips::toPixels(twips));
+        QHeaderView* header = verticalHeader();
+        if (header->minimumWidth() == pixels && header->maximumWidth() == pixels)
+            return;
+        changing();
+        header->setFixedWidth(pixels);
         return;
     }
-    setColumnWidth(col - 1, Twips::toPixels(twips));
+    if (columnWidth(col - 1) == pixels)
+        return;
+    changing();
+    setColumnWidth(col - 1, pixels);
 }
 
 void DayGrid::setSelectionRange(int row1, int col1, int row2, int col2)
@@ -149,17 +189,29 @@ QString DayGrid::selectionText() const
 void DayGrid::putSelectionText(const QString& text)
 {
     const PageText::Cells rows = PageText::split(text);
-    for (int r = m_selRow1; r <= m_selRow2; ++r) {
-        const qsizetype ri = r - m_selRow1;
-        if (ri >= rows.size())
-            break;
-        for (int c = m_selCol1; c <= m_selCol2; ++c) {
-            const qsizetype ci = c - m_selCol1;
-            if (ci >= rows[ri].size())
+    // Page cells only: one change notice for the whole selection instead of
+    // one per cell, so that the view repaints once rather than gathering the
+    // areas of hundreds of cells. Header cells announce themselves.
+    const bool pageOnly = m_selRow1 >= 1 && m_selCol1 >= 1;
+    {
+        const QSignalBlocker quiet(pageOnly ? model() : nullptr);
+        for (int r = m_selRow1; r <= m_selRow2; ++r) {
+            const qsizetype ri = r - m_selRow1;
+            if (ri >= rows.size())
                 break;
-            setCellText(r, c, rows[ri][ci]);
+            for (int c = m_selCol1; c <= m_selCol2; ++c) {
+                const qsizetype ci = c - m_selCol1;
+                if (ci >= rows[ri].size())
+                    break;
+                setCellText(r, c, rows[ri][ci]);
+            }
         }
     }
+    const int lastRow = std::min(m_selRow2, rowCount());
+    const int lastCol = std::min(m_selCol2, columnCount());
+    if (pageOnly && lastRow >= m_selRow1 && lastCol >= m_selCol1)
+        emit model()->dataChanged(
+            model()->index(m_selRow1 - 1, m_selCol1 - 1), model()->index(lastRow - 1, lastCol - 1));
 }
 
 QRect DayGrid::currentCellRect() const
@@ -173,6 +225,10 @@ QRect DayGrid::currentCellRect() const
 
 void DayGrid::setCellBackground(const QColor& colour)
 {
+    // A new palette repaints the whole grid, headers and all.
+    if (m_backgroundSet && colour == m_background)
+        return;
+    m_backgroundSet = true;
     m_background = colour;
     QPalette p = palette();
     p.setColor(QPalette::Base, colour);
@@ -188,14 +244,26 @@ void DayGrid::setCellBackground(const QColor& colour)
 
 void DayGrid::suspendRedraw()
 {
-    if (m_suspended++ == 0)
-        setUpdatesEnabled(false);
+    ++m_suspended;
 }
 
 void DayGrid::resumeRedraw()
 {
-    if (m_suspended > 0 && --m_suspended == 0)
+    if (m_suspended > 0 && --m_suspended == 0 && m_redrawStopped) {
+        m_redrawStopped = false;
         setUpdatesEnabled(true);
+    }
+}
+
+void DayGrid::changing()
+{
+    // Redrawing stops at the first real change of a suspended rebuild and the
+    // whole grid is drawn anew when it resumes; a rebuild that changes nothing
+    // (the same layout again) redraws nothing.
+    if (m_suspended > 0 && !m_redrawStopped) {
+        m_redrawStopped = true;
+        setUpdatesEnabled(false);
+    }
 }
 
 void DayGrid::changeEvent(QEvent* e)

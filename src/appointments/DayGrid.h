@@ -60,7 +60,10 @@ protected:
 
 private:
     QTableWidgetItem* itemAt(int row, int col, bool create);
+    void changing();
     QColor m_background = Qt::white;
+    bool m_backgroundSet = false;
     int m_selRow1 = 1, m_selCol1 = 1, m_selRow2 = 0, m_selCol2 = 0;
     int m_suspended = 0;
+    bool m_redrawStopped = false;
 };

@@ -9,7 +9,9 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/FindCommand.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
+    appointments/DayCellDelegate.cpp
     appointments/DayGrid.cpp
+    appointments/DayGridHeader.cpp
     appointments/ApptWindow.cpp
     appointments/DayListPrinting.cpp
     appointments/PrintDayCommand.cpp

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 #include <sqlite3.h>
 
@@ -71,19 +72,17 @@ StoreStatus execute(sqlite3* db, const char* sql, RetryPolicy& policy)
     });
 }
 
-// A consistent copy of a whole database into an existing (empty) file,
-// through SQLite's backup: the source is read in one step under a shared
-// lock, so another copy's write lands wholly before or wholly after it.
-QString copyDatabase(const QString& source, int sourceFlags, const QString& target, RetryPolicy& policy)
+// A consistent copy through SQLite's backup: the source is read in one step
+// under a shared lock, so another copy's write lands wholly before or wholly
+// after it. Page by page through two page caches, it takes a few times as
+// long as copying the file.
+QString copyByBackup(sqlite3* from, const QString& source, const QString& target, RetryPolicy& policy)
 {
     QString reason;
-    Connection from = openFile(source, sourceFlags, reason);
-    if (!from)
-        return reason;
     Connection to = openFile(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, reason);
     if (!to)
         return reason;
-    sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
+    sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from, "main");
     if (!backup)
         return QStringLiteral("Cannot copy %1: %2").arg(source, errorOf(to.get()));
     const StoreStatus st = policy.run([&] {
@@ -102,6 +101,75 @@ QString copyDatabase(const QString& source, int sourceFlags, const QString& targ
     if (finished != SQLITE_OK)
         return QStringLiteral("Cannot copy %1: %2").arg(source, errorOf(to.get()));
     return QString();
+}
+
+// The same consistency at the speed of a file copy: the file is copied byte
+// for byte while a read transaction holds its shared lock, so no other copy
+// of the program can write it meanwhile (starting the transaction also rolls
+// back what a writer that died may have left). The bytes are read through
+// SQLite's own handle of the file: opening and closing the file once more in
+// this process would drop the locks SQLite holds on it.
+QString copyLocked(sqlite3* from, const QString& source, const QString& target, RetryPolicy& policy)
+{
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(from, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+        return QStringLiteral("Cannot copy %1: the file cannot be read").arg(source);
+    const StoreStatus locked = policy.run([&] {
+        const int rc = sqlite3_exec(from, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            return StoreStatus::success();
+        const StoreStatus st = isBusy(rc) ? StoreStatus::busy(inUse(source)) : StoreStatus::failed(errorOf(from));
+        sqlite3_exec(from, "ROLLBACK", nullptr, nullptr, nullptr);
+        return st;
+    });
+    if (locked.code == StoreStatus::Busy)
+        return locked.message;
+    if (!locked.ok())
+        return QStringLiteral("Cannot copy %1: %2").arg(source, locked.message);
+
+    QString reason;
+    sqlite3_int64 size = 0;
+    QFile out(target);
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK) {
+        reason = QStringLiteral("Cannot copy %1: its size cannot be read").arg(source);
+    } else if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        reason = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
+    } else {
+        QByteArray chunk(1 << 20, Qt::Uninitialized);
+        for (sqlite3_int64 at = 0; at < size && reason.isEmpty();) {
+            const int n = int(std::min<sqlite3_int64>(chunk.size(), size - at));
+            if (file->pMethods->xRead(file, chunk.data(), n, at) != SQLITE_OK)
+                reason = QStringLiteral("Cannot copy %1: it cannot be read").arg(source);
+            else if (out.write(chunk.constData(), n) != n)
+                reason = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
+            at += n;
+        }
+        out.close();
+        if (reason.isEmpty() && out.error() != QFileDevice::NoError)
+            reason = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
+    }
+    sqlite3_exec(from, "ROLLBACK", nullptr, nullptr, nullptr);
+    return reason;
+}
+
+// A consistent copy of a whole database into an existing (empty) file. A
+// file in write-ahead-log mode (not one this program makes) keeps part of its
+// content beside it, so only SQLite's backup copies it whole.
+QString copyDatabase(const QString& source, int sourceFlags, const QString& target, RetryPolicy& policy)
+{
+    QString reason;
+    Connection from = openFile(source, sourceFlags, reason);
+    if (!from)
+        return reason;
+    bool walMode = false;
+    sqlite3_stmt* mode = nullptr;
+    if (sqlite3_prepare_v2(from.get(), "PRAGMA journal_mode", -1, &mode, nullptr) == SQLITE_OK
+        && sqlite3_step(mode) == SQLITE_ROW)
+        walMode = qstricmp(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal") == 0;
+    sqlite3_finalize(mode);
+    if (walMode)
+        return copyByBackup(from.get(), source, target, policy);
+    return copyLocked(from.get(), source, target, policy);
 }
 
 // Removes a temporary file (and a journal SQLite may have left beside it)

@@ -9,11 +9,13 @@
 #include "shell/Windows.h"
 #include "store/Database.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
+#include <QTimer>
 #include <cstdio>
 
 static void initResources()
@@ -105,8 +107,19 @@ int runLedgerly(int argc, char** argv)
     // The program lasts while one of its windows is shown; the main menu,
     // loaded hidden behind the splash, does not count until it is shown.
     QApplication::setQuitOnLastWindowClosed(true);
-    if (!Windows::open(QStringLiteral("frmSplash")))
+    // For the start-up benchmark: straight to today's page, and out as soon
+    // as it is shown and nothing is left to do (exit, unlike quit, does not
+    // close the window, so no save on leaving is timed).
+    const bool exitWhenIdle = qEnvironmentVariableIsSet("LEDGERLY_BENCH_EXIT_WHEN_IDLE");
+    if (!Windows::open(exitWhenIdle ? QStringLiteral("frmAppt") : QStringLiteral("frmSplash")))
         return 1;
+    if (exitWhenIdle) {
+        QTimer::singleShot(0, &app, [] {
+            QObject::connect(
+                QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, qApp,
+                [] { QCoreApplication::exit(0); }, Qt::SingleShotConnection);
+        });
+    }
     // Draw the splash before anything else happens.
     QCoreApplication::processEvents();
     const int rc = QApplication::exec();

@@ -7,12 +7,14 @@
 #include "store/SettingsStore.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
 
 using TestSupport::DataFixture;
 using TestSupport::fileBytes;
@@ -29,6 +31,7 @@ private slots:
     void failedBackupKeepsTheEarlierBackup_data();
     void failedBackupKeepsTheEarlierBackup();
     void backupWhileAnotherProcessSaves();
+    void backupOfAFileInWalModeHoldsItsLog();
     void probeDestination_data();
     void probeDestination();
     void probeSource_data();
@@ -205,6 +208,31 @@ void TestBackupRestore::backupWhileAnotherProcessSaves()
     QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(writer.exitCode(), 0);
     QCOMPARE(Database::checkFile(f.databasePath(), true), QString());
+}
+
+// A file switched to write-ahead logging (by hand: the program never does)
+// keeps its latest changes in a log beside it until they are checkpointed; a
+// copy of the file alone would lose them.
+void TestBackupRestore::backupOfAFileInWalModeHoldsItsLog()
+{
+    DataFixture f;
+    saveDay(f.db(), Day, QStringLiteral("in the file"));
+    f.db().close();
+    sqlite3* raw = nullptr;
+    QCOMPARE(sqlite3_open(f.databasePath().toUtf8().constData(), &raw), SQLITE_OK);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> writer(raw, &sqlite3_close);
+    QCOMPARE(sqlite3_exec(raw,
+                 "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0; "
+                 "UPDATE tbl_Appt SET Memo = 'only in the log'",
+                 nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    QVERIFY(QFileInfo::exists(f.databasePath() + QStringLiteral("-wal")));
+    QTemporaryDir medium;
+
+    const QString target = BackupRestore::pathIn(medium.path());
+    QCOMPARE(BackupRestore::backup(f.databasePath(), target), QString());
+
+    QVERIFY(rowsOf(target).join(QLatin1Char('\n')).contains(QStringLiteral("only in the log")));
 }
 
 void TestBackupRestore::probeDestination_data()
