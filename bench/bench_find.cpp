@@ -21,7 +21,7 @@
 namespace {
 
 // A smoke pass (LEDGERLY_BENCH_SMOKE) only checks that it still runs.
-const int DayCount = qEnvironmentVariableIsSet("LEDGERLY_BENCH_SMOKE") ? 200 : 15000;
+const int DayCount = qEnvironmentVariableIsSet("LEDGERLY_BENCH_SMOKE") ? 1200 : 15000;
 const QDate Today(2024, 5, 15);
 
 struct History
