@@ -62,13 +62,16 @@ QList<Settings> layouts()
     return out;
 }
 
+// Built once for all benchmarks; released before the application object
+// goes, since the database connection must not outlive it.
+std::unique_ptr<History> g_history;
+
 History& history()
 {
-    static std::unique_ptr<History> h;
-    if (h)
-        return *h;
-    h = std::make_unique<History>();
-    if (!h->dir.isValid() || !h->db.open(h->dir.filePath(QStringLiteral("db.mdb"))).ok)
+    if (g_history)
+        return *g_history;
+    g_history = std::make_unique<History>();
+    if (!g_history->dir.isValid() || !g_history->db.open(g_history->dir.filePath(QStringLiteral("db.mdb"))).ok)
         qFatal("bench_find: cannot create the database");
 
     std::mt19937 rng(20240515);
@@ -77,15 +80,15 @@ History& history()
         name[name.indexOf(QLatin1Char(' ')) + 1] = name[name.indexOf(QLatin1Char(' ')) + 1].toUpper();
         if (i % 20 == 0)
             name.replace(QLatin1Char('e'), QChar(0x00E9)); // some names with accents
-        h->clients.append(name);
+        g_history->clients.append(name);
     }
-    std::uniform_int_distribution<int> client(0, int(h->clients.size()) - 1);
+    std::uniform_int_distribution<int> client(0, int(g_history->clients.size()) - 1);
 
     const QList<Settings> eras = layouts();
-    if (!SettingsStore(h->db).writeLayout(eras.last()).ok())
+    if (!SettingsStore(g_history->db).writeLayout(eras.last()).ok())
         qFatal("bench_find: cannot write the settings");
     const QDate first = Today.addDays(-(DayCount - 1000));
-    const StoreStatus written = h->db.write([&](QSqlDatabase& c) {
+    const StoreStatus written = g_history->db.write([&](QSqlDatabase& c) {
         QSqlQuery q(c);
         q.prepare(QStringLiteral("INSERT INTO tbl_Appt (CalDate, Clinic, Data, Memo, location, open, Close, "
                                  "timeslot, Listno, Names, Version) VALUES (?, 0, ?, '', ?, ?, ?, ?, ?, ?, 1)"));
@@ -96,10 +99,10 @@ History& history()
             PageText::Cells cells = PageText::fit(QString(), layout.pageRows(), layout.pageColumns());
             for (QStringList& row : cells) {
                 for (QString& cell : row)
-                    cell = h->clients[client(rng)];
+                    cell = g_history->clients[client(rng)];
             }
             // One slot a day holds two clients, as a merge of two copies leaves it.
-            cells[2][0] += QStringLiteral(" / ") + h->clients[client(rng)];
+            cells[2][0] += QStringLiteral(" / ") + g_history->clients[client(rng)];
             q.addBindValue(first.addDays(i).toString(QStringLiteral("yyyy-MM-dd")));
             q.addBindValue(PageText::join(cells));
             q.addBindValue(s.location);
@@ -115,10 +118,10 @@ History& history()
     });
     if (!written.ok())
         qFatal("bench_find: cannot write the days");
-    if (!AppointmentSearch::readDays(h->db, h->days, h->current).ok())
+    if (!AppointmentSearch::readDays(g_history->db, g_history->days, g_history->current).ok())
         qFatal("bench_find: cannot read the days");
-    h->search = std::make_shared<const AppointmentSearch>(h->days, h->current, Today);
-    return *h;
+    g_history->search = std::make_shared<const AppointmentSearch>(g_history->days, g_history->current, Today);
+    return *g_history;
 }
 
 // Four letters from inside a client's surname, in lower case.
@@ -214,5 +217,6 @@ int main(int argc, char** argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    g_history.reset();
     return 0;
 }
