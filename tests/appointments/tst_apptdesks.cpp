@@ -6,6 +6,7 @@
 // rules) or a real process: another appointment window (desk_window) or a
 // copy of the store holding the file (store_stress hold-lock).
 
+#include "Keyboard.h"
 #include "TestSupport.h"
 
 #include "appointments/ApptWindow.h"
@@ -28,47 +29,16 @@
 
 using TestSupport::Today;
 
+using Keyboard::focus;
+using Keyboard::press;
+using Keyboard::type;
+using TestSupport::cellOf;
+
 namespace {
-
-QWidget* focus()
-{
-    return QApplication::focusWidget();
-}
-
-void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    QWidget* w = focus();
-    QVERIFY(w);
-    QTest::keyClick(w, Qt::Key(key), mods);
-}
-
-void type(const QString& text)
-{
-    for (QChar c : text) {
-        QWidget* w = focus();
-        QVERIFY(w);
-        QTest::keyClick(w, c.toLatin1());
-    }
-}
-
-std::optional<DayRecord> stored(Database& db, const QDate& date = Today)
-{
-    std::optional<DayRecord> rec;
-    DayStore(db).find(date, rec);
-    return rec;
-}
-
-QString cellOf(const QString& pageText, int row, int col)
-{
-    const PageText::Cells cells = PageText::split(pageText);
-    if (row - 1 < cells.size() && col - 1 < cells[row - 1].size())
-        return cells[row - 1][col - 1];
-    return QString();
-}
 
 QString storedCell(Database& db, int row, int col)
 {
-    const std::optional<DayRecord> rec = stored(db);
+    const std::optional<DayRecord> rec = TestSupport::storedDay(db);
     return rec ? cellOf(rec->data, row, col) : QStringLiteral("<no record>");
 }
 
@@ -218,9 +188,9 @@ private slots:
         editBox()->clear();
         press(key);
         QCOMPARE(storedCell(m_data->db(), 3, 2), QString());
-        QVERIFY(stored(m_data->db()));
+        QVERIFY(TestSupport::storedDay(m_data->db()));
         m_window->close();
-        QVERIFY(!stored(m_data->db()));
+        QVERIFY(!TestSupport::storedDay(m_data->db()));
     }
 
     void memoPadsAreStoredAfterAPauseInTyping_data()
@@ -240,7 +210,7 @@ private slots:
         const auto storedMemo = [&] {
             Settings s;
             SettingsStore(m_data->db()).read(s);
-            return fixed ? s.fixedMemo : stored(m_data->db())->memo;
+            return fixed ? s.fixedMemo : TestSupport::storedDay(m_data->db())->memo;
         };
         QCOMPARE(storedMemo(), QString());
         QTRY_COMPARE_WITH_TIMEOUT(storedMemo(), QStringLiteral("call the lab"), 10'000);
@@ -255,7 +225,7 @@ private slots:
         press(Qt::Key_C, Qt::AltModifier);
         selector->setCurrentIndex(1);
         press(Qt::Key_Tab);
-        QVERIFY(stored(m_data->db())->clinic);
+        QVERIFY(TestSupport::storedDay(m_data->db())->clinic);
     }
 
     // ---- Live refresh (the other desk is a connection of this process)
@@ -300,12 +270,12 @@ private slots:
         // Its commit keeps both names of the cell, and everything else.
         press(Qt::Key_Return);
         QCOMPARE(m_window->grid()->cellText(3, 2), QStringLiteral("KAIM / BROWN"));
-        const QString data = stored(m_data->db())->data;
+        const QString data = TestSupport::storedDay(m_data->db())->data;
         QCOMPARE(cellOf(data, 3, 2), QStringLiteral("KAIM / BROWN"));
         QCOMPARE(cellOf(data, 5, 1), QStringLiteral("GREEN / GRAY"));
         QCOMPARE(cellOf(data, 2, 1), QStringLiteral("SMITH JOHN"));
         QCOMPARE(cellOf(data, 4, 1), QStringLiteral("JONES"));
-        QCOMPARE(stored(m_data->db())->memo, QStringLiteral("lab closed"));
+        QCOMPARE(TestSupport::storedDay(m_data->db())->memo, QStringLiteral("lab closed"));
     }
 
     void otherDesksClosedFlagAndMemosFollow()
@@ -337,8 +307,8 @@ private slots:
 
         // Leaving keeps the merged texts, and the fixed memo is not written back over.
         m_window->close();
-        QCOMPARE(stored(m_data->db())->memo, QStringLiteral("ring back\nholiday"));
-        QVERIFY(stored(m_data->db())->clinic);
+        QCOMPARE(TestSupport::storedDay(m_data->db())->memo, QStringLiteral("ring back\nholiday"));
+        QVERIFY(TestSupport::storedDay(m_data->db())->clinic);
         Settings s;
         QVERIFY(SettingsStore(m_data->db()).read(s).ok());
         QCOMPARE(s.fixedMemo, QStringLiteral("new number 555"));
@@ -368,7 +338,7 @@ private slots:
         startEdit(2, 1, QStringLiteral("SMITH"));
         press(Qt::Key_Return);
         // The other desk cancels SMITH and leaves the day: it is deleted.
-        std::optional<DayRecord> base = stored(other.db());
+        std::optional<DayRecord> base = TestSupport::storedDay(other.db());
         DayRecord cleared = *base;
         cleared.data = PageText::cleared(base->data);
         QVERIFY(DayStore(other.db()).save(*base, cleared).deleted);
@@ -452,7 +422,7 @@ private slots:
         desk.send("quit");
         QVERIFY(desk.process().waitForFinished(30'000));
         QCOMPARE(desk.process().exitCode(), 0);
-        const QString data = stored(m_data->db())->data;
+        const QString data = TestSupport::storedDay(m_data->db())->data;
         QCOMPARE(cellOf(data, 2, 1), QStringLiteral("SMITH"));
         QCOMPARE(cellOf(data, 3, 2), QStringLiteral("KIM"));
         QCOMPARE(cellOf(data, 5, 3), QStringLiteral("LE"));
@@ -466,7 +436,7 @@ private slots:
         QVERIFY(desk.next().startsWith(QLatin1String("booked ")));
         desk.send("memo call the lab");
         QCOMPARE(desk.next(), QStringLiteral("typed"));
-        QTRY_COMPARE_WITH_TIMEOUT(stored(m_data->db())->memo, QStringLiteral("call the lab"), 10'000);
+        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storedDay(m_data->db())->memo, QStringLiteral("call the lab"), 10'000);
         desk.send("edit 4 2 JONE");
         QCOMPARE(desk.next(), QStringLiteral("editing"));
 
@@ -474,7 +444,7 @@ private slots:
         QVERIFY(desk.process().waitForFinished(30'000));
         QCOMPARE(desk.process().exitStatus(), QProcess::CrashExit);
 
-        const std::optional<DayRecord> rec = stored(m_data->db());
+        const std::optional<DayRecord> rec = TestSupport::storedDay(m_data->db());
         QVERIFY(rec);
         QCOMPARE(cellOf(rec->data, 2, 1), QStringLiteral("SMITH"));
         QCOMPARE(rec->memo, QStringLiteral("call the lab"));

@@ -1,3 +1,4 @@
+#include "Keyboard.h"
 #include "TestSupport.h"
 
 #include "appointments/ApptWindow.h"
@@ -21,44 +22,14 @@
 
 using TestSupport::Today;
 
+using Keyboard::focus;
+using Keyboard::press;
+using Keyboard::type;
+using TestSupport::cellOf;
+
 namespace {
-QWidget* focus()
-{
-    return QApplication::focusWidget();
-}
-
-void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    QWidget* w = focus();
-    QVERIFY(w);
-    QTest::keyClick(w, Qt::Key(key), mods);
-}
-
 // Types each character into whatever has the focus at that moment, as a
 // person at the keyboard does.
-void type(const QString& text)
-{
-    for (QChar c : text) {
-        QWidget* w = focus();
-        QVERIFY(w);
-        QTest::keyClick(w, c.toLatin1());
-    }
-}
-
-std::optional<DayRecord> stored(Database& db, const QDate& date)
-{
-    std::optional<DayRecord> rec;
-    DayStore(db).find(date, rec);
-    return rec;
-}
-
-QString cellOf(const QString& pageText, int row, int col)
-{
-    const PageText::Cells cells = PageText::split(pageText);
-    if (row - 1 < cells.size() && col - 1 < cells[row - 1].size())
-        return cells[row - 1][col - 1];
-    return QString();
-}
 } // namespace
 
 class TestApptWindow : public QObject
@@ -136,7 +107,7 @@ private slots:
         QCOMPARE(selector->itemText(0), QStringLiteral(" Office Open"));
         QCOMPARE(selector->itemText(1), QStringLiteral(" Office Closed"));
 
-        const std::optional<DayRecord> rec = stored(m_data->db(), Today);
+        const std::optional<DayRecord> rec = TestSupport::storedDay(m_data->db(), Today);
         QVERIFY(rec);
         QCOMPARE(rec->data, l.emptyPageText);
         QCOMPARE(rec->listno, 4);
@@ -161,7 +132,7 @@ private slots:
         QCOMPARE(m_window->currentDate(), Today.addDays(1));
         QCOMPARE(m_window->grid()->cellText(3, 2), QString());
 
-        const std::optional<DayRecord> rec = stored(m_data->db(), Today);
+        const std::optional<DayRecord> rec = TestSupport::storedDay(m_data->db(), Today);
         QVERIFY(rec);
         QCOMPARE(cellOf(rec->data, 3, 2), QStringLiteral("SMITH"));
         QCOMPARE(rec->data.count(QChar(13)), m_window->layout().lastRow - 1);
@@ -174,8 +145,8 @@ private slots:
     {
         openWindow();
         clickDay(Today.addDays(1));
-        QVERIFY(!stored(m_data->db(), Today)); // left empty and open
-        QVERIFY(stored(m_data->db(), Today.addDays(1)));
+        QVERIFY(!TestSupport::storedDay(m_data->db(), Today)); // left empty and open
+        QVERIFY(TestSupport::storedDay(m_data->db(), Today.addDays(1)));
 
         // Close tomorrow from the selector and leave it empty.
         auto* selector = m_window->findChild<QComboBox*>(QStringLiteral("Combo(0)"));
@@ -186,7 +157,7 @@ private slots:
         QCOMPARE(m_window->grid()->cellBackground(), ApptWindow::ClosedDayColour);
         QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
         clickDay(Today.addDays(2));
-        const std::optional<DayRecord> closed = stored(m_data->db(), Today.addDays(1));
+        const std::optional<DayRecord> closed = TestSupport::storedDay(m_data->db(), Today.addDays(1));
         QVERIFY(closed);
         QVERIFY(closed->clinic);
 
@@ -222,17 +193,17 @@ private slots:
         clickDay(Today.addDays(1));
         QCOMPARE(m_window->grid()->columnCountGrid(), 6);
         QVERIFY(!m_window->layoutFromRecord());
-        QCOMPARE(stored(m_data->db(), Today.addDays(-2))->listno, 3);
+        QCOMPARE(TestSupport::storedDay(m_data->db(), Today.addDays(-2))->listno, 3);
     }
 
     void todayOnTodayNeitherSavesNorReloads()
     {
         openWindow();
-        const qint64 version = stored(m_data->db(), Today)->version;
+        const qint64 version = TestSupport::storedDay(m_data->db(), Today)->version;
         m_window->grid()->setCellText(2, 1, QStringLiteral("BROWN"));
         QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdToday")), Qt::LeftButton);
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("BROWN"));
-        QCOMPARE(stored(m_data->db(), Today)->version, version);
+        QCOMPARE(TestSupport::storedDay(m_data->db(), Today)->version, version);
         QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
     }
 
@@ -242,7 +213,7 @@ private slots:
         bookTodayCell(2, 4, QStringLiteral("GREEN"));
         m_window->close(); // the frame's close box
         m_window = nullptr;
-        QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 2, 4), QStringLiteral("GREEN"));
+        QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->data, 2, 4), QStringLiteral("GREEN"));
     }
 
     void failedSaveIsNeverSilentAndKeepsTheDay()
@@ -271,7 +242,7 @@ private slots:
         QVERIFY(lock.exec(QStringLiteral("COMMIT")));
         clickDay(Today.addDays(1));
         QCOMPARE(m_window->currentDate(), Today.addDays(1));
-        QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
+        QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
     }
 
     void failedOpenOfTheNextDayNeverBlanksTheDayLeft()
@@ -291,8 +262,8 @@ private slots:
         // of it into today.
         clickDay(Today.addDays(2));
         QCOMPARE(m_window->currentDate(), Today.addDays(2));
-        QVERIFY(stored(m_data->db(), Today));
-        QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
+        QVERIFY(TestSupport::storedDay(m_data->db(), Today));
+        QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
         clickDay(Today);
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("WHITE"));
     }
@@ -373,7 +344,7 @@ private slots:
         QVERIFY(!m_window->grid()->cellText(2, 1).contains(QChar(13)));
         press(Qt::Key_Return);
         clickDay(Today.addDays(1));
-        const QString data = stored(m_data->db(), Today)->data;
+        const QString data = TestSupport::storedDay(m_data->db(), Today)->data;
         QCOMPARE(PageText::split(data).size(), m_window->layout().lastRow);
     }
 
@@ -491,11 +462,11 @@ private slots:
         press(Qt::Key_Escape); // today again
         QCOMPARE(m_window->currentDate(), Today);
 
-        const std::optional<DayRecord> booked = stored(m_data->db(), Today.addDays(1));
+        const std::optional<DayRecord> booked = TestSupport::storedDay(m_data->db(), Today.addDays(1));
         QVERIFY(booked);
         QVERIFY(booked->data.contains(QStringLiteral("NGUYEN")));
         QCOMPARE(booked->memo, QStringLiteral("call back"));
-        QVERIFY(stored(m_data->db(), Today)); // today's record is shown again
+        QVERIFY(TestSupport::storedDay(m_data->db(), Today)); // today's record is shown again
     }
 
     void helpKeysSwitchTheHelpText()
@@ -591,7 +562,7 @@ private slots:
         press(Qt::Key_E, Qt::AltModifier);
         QTRY_VERIFY(!window || !window->isVisible());
         m_window = nullptr;
-        QCOMPARE(cellOf(stored(m_data->db(), Today)->data, 4, 3), QStringLiteral("PATEL"));
+        QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->data, 4, 3), QStringLiteral("PATEL"));
     }
 
     void escFromAnywhereShowsToday()

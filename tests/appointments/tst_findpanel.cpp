@@ -1,3 +1,4 @@
+#include "Keyboard.h"
 #include "TestSupport.h"
 
 #include "appointments/ApptWindow.h"
@@ -20,28 +21,11 @@
 
 using TestSupport::Today;
 
+using Keyboard::focus;
+using Keyboard::press;
+using Keyboard::type;
+
 namespace {
-QWidget* focus()
-{
-    return QApplication::focusWidget();
-}
-
-void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    QWidget* w = focus();
-    QVERIFY(w);
-    QTest::keyClick(w, Qt::Key(key), mods);
-}
-
-void type(const QString& text)
-{
-    for (QChar c : text) {
-        QWidget* w = focus();
-        QVERIFY(w);
-        QTest::keyClick(w, c.toLatin1());
-    }
-}
-
 // Three providers, 09:00 AM to 12:00 PM by the hour: grid rows 2 .. 6 are
 // 09:00 AM .. 01:00 PM.
 Settings earlier()

@@ -57,13 +57,6 @@ void saveDay(Database& db, const QDate& date, const QString& memo)
     QVERIFY(store.save(rec, edited).status.ok());
 }
 
-std::optional<DayRecord> stored(Database& db, const QDate& date)
-{
-    std::optional<DayRecord> rec;
-    DayStore(db).find(date, rec);
-    return rec;
-}
-
 void replaceText(QLineEdit* box, const QString& text)
 {
     box->setFocus();
@@ -215,7 +208,7 @@ private slots:
         QCOMPARE(Database::checkFile(mediumFile(), true), QString());
         Database copy(QStringLiteral("copy"));
         QVERIFY(copy.open(mediumFile(), false).ok);
-        const std::optional<DayRecord> day = stored(copy, Today);
+        const std::optional<DayRecord> day = TestSupport::storedDay(copy, Today);
         QVERIFY(day);
         QVERIFY2(day->data.contains(QStringLiteral("SMITH")), qPrintable(day->data));
     }
@@ -299,7 +292,7 @@ private slots:
         QVERIFY(label("Label3")->isVisible());
         Database copy(QStringLiteral("copy"));
         QVERIFY(copy.open(mediumFile(), false).ok);
-        QCOMPARE(stored(copy, Today)->memo, QStringLiteral("kept safe"));
+        QCOMPARE(TestSupport::storedDay(copy, Today)->memo, QStringLiteral("kept safe"));
     }
 
     void declinedRestoreChangesNothing_data()

@@ -1,3 +1,4 @@
+#include "Keyboard.h"
 #include "TestSupport.h"
 
 #include "appointments/ApptWindow.h"
@@ -18,30 +19,12 @@
 #include <QSqlQuery>
 #include <QTest>
 
+using Keyboard::focus;
+using Keyboard::press;
+using Keyboard::type;
+
 namespace {
 const QString Prompt = QStringLiteral("Please enter name of service provider ");
-
-QWidget* focus()
-{
-    return QApplication::focusWidget();
-}
-
-void press(int key)
-{
-    QWidget* w = focus();
-    QVERIFY(w);
-    QTest::keyClick(w, Qt::Key(key));
-}
-
-// Each character goes to whatever has the focus at that moment.
-void type(const QString& text)
-{
-    for (QChar c : text) {
-        QWidget* w = focus();
-        QVERIFY(w);
-        QTest::keyClick(w, c.toLatin1());
-    }
-}
 
 QStringList promptsFor(int count)
 {

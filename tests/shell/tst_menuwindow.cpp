@@ -18,6 +18,8 @@
 
 using TestSupport::Today;
 
+using TestSupport::cellOf;
+
 namespace {
 // The page text stored for date, read through a connection of its own, as
 // the next start of the program would find it.
@@ -41,13 +43,6 @@ QString storedPage(const QString& databasePath, const QDate& date)
     return page;
 }
 
-QString cellOf(const QString& pageText, int row, int col)
-{
-    const PageText::Cells cells = PageText::split(pageText);
-    if (row - 1 < cells.size() && col - 1 < cells[row - 1].size())
-        return cells[row - 1][col - 1];
-    return QString();
-}
 } // namespace
 
 class TestMenuWindow : public QObject

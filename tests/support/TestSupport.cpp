@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 
+#include "appointments/PageText.h"
 #include "platform/Clock.h"
 #include "platform/DataFolder.h"
 #include "store/Database.h"
+#include "store/DayStore.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -125,6 +127,21 @@ QString DataFixture::databasePath() const
     if (!m_serverAddress.isEmpty())
         return m_serverAddress;
     return m_dir.path() + QStringLiteral("/db.mdb");
+}
+
+std::optional<DayRecord> storedDay(Database& db, const QDate& date)
+{
+    std::optional<DayRecord> rec;
+    DayStore(db).find(date, rec);
+    return rec;
+}
+
+QString cellOf(const QString& pageText, int row, int col)
+{
+    const PageText::Cells cells = PageText::split(pageText);
+    if (row - 1 < cells.size() && col - 1 < cells[row - 1].size())
+        return cells[row - 1][col - 1];
+    return QString();
 }
 
 QByteArray fileBytes(const QString& path)

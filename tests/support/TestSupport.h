@@ -1,9 +1,12 @@
 #pragma once
 
+#include "store/DayRecord.h"
+
 #include <QDate>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 class Database;
 class QSqlDatabase;
@@ -42,6 +45,11 @@ private:
     QString m_serverAddress;
     std::unique_ptr<Database> m_db;
 };
+
+// The day record of date as the database holds it now.
+std::optional<DayRecord> storedDay(Database& db, const QDate& date = Today);
+// Cell (row, col) of a page text, grid indices (the page starts at 1, 1).
+QString cellOf(const QString& pageText, int row, int col);
 
 QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
