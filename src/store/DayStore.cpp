@@ -17,33 +17,39 @@ QString dateKey(const QDate& date)
     return date.toString(DateFormat);
 }
 
+const QString RecordColumns
+    = QStringLiteral("id, CalDate, Clinic, Data, Memo, location, open, Close, timeslot, Listno, Names, Version");
+
+// One row selected with RecordColumns.
+DayRecord recordFrom(const QSqlQuery& q)
+{
+    DayRecord r;
+    r.id = q.value(0).toLongLong();
+    r.calDate = QDate::fromString(q.value(1).toString(), DateFormat);
+    r.clinic = q.value(2).toInt() != 0;
+    r.data = q.value(3).toString();
+    r.memo = q.value(4).toString();
+    r.location = q.value(5).toString();
+    r.open = q.value(6).toString();
+    r.close = q.value(7).toString();
+    r.timeslot = q.value(8).toInt();
+    r.listno = q.value(9).toInt();
+    r.names = q.value(10).toString();
+    r.version = q.value(11).toLongLong();
+    return r;
+}
+
 // Always through the unique index on CalDate.
 StoreStatus findIn(QSqlDatabase& db, const QDate& date, std::optional<DayRecord>& out)
 {
     out.reset();
     QSqlQuery q(db);
-    StoreStatus s = Database::exec(q,
-        QStringLiteral("SELECT id, CalDate, Clinic, Data, Memo, location, open, Close, timeslot, Listno, Names, "
-                       "Version FROM tbl_Appt WHERE CalDate = ?"),
-        {dateKey(date)});
+    StoreStatus s = Database::exec(
+        q, QStringLiteral("SELECT %1 FROM tbl_Appt WHERE CalDate = ?").arg(RecordColumns), {dateKey(date)});
     if (!s.ok())
         return s;
-    if (q.next()) {
-        DayRecord r;
-        r.id = q.value(0).toLongLong();
-        r.calDate = QDate::fromString(q.value(1).toString(), DateFormat);
-        r.clinic = q.value(2).toInt() != 0;
-        r.data = q.value(3).toString();
-        r.memo = q.value(4).toString();
-        r.location = q.value(5).toString();
-        r.open = q.value(6).toString();
-        r.close = q.value(7).toString();
-        r.timeslot = q.value(8).toInt();
-        r.listno = q.value(9).toInt();
-        r.names = q.value(10).toString();
-        r.version = q.value(11).toLongLong();
-        out = r;
-    }
+    if (q.next())
+        out = recordFrom(q);
     q.finish();
     return StoreStatus::success();
 }
@@ -209,26 +215,12 @@ StoreStatus DayStore::readAll(QList<DayRecord>& out)
         out.clear();
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        StoreStatus r = Database::exec(q,
-            QStringLiteral("SELECT id, CalDate, Clinic, Data, location, open, Close, timeslot, Listno, Names, Version "
-                           "FROM tbl_Appt ORDER BY CalDate"));
+        StoreStatus r
+            = Database::exec(q, QStringLiteral("SELECT %1 FROM tbl_Appt ORDER BY CalDate").arg(RecordColumns));
         if (!r.ok())
             return r;
-        while (q.next()) {
-            DayRecord rec;
-            rec.id = q.value(0).toLongLong();
-            rec.calDate = QDate::fromString(q.value(1).toString(), DateFormat);
-            rec.clinic = q.value(2).toInt() != 0;
-            rec.data = q.value(3).toString();
-            rec.location = q.value(4).toString();
-            rec.open = q.value(5).toString();
-            rec.close = q.value(6).toString();
-            rec.timeslot = q.value(7).toInt();
-            rec.listno = q.value(8).toInt();
-            rec.names = q.value(9).toString();
-            rec.version = q.value(10).toLongLong();
-            out.append(rec);
-        }
+        while (q.next())
+            out.append(recordFrom(q));
         // A step that failed half-way ends the loop like the last row does.
         if (q.lastError().isValid())
             return Database::statusOf(q.lastError());
