@@ -206,6 +206,33 @@ private slots:
         QVERIFY2(now->version > was, qPrintable(QStringLiteral("%1 <= %2").arg(now->version).arg(was)));
     }
 
+    void otherDeskIsToldAndMergesItsChangeOntoTheRestoredDay()
+    {
+        const QDate day = Today.addDays(3);
+        saveDay(server(), day, Settings::defaults(), QStringLiteral("server"));
+        Database other(QStringLiteral("other desk"));
+        QVERIFY(other.open(m_data->databasePath()).ok);
+        int told = 0;
+        other.onChangedElsewhere = [&] { ++told; };
+        const std::optional<DayRecord> shown = stored(other, day);
+        QVERIFY(shown);
+
+        QTemporaryDir source;
+        QCOMPARE(BackupRestore::restoreServer(makeBackupFile(source.path()), server(), m_data->folder()), QString());
+        QTRY_VERIFY(told > 0);
+
+        // The other desk still shows the replaced day and marks it a clinic day.
+        DayRecord edited = *shown;
+        edited.clinic = true;
+        const DayStore::SaveOutcome out = DayStore(other).save(*shown, edited);
+        QVERIFY(out.status.ok());
+        QVERIFY(out.merged);
+        const std::optional<DayRecord> now = stored(server(), day);
+        QVERIFY(now);
+        QCOMPARE(now->memo, QStringLiteral("next week"));
+        QVERIFY(now->clinic);
+    }
+
     void badSourceLeavesTheServerAlone_data()
     {
         QTest::addColumn<QByteArray>("kind");
