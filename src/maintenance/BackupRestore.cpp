@@ -4,12 +4,18 @@
 #include "store/Database.h"
 #include "store/RetryPolicy.h"
 
+#include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QThread>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <sqlite3.h>
 
@@ -280,6 +286,155 @@ QString replaceLiveFile(const QString& restored, const QString& livePath, RetryP
         sqlite3_exec(lock.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     return FileSystem::flushFolder(folderOf(livePath));
 }
+
+// The records of a database, table by table, in the columns below.
+struct TableRows
+{
+    QString table;
+    QStringList columns;
+    QList<QVariantList> rows;
+};
+using Contents = QList<TableRows>;
+
+Contents emptyContents()
+{
+    const QStringList appt
+        = {QStringLiteral("id"), QStringLiteral("CalDate"), QStringLiteral("Clinic"), QStringLiteral("Data"),
+            QStringLiteral("Memo"), QStringLiteral("location"), QStringLiteral("open"), QStringLiteral("Close"),
+            QStringLiteral("timeslot"), QStringLiteral("Listno"), QStringLiteral("Names"), QStringLiteral("Version")};
+    const QStringList setup = {QStringLiteral("id"), QStringLiteral("location"), QStringLiteral("open"),
+        QStringLiteral("close"), QStringLiteral("timeslot"), QStringLiteral("listno"), QStringLiteral("names"),
+        QStringLiteral("FixedMemo"), QStringLiteral("Readme"), QStringLiteral("Licence")};
+    const QStringList order
+        = {QStringLiteral("id"), QStringLiteral("Name"), QStringLiteral("Address"), QStringLiteral("City"),
+            QStringLiteral("State"), QStringLiteral("Zip"), QStringLiteral("Country"), QStringLiteral("Phone"),
+            QStringLiteral("Fax"), QStringLiteral("Contact"), QStringLiteral("Practice"), QStringLiteral("OrderDate")};
+    return {{QStringLiteral("tbl_Appt"), appt, {}}, {QStringLiteral("tbl_Setup"), setup, {}},
+        {QStringLiteral("tbl_Order"), order, {}}};
+}
+
+constexpr int ApptCalDate = 1;
+constexpr int ApptVersion = 11;
+
+StoreStatus readContents(QSqlDatabase& db, Contents& out)
+{
+    out = emptyContents();
+    for (TableRows& t : out) {
+        QSqlQuery q(db);
+        StoreStatus s = Database::exec(
+            q, QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(t.columns.join(QStringLiteral(", ")), t.table));
+        if (!s.ok())
+            return s;
+        while (q.next()) {
+            QVariantList row;
+            for (int i = 0; i < t.columns.size(); ++i)
+                row.append(q.value(i));
+            t.rows.append(row);
+        }
+    }
+    return StoreStatus::success();
+}
+
+StoreStatus replaceContents(QSqlDatabase& db, const Contents& contents)
+{
+    for (const TableRows& t : contents) {
+        QSqlQuery del(db);
+        StoreStatus s = Database::exec(del, QStringLiteral("DELETE FROM %1").arg(t.table));
+        if (!s.ok())
+            return s;
+        const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (?%3)")
+                                   .arg(t.table, t.columns.join(QStringLiteral(", ")),
+                                       QStringLiteral(", ?").repeated(int(t.columns.size()) - 1));
+        for (const QVariantList& row : t.rows) {
+            QSqlQuery q(db);
+            s = Database::exec(q, insert, row);
+            if (!s.ok())
+                return s;
+        }
+    }
+    return StoreStatus::success();
+}
+
+// Runs body in a transaction that sees one moment of the server and writes
+// nothing.
+StoreStatus inSnapshot(QSqlDatabase& db, const std::function<StoreStatus(QSqlDatabase&)>& body)
+{
+    QSqlQuery begin(db);
+    StoreStatus s = Database::exec(begin, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    if (!s.ok())
+        return s;
+    s = body(db);
+    QSqlQuery end(db);
+    if (!s.ok()) {
+        end.exec(QStringLiteral("ROLLBACK"));
+        return s;
+    }
+    return Database::exec(end, QStringLiteral("COMMIT"));
+}
+
+// The records of a db.mdb, read in one transaction through a read-only
+// connection (a back-up medium may be read-only).
+QString readFileContents(const QString& path, Contents& out)
+{
+    static QAtomicInt made;
+    const QString name = QStringLiteral("ledgerly-restore-source-%1").arg(made.fetchAndAddRelaxed(1));
+    QString reason;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+        if (!db.open()) {
+            reason = QStringLiteral("Cannot open %1: %2").arg(path, db.lastError().text());
+        } else {
+            QSqlQuery begin(db);
+            StoreStatus s = Database::exec(begin, QStringLiteral("BEGIN"));
+            if (s.ok())
+                s = readContents(db, out);
+            QSqlQuery end(db);
+            end.exec(QStringLiteral("ROLLBACK"));
+            if (!s.ok())
+                reason = QStringLiteral("Cannot read %1: %2").arg(path, s.message);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return reason;
+}
+
+// Writes contents as a new, checked and flushed db.mdb under a temporary name
+// in folder; out names it when it succeeds.
+QString writeFileCopy(const Contents& contents, const QString& folder, const QString& permissionsOf,
+    const QString& source, std::unique_ptr<TemporaryFile>& out)
+{
+    QString path;
+    if (QString r = FileSystem::createTemporary(folder, path); !r.isEmpty())
+        return r;
+    auto tmp = std::make_unique<TemporaryFile>(path);
+    // Database::open makes the file whole, with our schema and marks, but
+    // only where none exists yet.
+    QFile::remove(path);
+    {
+        static QAtomicInt made;
+        Database file(QStringLiteral("ledgerly-backup-copy-%1").arg(made.fetchAndAddRelaxed(1)));
+        const Database::OpenResult opened = file.open(path, true);
+        if (!opened.ok)
+            return opened.message;
+        const StoreStatus s = file.write([&](QSqlDatabase& db) { return replaceContents(db, contents); });
+        file.close();
+        if (!s.ok())
+            return QStringLiteral("Cannot copy %1: %2").arg(source, s.message);
+    }
+    // A back-up replacing an earlier one keeps its access rights. Media
+    // without access rights (FAT) refuse this harmlessly.
+    if (!permissionsOf.isEmpty())
+        QFile::setPermissions(path, QFileInfo(permissionsOf).permissions());
+    if (QString r = Database::checkFile(path, true); !r.isEmpty())
+        return QStringLiteral("The copy of %1 is not sound: %2").arg(source, r);
+    if (QString r = FileSystem::flush(path); !r.isEmpty())
+        return r;
+    out = std::move(tmp);
+    return QString();
+}
 } // namespace
 
 QString BackupRestore::pathIn(const QString& folderText)
@@ -382,4 +537,67 @@ BackupRestore::RestoreResult BackupRestore::restore(
             result.reason = opened.message;
     }
     return result;
+}
+
+QString BackupRestore::backupServer(Database& server, const QString& targetPath)
+{
+    Contents contents;
+    const StoreStatus read = server.read([&](QSqlDatabase& db) {
+        return inSnapshot(db, [&](QSqlDatabase& tdb) { return readContents(tdb, contents); });
+    });
+    if (!read.ok())
+        return read.message;
+    const QString folder = folderOf(targetPath);
+    std::unique_ptr<TemporaryFile> copy;
+    if (QString r
+        = writeFileCopy(contents, folder, QFileInfo::exists(targetPath) ? targetPath : QString(), server.path(), copy);
+        !r.isEmpty())
+        return r;
+    if (QString r = FileSystem::replace(copy->path(), targetPath); !r.isEmpty())
+        return r;
+    copy->release();
+    return FileSystem::flushFolder(folder);
+}
+
+QString BackupRestore::restoreServer(const QString& sourcePath, Database& server, const QString& keptFolder)
+{
+    if (QString r = Database::checkFile(sourcePath, true); !r.isEmpty())
+        return r;
+    Contents contents;
+    if (QString r = readFileContents(sourcePath, contents); !r.isEmpty())
+        return r;
+    if (QString r = backupServer(server, keptFolder + QLatin1Char('/') + KeptName); !r.isEmpty())
+        return r;
+
+    const StoreStatus s = server.write([&](QSqlDatabase& db) {
+        // A desk still showing a day saves onto it by comparing contents;
+        // each restored day also gets a version above the one it replaces.
+        QHash<QString, qint64> versions;
+        QSqlQuery old(db);
+        StoreStatus r = Database::exec(old, QStringLiteral("SELECT CalDate, Version FROM tbl_Appt"));
+        if (!r.ok())
+            return r;
+        while (old.next())
+            versions.insert(old.value(0).toString(), old.value(1).toLongLong());
+        Contents restored = contents;
+        for (QVariantList& row : restored[0].rows) {
+            const qint64 was = versions.value(row[ApptCalDate].toString(), 0);
+            row[ApptVersion] = std::max(row[ApptVersion].toLongLong(), was) + 1;
+        }
+        r = replaceContents(db, restored);
+        if (!r.ok())
+            return r;
+        // The ids came from the file: new records continue after them.
+        for (const TableRows& t : restored) {
+            QSqlQuery q(db);
+            r = Database::exec(q,
+                QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'id'), "
+                               "(SELECT COALESCE(MAX(id), 0) + 1 FROM %2), false)")
+                    .arg(t.table.toLower(), t.table));
+            if (!r.ok())
+                return r;
+        }
+        return StoreStatus::success();
+    });
+    return s.ok() ? QString() : s.message;
 }

@@ -54,4 +54,15 @@ public:
     // failure (which may fail too while another copy holds the file). The
     // replaced file is kept as db-before-restore.mdb in the live folder.
     static RestoreResult restore(const QString& sourcePath, const QString& livePath, Database* connection);
+
+    // On a server database the back-up is a db.mdb file all the same, in the
+    // very format of the file database: the server's records, read in one
+    // transaction, written under a temporary name, checked, flushed and
+    // renamed over targetPath. Empty on success, else the reason.
+    static QString backupServer(Database& server, const QString& targetPath);
+    // Replaces the server's records by those of the db.mdb at sourcePath in
+    // one transaction that tells the other desks. A source that is not sound
+    // is refused with the server untouched. The server's present records are
+    // first written as db-before-restore.mdb into keptFolder.
+    static QString restoreServer(const QString& sourcePath, Database& server, const QString& keptFolder);
 };

@@ -8,6 +8,7 @@
 #include "store/Database.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -168,25 +169,8 @@ bool BackupWindow::closeWindows(const QStringList& names)
     return true;
 }
 
-// Back-up and restore copy the file db.mdb; on a server database that file is
-// not the live data, so copying it would report a stale back-up as done.
-bool BackupWindow::refusedOnServer()
-{
-    const Database* db = Database::current();
-    if (!db || !db->isServer())
-        return false;
-    Dialogs::message(this,
-        QStringLiteral("This desk runs on the database server %1. Back-up and restore work on the file db.mdb only; "
-                       "back up the server database on the server.")
-            .arg(db->path()),
-        Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
-    return true;
-}
-
 void BackupWindow::cmdBackup_Click()
 {
-    if (refusedOnServer())
-        return;
     m_label7->hide();
     m_lblRestore->hide();
 
@@ -207,7 +191,13 @@ void BackupWindow::cmdBackup_Click()
     m_lblBackup->show();
     {
         BusyPointer busy(this);
-        if (!withRetry([&] { return BackupRestore::backup(livePath, BackupRestore::pathIn(folderText)); }))
+        // On a server the back-up is the server's records written as a db.mdb.
+        Database* db = Database::current();
+        const QString target = BackupRestore::pathIn(folderText);
+        if (!withRetry([&] {
+                return db && db->isServer() ? BackupRestore::backupServer(*db, target)
+                                            : BackupRestore::backup(livePath, target);
+            }))
             return giveUp();
     }
     m_label2->hide();
@@ -217,8 +207,6 @@ void BackupWindow::cmdBackup_Click()
 
 void BackupWindow::CmdRestore_Click()
 {
-    if (refusedOnServer())
-        return;
     m_label2->hide();
     m_label3->hide();
 
@@ -247,6 +235,10 @@ void BackupWindow::CmdRestore_Click()
     bool replaced = false;
     const bool done = withRetry([&] {
         Database* db = Database::current();
+        // On a server the file's records replace the server's; the server's
+        // own are kept as db-before-restore.mdb in the data folder.
+        if (db && db->isServer())
+            return BackupRestore::restoreServer(sourcePath, *db, QFileInfo(livePath).absolutePath());
         if (replaced) {
             const Database::OpenResult opened = db->open(livePath, false);
             return opened.ok ? QString() : opened.message;

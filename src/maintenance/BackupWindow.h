@@ -24,7 +24,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool refusedOnServer();
     void buildControls();
     void txtBackup_Change();
     void TxtRestore_Change();

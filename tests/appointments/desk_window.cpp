@@ -2,7 +2,9 @@
 // data folder, in a process of its own, typed into through standard input as
 // a person types at the keyboard.
 //
-//   desk_window <data folder>
+//   desk_window <data folder> [<database address>]
+//
+// The database is the folder's db.mdb unless a postgresql:// address is given.
 //
 // Prints "ready" once today's page is shown. Commands, one per line:
 //   book R C TEXT    types TEXT into cell (R, C) and presses Enter; prints
@@ -145,11 +147,13 @@ private:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc != 2)
+    if (argc != 2 && argc != 3)
         return 2;
     DataFolder::setPath(QString::fromLocal8Bit(argv[1]));
+    if (argc == 3)
+        DataFolder::setDatabaseAddress(QString::fromLocal8Bit(argv[2]));
     Database db;
-    const Database::OpenResult opened = db.open(DataFolder::databasePath());
+    const Database::OpenResult opened = db.open(DataFolder::databaseAddress());
     if (!opened.ok) {
         std::fprintf(stderr, "desk_window: %s\n", qPrintable(opened.message));
         return 3;
