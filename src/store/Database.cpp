@@ -783,53 +783,54 @@ sqlite3* Database::handle() const
     return nullptr;
 }
 
-StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& body)
+// Every access: connect again after a lost server connection, run the step
+// (under the retry policy or once), and say where a failure happened.
+StoreStatus Database::access(const std::function<StoreStatus()>& step, bool retried, const QString& failure)
 {
     StoreStatus s = reconnectIfLost();
     if (s.ok() && !isOpen())
         s = StoreStatus::failed(QStringLiteral("the database is not open"));
     if (s.ok()) {
-        s = m_retry.run([&] {
-            QSqlDatabase db = connection();
-            return inTransaction(db, body, true);
-        });
+        s = retried ? m_retry.run(step) : step();
         noteFailure(s);
     }
-    if (!s.ok())
-        s.message = QStringLiteral("The changes could not be saved to %1: %2").arg(shown(m_path), s.message);
+    if (!s.ok()) {
+        const QString where = m_server ? QStringLiteral("the database %1").arg(shown(m_path))
+                                       : QStringLiteral("the file %1").arg(shown(m_path));
+        s.message = failure.arg(where, s.message);
+        s.message[0] = s.message[0].toUpper();
+    }
     return s;
+}
+
+StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& body)
+{
+    return access(
+        [&] {
+            QSqlDatabase db = connection();
+            return inTransaction(db, body, true);
+        },
+        true, QStringLiteral("The changes could not be saved to %1: %2"));
 }
 
 StoreStatus Database::read(const std::function<StoreStatus(QSqlDatabase&)>& body)
 {
-    StoreStatus s = reconnectIfLost();
-    if (s.ok() && !isOpen())
-        s = StoreStatus::failed(QStringLiteral("the database is not open"));
-    if (s.ok()) {
-        s = m_retry.run([&] {
+    return access(
+        [&] {
             QSqlDatabase db = connection();
             return body(db);
-        });
-        noteFailure(s);
-    }
-    if (!s.ok())
-        s.message = QStringLiteral("The file %1 could not be read: %2").arg(shown(m_path), s.message);
-    return s;
+        },
+        true, QStringLiteral("%1 could not be read: %2"));
 }
 
 StoreStatus Database::readOnce(const std::function<StoreStatus(QSqlDatabase&)>& body)
 {
-    StoreStatus s = reconnectIfLost();
-    if (s.ok() && !isOpen())
-        s = StoreStatus::failed(QStringLiteral("the database is not open"));
-    if (s.ok()) {
-        QSqlDatabase db = connection();
-        s = body(db);
-        noteFailure(s);
-    }
-    if (!s.ok())
-        s.message = QStringLiteral("The file %1 could not be read: %2").arg(shown(m_path), s.message);
-    return s;
+    return access(
+        [&] {
+            QSqlDatabase db = connection();
+            return body(db);
+        },
+        false, QStringLiteral("%1 could not be read: %2"));
 }
 
 std::optional<qint64> Database::dataVersion()

@@ -100,6 +100,7 @@ private:
     bool connectServer(QString& error);
     StoreStatus reconnectIfLost();
     void noteFailure(const StoreStatus& s);
+    StoreStatus access(const std::function<StoreStatus()>& step, bool retried, const QString& failure);
 
     QString m_connectionName;
     QString m_path;
