@@ -124,8 +124,6 @@ private slots:
                                                               << "Practitioner D";
         QTest::newRow("today, current layout") << 0 << stale() << 3 << 2 << "08:15 AM"
                                                << "Practitioner B";
-        QTest::newRow("future, current layout") << 200 << stale() << 2 << 1 << "08:00 AM"
-                                                << "Practitioner A";
         QTest::newRow("future, a column its copy lacks") << 3 << stale() << 39 << 4 << "05:15 PM"
                                                          << "Practitioner D";
     }
@@ -181,7 +179,7 @@ private slots:
         QVERIFY(find(QStringLiteral("hidden")).matches.isEmpty());
     }
 
-    void caseAndAccentsAreIgnored_data()
+    void whatTheTypedTextFinds_data()
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("typed");
@@ -189,27 +187,33 @@ private slots:
 
         QTest::newRow("lower finds upper") << "SMITH John"
                                            << "smit" << true;
-        QTest::newRow("upper finds lower") << "smith john"
-                                           << "JOHN" << true;
         QTest::newRow("plain finds accented") << QStringLiteral("M\u00DCLLER Ren\u00E9e") << "muller" << true;
         QTest::newRow("accented finds plain") << "Muller Renee" << QStringLiteral("REN\u00C9E") << true;
         QTest::newRow("decomposed finds composed")
             << QStringLiteral("Jos\u00E9") << QStringLiteral("jose\u0301") << true;
-        QTest::newRow("composed finds decomposed")
-            << QStringLiteral("Jose\u0301") << QStringLiteral("JOS\u00C9") << true;
         QTest::newRow("sharp s") << QStringLiteral("Strau\u00DF") << "STRAUSS" << true;
         QTest::newRow("o with stroke") << QStringLiteral("\u00D8stergaard") << "oster" << true;
         QTest::newRow("blanks around the text") << "SMITH John"
                                                 << "  h jo " << true;
-        QTest::newRow("inside a word") << "ANDERSON"
-                                       << "ders" << true;
         QTest::newRow("a different letter") << "SMITH"
                                             << "smyth" << false;
         QTest::newRow("across two cells") << "SMITH"
                                           << "smith\tjones" << false;
+        QTest::newRow("double booking, second name") << "SMITH / LEE"
+                                                     << "lee" << true;
+        QTest::newRow("double booking, across the names") << "SMITH / LEE"
+                                                          << "th / le" << true;
+        QTest::newRow("one match per cell") << "ANNA ANNABEL"
+                                            << "anna" << true;
+        QTest::newRow("nothing typed") << "SMITH"
+                                       << "" << false;
+        QTest::newRow("blanks typed, a blank cell") << " "
+                                                    << "   " << false;
+        QTest::newRow("a separator typed") << "SMITH"
+                                           << "\t" << false;
     }
 
-    void caseAndAccentsAreIgnored()
+    void whatTheTypedTextFinds()
     {
         QFETCH(QString, stored);
         QFETCH(QString, typed);
@@ -217,27 +221,9 @@ private slots:
         storeDay(Today.addDays(2), now(), {{2, 1, stored}, {2, 2, QStringLiteral("JONES")}});
         const AppointmentSearch::Result r = find(typed);
         QCOMPARE(r.matches.size(), found ? 1 : 0);
+        QVERIFY(!r.more);
         if (found)
             QCOMPARE(r.matches.first().text, stored);
-    }
-
-    void mergedDoubleBookingIsFoundByEitherName_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::newRow("first") << "smith";
-        QTest::newRow("second") << "JONES";
-        QTest::newRow("both") << "th / jo";
-    }
-
-    void mergedDoubleBookingIsFoundByEitherName()
-    {
-        QFETCH(QString, typed);
-        storeDay(Today.addDays(-7), earlier(), {{4, 2, QStringLiteral("SMITH / JONES")}});
-        const AppointmentSearch::Result r = find(typed);
-        QCOMPARE(r.matches.size(), 1);
-        QCOMPARE(r.matches.first().text, QStringLiteral("SMITH / JONES"));
-        QCOMPARE(r.matches.first().time, QStringLiteral("11:00 AM"));
-        QCOMPARE(r.matches.first().provider, QStringLiteral("Dr Ng"));
     }
 
     void upcomingFirstThenPastLatestFirst()
@@ -253,12 +239,6 @@ private slots:
         for (const AppointmentSearch::Match& m : find(QStringLiteral("kim")).matches)
             order.append(m.text.mid(4));
         QCOMPARE(order.join(QString()), QStringLiteral("edhgfcba"));
-    }
-
-    void oneMatchPerCell()
-    {
-        storeDay(Today, now(), {{2, 1, QStringLiteral("ANNA ANNABEL")}});
-        QCOMPARE(find(QStringLiteral("anna")).matches.size(), 1);
     }
 
     void limitStopsInListingOrder()
@@ -282,24 +262,6 @@ private slots:
         const AppointmentSearch::Result all = search.find(QStringLiteral("roe"), 4);
         QCOMPARE(all.matches.last().text, QStringLiteral("ROE 1"));
         QVERIFY(!all.more);
-    }
-
-    void noMatchAndBlankTextFindNothing_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::newRow("no such name") << "zzz";
-        QTest::newRow("nothing") << "";
-        QTest::newRow("blanks") << "   ";
-        QTest::newRow("a separator") << "\t";
-    }
-
-    void noMatchAndBlankTextFindNothing()
-    {
-        QFETCH(QString, typed);
-        storeDay(Today, now(), {{2, 1, QStringLiteral("SMITH")}, {3, 1, QStringLiteral(" ")}});
-        const AppointmentSearch::Result r = find(typed);
-        QVERIFY(r.matches.isEmpty());
-        QVERIFY(!r.more);
     }
 
     void resultLine_data()

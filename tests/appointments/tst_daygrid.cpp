@@ -68,7 +68,6 @@ private slots:
         QTest::addColumn<QString>("cell");
         QTest::addColumn<QColor>("background");
         QTest::addColumn<bool>("withCurrentCell");
-        QTest::newRow("short names") << QStringLiteral("SMITH ") << QColor(Qt::white) << false;
         QTest::newRow("elided names") << LongName << QColor(Qt::white) << false;
         QTest::newRow("closed day") << LongName << QColor(0, 128, 128) << false;
         QTest::newRow("current cell") << LongName << QColor(Qt::white) << true;

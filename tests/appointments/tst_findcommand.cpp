@@ -124,12 +124,23 @@ private slots:
         QCOMPARE(r.lines.first(), first);
     }
 
-    void nothingFoundSaysSo()
+    void nothingToList_data()
     {
-        const Run r
-            = ledgerly({QStringLiteral("find"), QStringLiteral("zzz"), QStringLiteral("--data-dir"), m_data->folder()});
-        QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.lines, QStringList {QStringLiteral("No appointments found")});
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("nothing found says so") << "zzz" << 0 << QStringList {QStringLiteral("No appointments found")};
+        QTest::newRow("blank text is refused") << "  " << 2 << QStringList();
+    }
+
+    void nothingToList()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, lines);
+        const Run r = ledgerly({QStringLiteral("find"), text, QStringLiteral("--data-dir"), m_data->folder()});
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.lines, lines);
     }
 
     void neverCreatesADatabase()
@@ -141,14 +152,6 @@ private slots:
         QVERIFY(r.lines.isEmpty());
         QVERIFY(r.err.contains(QLatin1String("db.mdb")));
         QVERIFY(!QFile::exists(QDir(empty.path()).filePath(QStringLiteral("db.mdb"))));
-    }
-
-    void blankTextIsRefused()
-    {
-        const Run r
-            = ledgerly({QStringLiteral("find"), QStringLiteral("  "), QStringLiteral("--data-dir"), m_data->folder()});
-        QCOMPARE(r.exitCode, 2);
-        QVERIFY(r.lines.isEmpty());
     }
 };
 

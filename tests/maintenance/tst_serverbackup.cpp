@@ -193,23 +193,13 @@ private slots:
         QCOMPARE(contentsOf(server()).size(), 7);
     }
 
-    void restoredDayIsNewerThanTheOneItReplaces()
-    {
-        for (int i = 0; i < 3; ++i)
-            saveDay(server(), Today, Settings::defaults(), QStringLiteral("edit %1").arg(i));
-        const qint64 was = stored(server(), Today)->version;
-        QTemporaryDir source;
-        QCOMPARE(BackupRestore::restoreServer(makeBackupFile(source.path()), server(), m_data->folder()), QString());
-        const std::optional<DayRecord> now = stored(server(), Today);
-        QVERIFY(now);
-        QCOMPARE(now->memo, QStringLiteral("today"));
-        QVERIFY2(now->version > was, qPrintable(QStringLiteral("%1 <= %2").arg(now->version).arg(was)));
-    }
-
     void otherDeskIsToldAndMergesItsChangeOntoTheRestoredDay()
     {
+        // Edited a few times: its Version is beyond the back-up's, and the
+        // restored day must still count as newer.
         const QDate day = Today.addDays(3);
-        saveDay(server(), day, Settings::defaults(), QStringLiteral("server"));
+        for (int i = 0; i < 3; ++i)
+            saveDay(server(), day, Settings::defaults(), QStringLiteral("server %1").arg(i));
         Database other(QStringLiteral("other desk"));
         QVERIFY(other.open(m_data->databasePath()).ok);
         int told = 0;
@@ -288,8 +278,16 @@ private slots:
         QCOMPARE(fileContents(file), contentsOf(server()));
     }
 
-    void restoreWindowOnTheServerAsksAndReplacesTheRecords()
+    void restoreWindowOnTheServerAsksFirst_data()
     {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Yes replaces the records") << true;
+        QTest::newRow("No leaves the server alone") << false;
+    }
+
+    void restoreWindowOnTheServerAsksFirst()
+    {
+        QFETCH(bool, yes);
         saveDay(server(), Today, Settings::defaults(), QStringLiteral("on the server"));
         const QStringList before = contentsOf(server());
         const QString sourceFile = makeBackupFile(m_medium->path());
@@ -297,29 +295,18 @@ private slots:
         QVERIFY(m_window);
         setBox("TxtRestore", m_medium->path());
         Dialogs::pushAnswer(Dialogs::Ok);
-        Dialogs::pushAnswer(Dialogs::Yes);
+        Dialogs::pushAnswer(yes ? Dialogs::Yes : Dialogs::No);
         QTest::mouseClick(child<QPushButton>("CmdRestore"), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 2);
+        if (!yes) {
+            QCOMPARE(contentsOf(server()), before);
+            QVERIFY(!QFileInfo::exists(keptFile()));
+            return;
+        }
         QVERIFY(child<QLabel>("Label7")->isVisible());
         QCOMPARE(contentsOf(server()), fileContents(sourceFile));
         QCOMPARE(fileContents(keptFile()), before);
-    }
-
-    void restoreWindowDeclinedLeavesTheServerAlone()
-    {
-        saveDay(server(), Today, Settings::defaults(), QStringLiteral("on the server"));
-        const QStringList before = contentsOf(server());
-        makeBackupFile(m_medium->path());
-        m_window = Windows::open(QStringLiteral("frmBackup"));
-        QVERIFY(m_window);
-        setBox("TxtRestore", m_medium->path());
-        Dialogs::pushAnswer(Dialogs::Ok);
-        Dialogs::pushAnswer(Dialogs::No);
-        QTest::mouseClick(child<QPushButton>("CmdRestore"), Qt::LeftButton);
-
-        QCOMPARE(contentsOf(server()), before);
-        QVERIFY(!QFileInfo::exists(keptFile()));
     }
 };
 

@@ -109,7 +109,6 @@ private slots:
 void TestStoreStress::contention_data()
 {
     QTest::addColumn<int>("processes");
-    QTest::newRow("one process") << 1;
     QTest::newRow("four processes") << 4;
 }
 
