@@ -103,36 +103,36 @@ QString DayGrid::cellText(int row, int col) const
     return it ? it->text() : QString();
 }
 
+// The fixed row (Qt::Horizontal) and the fixed column (Qt::Vertical). A
+// header text that changes makes the view measure every header section
+// again; rebuilding the same layout changes none.
+void DayGrid::setHeaderText(Qt::Orientation orientation, int section, const QString& text)
+{
+    const bool across = orientation == Qt::Horizontal;
+    if (section >= (across ? columnCount() : rowCount()))
+        return;
+    QTableWidgetItem* h = across ? horizontalHeaderItem(section) : verticalHeaderItem(section);
+    if (h && h->text() == text)
+        return;
+    changing();
+    if (h)
+        h->setText(text);
+    else if (across)
+        setHorizontalHeaderItem(section, new QTableWidgetItem(text));
+    else
+        setVerticalHeaderItem(section, new QTableWidgetItem(text));
+}
+
 void DayGrid::setCellText(int row, int col, const QString& text)
 {
     if (row == 0 && col == 0)
         return;
-    // A header text that changes makes the view measure every header
-    // section again; rebuilding the same layout changes none.
     if (row == 0) {
-        if (col - 1 >= columnCount())
-            return;
-        QTableWidgetItem* h = horizontalHeaderItem(col - 1);
-        if (h && h->text() == text)
-            return;
-        changing();
-        if (h)
-            h->setText(text);
-        else
-            setHorizontalHeaderItem(col - 1, new QTableWidgetItem(text));
+        setHeaderText(Qt::Horizontal, col - 1, text);
         return;
     }
     if (col == 0) {
-        if (row - 1 >= rowCount())
-            return;
-        QTableWidgetItem* h = verticalHeaderItem(row - 1);
-        if (h && h->text() == text)
-            return;
-        changing();
-        if (h)
-            h->setText(text);
-        else
-            setVerticalHeaderItem(row - 1, new QTableWidgetItem(text));
+        setHeaderText(Qt::Vertical, row - 1, text);
         return;
     }
     if (row - 1 >= rowCount() || col - 1 >= columnCount())

@@ -61,6 +61,7 @@ protected:
 private:
     QTableWidgetItem* itemAt(int row, int col, bool create);
     void changing();
+    void setHeaderText(Qt::Orientation orientation, int section, const QString& text);
     QColor m_background = Qt::white;
     bool m_backgroundSet = false;
     int m_selRow1 = 1, m_selCol1 = 1, m_selRow2 = 0, m_selCol2 = 0;

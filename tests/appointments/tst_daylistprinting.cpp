@@ -43,29 +43,15 @@ bool hasLine(const QString& page, const QString& pattern)
     return QRegularExpression(pattern, QRegularExpression::MultilineOption).match(page).hasMatch();
 }
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using TestSupport::Run;
 
 // The built program, as a user runs it from a shell.
 Run ledgerly(const QStringList& arguments)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
     env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(LEDGERLY_EXE), arguments);
-    Run r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
+    return TestSupport::runProgram(QStringLiteral(LEDGERLY_EXE), arguments, env);
 }
 } // namespace
 

@@ -24,21 +24,17 @@ struct Run
 // English (US) locale like the test's.
 Run ledgerly(const QStringList& arguments)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM")); // find must not need it
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
     env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(LEDGERLY_EXE), arguments);
+    const TestSupport::Run run = TestSupport::runProgram(QStringLiteral(LEDGERLY_EXE), arguments, env);
     Run r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+    r.exitCode = run.exitCode;
+    r.lines = run.out.split(QLatin1Char('\n'));
     if (r.lines.last().isEmpty())
         r.lines.removeLast();
-    r.err = QString::fromUtf8(p.readAllStandardError());
+    r.err = run.err;
     return r;
 }
 } // namespace
@@ -52,15 +48,7 @@ private:
 
     void storeDay(const QDate& date, const Settings& copied, int row, int column, const QString& text)
     {
-        DayStore store(m_data->db());
-        DayRecord rec;
-        bool created = false;
-        QVERIFY(store.open(date, copied, rec, created).ok());
-        PageText::Cells cells = PageText::fit(rec.data, 20, 4);
-        cells[row - 1][column - 1] = text;
-        DayRecord edited = rec;
-        edited.data = PageText::join(cells);
-        QVERIFY(store.save(rec, edited).status.ok());
+        TestSupport::bookCell(m_data->db(), date, copied, row, column, text);
     }
 
     // The lines the search itself gives, for the machine's today as the

@@ -50,15 +50,7 @@ private:
 
     void storeDay(const QDate& date, const Settings& copied, int row, int column, const QString& text)
     {
-        DayStore store(m_data->db());
-        DayRecord rec;
-        bool created = false;
-        QVERIFY(store.open(date, copied, rec, created).ok());
-        PageText::Cells cells = PageText::fit(rec.data, 20, 4);
-        cells[row - 1][column - 1] = text;
-        DayRecord edited = rec;
-        edited.data = PageText::join(cells);
-        QVERIFY(store.save(rec, edited).status.ok());
+        TestSupport::bookCell(m_data->db(), date, copied, row, column, text);
     }
 
     // Bookings of one client: two past days under the old layout, one

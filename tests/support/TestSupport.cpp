@@ -5,10 +5,12 @@
 #include "platform/DataFolder.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
+#include "store/Settings.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -142,6 +144,34 @@ QString cellOf(const QString& pageText, int row, int col)
     if (row - 1 < cells.size() && col - 1 < cells[row - 1].size())
         return cells[row - 1][col - 1];
     return QString();
+}
+
+void bookCell(Database& db, const QDate& date, const Settings& copied, int row, int column, const QString& text,
+    int rows, int columns)
+{
+    DayStore store(db);
+    DayRecord rec;
+    bool created = false;
+    QVERIFY(store.open(date, copied, rec, created).ok());
+    PageText::Cells cells = PageText::fit(rec.data, rows, columns);
+    cells[row - 1][column - 1] = text;
+    DayRecord edited = rec;
+    edited.data = PageText::join(cells);
+    QVERIFY(store.save(rec, edited).status.ok());
+}
+
+Run runProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
+{
+    QProcess p;
+    p.setProcessEnvironment(environment);
+    p.start(program, arguments);
+    Run r;
+    if (!p.waitForFinished(120000))
+        return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
 }
 
 QByteArray fileBytes(const QString& path)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "store/DayRecord.h"
+#include "store/Settings.h"
 
 #include <QDate>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -50,6 +52,20 @@ private:
 std::optional<DayRecord> storedDay(Database& db, const QDate& date = Today);
 // Cell (row, col) of a page text, grid indices (the page starts at 1, 1).
 QString cellOf(const QString& pageText, int row, int col);
+
+// Stores text in cell (row, column) of date's page, the record created with
+// copies of `copied` when missing; the page is taken as rows x columns.
+void bookCell(Database& db, const QDate& date, const Settings& copied, int row, int column, const QString& text,
+    int rows = 20, int columns = 4);
+
+// A program run to its end in its own process.
+struct Run
+{
+    int exitCode = -1; // -1 when it crashed or did not finish
+    QString out;
+    QString err;
+};
+Run runProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment);
 
 QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
