@@ -1,6 +1,6 @@
 #include "appointments/AppointmentSearch.h"
 
-#include "appointments/DayLayout.h"
+#include "appointments/DayPlacement.h"
 #include "appointments/DaySheet.h"
 #include "appointments/PageText.h"
 #include "platform/Clock.h"
@@ -106,33 +106,50 @@ AppointmentSearch::AppointmentSearch(const QList<DayRecord>& days, const Setting
 
     m_folded.reserve(size);
     m_days.reserve(order.size());
+    const DayLayout currentLayout = DayLayout::fromSettings(current);
     for (const DayRecord* rec : std::as_const(order)) {
         Day day;
         day.date = rec->calDate;
         day.data = rec->data;
         day.upcoming = rec->calDate >= today;
-        day.sheet = sheetFor(*rec, day.upcoming, current);
+        // Nearly every day is stored in the layout it is shown in; the others
+        // are placed as the window places them.
+        const DayLayout& target = day.upcoming ? currentLayout : copiedLayout(*rec);
+        if (!target.damaged && DayPlacement::isLaidOutIn(rec->data, target)) {
+            day.sheet = sheetFor(target);
+        } else {
+            const DayPlacement::Placement placed = DayPlacement::place(rec->calDate, today, *rec, current);
+            day.data = placed.pageText;
+            day.sheet = sheetFor(placed.layout);
+        }
         day.start = m_folded.size();
-        appendPage(rec->data, m_sheets[day.sheet]);
+        appendPage(day.data, m_sheets[day.sheet]);
         day.end = m_folded.size();
         m_folded.append(DaySeparator);
         m_days.append(day);
     }
 }
 
-int AppointmentSearch::sheetFor(const DayRecord& record, bool upcoming, const Settings& current)
+const DayLayout& AppointmentSearch::copiedLayout(const DayRecord& record)
 {
-    // A past day keeps the layout it was booked under; today and later days
-    // are shown with the current settings.
-    const QString key = upcoming ? QStringLiteral("current")
-                                 : QStringList {QStringLiteral("record"), record.open, record.close,
-                                     QString::number(record.timeslot), QString::number(record.listno), record.names}
-                                       .join(QChar(0x1F));
+    const QString key = QStringList {record.open, record.close, QString::number(record.timeslot),
+        QString::number(record.listno), record.names}
+                            .join(QChar(0x1F));
+    auto found = m_copiedLayouts.find(key);
+    if (found == m_copiedLayouts.end())
+        found = m_copiedLayouts.insert(key, DayLayout::fromRecord(record));
+    return found.value();
+}
+
+int AppointmentSearch::sheetFor(const DayLayout& layout)
+{
+    const QString key = QStringList {layout.timeTexts.join(QChar(0x1E)),
+        layout.providerNames.mid(0, layout.columnCount).join(QChar(0x1E)), QString::number(layout.lastCol)}
+                            .join(QChar(0x1F));
     const auto found = m_sheetKeys.constFind(key);
     if (found != m_sheetKeys.cend())
         return found.value();
 
-    const DayLayout layout = upcoming ? DayLayout::fromSettings(current) : DayLayout::fromRecord(record);
     Sheet sheet;
     sheet.times = layout.timeTexts;
     for (int c = 1; c <= layout.lastCol; ++c)

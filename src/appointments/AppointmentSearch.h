@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appointments/DayLayout.h"
 #include "store/DayRecord.h"
 #include "store/Settings.h"
 #include "store/StoreStatus.h"
@@ -84,7 +85,7 @@ private:
     struct Day
     {
         QDate date;
-        QString data; // the stored page text
+        QString data; // the page text as the day is shown
         int sheet = 0;
         bool upcoming = false;
         qsizetype start = 0; // its folded page in m_folded
@@ -97,13 +98,15 @@ private:
         int column = 0;
     };
 
-    int sheetFor(const DayRecord& record, bool upcoming, const Settings& current);
+    int sheetFor(const DayLayout& layout);
+    const DayLayout& copiedLayout(const DayRecord& record);
     void appendPage(const QString& data, const Sheet& sheet);
     void addMatches(const Day& day, QList<Hit>& hits, Result& out, qsizetype limit) const;
     static QString cellText(const QString& data, int row, int column);
 
     QList<Sheet> m_sheets; // the distinct layouts among the days
     QHash<QString, int> m_sheetKeys; // what each was built from
+    QHash<QString, DayLayout> m_copiedLayouts; // by the copied settings that give them
     QList<Day> m_days; // in the order results are listed
     // Every day's folded page: cells joined by tab, rows by carriage return,
     // days by line feed. A folded query holds none of these, so a hit always

@@ -2,6 +2,7 @@
 
 #include "appointments/DayGrid.h"
 #include "appointments/DayListPrinting.h"
+#include "appointments/DayPlacement.h"
 #include "appointments/FindPanel.h"
 #include "appointments/PageText.h"
 #include "platform/Clock.h"
@@ -30,6 +31,7 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QTimer>
@@ -123,11 +125,7 @@ ApptWindow::ApptWindow(QWidget* parent)
         QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
-    // At start-up the layout always comes from the current settings.
-    const DayLayout fresh = DayLayout::fromSettings(m_settings);
-    BuildProviderColumns(fresh.columnCount, fresh.providerNames);
-    BuildTimeRows(fresh);
-    ShowDayRecord();
+    ApplyDayLayout();
     startDesks();
     // Ready to type: the first slot of the day has the focus.
     m_grid->setCurrentCell(2, 1);
@@ -323,6 +321,7 @@ void ApptWindow::buildControls()
     connect(m_grid, &DayGrid::scrolled, this, &ApptWindow::hideEditor);
     connect(m_edit, &QLineEdit::textChanged, this, &ApptWindow::txtEdit_Change);
     m_edit->raise();
+    buildShortcuts();
     qApp->installEventFilter(this);
 }
 
@@ -350,6 +349,8 @@ bool ApptWindow::OpenDayRecord(const QDate& date)
     bool created = false;
     if (!withRetry(this, [&] { return DayStore(m_db).open(date, current, rec, created); }))
         return false;
+    // The day is laid out from the settings as they are now, too.
+    m_settings = current;
     m_record = rec;
     m_haveRecord = true;
     m_newRecordAdded = created;
@@ -367,15 +368,27 @@ void ApptWindow::selectWholePage()
     m_grid->setSelectionRange(1, 1, m_layout.lastRow, m_layout.lastCol);
 }
 
+DayRecord ApptWindow::shownRecord() const
+{
+    DayRecord shown = m_record;
+    shown.data = pageText();
+    shown.memo = m_txtMemo->toPlainText();
+    shown.clinic = m_check1->isChecked();
+    // The copies always describe the layout the page is stored in.
+    DayPlacement::describeLayout(shown, m_layout);
+    return shown;
+}
+
+// Stores the shown day, or deletes it when it is open and wholly empty. The
+// page stays on screen: should the next day fail to open, the day is still
+// shown, whole, and what is typed there goes into its record (made again
+// when it was deleted).
 bool ApptWindow::SaveDayRecord()
 {
     settleEditCell();
     if (!m_haveRecord)
         return true;
-    DayRecord edited = m_record;
-    edited.data = pageText();
-    edited.memo = m_txtMemo->toPlainText();
-    edited.clinic = m_check1->isChecked();
+    const DayRecord edited = shownRecord();
     DayStore::SaveOutcome outcome;
     if (!withRetry(this, [&] {
             outcome = DayStore(m_db).save(m_record, edited);
@@ -384,13 +397,16 @@ bool ApptWindow::SaveDayRecord()
         return false;
     if (!saveFixedMemo())
         return false;
-    if (!outcome.deleted)
-        m_record = outcome.stored;
-    selectWholePage();
-    m_grid->putSelectionText(m_layout.emptyPageText);
-    // The page no longer shows the record. Should the next day fail to open,
-    // no later save may store this blank page over the day just left.
-    m_haveRecord = false;
+    if (outcome.deleted) {
+        m_record = edited;
+        m_record.id = 0;
+        m_record.version = 0;
+        return true;
+    }
+    followStoredLayout(outcome.stored);
+    if (outcome.merged)
+        showMerged(outcome.stored.data, outcome.stored.memo, outcome.stored.clinic);
+    m_record = outcome.stored;
     return true;
 }
 
@@ -435,7 +451,7 @@ bool ApptWindow::BuildTimeRows(const DayLayout& layout)
     m_layout = layout;
     selectWholePage();
 
-    if (m_newRecordAdded && m_haveRecord) {
+    if (m_newRecordAdded && m_haveRecord && m_record.data.isEmpty()) {
         DayRecord rec = m_record;
         if (!withRetry(this, [&] { return DayStore(m_db).initialiseData(rec, m_layout.emptyPageText); }))
             return false;
@@ -451,19 +467,23 @@ void ApptWindow::applyLayout(const DayLayout& layout)
     BuildTimeRows(layout);
 }
 
-bool ApptWindow::ApplyDayLayout()
+// Lays the page out for the current day and shows it. The day's text is
+// placed where it belongs: a change of the practice's layout never drops or
+// moves a booking (the day then keeps the layout its text was stored in).
+void ApptWindow::ApplyDayLayout()
 {
-    if (m_currentDate < Clock::today()) {
-        m_layoutFromRecord = true;
-        applyLayout(DayLayout::fromRecord(m_record));
-    } else if (m_layoutFromRecord) {
-        if (!readSettings())
-            return false;
-        applyLayout(DayLayout::fromSettings(m_settings));
-        m_layoutFromRecord = false;
+    const std::optional<DayRecord> record = m_haveRecord ? std::optional<DayRecord>(m_record) : std::nullopt;
+    const DayPlacement::Placement placed = DayPlacement::place(m_currentDate, Clock::today(), record, m_settings);
+    if (m_haveRecord) {
+        // The record as read, in the layout it is shown in: the base of the
+        // next save and of merging other desks' changes.
+        m_record.data = placed.pageText;
+        DayPlacement::describeLayout(m_record, placed.layout);
     }
+    m_layoutFromRecord = placed.fromRecord;
+    if (!(placed.layout == m_layout) || m_grid->columnCountGrid() != placed.layout.columnCount)
+        applyLayout(placed.layout);
     ShowDayRecord();
-    return true;
 }
 
 void ApptWindow::setPageColours(bool closed)
@@ -475,8 +495,8 @@ void ApptWindow::ShowDayRecord()
 {
     const bool closed = m_haveRecord && m_record.clinic;
     selectWholePage();
-    if (m_haveRecord)
-        m_grid->putSelectionText(m_record.data);
+    const bool written = m_haveRecord && !m_record.data.isEmpty();
+    m_grid->putSelectionText(written ? m_record.data : m_layout.emptyPageText);
     setPageColours(closed);
     m_edit->hide();
     m_editing = false;
@@ -486,27 +506,26 @@ void ApptWindow::ShowDayRecord()
     setHeadings();
 }
 
+// Saves the shown day, then opens date. When either fails (and the user
+// declined to retry), the shown day stays on screen as it was.
 bool ApptWindow::changeDay(const QDate& date)
 {
     if (!SaveDayRecord())
         return false;
-    m_currentDate = date;
     if (!OpenDayRecord(date))
         return false;
-    return ApplyDayLayout();
+    m_currentDate = date;
+    ApplyDayLayout();
+    return true;
 }
 
 void ApptWindow::cmdToday_Click()
 {
     const QDate today = Clock::today();
     paintLabel(m_calSelIndex, Qt::white);
-    if (!m_haveRecord || m_record.calDate != today) {
-        if (!SaveDayRecord())
-            return;
-        m_currentDate = today;
-        if (!OpenDayRecord(today))
-            return;
-        ApplyDayLayout();
+    if ((!m_haveRecord || m_record.calDate != today) && !changeDay(today)) {
+        paintLabel(m_calSelIndex, CalendarCyan);
+        return;
     }
     m_currentDate = today;
     FillCalendar(today);
@@ -568,8 +587,7 @@ void ApptWindow::Grid1_KeyPress(QChar ch, bool* clear)
     m_editing = true;
     m_editBase = recordCell(m_editRow, m_editCol);
     m_edit->setCursorPosition(0);
-    const QRect cell = m_grid->currentCellRect();
-    m_edit->setGeometry(QRect(m_grid->geometry().topLeft() + cell.topLeft(), cell.size()));
+    placeEditor();
     m_edit->show();
     m_edit->raise();
     m_edit->setFocus();
@@ -581,6 +599,12 @@ void ApptWindow::Grid1_KeyPress(QChar ch, bool* clear)
     if (ch == QChar(8))
         return;
     m_edit->insert(QString(ch));
+}
+
+void ApptWindow::placeEditor()
+{
+    const QRect cell = m_grid->currentCellRect();
+    m_edit->setGeometry(QRect(m_grid->geometry().topLeft() + cell.topLeft(), cell.size()));
 }
 
 void ApptWindow::txtEdit_Change(const QString& text)
@@ -658,12 +682,7 @@ void ApptWindow::LblDay_Click(int index)
     if (date == m_currentDate && m_haveRecord) {
         setHeadings();
     } else {
-        if (!SaveDayRecord()) {
-            paintLabel(m_calSelIndex, CalendarCyan);
-            return;
-        }
-        m_currentDate = date;
-        if (!OpenDayRecord(date) || !ApplyDayLayout()) {
+        if (!changeDay(date)) {
             paintLabel(m_calSelIndex, CalendarCyan);
             return;
         }
@@ -823,31 +842,29 @@ void ApptWindow::Form_KeyDown(int key, Qt::KeyboardModifiers mods)
         m_cmdToday->click();
         return;
     }
-    if (key == Qt::Key_F && relevant == Qt::ControlModifier) {
+    if (key == Qt::Key_F && relevant == Qt::ControlModifier)
         cmdFind_Click();
-        return;
-    }
-    if (relevant != Qt::AltModifier)
-        return;
-    switch (key) {
-    case Qt::Key_F:
-        showFixedPad();
-        break;
-    case Qt::Key_D:
-        showDailyPad();
-        break;
-    case Qt::Key_C:
-        m_combo[0]->setFocus();
-        break;
-    case Qt::Key_M:
-        m_combo[1]->setFocus();
-        break;
-    case Qt::Key_Y:
-        m_combo[2]->setFocus();
-        break;
-    default:
-        break;
-    }
+}
+
+// The Alt keys that move the focus are shortcuts of the window: they act
+// wherever the focus is and are consumed, so their letter never reaches the
+// text that had the focus. Only exactly Alt and the letter match.
+void ApptWindow::buildShortcuts()
+{
+    const auto add = [this](Qt::Key key, auto action) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::AltModifier | key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, action] {
+            // A slot being typed is finished where it is before the focus moves.
+            hideEditor();
+            action();
+        });
+    };
+    add(Qt::Key_F, [this] { showFixedPad(); });
+    add(Qt::Key_D, [this] { showDailyPad(); });
+    add(Qt::Key_C, [this] { m_combo[0]->setFocus(); });
+    add(Qt::Key_M, [this] { m_combo[1]->setFocus(); });
+    add(Qt::Key_Y, [this] { m_combo[2]->setFocus(); });
 }
 
 bool ApptWindow::eventFilter(QObject* watched, QEvent* event)
@@ -962,8 +979,7 @@ bool ApptWindow::commitDay()
 {
     if (!m_haveRecord)
         return true;
-    DayRecord edited = m_record;
-    edited.data = pageText();
+    DayRecord edited = shownRecord();
     if (m_editing) {
         PageText::Cells cells = PageText::split(edited.data);
         if (m_editRow - 1 < cells.size() && m_editCol - 1 < cells[m_editRow - 1].size()) {
@@ -974,8 +990,6 @@ bool ApptWindow::commitDay()
     // A day nobody has written a page into yet gets none for a blank page.
     if (m_record.data.isEmpty() && PageText::isBlank(edited.data))
         edited.data = m_record.data;
-    edited.memo = m_txtMemo->toPlainText();
-    edited.clinic = m_check1->isChecked();
     if (edited.data == m_record.data && edited.memo == m_record.memo && edited.clinic == m_record.clinic)
         return true;
     DayStore::SaveOutcome outcome;
@@ -984,6 +998,7 @@ bool ApptWindow::commitDay()
             return outcome.status;
         }))
         return false; // everything typed stays on the page for the next save
+    followStoredLayout(outcome.stored);
     if (outcome.merged)
         showMerged(outcome.stored.data, outcome.stored.memo, outcome.stored.clinic);
     m_record = outcome.stored;
@@ -1044,8 +1059,16 @@ void ApptWindow::pollOtherDesks()
 // The same merge as a save, with the record as read (m_record) as the base,
 // the page as shown as mine and the stored record as theirs. Afterwards the
 // stored record is the base of the next save.
-void ApptWindow::takeOtherDesksDay(const std::optional<DayRecord>& stored)
+void ApptWindow::takeOtherDesksDay(const std::optional<DayRecord>& storedAsRead)
 {
+    // Another desk may keep the day in another layout; its text is compared
+    // and merged in the one shown here.
+    std::optional<DayRecord> stored = storedAsRead;
+    if (stored) {
+        stored = DayPlacement::inLayout(*stored, m_layout);
+        if (!(DayPlacement::layoutOf(*stored) == m_layout) && followStoredLayout(*stored))
+            stored = DayPlacement::inLayout(*stored, m_layout);
+    }
     if (stored && stored->id == m_record.id && stored->data == m_record.data && stored->memo == m_record.memo
         && stored->clinic == m_record.clinic) {
         m_record = *stored;
@@ -1084,6 +1107,37 @@ void ApptWindow::takeOtherDesksFixedMemo(const QString& stored)
         setPadText(m_txtFixedMemo, merged);
     }
     m_storedFixedMemo = stored;
+}
+
+// Another desk stored the day in a layout that holds text this page has no
+// place for: the page moves into that layout, rows by time, the cell being
+// typed with it. False when the layouts are the same or the page would not
+// fit (then the merge goes by position and keeps every text).
+bool ApptWindow::followStoredLayout(const DayRecord& stored)
+{
+    const DayLayout to = DayPlacement::layoutOf(stored);
+    if (to == m_layout)
+        return false;
+    const std::optional<QString> page = DayPlacement::movePage(pageText(), m_layout, to);
+    const int editRow = m_editing ? DayPlacement::rowFor(m_editRow, m_layout, to) : 0;
+    const DayRecord base = DayPlacement::inLayout(m_record, to);
+    if (!page || (m_editing && editRow == 0) || !(DayPlacement::layoutOf(base) == to))
+        return false;
+    const int currentRow = DayPlacement::rowFor(m_grid->currentRowGrid(), m_layout, to);
+    const int currentCol = m_grid->currentColGrid();
+    m_record = base;
+    applyLayout(to);
+    m_layoutFromRecord = true;
+    selectWholePage();
+    m_grid->putSelectionText(*page);
+    if (currentRow > 0)
+        m_grid->setCurrentCell(currentRow, currentCol);
+    if (m_editing) {
+        m_editRow = editRow;
+        m_grid->setCurrentCell(m_editRow, m_editCol);
+        placeEditor();
+    }
+    return true;
 }
 
 // Puts merged texts on the page without disturbing the person at this desk:

@@ -41,7 +41,7 @@ public:
     // shown day then stays on screen with every edit in it.
     bool OpenDayRecord(const QDate& date);
     bool SaveDayRecord();
-    bool ApplyDayLayout();
+    void ApplyDayLayout();
     void ShowDayRecord();
     bool changeDay(const QDate& date);
 
@@ -52,6 +52,8 @@ public:
     DayGrid* grid() const { return m_grid; }
     // The page text of the whole page as the grid shows it.
     QString pageText() const;
+    // The shown day as it would be stored now.
+    DayRecord shownRecord() const;
 
     void cmdToday_Click();
     void CmdExit_Click();
@@ -90,6 +92,7 @@ protected:
 
 private:
     void buildControls();
+    void buildShortcuts();
     void BuildProviderColumns(int columnCount, const QStringList& names);
     bool BuildTimeRows(const DayLayout& layout);
     void applyLayout(const DayLayout& layout);
@@ -103,6 +106,7 @@ private:
     void Grid1_KeyPress(QChar ch, bool* clear);
     void txtEdit_Change(const QString& text);
     void hideEditor();
+    void placeEditor();
     void paintLabel(int index, const QColor& colour);
     void paintCalendar();
     void Picture2_Click();
@@ -122,8 +126,9 @@ private:
     void settleEditCell();
     QString recordCell(int row, int col) const;
     void pollOtherDesks();
-    void takeOtherDesksDay(const std::optional<DayRecord>& stored);
+    void takeOtherDesksDay(const std::optional<DayRecord>& storedAsRead);
     void takeOtherDesksFixedMemo(const QString& stored);
+    bool followStoredLayout(const DayRecord& stored);
     void showMerged(const QString& page, const QString& memo, bool closed);
     void setPadText(QPlainTextEdit* pad, const QString& text);
     void memoTyped(QPlainTextEdit* pad);

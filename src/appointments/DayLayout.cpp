@@ -124,6 +124,8 @@ DayLayout DayLayout::build(
     DayLayout l;
     std::optional<int> first = parseTime(open);
     std::optional<int> last = parseTime(close);
+    l.damaged = !first || !last || *last < *first || slotMinutes < 10 || slotMinutes > 240 || providerCount < 1
+        || providerCount > 8;
     if (!first || !last) {
         first = parseTime(defaults.open);
         last = parseTime(defaults.close);
@@ -144,7 +146,8 @@ DayLayout DayLayout::build(
         l.columnWidths.append(providerColumnWidth(l.columnCount));
     l.lastCol = l.columnCount - 1;
 
-    for (int t : slotTimes(*first, *last, l.slotMinutes))
+    l.timeMinutes = slotTimes(*first, *last, l.slotMinutes);
+    for (int t : std::as_const(l.timeMinutes))
         l.timeTexts.append(formatSlotTime(t));
     // Row 0 header, row 1 blank, the time rows, then one blank row.
     l.lastRow = int(l.timeTexts.size()) + 2;
@@ -160,4 +163,31 @@ DayLayout DayLayout::fromSettings(const Settings& s)
 DayLayout DayLayout::fromRecord(const DayRecord& r)
 {
     return build(r.open, r.close, r.timeslot, r.listno, r.names);
+}
+
+DayLayout DayLayout::lengthened(int pageRows, int pageColumns) const
+{
+    DayLayout l = *this;
+    if (pageColumns > l.lastCol) {
+        l.providerCount = pageColumns;
+        l.columnCount = pageColumns + 1;
+        l.lastCol = pageColumns;
+        l.columnWidths = {TimeColumnWidth};
+        for (int c = 1; c < l.columnCount; ++c)
+            l.columnWidths.append(providerColumnWidth(l.columnCount));
+    }
+    if (pageRows > l.lastRow) {
+        // Rows 2 .. pageRows - 1 hold times; the last page row stays blank.
+        while (l.timeMinutes.size() < pageRows - 2) {
+            l.timeMinutes.append(l.timeMinutes.last() + l.slotMinutes);
+            l.timeTexts.append(formatSlotTime(l.timeMinutes.last()));
+        }
+        l.lastRow = pageRows;
+        // The last time but one is the last appointment time that gives
+        // these rows again.
+        if (l.timeMinutes.size() >= 2)
+            l.closeTime = formatSlotTime(l.timeMinutes[l.timeMinutes.size() - 2]);
+    }
+    l.emptyPageText = PageText::empty(l.pageRows(), l.pageColumns());
+    return l;
 }

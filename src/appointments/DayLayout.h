@@ -22,9 +22,14 @@ struct DayLayout
 
     QList<int> columnWidths; // twips, column 0 first
     QStringList timeTexts; // column 0 of rows 2 .. lastRow - 1
+    QList<int> timeMinutes; // the same times in minutes from the first day's midnight
     int lastRow = 0; // rows are 0 .. lastRow
     int lastCol = 0; // columns are 0 .. lastCol
     QString emptyPageText;
+    // Built with a fallback for a value that cannot be used (an unreadable
+    // time, a slot length or provider count out of range) or with the last
+    // time before the first: never a layout to cut a stored page down to.
+    bool damaged = false;
 
     int pageRows() const { return lastRow; } // rows 1 .. lastRow
     int pageColumns() const { return lastCol; } // columns 1 .. lastCol
@@ -42,6 +47,11 @@ struct DayLayout
         const QString& open, const QString& close, int slotMinutes, int providerCount, const QString& names);
     static DayLayout fromSettings(const Settings& s);
     static DayLayout fromRecord(const DayRecord& r);
+
+    // The same layout with more time rows (continuing in steps of the slot
+    // length) and more provider columns where a page of pageRows x
+    // pageColumns needs them; never fewer.
+    DayLayout lengthened(int pageRows, int pageColumns) const;
 };
 
 namespace DayLayoutRules {

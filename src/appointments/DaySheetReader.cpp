@@ -1,6 +1,6 @@
 #include "appointments/DaySheetReader.h"
 
-#include "appointments/DayLayout.h"
+#include "appointments/DayPlacement.h"
 #include "appointments/PageText.h"
 #include "platform/Clock.h"
 #include "store/DayStore.h"
@@ -19,14 +19,13 @@ StoreStatus read(Database& db, const QDate& date, DaySheet& out)
     if (!st.ok())
         return st;
 
-    // A past day keeps the layout it was booked under.
-    const DayLayout layout
-        = (record && date < Clock::today()) ? DayLayout::fromRecord(*record) : DayLayout::fromSettings(settings);
+    const DayPlacement::Placement placed = DayPlacement::place(date, Clock::today(), record, settings);
+    const DayLayout& layout = placed.layout;
     DaySheet sheet = DaySheet::forDay(date);
     for (int c = 1; c <= layout.lastCol; ++c)
         sheet.providerNames.append(layout.providerName(c));
     sheet.timeTexts = layout.timeTexts;
-    sheet.cells = PageText::fit(record ? record->data : QString(), layout.pageRows(), layout.pageColumns());
+    sheet.cells = PageText::fit(placed.pageText, layout.pageRows(), layout.pageColumns());
     out = sheet;
     return StoreStatus::success();
 }

@@ -6,9 +6,7 @@
 class Database;
 
 namespace DaySheetReader {
-// The page of date as the appointment window would show it: a past day with
-// the layout copied into its record, today and later with the current
-// settings, the stored page text placed by position. Only reads; a day
-// without a record is an empty page of the current layout.
+// The page of date as the appointment window shows it (DayPlacement). Only
+// reads; a day without a record is an empty page of the current layout.
 StoreStatus read(Database& db, const QDate& date, DaySheet& out);
 } // namespace DaySheetReader

@@ -1,5 +1,7 @@
 #include "setup/SettingsRules.h"
 
+#include "appointments/DayLayout.h"
+
 #include <QRegularExpression>
 #include <algorithm>
 #include <limits>
@@ -81,6 +83,12 @@ Field check(const SetupInput& in)
         return Field::MinOpen;
     if (!holdsNumber(in.minClose) || !inRange(in.minClose, 0, 59))
         return Field::MinClose;
+    const std::optional<int> first
+        = DayLayoutRules::parseTime(composeTimeText(in.hourOpen, in.minOpen, correctAmPm(in.ampmOpen, true)));
+    const std::optional<int> last
+        = DayLayoutRules::parseTime(composeTimeText(in.hourClose, in.minClose, correctAmPm(in.ampmClose, false)));
+    if (!first || !last || *last < *first)
+        return Field::HourClose;
     if (!inRange(in.slot, MinSlot, MaxSlot))
         return Field::Slot;
     if (!countAcceptable(leadingNumber(in.count)))

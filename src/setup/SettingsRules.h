@@ -41,13 +41,17 @@ struct SetupInput
     QString minClose;
     QString slot;
     QString count;
+    QString ampmOpen; // as typed; corrected as correctAmPm() does
+    QString ampmClose;
 };
 
 enum class Field { None, HourOpen, HourClose, MinOpen, MinClose, Slot, Count };
 
 // The first box that fails, in the order the window checks them; None when
 // all pass. An empty (or non-numeric) hour or minute box fails too: it would
-// store ":00 AM", which no reader can take for a time.
+// store ":00 AM", which no reader can take for a time. A last appointment
+// earlier than the first fails at the last hour: it would leave every day
+// one row long.
 Field check(const SetupInput& input);
 
 inline constexpr int MinSlot = 10;

@@ -1,10 +1,13 @@
 #include "setup/SetupWindow.h"
 
+#include "appointments/DayPlacement.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "setup/SettingsRules.h"
 #include "shell/Windows.h"
 #include "store/Database.h"
+#include "store/DayStore.h"
 #include "store/SettingsStore.h"
 
 #include <QGuiApplication>
@@ -268,7 +271,8 @@ void SetupWindow::CmdReset_Click()
 void SetupWindow::CmdOkay_Click()
 {
     const SettingsRules::SetupInput input {
-        m_txtHrO->text(), m_txtMinO->text(), m_txtHrC->text(), m_txtMinC->text(), m_text4->text(), m_text5->text()};
+        m_txtHrO->text(), m_txtMinO->text(), m_txtHrC->text(), m_txtMinC->text(), m_text4->text(), m_text5->text(),
+        m_txtAM->text(), m_txtPM->text()};
     QLineEdit* failing = nullptr;
     switch (SettingsRules::check(input)) {
     case SettingsRules::Field::None:
@@ -323,6 +327,7 @@ void SetupWindow::CmdOkay_Click()
         if (!Dialogs::askRetry(this, st.message))
             return;
     }
+    tellOfDaysKeepingTheirLayout(s);
 
     // The appointment window saves its day as it closes; if it cannot, it
     // stays as it is and so does this window.
@@ -331,6 +336,24 @@ void SetupWindow::CmdOkay_Click()
     if (!Windows::open(AppointmentWindow))
         return;
     close();
+}
+
+// Booked days whose text would not all find its place in the new layout keep
+// the one they were booked in; the user is told how many, once.
+void SetupWindow::tellOfDaysKeepingTheirLayout(const Settings& stored)
+{
+    QList<DayRecord> days;
+    if (!DayStore(*Database::current()).readAll(days).ok())
+        return;
+    const int kept = DayPlacement::daysKeepingTheirLayout(days, Clock::today(), stored);
+    if (kept == 0)
+        return;
+    Dialogs::inform(this,
+        kept == 1 ? QStringLiteral("1 booked day from today on keeps its earlier times and providers, so that none "
+                                   "of its appointments moves or is lost.")
+                  : QStringLiteral("%1 booked days from today on keep their earlier times and providers, so that "
+                                   "none of their appointments moves or is lost.")
+                        .arg(kept));
 }
 
 void SetupWindow::countEnter()

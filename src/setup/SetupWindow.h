@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QWidget>
 
+struct Settings;
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -38,6 +40,7 @@ private:
     void showNames(const QString& text);
     void enterInBox(QLineEdit* edit);
     void countEnter();
+    void tellOfDaysKeepingTheirLayout(const Settings& stored);
     void moveUpDown(QWidget* from, bool down);
     // True when the key is consumed (dropped or typed in upper case).
     bool filterTypedKey(QLineEdit* edit, QKeyEvent* key);

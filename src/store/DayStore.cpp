@@ -1,5 +1,6 @@
 #include "store/DayStore.h"
 
+#include "appointments/DayPlacement.h"
 #include "appointments/PageText.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
@@ -135,15 +136,23 @@ StoreStatus DayStore::initialiseData(DayRecord& rec, const QString& emptyPageTex
     });
 }
 
-DayStore::SaveOutcome DayStore::save(const DayRecord& base, const DayRecord& edited, SaveMode mode)
+DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecord& editedAsShown, SaveMode mode)
 {
     SaveOutcome out;
     out.status = m_db.write([&](QSqlDatabase& db) {
         out = SaveOutcome();
         std::optional<DayRecord> stored;
-        StoreStatus r = findIn(db, base.calDate, stored);
+        StoreStatus r = findIn(db, baseAsRead.calDate, stored);
         if (!r.ok())
             return r;
+        // Another desk may show the day in another layout (it opened it under
+        // other settings): the three versions are compared and merged in one
+        // layout, rows matched by time.
+        DayRecord base = baseAsRead;
+        DayRecord edited = editedAsShown;
+        const qint64 storedId = stored ? stored->id : 0;
+        if (stored)
+            DayPlacement::alignLayouts(base, edited, *stored);
 
         DayRecord result = stored ? *stored : base;
         result.calDate = base.calDate;
@@ -174,20 +183,22 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& base, const DayRecord& edi
             out.deleted = true;
             if (!stored)
                 return StoreStatus::success();
-            return Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {stored->id});
+            return Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {storedId});
         }
         if (stored) {
+            // The copied settings always describe the layout the text is in.
             r = Database::exec(q,
-                QStringLiteral(
-                    "UPDATE tbl_Appt SET Data = ?, Memo = ?, Clinic = ?, Version = Version + 1 WHERE id = ?"),
-                {text(result.data), text(result.memo), result.clinic ? 1 : 0, stored->id});
+                QStringLiteral("UPDATE tbl_Appt SET Data = ?, Memo = ?, Clinic = ?, location = ?, open = ?, Close = ?, "
+                               "timeslot = ?, Listno = ?, Names = ?, Version = Version + 1 WHERE id = ?"),
+                {text(result.data), text(result.memo), result.clinic ? 1 : 0, text(edited.location), text(edited.open),
+                    text(edited.close), edited.timeslot, edited.listno, text(edited.names), storedId});
         } else {
             r = Database::exec(q,
                 QStringLiteral("INSERT INTO tbl_Appt (CalDate, Clinic, Data, Memo, location, open, Close, timeslot, "
                                "Listno, Names, Version) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                 {dateKey(result.calDate), result.clinic ? 1 : 0, text(result.data), text(result.memo),
-                    text(base.location), text(base.open), text(base.close), base.timeslot, base.listno,
-                    text(base.names), std::max<qint64>(base.version, 0) + 1});
+                    text(edited.location), text(edited.open), text(edited.close), edited.timeslot, edited.listno,
+                    text(edited.names), std::max<qint64>(base.version, 0) + 1});
         }
         if (!r.ok())
             return r;

@@ -50,6 +50,9 @@ public:
     // open day whose merged page is blank and whose memo is empty is deleted;
     // with KeepEmpty the record is written in any case (made again if another
     // copy deleted it).
+    // The copied settings of edited are stored with it: they describe the
+    // layout its page is in. Another desk's save in another layout is merged
+    // by time (DayPlacement::alignLayouts).
     SaveOutcome save(const DayRecord& base, const DayRecord& edited, SaveMode mode = SaveMode::DeleteWhenEmpty);
 
     // Every day record in date order, memos left empty: what a search over all

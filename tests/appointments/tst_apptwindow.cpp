@@ -3,8 +3,10 @@
 
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
+#include "appointments/FindPanel.h"
 #include "appointments/PageText.h"
 #include "platform/Dialogs.h"
+#include "platform/PrintJob.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -16,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTest>
@@ -245,10 +248,11 @@ private slots:
         QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
     }
 
-    void failedOpenOfTheNextDayNeverBlanksTheDayLeft()
+    void failedOpenOfTheNextDayKeepsTheShownDay()
     {
         openWindow();
         bookTodayCell(2, 1, QStringLiteral("WHITE"));
+        m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->setPlainText(QStringLiteral("Note"));
         // The file refuses to make the next day's record.
         QSqlQuery refuse(m_data->db().connection());
         QVERIFY(refuse.exec(QStringLiteral(
@@ -256,16 +260,64 @@ private slots:
         Dialogs::pushAnswer(Dialogs::No);
         clickDay(Today.addDays(1));
         QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
-        QVERIFY(refuse.exec(QStringLiteral("DROP TRIGGER refuse")));
 
-        // The page left blank is no longer today's: moving on stores nothing
-        // of it into today.
-        clickDay(Today.addDays(2));
-        QCOMPARE(m_window->currentDate(), Today.addDays(2));
-        QVERIFY(TestSupport::storedDay(m_data->db(), Today));
-        QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
-        clickDay(Today);
+        // Today stays on screen, whole, and what is typed there is stored.
+        QCOMPARE(m_window->currentDate(), Today);
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("lblCalDate"))->text(), QStringLiteral("5/15/24"));
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("WHITE"));
+        QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->toPlainText(), QStringLiteral("Note"));
+        bookTodayCell(3, 1, QStringLiteral("BLACK"));
+        const std::optional<DayRecord> today = TestSupport::storedDay(m_data->db(), Today);
+        QCOMPARE(cellOf(today->data, 2, 1), QStringLiteral("WHITE"));
+        QCOMPARE(cellOf(today->data, 3, 1), QStringLiteral("BLACK"));
+        QCOMPARE(today->memo, QStringLiteral("Note"));
+
+        QVERIFY(refuse.exec(QStringLiteral("DROP TRIGGER refuse")));
+        clickDay(Today.addDays(1));
+        QCOMPARE(m_window->currentDate(), Today.addDays(1));
+        QCOMPARE(m_window->grid()->cellText(3, 1), QString());
+    }
+
+    // A change of the practice's layout: each day is shown and saved again
+    // with every booking at its own time and provider column.
+    void showingAndSavingDaysNeverMovesABooking()
+    {
+        QRandomGenerator random(1506);
+        QList<QDate> days;
+        QList<TestSupport::Places> before;
+        for (int i = 0; i < 12; ++i) {
+            const Settings stored = TestSupport::randomLayout(random);
+            const QDate day = Today.addDays(i % 3 == 0 ? -1 - i : i);
+            DayStore store(m_data->db());
+            DayRecord record;
+            bool created = false;
+            QVERIFY(store.open(day, stored, record, created).ok());
+            DayRecord booked = record;
+            booked.data = TestSupport::randomPage(random, stored);
+            QVERIFY(store.save(record, booked).status.ok());
+            days.append(day);
+            before.append(TestSupport::placesOf(*TestSupport::storedDay(m_data->db(), day)));
+        }
+        QVERIFY(SettingsStore(m_data->db()).writeLayout(TestSupport::randomLayout(random)).ok());
+
+        openWindow();
+        for (const QDate& day : std::as_const(days)) {
+            QVERIFY(m_window->changeDay(day));
+            // What the window shows is where the booking was made.
+            const DayLayout& shown = m_window->layout();
+            TestSupport::Places onScreen;
+            for (int r = 1; r <= shown.lastRow; ++r) {
+                for (int c = 1; c <= shown.lastCol; ++c) {
+                    const QString text = m_window->grid()->cellText(r, c);
+                    if (!text.isEmpty())
+                        onScreen.insert({TestSupport::rowKey(r, shown.lastRow, shown.timeTexts), c}, text);
+                }
+            }
+            QCOMPARE(onScreen, before[days.indexOf(day)]);
+        }
+        QVERIFY(m_window->changeDay(Today));
+        for (int i = 0; i < days.size(); ++i)
+            QCOMPARE(TestSupport::placesOf(*TestSupport::storedDay(m_data->db(), days[i])), before[i]);
     }
 
     // ---- editing
@@ -394,6 +446,76 @@ private slots:
         QCOMPARE(m_window->currentDate(), Today); // moving never changes the page
         for (int i = 1; i < 42; ++i)
             QCOMPARE(m_window->calDates()[size_t(i - 1)].addDays(1), m_window->calDates()[size_t(i)]);
+    }
+
+    void altShortcutsNeverTypeIntoTheText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("key");
+        for (const char* text : {"slot", "daily memo", "fixed memo", "find box"}) {
+            for (const int key : {Qt::Key_C, Qt::Key_D, Qt::Key_F, Qt::Key_M, Qt::Key_Y, Qt::Key_P, Qt::Key_E})
+                QTest::addRow("%s, Alt-%c", text, char(key)) << QString::fromLatin1(text) << key;
+        }
+    }
+
+    void altShortcutsNeverTypeIntoTheText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, key);
+        PrintJob::setPrinterDisabled(true);
+        openWindow();
+        auto* daily = m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"));
+        auto* fixed = m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        QLineEdit* findBox = m_window->findPanel()->findBox();
+        if (text == QLatin1String("slot")) {
+            m_window->grid()->setFocus();
+            m_window->grid()->setCurrentCell(2, 1);
+        } else if (text == QLatin1String("daily memo")) {
+            daily->setFocus();
+        } else if (text == QLatin1String("fixed memo")) {
+            QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdMemo")), Qt::LeftButton);
+        } else {
+            QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdFind")), Qt::LeftButton);
+            QTRY_COMPARE(focus(), findBox);
+        }
+        type(QStringLiteral("Lee"));
+        QPointer<ApptWindow> window(m_window);
+        press(key, Qt::AltModifier);
+        if (window) {
+            QCOMPARE(edit->text() + daily->toPlainText() + fixed->toPlainText() + findBox->text(),
+                QStringLiteral("Lee"));
+            m_window->close();
+        }
+        QTRY_VERIFY(!window || !window->isVisible());
+        m_window = nullptr;
+
+        const std::optional<DayRecord> today = TestSupport::storedDay(m_data->db(), Today);
+        Settings settings;
+        QVERIFY(SettingsStore(m_data->db()).read(settings).ok());
+        const QString stored = (today ? cellOf(today->data, 2, 1) + today->memo : QString()) + settings.fixedMemo;
+        QCOMPARE(stored, text == QLatin1String("find box") ? QString() : QStringLiteral("Lee"));
+    }
+
+    // The page takes the day's colours whenever the flag or the day changes.
+    void closedDaysAreDrawnClosedAndOpenDaysOpen()
+    {
+        openWindow();
+        auto* selector = m_window->findChild<QComboBox*>(QStringLiteral("Combo(0)"));
+        const auto drawn = [this] {
+            // A page cell away from the current one and from any text.
+            const QRect cell = m_window->grid()->visualRect(m_window->grid()->model()->index(5, 2));
+            return m_window->grid()->viewport()->grab().toImage().pixelColor(cell.center());
+        };
+        QCOMPARE(drawn(), QColor(Qt::white));
+        press(Qt::Key_C, Qt::AltModifier);
+        selector->setCurrentIndex(1);
+        press(Qt::Key_Tab);
+        QCOMPARE(drawn(), ApptWindow::ClosedDayColour);
+        clickDay(Today.addDays(1));
+        QCOMPARE(drawn(), QColor(Qt::white));
+        clickDay(Today);
+        QCOMPARE(drawn(), ApptWindow::ClosedDayColour);
     }
 
     void altShortcutsNeedExactlyAlt_data()

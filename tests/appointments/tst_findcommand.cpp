@@ -90,7 +90,7 @@ private slots:
         QTest::addColumn<QString>("first");
 
         QTest::newRow("upcoming first, then past") << QStringList {QStringLiteral("smith")} << "smith"
-                                                   << "Monday 1/2/90  09:00 AM  Practitioner D  Smithers";
+                                                   << "Monday 1/2/90  10:00 AM  Practitioner D  Smithers";
         QTest::newRow("accents, past layout")
             << QStringList {QStringLiteral("MULLER")} << "MULLER"
             << QStringLiteral("Tuesday 3/6/01  08:00 AM  Dr Roe  M\u00FCller Ren\u00E9e");

@@ -132,10 +132,13 @@ void TestSettingsRules::check_data()
     QTest::addColumn<QString>("minClose");
     QTest::addColumn<QString>("slot");
     QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("ampmOpen");
+    QTest::addColumn<QString>("ampmClose");
     QTest::addColumn<Field>("field");
 
     auto row = [](const char* name, QStringList v, Field f) {
-        QTest::newRow(name) << v[0] << v[1] << v[2] << v[3] << v[4] << v[5] << f;
+        v << QString() << QString();
+        QTest::newRow(name) << v[0] << v[1] << v[2] << v[3] << v[4] << v[5] << v[6] << v[7] << f;
     };
     row("defaults", {"08", "00", "05", "00", "30", "4"}, Field::None);
     row("hour 12, minutes 59", {"12", "59", "12", "59", "30", "4"}, Field::None);
@@ -169,6 +172,11 @@ void TestSettingsRules::check_data()
     row("close minutes before slot", {"08", "00", "05", "60", "9", "4"}, Field::MinClose);
     row("slot before count", {"08", "00", "05", "00", "9", "9"}, Field::Slot);
     row("everything bad", {"", "", "", "", "", ""}, Field::HourOpen);
+    // A last appointment before the first would leave every day one row long.
+    row("last before first", {"08", "00", "07", "59", "30", "4", "AM", "AM"}, Field::HourClose);
+    row("last before first by the day half", {"05", "00", "08", "00", "30", "4", "PM", "AM"}, Field::HourClose);
+    row("last equal to first", {"08", "00", "08", "00", "30", "4", "AM", "AM"}, Field::None);
+    row("noon is after the morning", {"11", "30", "12", "00", "30", "4", "AM", "PM"}, Field::None);
 }
 
 void TestSettingsRules::check()
@@ -179,8 +187,10 @@ void TestSettingsRules::check()
     QFETCH(QString, minClose);
     QFETCH(QString, slot);
     QFETCH(QString, count);
+    QFETCH(QString, ampmOpen);
+    QFETCH(QString, ampmClose);
     QFETCH(Field, field);
-    const SetupInput input {hourOpen, minOpen, hourClose, minClose, slot, count};
+    const SetupInput input {hourOpen, minOpen, hourClose, minClose, slot, count, ampmOpen, ampmClose};
     QCOMPARE(SettingsRules::check(input), field);
 }
 

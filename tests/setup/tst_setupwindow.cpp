@@ -176,8 +176,11 @@ private slots:
         QTest::addColumn<QString>("boxName");
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("accepted");
-        auto row = [](const char* name, const char* boxName, const char* value, bool accepted) {
-            QTest::newRow(name) << QString::fromLatin1(boxName) << QString::fromLatin1(value) << accepted;
+        QTest::addColumn<QString>("failing");
+        auto row = [](const char* name, const char* boxName, const char* value, bool accepted,
+                       const char* failing = nullptr) {
+            QTest::newRow(name) << QString::fromLatin1(boxName) << QString::fromLatin1(value) << accepted
+                                << QString::fromLatin1(failing ? failing : boxName);
         };
         row("first hour 13", "txtHrO", "13", false);
         row("first hour empty", "txtHrO", "", false);
@@ -187,6 +190,7 @@ private slots:
         row("slot 241", "Text4", "241", false);
         row("count 9", "Text5", "9", false);
         row("slot 240", "Text4", "240", true);
+        row("last appointment before the first", "txtPM", "AM", false, "txtHrC");
     }
 
     void okayChecksEachBox()
@@ -194,6 +198,7 @@ private slots:
         QFETCH(QString, boxName);
         QFETCH(QString, value);
         QFETCH(bool, accepted);
+        QFETCH(QString, failing);
         const Settings before = stored();
         QVERIFY(openSetup());
         // Set as pasted: the key filters would refuse some of these values.
@@ -206,7 +211,7 @@ private slots:
             return;
         }
         QVERIFY(m_window);
-        QCOMPARE(focus(), m_window->box(boxName));
+        QCOMPARE(focus(), m_window->box(failing));
         QVERIFY(sameLayout(stored(), before));
         QCOMPARE(Dialogs::beeps(), 0);
         QVERIFY(Dialogs::shown().isEmpty());
@@ -328,11 +333,12 @@ private slots:
     {
         QVERIFY(openSetup());
         retype("txtAM", QStringLiteral("pm"));
+        retype("txtHrC", QStringLiteral("11"));
         retype("txtPM", QStringLiteral("x"));
         QTest::mouseClick(button("CmdOkay"), Qt::LeftButton);
         // PM for the first appointment is kept; a single letter becomes the default.
         QCOMPARE(stored().open, QStringLiteral("08:00 PM"));
-        QCOMPARE(stored().close, QStringLiteral("05:00 PM"));
+        QCOMPARE(stored().close, QStringLiteral("11:00 PM"));
     }
 
     void nameWithHyphenAskedAgain()
@@ -406,6 +412,8 @@ private slots:
         QVERIFY(Dialogs::prompts().isEmpty());
     }
 
+    // A booking that would find no place in the new layout is never moved:
+    // its day keeps the layout it was booked in, and the user is told.
     void okayKeepsTypedNameAndReopensWithNewLayout()
     {
         auto* appt = qobject_cast<ApptWindow*>(Windows::open(QStringLiteral("frmAppt")));
@@ -433,11 +441,18 @@ private slots:
         auto* reopened = qobject_cast<ApptWindow*>(Windows::find(QStringLiteral("frmAppt")));
         QVERIFY(reopened);
         QVERIFY(reopened->isVisible());
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(Dialogs::shown().last().text,
+            QStringLiteral("1 booked day from today on keeps its earlier times and providers, so that none of its "
+                           "appointments moves or is lost."));
+        QCOMPARE(reopened->grid()->cellText(2, 0), QStringLiteral("08:00 AM"));
+        QCOMPARE(reopened->grid()->cellText(2, 1), QStringLiteral("SMITH"));
+
+        QVERIFY(reopened->changeDay(TestSupport::Today.addDays(1)));
         QCOMPARE(reopened->grid()->columnCountGrid(), 7);
         QCOMPARE(reopened->grid()->cellText(0, 6), QStringLiteral("  F "));
         QCOMPARE(reopened->grid()->cellText(2, 0), QStringLiteral("09:00 AM"));
         QCOMPARE(reopened->grid()->cellText(3, 0), QStringLiteral("10:00 AM"));
-        QCOMPARE(reopened->grid()->cellText(2, 1), QStringLiteral("SMITH"));
     }
 
     void failedSaveAsksAndStays()

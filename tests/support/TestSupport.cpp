@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "appointments/DayLayout.h"
 #include "appointments/PageText.h"
 #include "platform/Clock.h"
 #include "platform/DataFolder.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -158,6 +160,83 @@ void bookCell(Database& db, const QDate& date, const Settings& copied, int row, 
     DayRecord edited = rec;
     edited.data = PageText::join(cells);
     QVERIFY(store.save(rec, edited).status.ok());
+}
+
+QString rowKey(int row, int lastRow, const QStringList& times)
+{
+    if (row == 1)
+        return QStringLiteral("first");
+    if (row == lastRow)
+        return QStringLiteral("last");
+    return times.value(row - 2, QStringLiteral("beyond %1").arg(row));
+}
+
+// The bookings of a page text read in the layout its record's copies give.
+Places placesOf(const DayRecord& record)
+{
+    const DayLayout layout = DayLayout::fromRecord(record);
+    Places out;
+    const PageText::Cells cells = PageText::split(record.data);
+    for (int r = 0; r < cells.size(); ++r) {
+        for (int c = 0; c < cells[r].size(); ++c) {
+            if (!cells[r][c].isEmpty())
+                out.insert({rowKey(r + 1, layout.lastRow, layout.timeTexts), c + 1}, cells[r][c]);
+        }
+    }
+    return out;
+}
+
+static QString clock(int minutes)
+{
+    return DayLayoutRules::formatSlotTime(minutes);
+}
+
+// A sound layout of a working day that never passes midnight.
+Settings randomLayout(QRandomGenerator& random)
+{
+    static const int slotLengths[] = {10, 15, 20, 30, 45, 60, 90, 120, 240};
+    Settings s = Settings::defaults();
+    const int open = 6 * 60 + int(random.bounded(13)) * 30;
+    s.open = clock(open);
+    s.close = clock(open + int(random.bounded(20 * 60 - open)));
+    s.timeslot = slotLengths[random.bounded(int(std::size(slotLengths)))];
+    s.listno = 1 + int(random.bounded(8));
+    return s;
+}
+
+// Settings as a damaged record or a careless set-up leaves them.
+Settings damagedLayout(QRandomGenerator& random)
+{
+    Settings s = Settings::defaults();
+    switch (random.bounded(4)) {
+    case 0:
+        s.listno = 0;
+        break;
+    case 1:
+        s.timeslot = 0;
+        break;
+    case 2:
+        s.open = QStringLiteral("half past eight");
+        break;
+    default:
+        s.close = QStringLiteral("07:00 AM"); // before the first appointment
+        break;
+    }
+    return s;
+}
+
+// A page of layout with a few bookings, blank rows included.
+QString randomPage(QRandomGenerator& random, const Settings& layoutSettings)
+{
+    const DayLayout layout = DayLayout::fromSettings(layoutSettings);
+    PageText::Cells cells = PageText::fit(QString(), layout.pageRows(), layout.pageColumns());
+    const int bookings = 1 + int(random.bounded(6));
+    for (int i = 0; i < bookings; ++i) {
+        const int r = int(random.bounded(layout.pageRows()));
+        const int c = int(random.bounded(layout.pageColumns()));
+        cells[r][c] = QStringLiteral("CLIENT %1").arg(i);
+    }
+    return PageText::join(cells);
 }
 
 Run runProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)

@@ -4,6 +4,7 @@
 #include "store/Settings.h"
 
 #include <QDate>
+#include <QMap>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 #include <optional>
 
 class Database;
+class QRandomGenerator;
 class QSqlDatabase;
 
 namespace TestSupport {
@@ -57,6 +59,19 @@ QString cellOf(const QString& pageText, int row, int col);
 // copies of `copied` when missing; the page is taken as rows x columns.
 void bookCell(Database& db, const QDate& date, const Settings& copied, int row, int column, const QString& text,
     int rows = 20, int columns = 4);
+
+// Where a booking is: its slot time (or the blank "first" / "last" row) and
+// its provider column; what a change of layout must never alter.
+using Places = QMap<QPair<QString, int>, QString>;
+QString rowKey(int row, int lastRow, const QStringList& times);
+// The bookings of a record's page text, read in the layout of its copies.
+Places placesOf(const DayRecord& record);
+// A sound layout of a working day that never passes midnight.
+Settings randomLayout(QRandomGenerator& random);
+// Settings as a damaged record or a careless set-up leaves them.
+Settings damagedLayout(QRandomGenerator& random);
+// A page of the settings' layout with a few bookings, blank rows included.
+QString randomPage(QRandomGenerator& random, const Settings& layoutSettings);
 
 // A program run to its end in its own process.
 struct Run
