@@ -369,6 +369,8 @@ void ApptWindow::selectWholePage()
 
 bool ApptWindow::SaveDayRecord()
 {
+    if (!followRestore(true))
+        return false;
     settleEditCell();
     if (!m_haveRecord)
         return true;
@@ -935,6 +937,7 @@ void ApptWindow::startDesks()
     m_deskPoll->setInterval(DeskPollMillis);
     connect(m_deskPoll, &QTimer::timeout, this, &ApptWindow::pollOtherDesks);
     m_deskPoll->start();
+    m_replacementsSeen = m_db.replacements();
     // On a server the other desks' commits arrive as notifications: look at
     // once. The timer stays, for a notification that came while a save of
     // this window was under way (its count is only in memory, so cheap).
@@ -962,6 +965,8 @@ bool ApptWindow::commitDay()
 {
     if (!m_haveRecord)
         return true;
+    if (!followRestore(true))
+        return false;
     DayRecord edited = m_record;
     edited.data = pageText();
     if (m_editing) {
@@ -996,8 +1001,11 @@ void ApptWindow::endCellEdit()
 {
     if (!m_editing)
         return;
+    // The cell's base must be the restored one before the edit settles.
+    const bool followed = followRestore(true);
     settleEditCell();
-    commitDay();
+    if (followed)
+        commitDay();
 }
 
 // Ends the edit. While the editor was open, the stored record may have moved
@@ -1028,6 +1036,8 @@ QString ApptWindow::recordCell(int row, int col) const
 void ApptWindow::pollOtherDesks()
 {
     if (g_storeCalls > 0 || !m_haveRecord || m_leftSaved)
+        return;
+    if (!followRestore(false))
         return;
     const std::optional<qint64> version = m_db.dataVersion();
     if (!version || version == m_dataVersion)
@@ -1071,6 +1081,71 @@ void ApptWindow::takeOtherDesksDay(const std::optional<DayRecord>& stored)
         m_record.memo.clear();
         m_record.clinic = false;
     }
+}
+
+// True once the shown day is read from the database a restore elsewhere put
+// in place (at once when there was none); wait retries as a save does, else
+// a busy database is looked at again on the next poll.
+bool ApptWindow::followRestore(bool wait)
+{
+    if (!m_haveRecord)
+        return true;
+    // A failure here comes back from the access that follows.
+    m_db.followReplacedFile();
+    if (m_db.replacements() == m_replacementsSeen)
+        return true;
+    return takeRestoredDay(wait);
+}
+
+// The restored record becomes the base as it is, never merged with the
+// replaced one: its texts differ in ways no desk typed, and its id and
+// Version may be lower than the base's. Only what is being typed right now
+// stays, the open cell and a memo pad not yet stored, and goes into the
+// restored database with its next commit.
+bool ApptWindow::takeRestoredDay(bool wait)
+{
+    const qint64 replacements = m_db.replacements();
+    std::optional<DayRecord> day;
+    QString fixedMemo;
+    const auto read = [&] {
+        StoreStatus s
+            = wait ? DayStore(m_db).find(m_record.calDate, day) : DayStore(m_db).findOnce(m_record.calDate, day);
+        if (!s.ok())
+            return s;
+        if (!wait)
+            return SettingsStore(m_db).readFixedMemoOnce(fixedMemo);
+        Settings settings;
+        s = SettingsStore(m_db).read(settings);
+        fixedMemo = settings.fixedMemo;
+        return s;
+    };
+    if (wait ? !withRetry(this, read) : !read().ok())
+        return false;
+    m_replacementsSeen = replacements;
+    m_dataVersion = m_db.dataVersion();
+
+    const bool memoTyped = m_txtMemo->toPlainText() != m_record.memo;
+    const bool fixedMemoTyped = m_txtFixedMemo->toPlainText() != m_storedFixedMemo;
+    if (day) {
+        m_record = *day;
+    } else {
+        // The restored database has no record of the day: the next commit
+        // makes one.
+        m_record.id = 0;
+        m_record.version = 0;
+        m_record.data = PageText::cleared(m_record.data);
+        m_record.memo.clear();
+        m_record.clinic = false;
+    }
+    showMerged(m_record.data, memoTyped ? m_txtMemo->toPlainText() : m_record.memo, m_record.clinic);
+    if (m_editing)
+        m_editBase = recordCell(m_editRow, m_editCol);
+    m_storedFixedMemo = fixedMemo;
+    if (!fixedMemoTyped && m_txtFixedMemo->toPlainText() != fixedMemo) {
+        const QScopedValueRollback<bool> merging(m_showingMerged, true);
+        setPadText(m_txtFixedMemo, fixedMemo);
+    }
+    return true;
 }
 
 void ApptWindow::takeOtherDesksFixedMemo(const QString& stored)
