@@ -385,6 +385,8 @@ DayRecord ApptWindow::shownRecord() const
 // when it was deleted).
 bool ApptWindow::SaveDayRecord()
 {
+    if (!followRestore(true))
+        return false;
     settleEditCell();
     if (!m_haveRecord)
         return true;
@@ -952,6 +954,7 @@ void ApptWindow::startDesks()
     m_deskPoll->setInterval(DeskPollMillis);
     connect(m_deskPoll, &QTimer::timeout, this, &ApptWindow::pollOtherDesks);
     m_deskPoll->start();
+    m_replacementsSeen = m_db.replacements();
     // On a server the other desks' commits arrive as notifications: look at
     // once. The timer stays, for a notification that came while a save of
     // this window was under way (its count is only in memory, so cheap).
@@ -979,6 +982,8 @@ bool ApptWindow::commitDay()
 {
     if (!m_haveRecord)
         return true;
+    if (!followRestore(true))
+        return false;
     DayRecord edited = shownRecord();
     if (m_editing) {
         PageText::Cells cells = PageText::split(edited.data);
@@ -1011,8 +1016,11 @@ void ApptWindow::endCellEdit()
 {
     if (!m_editing)
         return;
+    // The cell's base must be the restored one before the edit settles.
+    const bool followed = followRestore(true);
     settleEditCell();
-    commitDay();
+    if (followed)
+        commitDay();
 }
 
 // Ends the edit. While the editor was open, the stored record may have moved
@@ -1044,6 +1052,8 @@ void ApptWindow::pollOtherDesks()
 {
     if (g_storeCalls > 0 || !m_haveRecord || m_leftSaved)
         return;
+    if (!followRestore(false))
+        return;
     const std::optional<qint64> version = m_db.dataVersion();
     if (!version || version == m_dataVersion)
         return;
@@ -1064,11 +1074,8 @@ void ApptWindow::takeOtherDesksDay(const std::optional<DayRecord>& storedAsRead)
     // Another desk may keep the day in another layout; its text is compared
     // and merged in the one shown here.
     std::optional<DayRecord> stored = storedAsRead;
-    if (stored) {
-        stored = DayPlacement::inLayout(*stored, m_layout);
-        if (!(DayPlacement::layoutOf(*stored) == m_layout) && followStoredLayout(*stored))
-            stored = DayPlacement::inLayout(*stored, m_layout);
-    }
+    if (stored)
+        stored = inShownLayout(*stored);
     if (stored && stored->id == m_record.id && stored->data == m_record.data && stored->memo == m_record.memo
         && stored->clinic == m_record.clinic) {
         m_record = *stored;
@@ -1096,6 +1103,71 @@ void ApptWindow::takeOtherDesksDay(const std::optional<DayRecord>& storedAsRead)
     }
 }
 
+// True once the shown day is read from the database a restore elsewhere put
+// in place (at once when there was none); wait retries as a save does, else
+// a busy database is looked at again on the next poll.
+bool ApptWindow::followRestore(bool wait)
+{
+    if (!m_haveRecord)
+        return true;
+    // A failure here comes back from the access that follows.
+    m_db.followReplacedFile();
+    if (m_db.replacements() == m_replacementsSeen)
+        return true;
+    return takeRestoredDay(wait);
+}
+
+// The restored record becomes the base as it is, never merged with the
+// replaced one: its texts differ in ways no desk typed, and its id and
+// Version may be lower than the base's. Only what is being typed right now
+// stays, the open cell and a memo pad not yet stored, and goes into the
+// restored database with its next commit.
+bool ApptWindow::takeRestoredDay(bool wait)
+{
+    const qint64 replacements = m_db.replacements();
+    std::optional<DayRecord> day;
+    QString fixedMemo;
+    const auto read = [&] {
+        StoreStatus s
+            = wait ? DayStore(m_db).find(m_record.calDate, day) : DayStore(m_db).findOnce(m_record.calDate, day);
+        if (!s.ok())
+            return s;
+        if (!wait)
+            return SettingsStore(m_db).readFixedMemoOnce(fixedMemo);
+        Settings settings;
+        s = SettingsStore(m_db).read(settings);
+        fixedMemo = settings.fixedMemo;
+        return s;
+    };
+    if (wait ? !withRetry(this, read) : !read().ok())
+        return false;
+    m_replacementsSeen = replacements;
+    m_dataVersion = m_db.dataVersion();
+
+    const bool memoTyped = m_txtMemo->toPlainText() != m_record.memo;
+    const bool fixedMemoTyped = m_txtFixedMemo->toPlainText() != m_storedFixedMemo;
+    if (day) {
+        m_record = inShownLayout(*day);
+    } else {
+        // The restored database has no record of the day: the next commit
+        // makes one.
+        m_record.id = 0;
+        m_record.version = 0;
+        m_record.data = PageText::cleared(m_record.data);
+        m_record.memo.clear();
+        m_record.clinic = false;
+    }
+    showMerged(m_record.data, memoTyped ? m_txtMemo->toPlainText() : m_record.memo, m_record.clinic);
+    if (m_editing)
+        m_editBase = recordCell(m_editRow, m_editCol);
+    m_storedFixedMemo = fixedMemo;
+    if (!fixedMemoTyped && m_txtFixedMemo->toPlainText() != fixedMemo) {
+        const QScopedValueRollback<bool> merging(m_showingMerged, true);
+        setPadText(m_txtFixedMemo, fixedMemo);
+    }
+    return true;
+}
+
 void ApptWindow::takeOtherDesksFixedMemo(const QString& stored)
 {
     if (stored == m_storedFixedMemo)
@@ -1107,6 +1179,17 @@ void ApptWindow::takeOtherDesksFixedMemo(const QString& stored)
         setPadText(m_txtFixedMemo, merged);
     }
     m_storedFixedMemo = stored;
+}
+
+// A stored record as the page shows it: its text moved into the shown
+// layout, or the page moved into the record's when the record's text has no
+// place in the shown one.
+DayRecord ApptWindow::inShownLayout(const DayRecord& stored)
+{
+    const DayRecord moved = DayPlacement::inLayout(stored, m_layout);
+    if (DayPlacement::layoutOf(moved) == m_layout || !followStoredLayout(stored))
+        return moved;
+    return DayPlacement::inLayout(stored, m_layout);
 }
 
 // Another desk stored the day in a layout that holds text this page has no

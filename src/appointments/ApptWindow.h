@@ -129,10 +129,14 @@ private:
     void takeOtherDesksDay(const std::optional<DayRecord>& storedAsRead);
     void takeOtherDesksFixedMemo(const QString& stored);
     bool followStoredLayout(const DayRecord& stored);
+    DayRecord inShownLayout(const DayRecord& stored);
     void showMerged(const QString& page, const QString& memo, bool closed);
     void setPadText(QPlainTextEdit* pad, const QString& text);
     void memoTyped(QPlainTextEdit* pad);
     void memoPaused();
+    // Another desk restored a back-up over the database.
+    bool followRestore(bool wait);
+    bool takeRestoredDay(bool wait);
 
     Database& m_db;
     Settings m_settings;
@@ -182,4 +186,5 @@ private:
     bool m_editing = false; // txtEdit is open on (EditRow, EditCol)
     QString m_editBase; // that cell as stored when the edit began
     bool m_showingMerged = false;
+    qint64 m_replacementsSeen = 0; // m_db.replacements() when the shown day was read
 };

@@ -279,9 +279,11 @@ QString replaceLiveFile(const QString& restored, const QString& livePath, RetryP
         if (QString r = keepLiveFile(livePath, policy); !r.isEmpty())
             return r;
     }
+    // Before the rename: once the restored file is in place, another copy
+    // may follow it at once and be writing its own journal there.
+    QFile::remove(livePath + QStringLiteral("-journal"));
     if (QString r = FileSystem::replace(restored, livePath); !r.isEmpty())
         return r;
-    QFile::remove(livePath + QStringLiteral("-journal"));
     if (lock)
         sqlite3_exec(lock.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     return FileSystem::flushFolder(folderOf(livePath));
@@ -585,6 +587,12 @@ QString BackupRestore::restoreServer(const QString& sourcePath, Database& server
             row[ApptVersion] = std::max(row[ApptVersion].toLongLong(), was) + 1;
         }
         r = replaceContents(db, restored);
+        if (!r.ok())
+            return r;
+        // The desks read their shown day again, the restored record its new
+        // base: merged against the replaced one, it would keep texts the
+        // restore took away.
+        r = Database::announceRestore(db);
         if (!r.ok())
             return r;
         // The ids came from the file: new records continue after them.

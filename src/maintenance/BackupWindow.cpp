@@ -171,6 +171,8 @@ bool BackupWindow::closeWindows(const QStringList& names)
 
 void BackupWindow::cmdBackup_Click()
 {
+    // The outcome of the previous back-up or restore no longer holds.
+    m_label3->hide();
     m_label7->hide();
     m_lblRestore->hide();
 
@@ -209,6 +211,7 @@ void BackupWindow::CmdRestore_Click()
 {
     m_label2->hide();
     m_label3->hide();
+    m_label7->hide();
 
     if (Dialogs::message(this, CheckUsersText, Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok, Dialogs::Icon::Warning,
             QStringLiteral("Restore Files"))

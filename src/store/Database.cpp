@@ -17,12 +17,15 @@
 #include <QUrlQuery>
 #include <QtEndian>
 #include <array>
+#include <sys/stat.h>
 
 namespace {
 
 Database* g_current = nullptr;
 // The LISTEN/NOTIFY channel through which desks on one server tell of commits.
 const QString ChangeChannel = QStringLiteral("ledgerly_changes");
+// The payload of the notification that tells of a restore.
+const QString RestoreNotice = QStringLiteral("restore");
 // How long a statement on the server waits for another desk's row lock before
 // giving up as busy; the retry policy then takes over.
 constexpr int ServerLockTimeoutMillis = 2000;
@@ -550,9 +553,11 @@ bool Database::connectServer(QString& error)
         return false;
     }
     QObject::connect(driver, &QSqlDriver::notification, driver,
-        [this](const QString& name, QSqlDriver::NotificationSource source, const QVariant&) {
+        [this](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
             if (name != ChangeChannel || source == QSqlDriver::SelfSource)
                 return;
+            if (payload.toString() == RestoreNotice)
+                ++m_replacements;
             ++m_notifications;
             if (onChangedElsewhere)
                 onChangedElsewhere();
@@ -705,6 +710,9 @@ Database::OpenResult Database::open(const QString& path, bool createIfMissing)
     if (!checked.ok() || !why.isEmpty())
         return {false, why};
 
+    // Taken before SQLite opens the file: should a restore replace it in
+    // between, the next look sees a change and opens the file again.
+    const std::optional<FileIdentity> identity = identityOf(path);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         db.setDatabaseName(uriOf(path, "rw"));
@@ -717,6 +725,7 @@ Database::OpenResult Database::open(const QString& path, bool createIfMissing)
         }
     }
     m_path = path;
+    m_identity = identity;
 
     StoreStatus s = m_retry.run([this] {
         QSqlDatabase db = connection();
@@ -761,6 +770,42 @@ void Database::close()
     m_server = false;
     m_lost = false;
     m_notificationConnection = {};
+    m_identity.reset();
+}
+
+std::optional<Database::FileIdentity> Database::identityOf(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity {quint64(st.st_dev), quint64(st.st_ino)};
+}
+
+bool Database::fileReplaced() const
+{
+    return identityOf(m_path) != m_identity;
+}
+
+StoreStatus Database::followReplacedFile()
+{
+    // A path without an open connection: an earlier attempt to open the
+    // restored file failed, and this one tries again.
+    if (m_server || m_path.isEmpty() || (isOpen() && !fileReplaced()))
+        return StoreStatus::success();
+    const QString path = m_path;
+    const OpenResult opened = open(path, false);
+    if (!opened.ok) {
+        m_path = path;
+        return StoreStatus::failed(opened.message);
+    }
+    ++m_replacements;
+    return StoreStatus::success();
+}
+
+StoreStatus Database::announceRestore(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    return exec(q, QStringLiteral("NOTIFY %1, '%2'").arg(ChangeChannel, RestoreNotice));
 }
 
 bool Database::isOpen() const
@@ -788,6 +833,8 @@ sqlite3* Database::handle() const
 StoreStatus Database::access(const std::function<StoreStatus()>& step, bool retried, const QString& failure)
 {
     StoreStatus s = reconnectIfLost();
+    if (s.ok())
+        s = followReplacedFile();
     if (s.ok() && !isOpen())
         s = StoreStatus::failed(QStringLiteral("the database is not open"));
     if (s.ok()) {
@@ -807,8 +854,21 @@ StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& bod
 {
     return access(
         [&] {
+            StoreStatus s = followReplacedFile();
+            if (!s.ok())
+                return s;
             QSqlDatabase db = connection();
-            return inTransaction(db, body, true);
+            return inTransaction(
+                db,
+                [&](QSqlDatabase& tdb) {
+                    // A restore puts its file in place while holding the
+                    // write lock, so it cannot come now; it may have come
+                    // just before. Then the step runs again on the new file.
+                    if (!m_server && fileReplaced())
+                        return StoreStatus::busy(QStringLiteral("a restore has just replaced the file"));
+                    return body(tdb);
+                },
+                true);
         },
         true, QStringLiteral("The changes could not be saved to %1: %2"));
 }
@@ -835,7 +895,7 @@ StoreStatus Database::readOnce(const std::function<StoreStatus(QSqlDatabase&)>& 
 
 std::optional<qint64> Database::dataVersion()
 {
-    if (!isOpen())
+    if (!followReplacedFile().ok() || !isOpen())
         return std::nullopt;
     if (m_server)
         return m_notifications;

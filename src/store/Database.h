@@ -83,6 +83,22 @@ public:
     // has no such news and is polled through dataVersion()).
     std::function<void()> onChangedElsewhere;
 
+    // Another copy of the program may restore a back-up, which renames
+    // another file over path() while this connection still has the replaced
+    // one open. When that happened, closes the replaced file and opens the
+    // one now at path(), with the checks of open(). Every access and
+    // dataVersion() look first, and a write looks again once it holds the
+    // lock, so nothing is ever written into a replaced file. Nothing to do
+    // on a server.
+    StoreStatus followReplacedFile();
+    // How often a restore replaced the database under this connection: a
+    // replaced file followed, or a restore another desk announced on the
+    // server. Records read before are then no base for a merge.
+    qint64 replacements() const { return m_replacements; }
+    // Announces a restore to the other desks on a server; inside the
+    // restore's transaction, so that it arrives only if that commits.
+    static StoreStatus announceRestore(QSqlDatabase& db);
+
     // Maps a failed query to a status: Busy for SQLite's busy and locked codes
     // and for PostgreSQL's serialization failure, deadlock and lock timeout.
     static StoreStatus statusOf(const QSqlError& error);
@@ -95,6 +111,15 @@ public:
     static void setCurrent(Database* db);
 
 private:
+    struct FileIdentity
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static std::optional<FileIdentity> identityOf(const QString& path);
+    bool fileReplaced() const;
+
     void removeConnection();
     OpenResult openServer(const QString& address);
     bool connectServer(QString& error);
@@ -108,5 +133,7 @@ private:
     bool m_server = false;
     bool m_lost = false; // the server connection broke; the next access connects again
     qint64 m_notifications = 0;
+    std::optional<FileIdentity> m_identity; // of the file this connection opened
+    qint64 m_replacements = 0;
     QMetaObject::Connection m_notificationConnection;
 };

@@ -12,15 +12,19 @@
 //   edit R C TEXT    types TEXT into cell (R, C), leaving the edit box open;
 //                    prints "editing"
 //   memo TEXT        types TEXT into the daily memo pad; prints "typed"
+//   enter            presses Enter where the focus is; prints "entered"
 //   cell R C         prints "cell TEXT" with the text the grid shows
 //   editor           prints "editor V TEXT": V is 1 while the edit box is
 //                    open, TEXT its text
 //   watch R C TEXT   prints "seen T" as soon as cell (R, C) shows TEXT
+//   dialogs          prints "dialogs N TEXT": how many messages the window
+//                    has shown, TEXT the last one's
 //   quit             closes the window (which saves the day) and ends
 
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
 #include "platform/DataFolder.h"
+#include "platform/Dialogs.h"
 #include "store/Database.h"
 
 #include <QApplication>
@@ -107,6 +111,12 @@ private:
             m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->setFocus();
             type(line.section(QLatin1Char(' '), 1));
             say(QStringLiteral("typed"));
+        } else if (command == QLatin1String("enter")) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            say(QStringLiteral("entered"));
+        } else if (command == QLatin1String("dialogs")) {
+            const QList<Dialogs::Shown> shown = Dialogs::shown();
+            say(QStringLiteral("dialogs %1 %2").arg(shown.size()).arg(shown.isEmpty() ? QString() : shown.last().text));
         } else if (command == QLatin1String("cell")) {
             say(QStringLiteral("cell ") + m_window->grid()->cellText(row, col));
         } else if (command == QLatin1String("editor")) {

@@ -13,6 +13,7 @@
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
 #include "appointments/PageText.h"
+#include "maintenance/BackupRestore.h"
 #include "platform/Dialogs.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
@@ -26,6 +27,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using TestSupport::Today;
@@ -372,6 +374,61 @@ private slots:
         QCOMPARE(cellOf(data, 2, 1), QStringLiteral("SMITH"));
         QCOMPARE(cellOf(data, 3, 2), QStringLiteral("KIM"));
         QCOMPARE(cellOf(data, 5, 3), QStringLiteral("LE"));
+    }
+    // Another desk restores a back-up over the file this desk has open: the
+    // desk goes on in the restored file, shows its day, and keeps only what
+    // is being typed at that moment; the replaced file is left alone.
+    void restoreElsewhereIsFollowedByTheDesk()
+    {
+        Settings settings;
+        QVERIFY(SettingsStore(m_data->db()).read(settings).ok());
+        TestSupport::bookCell(m_data->db(), Today, settings, 2, 1, QStringLiteral("SMITH"));
+        TestSupport::bookCell(m_data->db(), Today, settings, 3, 2, QStringLiteral("OLD"));
+        QVERIFY(
+            OtherDesk(m_data->databasePath()).save([](DayRecord& r) { r.memo = QStringLiteral("from the back-up"); }));
+        QTemporaryDir medium;
+        const QString backup = BackupRestore::pathIn(medium.path());
+        QCOMPARE(BackupRestore::backup(m_data->databasePath(), backup), QString());
+        QVERIFY(OtherDesk(m_data->databasePath()).save([](DayRecord& r) {
+            PageText::Cells cells = PageText::split(r.data);
+            cells[1][0] = QStringLiteral("JONES");
+            cells[2][1].clear();
+            r.data = PageText::join(cells);
+            r.memo.clear();
+        }));
+
+        Child desk(QStringLiteral(DESK_WINDOW), {m_data->folder()});
+        QCOMPARE(desk.next(), QStringLiteral("ready"));
+        desk.send("memo ring back");
+        QCOMPARE(desk.next(), QStringLiteral("typed"));
+        desk.send("edit 3 2 KI");
+        QCOMPARE(desk.next(), QStringLiteral("editing"));
+
+        const BackupRestore::RestoreResult restored
+            = BackupRestore::restore(backup, m_data->databasePath(), &m_data->db());
+        QCOMPARE(restored.reason, QString());
+        const QString kept = m_data->folder() + QLatin1Char('/') + BackupRestore::KeptName;
+        const QByteArray keptBytes = TestSupport::fileBytes(kept);
+
+        desk.send("watch 2 1 SMITH");
+        const QString seen = desk.next(10'000);
+        QVERIFY2(seen.startsWith(QLatin1String("seen ")), qPrintable(seen));
+        desk.send("editor");
+        QCOMPARE(desk.next(), QStringLiteral("editor 1 KI"));
+        desk.send("enter");
+        QCOMPARE(desk.next(), QStringLiteral("entered"));
+        desk.send("dialogs");
+        QCOMPARE(desk.next(), QStringLiteral("dialogs 0"));
+        desk.send("quit");
+        QVERIFY(desk.process().waitForFinished(30'000));
+        QCOMPARE(desk.process().exitCode(), 0);
+
+        const std::optional<DayRecord> day = TestSupport::storedDay(m_data->db());
+        QVERIFY(day);
+        QCOMPARE(cellOf(day->data, 2, 1), QStringLiteral("SMITH"));
+        QCOMPARE(cellOf(day->data, 3, 2), QStringLiteral("KI")); // typed over the restored OLD, not beside it
+        QCOMPARE(day->memo, QStringLiteral("ring back"));
+        QCOMPARE(TestSupport::fileBytes(kept), keptBytes);
     }
 };
 

@@ -1,16 +1,20 @@
-// Two desks on one PostgreSQL database, each the real appointment window in a
+// Desks on one PostgreSQL database, each the real appointment window in a
 // process of its own (desk_window): both desks' bookings of one day are
-// stored, and each shows the other's as soon as it is committed.
+// stored, and each shows the other's as soon as it is committed; a restore
+// replaces what a desk shows.
 
 #include "TestSupport.h"
 
 #include "appointments/PageText.h"
+#include "maintenance/BackupRestore.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
+#include "store/SettingsStore.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using TestSupport::Today;
@@ -64,6 +68,17 @@ QString storedCell(Database& db, int row, int col)
     return QString();
 }
 
+// Changes today's record as another desk's save would.
+bool changeToday(Database& db, const std::function<void(DayRecord&)>& change)
+{
+    std::optional<DayRecord> base;
+    if (!DayStore(db).find(Today, base).ok() || !base)
+        return false;
+    DayRecord edited = *base;
+    change(edited);
+    return DayStore(db).save(*base, edited, DayStore::SaveMode::KeepEmpty).status.ok();
+}
+
 } // namespace
 
 class TestServerDesks : public QObject
@@ -107,6 +122,54 @@ private slots:
         }
         QCOMPARE(storedCell(data.db(), 2, 1), QStringLiteral("SMITH"));
         QCOMPARE(storedCell(data.db(), 3, 2), QStringLiteral("KIM"));
+    }
+    // A restore on the server replaces the desk's base: the restored day is
+    // shown as it is, not merged with the one it replaced, and only what the
+    // desk is typing at that moment stays.
+    void restoreReplacesTheShownDay()
+    {
+        TestSupport::DataFixture data;
+        QVERIFY(data.db().isServer());
+        Settings settings;
+        QVERIFY(SettingsStore(data.db()).read(settings).ok());
+        TestSupport::bookCell(data.db(), Today, settings, 2, 1, QStringLiteral("SMITH"));
+        TestSupport::bookCell(data.db(), Today, settings, 3, 2, QStringLiteral("OLD"));
+        QVERIFY(changeToday(data.db(), [](DayRecord& r) { r.memo = QStringLiteral("from the back-up"); }));
+        QTemporaryDir medium;
+        const QString backup = BackupRestore::pathIn(medium.path());
+        QCOMPARE(BackupRestore::backupServer(data.db(), backup), QString());
+        QVERIFY(changeToday(data.db(), [](DayRecord& r) {
+            PageText::Cells cells = PageText::split(r.data);
+            cells[1][0] = QStringLiteral("JONES");
+            cells[2][1].clear();
+            r.data = PageText::join(cells);
+            r.memo.clear();
+        }));
+
+        Desk desk(data.folder(), data.databasePath());
+        QCOMPARE(desk.next(), QStringLiteral("ready"));
+        desk.send("memo ring back");
+        QCOMPARE(desk.next(), QStringLiteral("typed"));
+        desk.send("edit 3 2 KI");
+        QCOMPARE(desk.next(), QStringLiteral("editing"));
+        QCOMPARE(BackupRestore::restoreServer(backup, data.db(), data.folder()), QString());
+
+        desk.send("watch 2 1 SMITH");
+        const QString seen = desk.next(10'000);
+        QVERIFY2(seen.startsWith(QLatin1String("seen ")), qPrintable(seen));
+        desk.send("editor");
+        QCOMPARE(desk.next(), QStringLiteral("editor 1 KI"));
+        desk.send("enter");
+        QCOMPARE(desk.next(), QStringLiteral("entered"));
+        desk.send("quit");
+        QVERIFY(desk.process().waitForFinished(30'000));
+        QCOMPARE(desk.process().exitCode(), 0);
+
+        QCOMPARE(storedCell(data.db(), 2, 1), QStringLiteral("SMITH"));
+        QCOMPARE(storedCell(data.db(), 3, 2), QStringLiteral("KI"));
+        std::optional<DayRecord> day;
+        QVERIFY(DayStore(data.db()).find(Today, day).ok() && day);
+        QCOMPARE(day->memo, QStringLiteral("ring back"));
     }
 };
 

@@ -43,6 +43,7 @@ private slots:
     void failedReplacementKeepsTheLiveFile_data();
     void failedReplacementKeepsTheLiveFile();
     void restoreWaitsForNoOtherWriter();
+    void anotherCopyGoesOnInTheRestoredFile();
     void copiesKeepTheAccessRights();
 
     void presetFolderPrefersAMountedMedium();
@@ -453,6 +454,38 @@ void TestBackupRestore::restoreWaitsForNoOtherWriter()
     QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).reason, QString());
     QVERIFY(f.db().isOpen());
     QCOMPARE(memoOf(f.db(), Day), QStringLiteral("from the back-up"));
+}
+
+// A copy of the program that read a day before the restore (its store open,
+// no window to follow the restore) saves afterwards: the save lands in the
+// restored file, never in the replaced one.
+void TestBackupRestore::anotherCopyGoesOnInTheRestoredFile()
+{
+    DataFixture f;
+    QTemporaryDir medium;
+    const QString backup = BackupRestore::pathIn(medium.path());
+    makeBackupFile(backup, QStringLiteral("from the back-up"));
+    saveDay(f.db(), Day, QStringLiteral("live data"));
+
+    QProcess other;
+    other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    other.start(QStringLiteral(STORE_STRESS), {QStringLiteral("same-cell"), f.databasePath(), QStringLiteral("LATE")});
+    QVERIFY(other.waitForReadyRead(30'000));
+    QCOMPARE(other.readLine().trimmed(), QByteArray("ready"));
+
+    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).reason, QString());
+    const QString kept = f.folder() + QLatin1Char('/') + BackupRestore::KeptName;
+    const QByteArray keptBytes = fileBytes(kept);
+    other.write("save\n");
+    QVERIFY(other.waitForFinished(30'000));
+    QCOMPARE(other.exitCode(), 0);
+
+    QCOMPARE(memoOf(f.db(), Day), QStringLiteral("from the back-up"));
+    std::optional<DayRecord> saved;
+    QVERIFY(DayStore(f.db()).find(QDate(2024, 6, 3), saved).ok());
+    QVERIFY(saved);
+    QCOMPARE(TestSupport::cellOf(saved->data, 1, 1), QStringLiteral("LATE"));
+    QCOMPARE(fileBytes(kept), keptBytes);
 }
 
 void TestBackupRestore::copiesKeepTheAccessRights()
