@@ -526,7 +526,7 @@ void ApptWindow::cmdToday_Click()
     const QDate today = Clock::today();
     paintLabel(m_calSelIndex, Qt::white);
     if ((!m_haveRecord || m_record.calDate != today) && !changeDay(today)) {
-        paintLabel(m_calSelIndex, CalendarCyan);
+        selectShownDay();
         return;
     }
     m_currentDate = today;
@@ -685,7 +685,7 @@ void ApptWindow::LblDay_Click(int index)
         setHeadings();
     } else {
         if (!changeDay(date)) {
-            paintLabel(m_calSelIndex, CalendarCyan);
+            selectShownDay();
             return;
         }
         SyncMonthYearBoxes(date);
@@ -693,6 +693,16 @@ void ApptWindow::LblDay_Click(int index)
     m_calSelIndex = index;
     paintLabel(index, CalendarCyan);
     m_grid->setFocus();
+}
+
+// After a day change that did not happen, the calendar marks the day that
+// is still shown and has the focus, ready for another try.
+void ApptWindow::selectShownDay()
+{
+    paintLabel(m_calSelIndex, Qt::white);
+    FillCalendar(m_currentDate);
+    paintLabel(m_calSelIndex, CalendarCyan);
+    m_picture2->setFocus();
 }
 
 void ApptWindow::Picture2_Click()
@@ -810,7 +820,7 @@ bool ApptWindow::showFoundAppointment(const AppointmentSearch::Match& match)
     paintLabel(m_calSelIndex, Qt::white);
     if (match.date != m_currentDate || !m_haveRecord) {
         if (!changeDay(match.date)) {
-            paintLabel(m_calSelIndex, CalendarCyan);
+            selectShownDay();
             return false;
         }
     }

@@ -109,6 +109,7 @@ private:
     void placeEditor();
     void paintLabel(int index, const QColor& colour);
     void paintCalendar();
+    void selectShownDay();
     void Picture2_Click();
     bool Picture2_KeyDown(int key, Qt::KeyboardModifiers mods);
     void commitMonthYear();

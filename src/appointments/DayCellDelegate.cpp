@@ -1,7 +1,5 @@
 #include "appointments/DayCellDelegate.h"
 
-#include "appointments/DayGrid.h"
-
 #include <QApplication>
 #include <QPainter>
 #include <QStyle>
@@ -23,22 +21,16 @@ bool plainCell(const QStyleOptionViewItem& option, const QModelIndex& index)
 
 void DayCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    // The page's colour (white, or the closed day's) is the grid's, not the
-    // palette's: the grid's style sheet may keep an older palette in force.
-    const auto* grid = qobject_cast<const DayGrid*>(option.widget);
-    const QColor page = grid ? grid->cellBackground() : option.palette.color(QPalette::Base);
-    painter->fillRect(option.rect, page);
     if (!plainCell(option, index)) {
-        QStyleOptionViewItem stock = option;
-        stock.palette.setColor(QPalette::Highlight, page);
-        stock.palette.setColor(QPalette::HighlightedText, Qt::black);
-        QStyledItemDelegate::paint(painter, stock, index);
+        QStyledItemDelegate::paint(painter, option, index);
         return;
     }
     QPalette::ColorGroup group = QPalette::Disabled;
     if (option.state & QStyle::State_Enabled)
         group = (option.state & QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive;
     const bool selected = option.state & QStyle::State_Selected;
+    if (selected)
+        painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
 
     const QString text = index.data(Qt::DisplayRole).toString();
     if (text.isEmpty())

@@ -7,7 +7,7 @@
 // names then costs more than all the rest of a day change. Here a text is
 // shaped once to elide it and once to draw it. The current cell, which shows
 // the focus frame, and any cell with more than plain text still go the stock
-// way. Every cell is filled with the grid's page colour.
+// way.
 class DayCellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT

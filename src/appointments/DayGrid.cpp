@@ -30,10 +30,6 @@ DayGrid::DayGrid(QWidget* parent)
     verticalHeader()->setSectionsClickable(false);
     verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    setStyleSheet(QStringLiteral("QHeaderView::section { background-color: #c0c0c0; color: black; "
-                                 "border: 0px; border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; "
-                                 "padding-left: 3px; }"
-                                 "QTableCornerButton::section { background-color: #c0c0c0; border: 0px; }"));
     setGridStyle(Qt::SolidLine);
     setItemDelegate(new DayCellDelegate(this));
     setCellBackground(Qt::white);
@@ -230,15 +226,19 @@ void DayGrid::setCellBackground(const QColor& colour)
         return;
     m_backgroundSet = true;
     m_background = colour;
-    QPalette p = palette();
-    p.setColor(QPalette::Base, colour);
-    p.setColor(QPalette::Window, QColor(224, 224, 224));
-    p.setColor(QPalette::Text, Qt::black);
-    // The selection looks like any other cell; the current cell shows by its
+    // In the style sheet, not the palette: a widget with a style sheet keeps
+    // the palette it was polished with, so a new page colour set through the
+    // palette showed only in the cells repainted for another reason. The
+    // selection looks like any other cell; the current cell shows by its
     // focus frame only.
-    p.setColor(QPalette::Highlight, colour);
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    setPalette(p);
+    const QString page = colour.name();
+    setStyleSheet(QStringLiteral("QHeaderView::section { background-color: #c0c0c0; color: black; "
+                                 "border: 0px; border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; "
+                                 "padding-left: 3px; }"
+                                 "QTableCornerButton::section { background-color: #c0c0c0; border: 0px; }"
+                                 "QTableView { background-color: %1; color: black; selection-background-color: %1; "
+                                 "selection-color: black; }")
+                      .arg(page));
     viewport()->update();
 }
 

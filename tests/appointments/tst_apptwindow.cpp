@@ -156,36 +156,6 @@ private slots:
         QCOMPARE(m_window->grid()->cellBackground(), ApptWindow::ClosedDayColour);
     }
 
-    void pastDayKeepsItsOwnLayout()
-    {
-        // A past day booked under three providers, then the practice grows.
-        Settings three = Settings::defaults();
-        three.listno = 3;
-        three.timeslot = 60;
-        DayRecord past;
-        bool created = false;
-        QVERIFY(DayStore(m_data->db()).open(Today.addDays(-2), three, past, created).ok());
-        DayRecord edited = past;
-        edited.data = PageText::join(PageText::fit(QStringLiteral("\t\r\tJONES"), 12, 3));
-        QVERIFY(DayStore(m_data->db()).save(past, edited).status.ok());
-        Settings five = Settings::defaults();
-        five.listno = 5;
-        five.names = QStringLiteral(" A - B - C - D - E - ");
-        QVERIFY(SettingsStore(m_data->db()).writeLayout(five).ok());
-
-        openWindow();
-        QCOMPARE(m_window->grid()->columnCountGrid(), 6);
-        clickDay(Today.addDays(-2));
-        QCOMPARE(m_window->grid()->columnCountGrid(), 4);
-        QCOMPARE(m_window->grid()->cellText(3, 0), QStringLiteral("09:00 AM"));
-        QCOMPARE(m_window->grid()->cellText(2, 2), QStringLiteral("JONES"));
-        QVERIFY(m_window->layoutFromRecord());
-        clickDay(Today.addDays(1));
-        QCOMPARE(m_window->grid()->columnCountGrid(), 6);
-        QVERIFY(!m_window->layoutFromRecord());
-        QCOMPARE(TestSupport::storedDay(m_data->db(), Today.addDays(-2))->listno, 3);
-    }
-
     void todayOnTodayNeitherSavesNorReloads()
     {
         openWindow();
@@ -258,14 +228,18 @@ private slots:
         QVERIFY(refuse.exec(QStringLiteral(
             "CREATE TRIGGER refuse BEFORE INSERT ON tbl_Appt BEGIN SELECT RAISE(ABORT, 'refused'); END")));
         Dialogs::pushAnswer(Dialogs::No);
-        clickDay(Today.addDays(1));
+        press(Qt::Key_Tab); // to the calendar
+        press(Qt::Key_Right);
+        press(Qt::Key_Return);
         QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
 
         // Today stays on screen, whole, and what is typed there is stored.
+        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
         QCOMPARE(m_window->currentDate(), Today);
         QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("lblCalDate"))->text(), QStringLiteral("5/15/24"));
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("WHITE"));
         QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->toPlainText(), QStringLiteral("Note"));
+        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], Today);
         bookTodayCell(3, 1, QStringLiteral("BLACK"));
         const std::optional<DayRecord> today = TestSupport::storedDay(m_data->db(), Today);
         QCOMPARE(cellOf(today->data, 2, 1), QStringLiteral("WHITE"));
