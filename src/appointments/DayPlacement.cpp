@@ -97,8 +97,7 @@ std::optional<QString> movePage(const QString& text, const DayLayout& from, cons
     return PageText::join(out);
 }
 
-Placement place(const QDate& date, const QDate& today, const std::optional<DayRecord>& record,
-    const Settings& current)
+Placement place(const QDate& date, const QDate& today, const std::optional<DayRecord>& record, const Settings& current)
 {
     const DayLayout currentLayout = DayLayout::fromSettings(current);
     Placement p;

@@ -46,8 +46,7 @@ struct Placement
 // its own copied layout; today and later days take the current settings'
 // layout when all of their text finds its place there. A damaged layout is
 // never used to cut a page: the text keeps a layout that holds all of it.
-Placement place(const QDate& date, const QDate& today, const std::optional<DayRecord>& record,
-    const Settings& current);
+Placement place(const QDate& date, const QDate& today, const std::optional<DayRecord>& record, const Settings& current);
 
 // How many booked days of today or later keep a layout other than the
 // current settings' one, because their text would not all find its place.

@@ -270,9 +270,8 @@ void SetupWindow::CmdReset_Click()
 
 void SetupWindow::CmdOkay_Click()
 {
-    const SettingsRules::SetupInput input {
-        m_txtHrO->text(), m_txtMinO->text(), m_txtHrC->text(), m_txtMinC->text(), m_text4->text(), m_text5->text(),
-        m_txtAM->text(), m_txtPM->text()};
+    const SettingsRules::SetupInput input {m_txtHrO->text(), m_txtMinO->text(), m_txtHrC->text(), m_txtMinC->text(),
+        m_text4->text(), m_text5->text(), m_txtAM->text(), m_txtPM->text()};
     QLineEdit* failing = nullptr;
     switch (SettingsRules::check(input)) {
     case SettingsRules::Field::None:

@@ -238,7 +238,8 @@ private slots:
         QCOMPARE(m_window->currentDate(), Today);
         QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("lblCalDate"))->text(), QStringLiteral("5/15/24"));
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("WHITE"));
-        QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->toPlainText(), QStringLiteral("Note"));
+        QCOMPARE(
+            m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->toPlainText(), QStringLiteral("Note"));
         QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], Today);
         bookTodayCell(3, 1, QStringLiteral("BLACK"));
         const std::optional<DayRecord> today = TestSupport::storedDay(m_data->db(), Today);
@@ -260,17 +261,9 @@ private slots:
         QList<QDate> days;
         QList<TestSupport::Places> before;
         for (int i = 0; i < 12; ++i) {
-            const Settings stored = TestSupport::randomLayout(random);
             const QDate day = Today.addDays(i % 3 == 0 ? -1 - i : i);
-            DayStore store(m_data->db());
-            DayRecord record;
-            bool created = false;
-            QVERIFY(store.open(day, stored, record, created).ok());
-            DayRecord booked = record;
-            booked.data = TestSupport::randomPage(random, stored);
-            QVERIFY(store.save(record, booked).status.ok());
             days.append(day);
-            before.append(TestSupport::placesOf(*TestSupport::storedDay(m_data->db(), day)));
+            before.append(TestSupport::bookRandomPage(m_data->db(), day, TestSupport::randomLayout(random), random));
         }
         QVERIFY(SettingsStore(m_data->db()).writeLayout(TestSupport::randomLayout(random)).ok());
 
@@ -457,8 +450,8 @@ private slots:
         QPointer<ApptWindow> window(m_window);
         press(key, Qt::AltModifier);
         if (window) {
-            QCOMPARE(edit->text() + daily->toPlainText() + fixed->toPlainText() + findBox->text(),
-                QStringLiteral("Lee"));
+            QCOMPARE(
+                edit->text() + daily->toPlainText() + fixed->toPlainText() + findBox->text(), QStringLiteral("Lee"));
             m_window->close();
         }
         QTRY_VERIFY(!window || !window->isVisible());

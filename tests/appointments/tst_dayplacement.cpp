@@ -43,18 +43,11 @@ private slots:
         TestSupport::DataFixture data;
         QRandomGenerator random(20241506);
         for (int i = 0; i < 150; ++i) {
-            const Settings stored = TestSupport::randomLayout(random);
-            const Settings current = random.bounded(5) == 0 ? TestSupport::damagedLayout(random) : TestSupport::randomLayout(random);
             const QDate day = Today.addDays(i % 2 == 0 ? i : -1 - i);
-
-            DayStore store(data.db());
-            DayRecord record;
-            bool created = false;
-            QVERIFY(store.open(day, stored, record, created).ok());
-            DayRecord booked = record;
-            booked.data = TestSupport::randomPage(random, stored);
-            QVERIFY(store.save(record, booked).status.ok());
-            const Places before = placesOf(*TestSupport::storedDay(data.db(), day));
+            const Places before
+                = TestSupport::bookRandomPage(data.db(), day, TestSupport::randomLayout(random), random);
+            const Settings current
+                = random.bounded(5) == 0 ? TestSupport::damagedLayout(random) : TestSupport::randomLayout(random);
             QVERIFY(SettingsStore(data.db()).writeLayout(current).ok());
 
             DaySheet sheet;
@@ -76,15 +69,16 @@ private slots:
         bool created = false;
         QVERIFY(store.open(day, hourly, first, created).ok());
         const DayLayout hours = DayLayout::fromSettings(hourly);
-        const auto book = [](DayRecord record, const DayLayout& layout, const QString& time, int column,
-                              const QString& name) {
-            PageText::Cells cells = PageText::fit(record.data, layout.pageRows(), layout.pageColumns());
-            cells[layout.timeTexts.indexOf(time) + 1][column - 1] = name;
-            record.data = PageText::join(cells);
-            DayPlacement::describeLayout(record, layout);
-            return record;
-        };
-        DayRecord hourDesk = store.save(first, book(first, hours, QStringLiteral("10:00 AM"), 1, QStringLiteral("SMITH"))).stored;
+        const auto book
+            = [](DayRecord record, const DayLayout& layout, const QString& time, int column, const QString& name) {
+                  PageText::Cells cells = PageText::fit(record.data, layout.pageRows(), layout.pageColumns());
+                  cells[layout.timeTexts.indexOf(time) + 1][column - 1] = name;
+                  record.data = PageText::join(cells);
+                  DayPlacement::describeLayout(record, layout);
+                  return record;
+              };
+        DayRecord hourDesk
+            = store.save(first, book(first, hours, QStringLiteral("10:00 AM"), 1, QStringLiteral("SMITH"))).stored;
 
         // The other desk shows the day in half hours and books 11:30 AM.
         const DayLayout halfHours = DayLayout::fromSettings(Settings::defaults());

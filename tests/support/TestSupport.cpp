@@ -225,8 +225,7 @@ Settings damagedLayout(QRandomGenerator& random)
     return s;
 }
 
-// A page of layout with a few bookings, blank rows included.
-QString randomPage(QRandomGenerator& random, const Settings& layoutSettings)
+Places bookRandomPage(Database& db, const QDate& date, const Settings& layoutSettings, QRandomGenerator& random)
 {
     const DayLayout layout = DayLayout::fromSettings(layoutSettings);
     PageText::Cells cells = PageText::fit(QString(), layout.pageRows(), layout.pageColumns());
@@ -236,7 +235,16 @@ QString randomPage(QRandomGenerator& random, const Settings& layoutSettings)
         const int c = int(random.bounded(layout.pageColumns()));
         cells[r][c] = QStringLiteral("CLIENT %1").arg(i);
     }
-    return PageText::join(cells);
+    DayStore store(db);
+    DayRecord record;
+    bool created = false;
+    if (!store.open(date, layoutSettings, record, created).ok())
+        qFatal("cannot make the day");
+    DayRecord booked = record;
+    booked.data = PageText::join(cells);
+    if (!store.save(record, booked).status.ok())
+        qFatal("cannot book the day");
+    return placesOf(*storedDay(db, date));
 }
 
 Run runProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)

@@ -70,8 +70,9 @@ Places placesOf(const DayRecord& record);
 Settings randomLayout(QRandomGenerator& random);
 // Settings as a damaged record or a careless set-up leaves them.
 Settings damagedLayout(QRandomGenerator& random);
-// A page of the settings' layout with a few bookings, blank rows included.
-QString randomPage(QRandomGenerator& random, const Settings& layoutSettings);
+// Books a page of a few random bookings (blank rows included) on date, its
+// record made with copies of layoutSettings; where they are as stored.
+Places bookRandomPage(Database& db, const QDate& date, const Settings& layoutSettings, QRandomGenerator& random);
 
 // A program run to its end in its own process.
 struct Run
