@@ -14,8 +14,14 @@ int failed(const QString& message, int code = 1)
     return code;
 }
 
-void printLine(const QString& line)
+// Stored text may hold control characters (a terminal would act on an
+// escape sequence); each is shown as a question mark.
+void printLine(QString line)
 {
+    for (QChar& c : line) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    }
     std::fputs(line.toUtf8().constData(), stdout);
     std::fputc('\n', stdout);
 }

@@ -15,6 +15,9 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <functional>
 #include <memory>
 #include <sqlite3.h>
@@ -24,7 +27,21 @@ using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
 
 QString errorOf(sqlite3* db)
 {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    if (!db)
+        return QStringLiteral("out of memory");
+    // SQLite's words for these name no cause a person can act on.
+    switch (sqlite3_extended_errcode(db)) {
+    case SQLITE_FULL:
+        return QStringLiteral("the disk is full");
+    case SQLITE_READONLY_DIRECTORY:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("the folder cannot be written");
+    case SQLITE_IOERR_WRITE:
+    case SQLITE_IOERR_FSYNC:
+        return QStringLiteral("the disk could not be written (is it damaged, or was it taken out?)");
+    default:
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    }
 }
 
 bool isBusy(int rc)
@@ -135,25 +152,39 @@ QString copyLocked(sqlite3* from, const QString& source, const QString& target, 
 
     QString reason;
     sqlite3_int64 size = 0;
-    QFile out(target);
+    // Written unbuffered so that a failure tells its cause (errno).
+    const auto cannotWrite = [&target](int error) {
+        return FileSystem::describeFailure(
+            QStringLiteral("Cannot write the copy in %1").arg(QFileInfo(target).absolutePath()), error);
+    };
+    const int out = ::open(QFile::encodeName(target).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (file->pMethods->xFileSize(file, &size) != SQLITE_OK) {
         reason = QStringLiteral("Cannot copy %1: its size cannot be read").arg(source);
-    } else if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        reason = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
+    } else if (out < 0) {
+        reason = cannotWrite(errno);
     } else {
         QByteArray chunk(1 << 20, Qt::Uninitialized);
         for (sqlite3_int64 at = 0; at < size && reason.isEmpty();) {
             const int n = int(std::min<sqlite3_int64>(chunk.size(), size - at));
-            if (file->pMethods->xRead(file, chunk.data(), n, at) != SQLITE_OK)
+            if (file->pMethods->xRead(file, chunk.data(), n, at) != SQLITE_OK) {
                 reason = QStringLiteral("Cannot copy %1: it cannot be read").arg(source);
-            else if (out.write(chunk.constData(), n) != n)
-                reason = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
+                break;
+            }
+            for (int done = 0; done < n;) {
+                const ssize_t w = ::write(out, chunk.constData() + done, size_t(n - done));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0) {
+                    reason = cannotWrite(w < 0 ? errno : ENOSPC);
+                    break;
+                }
+                done += int(w);
+            }
             at += n;
         }
-        out.close();
-        if (reason.isEmpty() && out.error() != QFileDevice::NoError)
-            reason = QStringLiteral("Cannot write %1: %2").arg(target, out.errorString());
     }
+    if (out >= 0 && ::close(out) != 0 && reason.isEmpty())
+        reason = cannotWrite(errno);
     sqlite3_exec(from, "ROLLBACK", nullptr, nullptr, nullptr);
     return reason;
 }
@@ -465,8 +496,8 @@ QString BackupRestore::presetFolder(const QStringList& mediaRoots)
 QString BackupRestore::probeDestination(const QString& folderText, const QString& livePath)
 {
     const QString folder = folderOf(pathIn(folderText));
-    if (!QFileInfo(folder).isDir())
-        return QStringLiteral("The folder %1 cannot be found").arg(folder);
+    if (QString r = FileSystem::folderProblem(folder); !r.isEmpty())
+        return r;
     if (sameFolder(folder, folderOf(livePath)))
         return QStringLiteral("The folder %1 is the program's own data folder").arg(folder);
     QString probe;
@@ -480,8 +511,8 @@ QString BackupRestore::probeSource(const QString& folderText, const QString& liv
 {
     const QString path = pathIn(folderText);
     const QString folder = folderOf(path);
-    if (!QFileInfo(folder).isDir())
-        return QStringLiteral("The folder %1 cannot be found").arg(folder);
+    if (QString r = FileSystem::folderProblem(folder); !r.isEmpty())
+        return r;
     if (sameFolder(folder, folderOf(livePath)))
         return QStringLiteral("The folder %1 is the program's own data folder").arg(folder);
     if (!QFileInfo::exists(path))
@@ -492,6 +523,7 @@ QString BackupRestore::probeSource(const QString& folderText, const QString& liv
 QString BackupRestore::backup(const QString& livePath, const QString& targetPath)
 {
     const QString folder = folderOf(targetPath);
+    FileSystem::removeAbandonedTemporaries(folder);
     RetryPolicy policy;
     std::unique_ptr<TemporaryFile> copy;
     if (QString r = checkedCopy(livePath, SQLITE_OPEN_READWRITE, folder,
@@ -512,6 +544,7 @@ BackupRestore::RestoreResult BackupRestore::restore(
         result.reason = r;
         return result;
     }
+    FileSystem::removeAbandonedTemporaries(folderOf(livePath));
     RetryPolicy ownPolicy;
     RetryPolicy& policy = connection ? connection->retry() : ownPolicy;
     std::unique_ptr<TemporaryFile> copy;
@@ -550,6 +583,7 @@ QString BackupRestore::backupServer(Database& server, const QString& targetPath)
     if (!read.ok())
         return read.message;
     const QString folder = folderOf(targetPath);
+    FileSystem::removeAbandonedTemporaries(folder);
     std::unique_ptr<TemporaryFile> copy;
     if (QString r
         = writeFileCopy(contents, folder, QFileInfo::exists(targetPath) ? targetPath : QString(), server.path(), copy);

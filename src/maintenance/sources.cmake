@@ -1,5 +1,6 @@
 list(APPEND LEDGERLY_CORE_SOURCES
     maintenance/BackupRestore.cpp
+    maintenance/MaintenanceCommands.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
     maintenance/BackupWindow.cpp

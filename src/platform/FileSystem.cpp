@@ -1,12 +1,20 @@
 #include "platform/FileSystem.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSysInfo>
 #include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -25,7 +33,23 @@ QString injected(const char* operation, const QString& path)
 
 QString systemError(const QString& what, int error)
 {
-    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)));
+    return FileSystem::describeFailure(what, error);
+}
+
+const QString TemporaryPrefix = QStringLiteral(".ledgerly-");
+const QString TemporarySuffix = QStringLiteral(".tmp");
+
+QString hostName()
+{
+    QString host = QSysInfo::machineHostName();
+    // The name is part of a file name: nothing that could leave the folder.
+    host.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.]")), QStringLiteral("_"));
+    return host.isEmpty() ? QStringLiteral("host") : host;
+}
+
+bool processRuns(qint64 pid)
+{
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
 QString syncPath(const QString& path, int flags)
@@ -49,12 +73,88 @@ QString createTemporary(const QString& folder, QString& path)
     path.clear();
     if (QString r = injected("create", folder); !r.isEmpty())
         return r;
-    QTemporaryFile file(folder + QStringLiteral("/.ledgerly-XXXXXX.tmp"));
-    if (!file.open())
-        return QStringLiteral("Cannot write to %1: %2").arg(folder, file.errorString());
+    // .ledgerly-HOST-PID-XXXXXX.tmp
+    QTemporaryFile file(QStringLiteral("%1/%2%3-%4-XXXXXX%5")
+                            .arg(folder, TemporaryPrefix, hostName(), QString::number(QCoreApplication::applicationPid()),
+                                TemporarySuffix));
+    if (!file.open()) {
+        const int error = errno;
+        if (QString r = folderProblem(folder); !r.isEmpty())
+            return r;
+        return describeFailure(QStringLiteral("The folder %1 cannot be written").arg(folder), error);
+    }
     file.setAutoRemove(false);
     path = file.fileName();
     return QString();
+}
+
+QString folderProblem(const QString& folder)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QStringLiteral("The folder %1 cannot be found").arg(folder);
+        return describeFailure(QStringLiteral("The folder %1 cannot be entered").arg(folder), errno);
+    }
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("The folder %1 cannot be found").arg(folder);
+    if (::access(QFile::encodeName(folder).constData(), X_OK) != 0)
+        return describeFailure(QStringLiteral("The folder %1 cannot be entered").arg(folder), errno);
+    return QString();
+}
+
+int removeAbandonedTemporaries(const QString& folder)
+{
+    static const QRegularExpression owned(
+        QStringLiteral("^\\.ledgerly-(.+)-(\\d+)-[A-Za-z0-9]+\\.tmp(-journal)?$"));
+    const QString host = hostName();
+    const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
+    const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    int removed = 0;
+    const QFileInfoList files = QDir(folder).entryInfoList(
+        {TemporaryPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QFileInfo& file : files) {
+        const QRegularExpressionMatch m = owned.match(file.fileName());
+        bool abandoned;
+        if (m.hasMatch() && m.captured(1) == host)
+            abandoned = !processRuns(m.captured(2).toLongLong());
+        else if (m.hasMatch()) // another machine's: it may still be writing it
+            abandoned = file.lastModified().toUTC() < dayAgo;
+        else // an earlier version's, which named no owner
+            abandoned = file.lastModified().toUTC() < hourAgo;
+        if (abandoned && QFile::remove(file.absoluteFilePath()))
+            ++removed;
+    }
+    return removed;
+}
+
+QString describeFailure(const QString& what, int error)
+{
+    QString why;
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        why = QStringLiteral("the disk is full");
+        break;
+    case EACCES:
+    case EPERM:
+        why = QStringLiteral("you are not allowed to use that folder");
+        break;
+    case EROFS:
+        why = QStringLiteral("the disk can only be read");
+        break;
+    case EIO:
+        why = QStringLiteral("the disk could not be read or written (is it damaged, or was it taken out?)");
+        break;
+    case ENOENT:
+    case ENOTDIR:
+        why = QStringLiteral("the folder cannot be found");
+        break;
+    default:
+        why = QString::fromLocal8Bit(std::strerror(error));
+        break;
+    }
+    return QStringLiteral("%1: %2").arg(what, why);
 }
 
 QString flush(const QString& path)

@@ -3,6 +3,8 @@
 #include "Version.h"
 #include "appointments/FindCommand.h"
 #include "appointments/PrintDayCommand.h"
+#include "maintenance/MaintenanceCommands.h"
+#include "platform/FileSystem.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "shell/WindowCatalog.h"
@@ -28,7 +30,8 @@ static void initResources()
 // (from a terminal, a scheduled job or a build script).
 static bool runsWithoutWindows(int argc, char** argv)
 {
-    static const char* const headless[] = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find"};
+    static const char* const headless[] = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find",
+        "backup", "restore"};
     for (int i = 1; i < argc; ++i) {
         for (const char* h : headless) {
             if (qstrcmp(argv[i], h) == 0)
@@ -67,8 +70,11 @@ int runLedgerly(int argc, char** argv)
     parser.addOption(pdfFile);
     parser.addPositionalArgument(QStringLiteral("command"),
         QStringLiteral("print-day [YYYY-MM-DD]: print a day's appointment lists (default today) and quit.\n"
-                       "find TEXT: list every appointment whose text holds TEXT, upcoming first, and quit."),
-        QStringLiteral("[print-day [DATE] | find TEXT]"));
+                       "find TEXT: list every appointment whose text holds TEXT, upcoming first, and quit.\n"
+                       "backup FOLDER: copy the database into FOLDER/db.mdb and quit.\n"
+                       "restore FOLDER: replace the database by FOLDER/db.mdb (the replaced one is kept as "
+                       "db-before-restore.mdb) and quit."),
+        QStringLiteral("[print-day [DATE] | find TEXT | backup FOLDER | restore FOLDER]"));
     parser.process(app);
 
     if (parser.isSet(dataDir)) {
@@ -94,6 +100,14 @@ int runLedgerly(int argc, char** argv)
         return PrintDayCommand::run(command.mid(1), parser.value(pdfFile));
     if (!command.isEmpty() && command.first() == QLatin1String(FindCommand::Name))
         return FindCommand::run(command.mid(1));
+    if (!command.isEmpty() && command.first() == QLatin1String(MaintenanceCommands::BackupName))
+        return MaintenanceCommands::backup(command.mid(1));
+    if (!command.isEmpty() && command.first() == QLatin1String(MaintenanceCommands::RestoreName))
+        return MaintenanceCommands::restore(command.mid(1));
+
+    // What a back-up or restore killed half-way left in the data folder.
+    if (!Database::isServerAddress(DataFolder::databaseAddress()))
+        FileSystem::removeAbandonedTemporaries(DataFolder::path());
 
     Database db;
     const Database::OpenResult opened = db.open(DataFolder::databaseAddress());
