@@ -392,7 +392,7 @@ void TestHostileFiles::everyCommandRefusesOrWorks()
             const bool listsLines = command == QLatin1String("find") || command == QLatin1String("open");
             QString fault = o.wrong;
             if (!fault.isEmpty())
-                ;
+                fault = QStringLiteral("misbehaved: %1").arg(fault);
             else if (o.refused && (file.expect == Expect::Works || file.expect == Expect::OwnLayout))
                 fault = QStringLiteral("refused: %1").arg(o.message);
             else if (o.refused && !o.message.contains(QDir::toNativeSeparators(path)))
