@@ -34,7 +34,7 @@ int run(const QStringList& arguments)
         return failed(QStringLiteral("nothing to find (expected: find TEXT)"), 2);
 
     Database db(QStringLiteral("ledgerly-find"));
-    const Database::OpenResult opened = db.open(DataFolder::databaseAddress(), false);
+    const Database::OpenResult opened = db.openReadOnly(DataFolder::databaseAddress());
     if (!opened.ok)
         return failed(opened.message);
     AppointmentSearch::Result result;

@@ -38,9 +38,9 @@ int run(const QStringList& arguments, const QString& pdfPath)
             return failed(QStringLiteral("not a date: %1 (expected YYYY-MM-DD)").arg(arguments.first()), 2);
     }
 
-    // Printing reads the day; it never creates a database.
+    // Printing only reads the day: it never creates or changes a database.
     Database db(QStringLiteral("ledgerly-print-day"));
-    const Database::OpenResult opened = db.open(DataFolder::databaseAddress(), false);
+    const Database::OpenResult opened = db.openReadOnly(DataFolder::databaseAddress());
     if (!opened.ok)
         return failed(opened.message);
 

@@ -1,5 +1,6 @@
 #include "store/Database.h"
 
+#include "store/DatabaseSchema.h"
 #include "store/DefaultDocuments.h"
 #include "store/Settings.h"
 #include "store/SqlDialect.h"
@@ -8,11 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QThreadPool>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QtEndian>
@@ -141,21 +145,7 @@ StoreStatus execAll(QSqlDatabase& db, const QStringList& statements)
 // Schema version 0 -> 1: the three tables and their first records.
 StoreStatus createSchema(QSqlDatabase& db)
 {
-    const QString id = SqlDialect::idColumn(db);
-    StoreStatus s = execAll(db,
-        {
-            QStringLiteral("CREATE TABLE tbl_Appt (%1, CalDate TEXT NOT NULL, Clinic INTEGER NOT NULL DEFAULT 0, "
-                           "Data TEXT, Memo TEXT, location TEXT, open TEXT, Close TEXT, timeslot INTEGER, "
-                           "Listno INTEGER, Names TEXT, Version INTEGER NOT NULL DEFAULT 0)")
-                .arg(id),
-            QStringLiteral("CREATE UNIQUE INDEX ix_Appt_CalDate ON tbl_Appt (CalDate)"),
-            QStringLiteral("CREATE TABLE tbl_Setup (%1, location TEXT, open TEXT, close TEXT, timeslot INTEGER, "
-                           "listno INTEGER, names TEXT, FixedMemo TEXT, Readme TEXT, Licence TEXT)")
-                .arg(id),
-            QStringLiteral("CREATE TABLE tbl_Order (%1, Name TEXT, Address TEXT, City TEXT, State TEXT, Zip TEXT, "
-                           "Country TEXT, Phone TEXT, Fax TEXT, Contact TEXT, Practice TEXT, OrderDate TEXT)")
-                .arg(id),
-        });
+    StoreStatus s = execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db)));
     if (!s.ok())
         return s;
 
@@ -279,9 +269,42 @@ quint32 be32(const QByteArray& h, int at)
     return qFromBigEndian<quint32>(h.constData() + at);
 }
 
+int sqliteCode(const QSqlError& error)
+{
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    return numeric ? code : -1;
+}
+
+// SQLITE_CORRUPT and SQLITE_NOTADB: a page that cannot be what it should.
+bool isDamage(const QSqlError& error)
+{
+    const int primary = sqliteCode(error) & 0xFF;
+    return sqliteCode(error) > 0 && (primary == 11 || primary == 26);
+}
+
+// SQLITE_READONLY_ROLLBACK: a read-only connection met a save cut off by a
+// crash, which only a connection that may write puts right.
+constexpr int ReadOnlyRollback = 776;
+
+struct FileHeader
+{
+    qint64 pageSize = 0;
+    qint64 pages = 0; // as the file's size counts them
+    bool walMode = false;
+};
+
+static const QByteArray SqliteMagic("SQLite format 3\0", 16);
+static const QByteArray JournalMagic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+
+QString journalOf(const QString& path)
+{
+    return path + QStringLiteral("-journal");
+}
+
 // The checks that need no SQLite: a file of another kind, a cut-off copy, or
 // a database of another program or of a newer version.
-QString checkHeader(const QString& path)
+QString checkHeader(const QString& path, FileHeader* header = nullptr)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -295,8 +318,7 @@ QString checkHeader(const QString& path)
     if (size == 0)
         return notOurs(path, QStringLiteral("it is empty"));
     const QByteArray h = f.read(100);
-    static const QByteArray magic("SQLite format 3\0", 16);
-    if (h.size() < 100 || !h.startsWith(magic))
+    if (h.size() < 100 || !h.startsWith(SqliteMagic))
         return notOurs(path, QStringLiteral("it is not a database file"));
 
     qint64 pageSize = qFromBigEndian<quint16>(h.constData() + 16);
@@ -328,14 +350,62 @@ QString checkHeader(const QString& path)
     }
     if (version < 1)
         return notOurs(path, QStringLiteral("it was never completed (it has no data version)"));
+    if (header) {
+        header->pageSize = pageSize;
+        header->pages = size / pageSize;
+        // The read and write versions are 2 in write-ahead-log mode.
+        header->walMode = h.at(18) == 2 || h.at(19) == 2;
+    }
     return QString();
 }
 
-struct TableColumns
+// A journal beside the file that SQLite would play back into it: refused
+// unless it can be the file's own, for SQLite takes the page size and the
+// size to cut the file back to from the journal, and a journal of another
+// file destroys this one. Empty when there is no such journal or it fits.
+QString checkJournal(const QString& path, const FileHeader& file)
 {
-    const char* table;
-    QStringList columns;
-};
+    QFile f(journalOf(path));
+    if (!f.exists() || f.size() == 0 || !f.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray h = f.read(28);
+    // Anything else is no journal SQLite plays back.
+    if (h.size() < 28 || !h.startsWith(JournalMagic))
+        return QString();
+    const qint64 originalPages = be32(h, 16);
+    const qint64 sectorSize = be32(h, 20);
+    const qint64 pageSize = be32(h, 24);
+    const QString refused = QStringLiteral("The file %1 cannot be opened: the journal %2 beside it belongs to another "
+                                           "file (%3); move that journal away if the file is sound without it");
+    if (pageSize != file.pageSize) {
+        return refused.arg(shown(path), shown(f.fileName()),
+            QStringLiteral("its pages are of %1 bytes, the file's of %2").arg(pageSize).arg(file.pageSize));
+    }
+    // Ledgerly's saves only ever make the file longer.
+    if (originalPages < 1 || originalPages > file.pages) {
+        return refused.arg(shown(path), shown(f.fileName()),
+            QStringLiteral("it would cut the file of %1 pages to %2 pages").arg(file.pages).arg(originalPages));
+    }
+    // The first page, when the journal holds it, is marked like the file.
+    if (sectorSize >= 28 && sectorSize <= 65536 && f.seek(sectorSize)) {
+        for (;;) {
+            const QByteArray record = f.read(4 + pageSize + 4);
+            if (record.size() < 4 + pageSize + 4)
+                break;
+            const qint64 page = be32(record, 0);
+            if (page == 0 || page > originalPages + 1)
+                break;
+            if (page == 1) {
+                const QByteArray first = record.mid(4, 100);
+                if (!first.startsWith(SqliteMagic) || static_cast<qint32>(be32(first, 68)) != Database::ApplicationId)
+                    return refused.arg(shown(path), shown(f.fileName()),
+                        QStringLiteral("its copy of the first page is not of a Ledgerly database"));
+                break;
+            }
+        }
+    }
+    return QString();
+}
 
 // Reads the schema through a read-only connection: the tables and fields the
 // program uses must all be there.
@@ -348,74 +418,93 @@ QString unreadable(const QString& path, const QSqlError& error, bool* busy)
         return QStringLiteral("The file %1 is in use by another copy of Ledgerly (%2)")
             .arg(shown(path), error.databaseText());
     }
+    if (sqliteCode(error) == ReadOnlyRollback)
+        return QStringLiteral("The file %1 holds a save cut off by a crash (in %2), which Ledgerly puts right when "
+                              "it opens the file to work in it")
+            .arg(shown(path), shown(journalOf(path)));
     return notOurs(path, QStringLiteral("it cannot be read (%1)").arg(error.text()));
 }
 
-QString checkSchema(QSqlDatabase& db, const QString& path, bool integrity, bool* busy)
+// How much of a file the checks read besides its schema.
+enum class Reading {
+    SchemaOnly,
+    Quick, // PRAGMA quick_check: every page, without comparing the indexes with their tables
+    Whole, // PRAGMA integrity_check
+};
+
+QString damaged(const QString& path, const QString& why)
 {
-    const QList<TableColumns> wanted = {
-        {"tbl_Appt",
-            {"CalDate", "Clinic", "Data", "Memo", "location", "open", "Close", "timeslot", "Listno", "Names",
-                "Version"}},
-        {"tbl_Setup", {"location", "open", "close", "timeslot", "listno", "names", "FixedMemo", "Readme", "Licence"}},
-        {"tbl_Order",
-            {"Name", "Address", "City", "State", "Zip", "Country", "Phone", "Fax", "Contact", "Practice", "OrderDate"}},
-    };
+    return QStringLiteral("The file %1 is damaged: %2").arg(shown(path), why);
+}
+
+QString checkSchema(QSqlDatabase& db, const QString& path, Reading reading, bool* busy)
+{
     const bool server = SqlDialect::isServer(db);
-    for (const TableColumns& t : wanted) {
-        const QString table = QString::fromLatin1(t.table);
+    QSqlError error;
+    const QString why = DatabaseSchema::differences(db, error);
+    if (error.isValid())
+        return isDamage(error) ? damaged(path, error.databaseText()) : unreadable(path, error, busy);
+    if (!why.isEmpty())
+        return server ? QStringLiteral("The database %1 is not a Ledgerly database: %2").arg(path, why)
+                      : notOurs(path, why);
+    if (reading != Reading::SchemaOnly && !server) {
         QSqlQuery q(db);
-        const bool read = server ? q.exec(QStringLiteral("SELECT 0, column_name FROM information_schema.columns WHERE "
-                                                         "table_schema = current_schema() AND table_name = '%1'")
-                                              .arg(table.toLower()))
-                                 : q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
-        if (!read)
-            return unreadable(path, q.lastError(), busy);
-        QStringList have;
-        while (q.next())
-            have.append(q.value(1).toString().toLower());
-        if (have.isEmpty())
-            return notOurs(path, QStringLiteral("the table %1 is missing").arg(table));
-        for (const QString& c : t.columns) {
-            if (!have.contains(c.toLower()))
-                return notOurs(path, QStringLiteral("the table %1 has no field %2").arg(table, c));
-        }
-    }
-    if (integrity && !server) {
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("PRAGMA integrity_check")))
-            return unreadable(path, q.lastError(), busy);
+        if (!q.exec(reading == Reading::Whole ? QStringLiteral("PRAGMA integrity_check")
+                                              : QStringLiteral("PRAGMA quick_check")))
+            return isDamage(q.lastError()) ? damaged(path, q.lastError().databaseText())
+                                           : unreadable(path, q.lastError(), busy);
         QStringList problems;
         while (q.next())
             problems.append(q.value(0).toString());
         if (problems != QStringList {QStringLiteral("ok")})
-            return QStringLiteral("The file %1 is damaged: %2").arg(shown(path), problems.join(QStringLiteral("; ")));
+            return damaged(path, problems.mid(0, 5).join(QStringLiteral("; ")));
     }
     return QString();
 }
 
-// The checks of Database::checkFile; busy is set when another copy's lock
-// kept them from reading the file.
-QString checkFileFor(const QString& path, bool integrity, bool* busy)
+// The checks of Database::checkFile on the file at connected, a read-only
+// connection; messages name path.
+QString checkConnected(const QString& connected, const QString& path, Reading reading, bool* busy)
 {
-    *busy = false;
-    QString why = checkHeader(path);
-    if (!why.isEmpty())
-        return why;
+    QString why;
     const QString name = QStringLiteral("ledgerly-check-%1").arg(g_checkConnections.fetchAndAddRelaxed(1));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(uriOf(path, "ro"));
+        db.setDatabaseName(uriOf(connected, "ro"));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
                                  .arg(CheckBusyTimeoutMillis));
         if (!db.open())
             why = notOurs(path, QStringLiteral("it cannot be opened (%1)").arg(db.lastError().text()));
         else
-            why = checkSchema(db, path, integrity, busy);
+            why = checkSchema(db, path, reading, busy);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
     return why;
+}
+
+// The checks of Database::checkFile; busy is set when another copy's lock
+// kept them from reading the file. They never write: even a read-only
+// connection makes a log and an index beside a file in write-ahead-log mode
+// (which a copy of a file in that mode is too), so such a file is checked as a
+// private copy of it and its log.
+QString checkFileFor(const QString& path, Reading reading, bool* busy)
+{
+    *busy = false;
+    FileHeader header;
+    QString why = checkHeader(path, &header);
+    if (!why.isEmpty())
+        return why;
+    if (!header.walMode)
+        return checkConnected(path, path, reading, busy);
+    QTemporaryDir snapshot;
+    const QString copy = snapshot.filePath(QStringLiteral("snapshot.db"));
+    const QString log = path + QStringLiteral("-wal");
+    if (!snapshot.isValid() || !QFile::copy(path, copy)
+        || (QFileInfo::exists(log) && !QFile::copy(log, copy + QStringLiteral("-wal"))))
+        return QStringLiteral("The file %1 cannot be checked: no room for a copy of it").arg(shown(path));
+    QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return checkConnected(copy, path, reading, busy);
 }
 
 // A copy of the program killed in the middle of a save leaves its rollback
@@ -423,19 +512,17 @@ QString checkFileFor(const QString& path, bool integrity, bool* busy)
 // then count pages the file does not have yet). SQLite puts the file back as
 // it was before that save on the first read through a connection that may
 // write; the read-only checks cannot, so this comes before them. Only for a
-// file whose header, in the parts no save ever changes, names it ours.
-void rollBackInterruptedSave(const QString& path, const QString& connectionName)
+// file whose header, in the parts no save ever changes, names it ours, and a
+// journal that can be its own; else the refusal.
+QString rollBackInterruptedSave(const QString& path, const QString& connectionName)
 {
-    if (QFileInfo(path + QStringLiteral("-journal")).size() <= 0)
-        return;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray h = f.read(100);
-    f.close();
-    static const QByteArray magic("SQLite format 3\0", 16);
-    if (h.size() < 100 || !h.startsWith(magic) || static_cast<qint32>(be32(h, 68)) != Database::ApplicationId)
-        return;
+    if (QFileInfo(journalOf(path)).size() <= 0)
+        return QString();
+    FileHeader header;
+    if (!checkHeader(path, &header).isEmpty())
+        return QString();
+    if (QString why = checkJournal(path, header); !why.isEmpty())
+        return why;
     const QString name = connectionName + QStringLiteral("-recover");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -450,6 +537,7 @@ void rollBackInterruptedSave(const QString& path, const QString& connectionName)
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
+    return QString();
 }
 
 } // namespace
@@ -474,7 +562,24 @@ QString Database::checkFile(const QString& path)
 QString Database::checkFile(const QString& path, bool integrity)
 {
     bool busy = false;
-    return checkFileFor(path, integrity, &busy);
+    return checkFileFor(path, integrity ? Reading::Whole : Reading::SchemaOnly, &busy);
+}
+
+void Database::checkWholeFileLater(const QString& path, QObject* context, std::function<void(const QString&)> done)
+{
+    QPointer<QObject> receiver(context);
+    auto report = [receiver, done](const QString& why) {
+        if (receiver)
+            QMetaObject::invokeMethod(receiver.data(), [done, why] { done(why); }, Qt::QueuedConnection);
+    };
+    if (isServerAddress(path)) {
+        report(QString());
+        return;
+    }
+    QThreadPool::globalInstance()->start([path, report] {
+        bool busy = false;
+        report(checkFileFor(path, Reading::Quick, &busy));
+    });
 }
 
 bool Database::isServerAddress(const QString& path)
@@ -527,7 +632,7 @@ QString checkServerDatabase(QSqlDatabase& db, const QString& address, bool* busy
         }
         return QString();
     }
-    return checkSchema(db, address, false, busy);
+    return checkSchema(db, address, Reading::SchemaOnly, busy);
 }
 
 } // namespace
@@ -625,7 +730,7 @@ Database::OpenResult Database::openServer(const QString& address)
     if (s.ok()) {
         QSqlDatabase db = connection();
         bool busy = false;
-        why = checkSchema(db, shownAddress, false, &busy);
+        why = checkSchema(db, shownAddress, Reading::SchemaOnly, &busy);
     }
     if (!s.ok() || !why.isEmpty()) {
         close();
@@ -702,9 +807,11 @@ Database::OpenResult Database::open(const QString& path, bool createIfMissing)
     // saving): the checks wait under the retry policy like any read.
     QString why;
     const StoreStatus checked = m_retry.run([&] {
-        rollBackInterruptedSave(path, m_connectionName);
+        why = rollBackInterruptedSave(path, m_connectionName);
+        if (!why.isEmpty())
+            return StoreStatus::success();
         bool busy = false;
-        why = checkFileFor(path, false, &busy);
+        why = checkFileFor(path, Reading::SchemaOnly, &busy);
         return busy ? StoreStatus::busy(why) : StoreStatus::success();
     });
     if (!checked.ok() || !why.isEmpty())
@@ -752,6 +859,51 @@ Database::OpenResult Database::open(const QString& path, bool createIfMissing)
     return {true, QString()};
 }
 
+Database::OpenResult Database::openReadOnly(const QString& path)
+{
+    close();
+    if (isServerAddress(path))
+        return openServer(path);
+    FileHeader header;
+    if (QString why = checkHeader(path, &header); !why.isEmpty())
+        return {false, why};
+    if (header.walMode) {
+        return {false,
+            QStringLiteral("The file %1 is in write-ahead-log mode, which only reading it would change: open it in "
+                           "Ledgerly once to put it back into rollback-journal mode")
+                .arg(shown(path))};
+    }
+    const std::optional<FileIdentity> identity = identityOf(path);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        // Not immutable: other desks may be saving to the file meanwhile.
+        db.setDatabaseName(uriOf(path, "ro"));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMillis));
+        if (!db.open()) {
+            const QString text = db.lastError().text();
+            db = QSqlDatabase();
+            removeConnection();
+            return {false, QStringLiteral("The file %1 cannot be opened: %2").arg(shown(path), text)};
+        }
+    }
+    m_path = path;
+    m_identity = identity;
+    m_readOnly = true;
+    QString why;
+    const StoreStatus s = m_retry.run([&] {
+        QSqlDatabase db = connection();
+        bool busy = false;
+        why = checkSchema(db, path, Reading::Quick, &busy);
+        return busy ? StoreStatus::busy(why) : StoreStatus::success();
+    });
+    if (!s.ok() || !why.isEmpty()) {
+        close();
+        return {false, why.isEmpty() ? s.message : why};
+    }
+    return {true, QString()};
+}
+
 void Database::removeConnection()
 {
     if (!QSqlDatabase::contains(m_connectionName))
@@ -768,6 +920,7 @@ void Database::close()
     removeConnection();
     m_path.clear();
     m_server = false;
+    m_readOnly = false;
     m_lost = false;
     m_notificationConnection = {};
     m_identity.reset();
@@ -793,7 +946,7 @@ StoreStatus Database::followReplacedFile()
     if (m_server || m_path.isEmpty() || (isOpen() && !fileReplaced()))
         return StoreStatus::success();
     const QString path = m_path;
-    const OpenResult opened = open(path, false);
+    const OpenResult opened = m_readOnly ? openReadOnly(path) : open(path, false);
     if (!opened.ok) {
         m_path = path;
         return StoreStatus::failed(opened.message);
@@ -927,6 +1080,8 @@ StoreStatus Database::statusOf(const QSqlError& error)
         return StoreStatus::busy(
             QStringLiteral("another copy of Ledgerly is using the file (%1)").arg(error.databaseText()));
     }
+    if (isDamage(error))
+        return StoreStatus::failed(QStringLiteral("it is damaged (%1)").arg(error.databaseText()));
     return StoreStatus::failed(error.text());
 }
 

@@ -44,6 +44,14 @@ public:
     // A postgresql:// address opens that server database instead; its tables
     // are made on first use when it holds none.
     OpenResult open(const QString& path, bool createIfMissing = true);
+    // Opens path only to read it, for commands that must never change the
+    // file: nothing is created, migrated, switched or put right, and the file
+    // (with its journal) stays byte-identical. Besides the checks of open()
+    // every page is read once (PRAGMA quick_check), so that a damaged file is
+    // refused before anything is shown from it. A file in write-ahead-log
+    // mode, or with a save cut off by a crash, is refused: reading either
+    // needs a write. A server address opens as open() does.
+    OpenResult openReadOnly(const QString& path);
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
@@ -58,6 +66,14 @@ public:
     // (it reads the whole file).
     static QString checkFile(const QString& path);
     static QString checkFile(const QString& path, bool integrity);
+    // Reads the whole file at path (PRAGMA quick_check) on a thread of the
+    // global pool, through a read-only connection of its own, so that a window
+    // can show its first page at once and learn of damage a moment later.
+    // done gets the result of checkFile (empty when the file is sound) in
+    // context's thread; it is not called when context is gone by then. On a
+    // server there is nothing to read: done gets an empty text.
+    static void checkWholeFileLater(
+        const QString& path, QObject* context, std::function<void(const QString&)> done);
 
     QSqlDatabase connection() const;
     sqlite3* handle() const;
@@ -131,6 +147,7 @@ private:
     QString m_path;
     RetryPolicy m_retry;
     bool m_server = false;
+    bool m_readOnly = false; // opened by openReadOnly()
     bool m_lost = false; // the server connection broke; the next access connects again
     qint64 m_notifications = 0;
     std::optional<FileIdentity> m_identity; // of the file this connection opened

@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 #include <sqlite3.h>
 
@@ -27,7 +28,8 @@ private slots:
     void hostileFileIsLeftAlone();
     void missingFileOrFolder_data();
     void missingFileOrFolder();
-    void integrityCheckFindsDamage();
+    void wholeFileCheckReportsLater_data();
+    void wholeFileCheckReportsLater();
     void calDateIsUnique();
     void dataVersionTellsOfOtherCopiesCommits();
     void openWaitsForAnotherCopysLock();
@@ -73,7 +75,8 @@ QStringList folderEntries(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-enum class Hostile { Empty, Text, TruncatedMidPage, TruncatedAtPage, ForeignSqlite, NewerVersion, WrongApplicationId };
+// The rest of the hostile files are in tst_hostilefiles.
+enum class Hostile { Empty, Text, NewerVersion, Trigger, NoDateIndex };
 
 } // namespace
 
@@ -118,15 +121,11 @@ void TestDatabase::hostileFileIsLeftAlone_data()
 
     QTest::newRow("empty file") << Hostile::Empty << QStringLiteral("is not a Ledgerly database: it is empty");
     QTest::newRow("text file") << Hostile::Text << QStringLiteral("is not a Ledgerly database: it is not a database");
-    QTest::newRow("cut mid-page") << Hostile::TruncatedMidPage
-                                  << QStringLiteral("is not a Ledgerly database: it is incomplete");
-    QTest::newRow("cut at a page") << Hostile::TruncatedAtPage
-                                   << QStringLiteral("is not a Ledgerly database: it is incomplete");
-    QTest::newRow("another program's database")
-        << Hostile::ForeignSqlite << QStringLiteral("is not a Ledgerly database: it belongs to another program");
     QTest::newRow("newer version") << Hostile::NewerVersion << QStringLiteral("was written by a newer version");
-    QTest::newRow("wrong application id")
-        << Hostile::WrongApplicationId << QStringLiteral("it belongs to another program");
+    QTest::newRow("a trigger") << Hostile::Trigger
+                               << QStringLiteral("it holds a trigger \"wipe\" that Ledgerly did not make");
+    QTest::newRow("no index on the date")
+        << Hostile::NoDateIndex << QStringLiteral("not a Ledgerly database: the index ix_Appt_CalDate is missing");
 }
 
 void TestDatabase::hostileFileIsLeftAlone()
@@ -143,26 +142,17 @@ void TestDatabase::hostileFileIsLeftAlone()
     case Hostile::Text:
         TestSupport::writeFile(path, QByteArray(200, 'x').prepend("Appointments for Monday\r\n"));
         break;
-    case Hostile::TruncatedMidPage: {
-        const QByteArray whole = realDatabaseBytes();
-        TestSupport::writeFile(path, whole.left(whole.size() / 2 + 100));
+    case Hostile::Trigger:
+        TestSupport::writeFile(path, realDatabaseBytes());
+        rawSql(path, QStringLiteral("CREATE TRIGGER wipe AFTER UPDATE ON tbl_Appt BEGIN DELETE FROM tbl_Appt; END"));
         break;
-    }
-    case Hostile::TruncatedAtPage: {
-        const QByteArray whole = realDatabaseBytes();
-        TestSupport::writeFile(path, whole.left(whole.size() - 4096));
-        break;
-    }
-    case Hostile::ForeignSqlite:
-        rawSql(path, QStringLiteral("CREATE TABLE foo (a INTEGER); INSERT INTO foo VALUES (1);"));
+    case Hostile::NoDateIndex:
+        TestSupport::writeFile(path, realDatabaseBytes());
+        rawSql(path, QStringLiteral("DROP INDEX ix_Appt_CalDate"));
         break;
     case Hostile::NewerVersion:
         TestSupport::writeFile(path, realDatabaseBytes());
         rawSql(path, QStringLiteral("PRAGMA user_version = %1").arg(Database::SchemaVersion + 1));
-        break;
-    case Hostile::WrongApplicationId:
-        TestSupport::writeFile(path, realDatabaseBytes());
-        rawSql(path, QStringLiteral("PRAGMA application_id = 7"));
         break;
     }
     const QByteArray before = TestSupport::fileBytes(path);
@@ -208,21 +198,42 @@ void TestDatabase::missingFileOrFolder()
     QVERIFY(folderEntries(dir.path()).isEmpty());
 }
 
-void TestDatabase::integrityCheckFindsDamage()
+void TestDatabase::wholeFileCheckReportsLater_data()
 {
+    QTest::addColumn<bool>("damage");
+    QTest::newRow("sound file") << false;
+    QTest::newRow("last page scribbled over") << true;
+}
+
+// The window shows its first page before the whole file is read; the result
+// comes later, in the window's thread, and the file is only read.
+void TestDatabase::wholeFileCheckReportsLater()
+{
+    QFETCH(bool, damage);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("db.mdb"));
     QByteArray bytes = realDatabaseBytes();
     const qsizetype pageSize = 4096;
     QVERIFY(bytes.size() >= 3 * pageSize);
-    // Scribble over the last page: the header still looks sound.
-    for (qsizetype i = bytes.size() - pageSize; i < bytes.size(); ++i)
+    // The header still looks sound, and so does the schema.
+    for (qsizetype i = bytes.size() - pageSize; damage && i < bytes.size(); ++i)
         bytes[i] = char(0x5A);
     TestSupport::writeFile(path, bytes);
+    Database db(QStringLiteral("window"));
+    QVERIFY(db.open(path, false).ok);
 
-    const QString why = Database::checkFile(path, true);
-    QVERIFY2(!why.isEmpty(), "damage not found");
-    QVERIFY2(why.startsWith(QStringLiteral("The file %1 ").arg(QDir::toNativeSeparators(path))), qPrintable(why));
+    QObject window;
+    std::optional<QString> reported;
+    Database::checkWholeFileLater(path, &window, [&](const QString& why) {
+        QCOMPARE(QThread::currentThread(), window.thread());
+        reported = why;
+    });
+    QTRY_VERIFY(reported.has_value());
+    if (damage)
+        QVERIFY2(reported->startsWith(QStringLiteral("The file %1 is damaged").arg(QDir::toNativeSeparators(path))),
+            qPrintable(*reported));
+    else
+        QCOMPARE(*reported, QString());
     QCOMPARE(TestSupport::fileBytes(path), bytes);
 }
 
