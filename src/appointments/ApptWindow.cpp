@@ -127,6 +127,12 @@ ApptWindow::ApptWindow(QWidget* parent)
     }
     ApplyDayLayout();
     startDesks();
+    // The whole file is read once in the background: damage shows at once,
+    // with the way out, instead of on some later day or save.
+    Database::checkWholeFileLater(m_db.path(), this, [this](const QString& why) {
+        if (!why.isEmpty())
+            reportDamagedFile(why);
+    });
     // Ready to type: the first slot of the day has the focus.
     m_grid->setCurrentCell(2, 1);
     m_grid->setFocus();
@@ -954,6 +960,15 @@ bool ApptWindow::eventFilter(QObject* watched, QEvent* event)
     if (widget == m_picture2)
         return Picture2_KeyDown(code, key->modifiers());
     return false;
+}
+
+void ApptWindow::reportDamagedFile(const QString& why)
+{
+    Dialogs::message(this,
+        why
+            + QStringLiteral(". Bookings stored in its damaged parts may be missing or wrong. Restore the last good "
+                             "back-up: Back-up/Restore files in the main menu."),
+        Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
 }
 
 // ---- Several desks on one file

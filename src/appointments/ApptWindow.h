@@ -122,6 +122,7 @@ private:
     // Several desks on one file: each commit stores the day at once, and the
     // other copies' saves are merged into the page while it is shown.
     void startDesks();
+    void reportDamagedFile(const QString& why);
     bool commitDay();
     void endCellEdit();
     void settleEditCell();

@@ -1,6 +1,7 @@
 #include "maintenance/BackupRestore.h"
 
 #include "platform/FileSystem.h"
+#include "store/DatabaseSchema.h"
 #include "store/Database.h"
 #include "store/RetryPolicy.h"
 
@@ -12,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -234,6 +236,16 @@ private:
     QString m_path;
 };
 
+// Bytes 18 and 19 of the header are 2 for a file in write-ahead-log mode.
+bool inWalMode(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.at(18) == 2 && header.at(19) == 2;
+}
+
 QString folderOf(const QString& filePath)
 {
     return QFileInfo(filePath).absolutePath();
@@ -329,25 +341,22 @@ struct TableRows
 };
 using Contents = QList<TableRows>;
 
+// Every table of the database with its fields, no rows yet.
 Contents emptyContents()
 {
-    const QStringList appt
-        = {QStringLiteral("id"), QStringLiteral("CalDate"), QStringLiteral("Clinic"), QStringLiteral("Data"),
-            QStringLiteral("Memo"), QStringLiteral("location"), QStringLiteral("open"), QStringLiteral("Close"),
-            QStringLiteral("timeslot"), QStringLiteral("Listno"), QStringLiteral("Names"), QStringLiteral("Version")};
-    const QStringList setup = {QStringLiteral("id"), QStringLiteral("location"), QStringLiteral("open"),
-        QStringLiteral("close"), QStringLiteral("timeslot"), QStringLiteral("listno"), QStringLiteral("names"),
-        QStringLiteral("FixedMemo"), QStringLiteral("Readme"), QStringLiteral("Licence")};
-    const QStringList order
-        = {QStringLiteral("id"), QStringLiteral("Name"), QStringLiteral("Address"), QStringLiteral("City"),
-            QStringLiteral("State"), QStringLiteral("Zip"), QStringLiteral("Country"), QStringLiteral("Phone"),
-            QStringLiteral("Fax"), QStringLiteral("Contact"), QStringLiteral("Practice"), QStringLiteral("OrderDate")};
-    return {{QStringLiteral("tbl_Appt"), appt, {}}, {QStringLiteral("tbl_Setup"), setup, {}},
-        {QStringLiteral("tbl_Order"), order, {}}};
+    Contents out;
+    for (const DatabaseSchema::Table& table : DatabaseSchema::tables())
+        out.append({table.name, DatabaseSchema::fieldNames(table.name), {}});
+    return out;
 }
 
-constexpr int ApptCalDate = 1;
-constexpr int ApptVersion = 11;
+int fieldIndex(const QString& table, const QString& field)
+{
+    return int(DatabaseSchema::fieldNames(table).indexOf(field));
+}
+
+const int ApptCalDate = fieldIndex(QStringLiteral("tbl_Appt"), QStringLiteral("CalDate"));
+const int ApptVersion = fieldIndex(QStringLiteral("tbl_Appt"), QStringLiteral("Version"));
 
 StoreStatus readContents(QSqlDatabase& db, Contents& out)
 {
@@ -537,12 +546,27 @@ QString BackupRestore::backup(const QString& livePath, const QString& targetPath
 }
 
 BackupRestore::RestoreResult BackupRestore::restore(
-    const QString& sourcePath, const QString& livePath, Database* connection)
+    const QString& givenSource, const QString& livePath, Database* connection)
 {
     RestoreResult result;
-    if (QString r = Database::checkFile(sourcePath, true); !r.isEmpty()) {
+    if (QString r = Database::checkFile(givenSource, true); !r.isEmpty()) {
         result.reason = r;
         return result;
+    }
+    // Even a read-only connection makes an index beside a file in
+    // write-ahead-log mode and may play its log into it: such a source is
+    // read from a private copy of the file and its log.
+    QTemporaryDir snapshot;
+    QString sourcePath = givenSource;
+    if (inWalMode(givenSource)) {
+        sourcePath = snapshot.filePath(FileName);
+        const QString log = givenSource + QStringLiteral("-wal");
+        if (!snapshot.isValid() || !QFile::copy(givenSource, sourcePath)
+            || (QFileInfo::exists(log) && !QFile::copy(log, sourcePath + QStringLiteral("-wal")))) {
+            result.reason = QStringLiteral("Cannot read %1: no room for a copy of it").arg(givenSource);
+            return result;
+        }
+        QFile::setPermissions(sourcePath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     FileSystem::removeAbandonedTemporaries(folderOf(livePath));
     RetryPolicy ownPolicy;

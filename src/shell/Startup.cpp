@@ -16,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
 #include <cstdio>
@@ -112,7 +113,12 @@ int runLedgerly(int argc, char** argv)
     Database db;
     const Database::OpenResult opened = db.open(DataFolder::databaseAddress());
     if (!opened.ok) {
-        Dialogs::message(nullptr, opened.message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
+        // A file that does not open can still be replaced by a back-up.
+        QString message = opened.message;
+        if (!Database::isServerAddress(DataFolder::databaseAddress()) && QFileInfo::exists(DataFolder::databasePath()))
+            message += QStringLiteral(".\n\nTo put a back-up in its place, run: ledgerly restore FOLDER "
+                                      "(the folder that holds the back-up's db.mdb).");
+        Dialogs::message(nullptr, message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
         return 1;
     }
     Database::setCurrent(&db);

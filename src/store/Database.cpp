@@ -21,6 +21,7 @@
 #include <QUrlQuery>
 #include <QtEndian>
 #include <array>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace {
@@ -1082,6 +1083,16 @@ StoreStatus Database::statusOf(const QSqlError& error)
     }
     if (isDamage(error))
         return StoreStatus::failed(QStringLiteral("it is damaged (%1)").arg(error.databaseText()));
+    // SQLite's own words for these name no cause a person can act on.
+    if (numeric && primary == SQLITE_FULL)
+        return StoreStatus::failed(QStringLiteral("the disk is full"));
+    if (numeric && (code == SQLITE_READONLY_DIRECTORY || primary == SQLITE_CANTOPEN))
+        return StoreStatus::failed(QStringLiteral("the folder that holds it cannot be written"));
+    if (numeric && primary == SQLITE_READONLY)
+        return StoreStatus::failed(QStringLiteral("it cannot be written"));
+    if (numeric && primary == SQLITE_IOERR)
+        return StoreStatus::failed(
+            QStringLiteral("the disk could not be read or written (is it damaged, or was it taken out?)"));
     return StoreStatus::failed(error.text());
 }
 

@@ -287,6 +287,33 @@ private slots:
             QCOMPARE(TestSupport::placesOf(*TestSupport::storedDay(m_data->db(), days[i])), before[i]);
     }
 
+    // A file damaged where the first page does not read opens all the same;
+    // the damage is reported a moment later, with the way out.
+    void damagedFileIsReportedAfterTheFirstPage()
+    {
+        QSqlQuery fill(m_data->db().connection());
+        QVERIFY(fill.exec(QStringLiteral("BEGIN")));
+        for (int i = 1; i <= 300; ++i) {
+            QVERIFY(fill.exec(QStringLiteral("INSERT INTO tbl_Appt (CalDate, Clinic, Data, Memo, Version) "
+                                             "VALUES ('%1', 0, '%2', '', 1)")
+                                  .arg(Today.addDays(-i).toString(Qt::ISODate), QString(3000, QLatin1Char('x')))));
+        }
+        QVERIFY(fill.exec(QStringLiteral("COMMIT")));
+        QByteArray bytes = TestSupport::fileBytes(m_data->databasePath());
+        const qsizetype middle = bytes.size() / 2 / 4096 * 4096;
+        for (qsizetype k = middle; k < middle + 4096; ++k)
+            bytes[k] = char(k * 37);
+        TestSupport::writeFile(m_data->databasePath(), bytes);
+
+        openWindow();
+        QCOMPARE(m_window->currentDate(), Today);
+        QTRY_VERIFY(!Dialogs::shown().isEmpty());
+        QCOMPARE(Dialogs::shown().first().icon, Dialogs::Icon::Critical);
+        QVERIFY2(Dialogs::shown().first().text.contains(QStringLiteral("damaged")),
+            qPrintable(Dialogs::shown().first().text));
+        QVERIFY(Dialogs::shown().first().text.endsWith(QStringLiteral("Back-up/Restore files in the main menu.")));
+    }
+
     // ---- editing
 
     void typingGoesInFrontOfTheCellText()

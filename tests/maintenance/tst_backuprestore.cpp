@@ -234,6 +234,21 @@ void TestBackupRestore::backupOfAFileInWalModeHoldsItsLog()
     QCOMPARE(BackupRestore::backup(f.databasePath(), target), QString());
 
     QVERIFY(rowsOf(target).join(QLatin1Char('\n')).contains(QStringLiteral("only in the log")));
+
+    // Such a file and its log as the source of a restore: restored whole,
+    // and never changed (no log played into it, no index made beside it).
+    QTemporaryDir walBackup;
+    for (const QString& suffix : {QString(), QStringLiteral("-wal")})
+        QVERIFY(QFile::copy(f.databasePath() + suffix, BackupRestore::pathIn(walBackup.path()) + suffix));
+    const QStringList filesBefore = QDir(walBackup.path()).entryList(QDir::Files);
+    const QByteArray fileBefore = fileBytes(BackupRestore::pathIn(walBackup.path()));
+    const QByteArray logBefore = fileBytes(BackupRestore::pathIn(walBackup.path()) + QStringLiteral("-wal"));
+    DataFixture other;
+    QVERIFY(BackupRestore::restore(BackupRestore::pathIn(walBackup.path()), other.databasePath(), &other.db()).ok());
+    QCOMPARE(QDir(walBackup.path()).entryList(QDir::Files), filesBefore);
+    QCOMPARE(fileBytes(BackupRestore::pathIn(walBackup.path())), fileBefore);
+    QCOMPARE(fileBytes(BackupRestore::pathIn(walBackup.path()) + QStringLiteral("-wal")), logBefore);
+    QVERIFY(rowsOf(other.databasePath()).join(QLatin1Char('\n')).contains(QStringLiteral("only in the log")));
 }
 
 void TestBackupRestore::probeDestination_data()

@@ -29,6 +29,7 @@ private slots:
     void keepEmptyNeverDeletes();
     void dayMadeAgainUnderTheSameIdIsMerged();
     void findOnceDoesNotWait();
+    void fullDiskSaysSo();
 };
 
 namespace {
@@ -407,6 +408,20 @@ void TestDayStore::findOnceDoesNotWait()
     QVERIFY(lock.exec(QStringLiteral("COMMIT")));
     QVERIFY(DayStore(f.db()).findOnce(Day, rec).ok());
     QVERIFY(rec);
+}
+
+// A save that finds no room says so in words, and leaves the day as it was.
+void TestDayStore::fullDiskSaysSo()
+{
+    if (TestSupport::onServer())
+        QSKIP("a full file is made with SQLite's page limit");
+    DataFixture f;
+    const DayRecord rec = shownDay(f.db());
+    QSqlQuery limit(f.db().connection());
+    QVERIFY(limit.exec(QStringLiteral("PRAGMA max_page_count = 1")));
+    const DayStore::SaveOutcome out = DayStore(f.db()).save(rec, edited(rec, 0, 0, QString(20000, QLatin1Char('x'))));
+    QVERIFY2(out.status.message.contains(QStringLiteral("the disk is full")), qPrintable(out.status.message));
+    QCOMPARE(stored(f.db())->data, page());
 }
 
 QTEST_GUILESS_MAIN(TestDayStore)
