@@ -1,16 +1,23 @@
 #include "platform/PdfPrintTarget.h"
 
 #include "Version.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPdfWriter>
+#include <cerrno>
 
 namespace {
 QString cannotWrite(const QString& path, const QString& why)
 {
     return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), why);
+}
+
+QString cannotWrite(const QString& path, int error)
+{
+    return FileSystem::describeFailure(QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path)), error);
 }
 } // namespace
 
@@ -20,8 +27,9 @@ PdfPrintTarget::PdfPrintTarget(const QString& path, const QString& title)
 {
     // Opening the file first finds an unusable folder before anything is
     // painted; the file itself is written at the end.
-    if (!m_file.open(QIODevice::WriteOnly)) {
-        fail(cannotWrite(path, m_file.errorString()));
+    // Unbuffered, so that a failed write leaves its cause in errno.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        fail(cannotWrite(path, errno));
         return;
     }
     m_buffer.open(QIODevice::WriteOnly);
@@ -42,8 +50,10 @@ PdfPrintTarget::~PdfPrintTarget()
 
 bool PdfPrintTarget::finish()
 {
+    errno = 0;
     if (m_file.write(m_buffer.data()) != m_buffer.size() || !m_file.commit()) {
-        fail(cannotWrite(m_path, m_file.errorString()));
+        const int error = errno;
+        fail(error != 0 ? cannotWrite(m_path, error) : cannotWrite(m_path, m_file.errorString()));
         return false;
     }
     return true;
