@@ -107,29 +107,38 @@ void TestServerDatabase::foreignDatabaseIsLeftAlone_data()
 {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("why");
+    QTest::addColumn<bool>("oursFirst"); // the setup goes into a database Ledgerly made
     QTest::newRow("other tables") << QStringLiteral("CREATE TABLE patients (name TEXT)")
-                                  << QStringLiteral("holds other tables (patients)");
+                                  << QStringLiteral("holds other tables (patients)") << false;
+    QTest::newRow("a trigger that would wipe the book")
+        << QStringLiteral("CREATE FUNCTION wipe() RETURNS trigger AS $$ BEGIN DELETE FROM tbl_appt; RETURN NULL; END "
+                          "$$ LANGUAGE plpgsql; CREATE TRIGGER wipe AFTER UPDATE ON tbl_appt FOR EACH ROW EXECUTE "
+                          "FUNCTION wipe()")
+        << QStringLiteral("trigger \"wipe\"") << true;
     QTest::newRow("another program's marking")
         << QStringLiteral("CREATE TABLE ledgerly_meta (application_id INTEGER, schema_version INTEGER); "
                           "INSERT INTO ledgerly_meta VALUES (42, 1)")
-        << QStringLiteral("belongs to another program");
+        << QStringLiteral("belongs to another program") << false;
     QTest::newRow("newer version") << QStringLiteral(
         "CREATE TABLE ledgerly_meta (application_id INTEGER, schema_version INTEGER); "
         "INSERT INTO ledgerly_meta VALUES (%1, %2)")
                                           .arg(Database::ApplicationId)
                                           .arg(Database::SchemaVersion + 1)
-                                   << QStringLiteral("newer version of Ledgerly");
+                                   << QStringLiteral("newer version of Ledgerly") << false;
     QTest::newRow("our marking, tables missing")
         << QStringLiteral("CREATE TABLE ledgerly_meta (application_id INTEGER, schema_version INTEGER); "
                           "INSERT INTO ledgerly_meta VALUES (%1, 1)")
                .arg(Database::ApplicationId)
-        << QStringLiteral("the table tbl_Appt is missing");
+        << QStringLiteral("the table tbl_Appt is missing") << false;
 }
 
 void TestServerDatabase::foreignDatabaseIsLeftAlone()
 {
     QFETCH(QString, setup);
     QFETCH(QString, why);
+    QFETCH(bool, oursFirst);
+    if (oursFirst)
+        QVERIFY(Database().open(m_address).ok);
     rawSql(m_address, setup);
     const QStringList before = tables(m_address);
     const QStringList metaBefore = before.contains(QStringLiteral("ledgerly_meta"))
