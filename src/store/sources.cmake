@@ -4,6 +4,7 @@ list(APPEND LEDGERLY_CORE_SOURCES
     store/SqlDialect.cpp
     store/DefaultDocuments.cpp
     store/Database.cpp
+    store/ServerWatchdog.cpp
     store/DayStore.cpp
     store/SettingsStore.cpp
     store/OrderStore.cpp
