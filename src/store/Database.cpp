@@ -2,6 +2,7 @@
 
 #include "store/DatabaseSchema.h"
 #include "store/DefaultDocuments.h"
+#include "store/ServerWatchdog.h"
 #include "store/Settings.h"
 #include "store/SqlDialect.h"
 
@@ -21,6 +22,7 @@
 #include <QUrlQuery>
 #include <QtEndian>
 #include <array>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -34,6 +36,20 @@ const QString RestoreNotice = QStringLiteral("restore");
 // How long a statement on the server waits for another desk's row lock before
 // giving up as busy; the retry policy then takes over.
 constexpr int ServerLockTimeoutMillis = 2000;
+// A statement the server itself gives up after this long (a slow server; a
+// frozen one is the watchdog's).
+constexpr int ServerStatementTimeoutMillis = 5000;
+// How long one attempt of an access (a transaction, a few statements) may
+// wait for the server's answers before the connection is cut: longer than
+// the server's own limits, so that a server that answers at all says why.
+constexpr int ServerAnswerMillis = 7000;
+// libpq's options: a bounded connect, and over TCP, a dead peer noticed
+// while idle (keepalives) and while waiting on sent data.
+const QString ServerConnectOptions
+    = QStringLiteral("connect_timeout=5;keepalives=1;keepalives_idle=10;keepalives_interval=5;keepalives_count=2;"
+                     "tcp_user_timeout=10000");
+const QString ConnectionLostText = QStringLiteral("the connection to the database server was lost");
+const QString NoAnswerText = QStringLiteral("the database server does not answer");
 QAtomicInt g_checkConnections;
 
 // SQLite waits this long inside a statement before reporting busy; the retry
@@ -590,6 +606,22 @@ bool Database::isServerAddress(const QString& path)
 
 namespace {
 
+// libpq's reason for a failed connect, in plain words where it is a common
+// one; anything else (a wrong name, a refused login) is for whoever set the
+// server up, and stays as the server said it.
+QString whyNotConnected(const QString& libpqText)
+{
+    const QString text = libpqText.toLower();
+    if (text.contains(QLatin1String("timeout expired")))
+        return NoAnswerText;
+    for (const char* down : {"connection refused", "no such file or directory", "is the server running", "starting up",
+             "shutting down", "in recovery mode", "could not translate host name"}) {
+        if (text.contains(QLatin1String(down)))
+            return QStringLiteral("the database server cannot be reached");
+    }
+    return libpqText.trimmed();
+}
+
 QString notOursOnServer(const QString& address, const QString& why)
 {
     return QStringLiteral("The database %1 is not a Ledgerly database: %2").arg(address, why);
@@ -639,26 +671,44 @@ QString checkServerDatabase(QSqlDatabase& db, const QString& address, bool* busy
 } // namespace
 
 // Connects (again) and sets up the session: a bounded wait for row locks, and
-// the subscription to the other desks' change notifications.
+// the subscription to the other desks' change notifications. Each time on a
+// new driver: Qt's PostgreSQL driver cannot close a connection that broke (it
+// keeps the old one's subscriptions and socket watch), so it is dropped whole.
 bool Database::connectServer(QString& error)
 {
-    QSqlDatabase db = connection();
-    db.close();
-    if (!db.open()) {
-        error = db.lastError().text();
-        return false;
+    removeConnection();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+        const QUrlQuery query(m_serverUrl);
+        // host=/folder in the query names a Unix socket folder, as libpq does.
+        db.setHostName(query.hasQueryItem(QStringLiteral("host")) ? query.queryItemValue(QStringLiteral("host"))
+                                                                  : m_serverUrl.host());
+        if (m_serverUrl.port() > 0)
+            db.setPort(m_serverUrl.port());
+        db.setUserName(m_serverUrl.userName());
+        db.setDatabaseName(m_serverUrl.path().mid(1));
+        db.setConnectOptions(ServerConnectOptions);
     }
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SET lock_timeout = %1").arg(ServerLockTimeoutMillis))) {
-        error = q.lastError().text();
+    QSqlDatabase db = connection();
+    if (!db.open()) {
+        error = whyNotConnected(db.lastError().databaseText());
         return false;
     }
     QSqlDriver* driver = db.driver();
-    if (!driver->subscribeToNotification(ChangeChannel)) {
-        error = driver->lastError().text();
+    const StoreStatus session = withinAnswerTime([&] {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SET lock_timeout = %1").arg(ServerLockTimeoutMillis))
+            || !q.exec(QStringLiteral("SET statement_timeout = %1").arg(ServerStatementTimeoutMillis)))
+            return StoreStatus::failed(q.lastError().text());
+        if (!driver->subscribeToNotification(ChangeChannel))
+            return StoreStatus::failed(driver->lastError().text());
+        return StoreStatus::success();
+    });
+    if (!session.ok()) {
+        error = session.message;
         return false;
     }
-    QObject::connect(driver, &QSqlDriver::notification, driver,
+    m_notificationConnection = QObject::connect(driver, &QSqlDriver::notification, driver,
         [this](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
             if (name != ChangeChannel || source == QSqlDriver::SelfSource)
                 return;
@@ -669,13 +719,13 @@ bool Database::connectServer(QString& error)
                 onChangedElsewhere();
         });
     m_lost = false;
+    m_lostWhy.clear();
     return true;
 }
 
 Database::OpenResult Database::openServer(const QString& address)
 {
     const QUrl url(address);
-    const QUrlQuery query(url);
     // Shown in messages; a password is never part of it.
     const QString shownAddress = url.toString(QUrl::RemovePassword);
     if (!url.isValid() || url.path().size() < 2)
@@ -696,17 +746,8 @@ Database::OpenResult Database::openServer(const QString& address)
 
     m_server = true;
     m_path = shownAddress;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
-        // host=/folder in the query names a Unix socket folder, as libpq does.
-        db.setHostName(
-            query.hasQueryItem(QStringLiteral("host")) ? query.queryItemValue(QStringLiteral("host")) : url.host());
-        if (url.port() > 0)
-            db.setPort(url.port());
-        db.setUserName(url.userName());
-        db.setDatabaseName(url.path().mid(1));
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
-    }
+    m_serverUrl = url;
+    m_watchdog = std::make_unique<ServerWatchdog>();
     QString error;
     if (!connectServer(error)) {
         close();
@@ -715,23 +756,30 @@ Database::OpenResult Database::openServer(const QString& address)
 
     QString why;
     StoreStatus s = m_retry.run([&] {
-        QSqlDatabase db = connection();
-        bool busy = false;
-        why = checkServerDatabase(db, shownAddress, &busy);
-        return busy ? StoreStatus::busy(why) : StoreStatus::success();
+        return withinAnswerTime([&] {
+            QSqlDatabase db = connection();
+            bool busy = false;
+            why = checkServerDatabase(db, shownAddress, &busy);
+            return busy ? StoreStatus::busy(why) : StoreStatus::success();
+        });
     });
     if (!s.ok() || !why.isEmpty()) {
         close();
         return {false, why.isEmpty() ? s.message : why};
     }
     s = m_retry.run([this] {
-        QSqlDatabase db = connection();
-        return migrate(db);
+        return withinAnswerTime([this] {
+            QSqlDatabase db = connection();
+            return migrate(db);
+        });
     });
     if (s.ok()) {
-        QSqlDatabase db = connection();
-        bool busy = false;
-        why = checkSchema(db, shownAddress, Reading::SchemaOnly, &busy);
+        s = withinAnswerTime([&] {
+            QSqlDatabase db = connection();
+            bool busy = false;
+            why = checkSchema(db, shownAddress, Reading::SchemaOnly, &busy);
+            return StoreStatus::success();
+        });
     }
     if (!s.ok() || !why.isEmpty()) {
         close();
@@ -743,11 +791,19 @@ Database::OpenResult Database::openServer(const QString& address)
 
 StoreStatus Database::reconnectIfLost()
 {
-    if (!m_server || !m_lost)
+    if (!m_server || (!m_lost && isOpen()))
         return StoreStatus::success();
+    if (!m_lost) {
+        // The driver found the connection broken on its own, reading the
+        // server's farewell while it looked for notifications. Told like a
+        // failed statement: the next access connects again.
+        m_lost = true;
+        m_lostWhy = ConnectionLostText;
+        return StoreStatus::failed(m_lostWhy);
+    }
     QString error;
     if (!connectServer(error))
-        return StoreStatus::failed(QStringLiteral("the connection to the database server is lost (%1)").arg(error));
+        return StoreStatus::failed(error);
     return StoreStatus::success();
 }
 
@@ -755,11 +811,52 @@ StoreStatus Database::reconnectIfLost()
 // access connects again (nothing is lost; the transaction rolled back).
 void Database::noteFailure(const StoreStatus& s)
 {
-    if (!m_server || s.ok() || s.code == StoreStatus::Busy)
+    if (!m_server || m_lost || s.ok() || s.code == StoreStatus::Busy)
         return;
-    QSqlQuery probe(connection());
-    if (!probe.exec(QStringLiteral("SELECT 1")))
+    const StoreStatus probed = withinAnswerTime([this] {
+        QSqlQuery probe(connection());
+        return isOpen() && probe.exec(QStringLiteral("SELECT 1")) ? StoreStatus::success()
+                                                                  : StoreStatus::failed(QString());
+    });
+    if (!probed.ok() && !m_lost) {
         m_lost = true;
+        m_lostWhy = ConnectionLostText;
+    }
+}
+
+// What the server said on a broken connection means nothing to a receptionist.
+StoreStatus Database::explainFailure(StoreStatus s) const
+{
+    if (m_lost && s.code == StoreStatus::Failed)
+        s.message = m_lostWhy;
+    return s;
+}
+
+// Runs step on the server with a limit on how long it waits for answers; a
+// server that does not answer in time loses the connection, and the next
+// access connects again.
+StoreStatus Database::withinAnswerTime(const std::function<StoreStatus()>& step)
+{
+    if (!m_server || !m_watchdog)
+        return step();
+    m_watchdog->arm(serverSocket(), std::chrono::milliseconds(ServerAnswerMillis));
+    const StoreStatus s = step();
+    if (!m_watchdog->disarm())
+        return s;
+    m_lost = true;
+    m_lostWhy = NoAnswerText;
+    return StoreStatus::failed(m_lostWhy);
+}
+
+int Database::serverSocket() const
+{
+    if (!isOpen())
+        return -1;
+    const QVariant v = connection().driver()->handle();
+    // Qt names the type by its struct.
+    if (v.isValid() && (qstrcmp(v.typeName(), "PGconn*") == 0 || qstrcmp(v.typeName(), "pg_conn*") == 0))
+        return PQsocket(*static_cast<PGconn* const*>(v.constData()));
+    return -1;
 }
 
 Database::OpenResult Database::open(const QString& path, bool createIfMissing)
@@ -922,7 +1019,10 @@ void Database::close()
     m_path.clear();
     m_server = false;
     m_readOnly = false;
+    m_serverUrl.clear();
+    m_watchdog.reset();
     m_lost = false;
+    m_lostWhy.clear();
     m_notificationConnection = {};
     m_identity.reset();
 }
@@ -992,8 +1092,10 @@ StoreStatus Database::access(const std::function<StoreStatus()>& step, bool retr
     if (s.ok() && !isOpen())
         s = StoreStatus::failed(QStringLiteral("the database is not open"));
     if (s.ok()) {
-        s = retried ? m_retry.run(step) : step();
+        const auto attempt = [&] { return withinAnswerTime(step); };
+        s = retried ? m_retry.run(attempt) : attempt();
         noteFailure(s);
+        s = explainFailure(s);
     }
     if (!s.ok()) {
         const QString where = m_server ? QStringLiteral("the database %1").arg(shown(m_path))
@@ -1067,11 +1169,14 @@ StoreStatus Database::statusOf(const QSqlError& error)
     // most four digits.
     if (state.size() == 5) {
         static const QStringList busyStates
-            = {QStringLiteral("40001"), QStringLiteral("40P01"), QStringLiteral("55P03"), QStringLiteral("57014")};
+            = {QStringLiteral("40001"), QStringLiteral("40P01"), QStringLiteral("55P03")};
         if (busyStates.contains(state)) {
             return StoreStatus::busy(
                 QStringLiteral("another copy of Ledgerly is saving the same records (%1)").arg(error.databaseText()));
         }
+        // statement_timeout: a server too slow to answer, not another desk.
+        if (state == QLatin1String("57014"))
+            return StoreStatus::failed(NoAnswerText);
         return StoreStatus::failed(error.text());
     }
     bool numeric = false;

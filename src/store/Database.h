@@ -6,12 +6,15 @@
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
+#include <QUrl>
 #include <QVariantList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QSqlError;
 class QSqlQuery;
+class ServerWatchdog;
 
 struct sqlite3;
 
@@ -141,6 +144,9 @@ private:
     bool connectServer(QString& error);
     StoreStatus reconnectIfLost();
     void noteFailure(const StoreStatus& s);
+    StoreStatus explainFailure(StoreStatus s) const;
+    StoreStatus withinAnswerTime(const std::function<StoreStatus()>& step);
+    int serverSocket() const;
     StoreStatus access(const std::function<StoreStatus()>& step, bool retried, const QString& failure);
 
     QString m_connectionName;
@@ -148,7 +154,10 @@ private:
     RetryPolicy m_retry;
     bool m_server = false;
     bool m_readOnly = false; // opened by openReadOnly()
+    QUrl m_serverUrl; // the address opened, to connect again
     bool m_lost = false; // the server connection broke; the next access connects again
+    QString m_lostWhy; // why, in words for the person at the desk
+    std::unique_ptr<ServerWatchdog> m_watchdog; // on a server
     qint64 m_notifications = 0;
     std::optional<FileIdentity> m_identity; // of the file this connection opened
     qint64 m_replacements = 0;

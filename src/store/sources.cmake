@@ -5,6 +5,7 @@ list(APPEND LEDGERLY_CORE_SOURCES
     store/DefaultDocuments.cpp
     store/Database.cpp
     store/DatabaseSchema.cpp
+    store/ServerWatchdog.cpp
     store/DayStore.cpp
     store/SettingsStore.cpp
     store/OrderStore.cpp

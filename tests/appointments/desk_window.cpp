@@ -19,6 +19,12 @@
 //   watch R C TEXT   prints "seen T" as soon as cell (R, C) shows TEXT
 //   dialogs          prints "dialogs N TEXT": how many messages the window
 //                    has shown, TEXT the last one's
+//   question         the next message the window shows prints "question T
+//                    TEXT" (T: wall clock, ms) and waits for "answer"
+//   answer           answers that message with its default button, as Enter
+//                    does; prints "answered"
+//   backend          prints "backend PID": the server process of the desk's
+//                    database connection
 //   quit             closes the window (which saves the day) and ends
 
 #include "appointments/ApptWindow.h"
@@ -29,9 +35,11 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -124,6 +132,22 @@ private:
             say(QStringLiteral("editor %1 %2").arg(edit->isVisible() ? 1 : 0).arg(edit->text()));
         } else if (command == QLatin1String("watch")) {
             watch(row, col, rest);
+        } else if (command == QLatin1String("question")) {
+            Dialogs::pushAnswer(Dialogs::Yes, [this] {
+                say(QStringLiteral("question %1 %2").arg(now(), Dialogs::shown().last().text));
+                QEventLoop shown;
+                m_question = &shown;
+                shown.exec();
+                m_question = nullptr;
+            });
+        } else if (command == QLatin1String("answer")) {
+            if (m_question)
+                m_question->quit();
+            say(QStringLiteral("answered"));
+        } else if (command == QLatin1String("backend")) {
+            QSqlQuery q(Database::current()->connection());
+            q.exec(QStringLiteral("SELECT pg_backend_pid()"));
+            say(QStringLiteral("backend ") + (q.next() ? q.value(0).toString() : QString()));
         } else if (command == QLatin1String("quit")) {
             quit();
         }
@@ -150,6 +174,7 @@ private:
     ApptWindow* m_window;
     QSocketNotifier m_input;
     QByteArray m_pending;
+    QEventLoop* m_question = nullptr; // runs while a message waits for "answer"
 };
 
 } // namespace

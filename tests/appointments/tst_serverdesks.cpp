@@ -1,7 +1,8 @@
 // Desks on one PostgreSQL database, each the real appointment window in a
 // process of its own (desk_window): both desks' bookings of one day are
 // stored, and each shows the other's as soon as it is committed; a restore
-// replaces what a desk shows.
+// replaces what a desk shows; a desk that lost its server, or whose server
+// does not answer, asks to retry and then stores the booking.
 
 #include "TestSupport.h"
 
@@ -13,9 +14,14 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <memory>
 
 using TestSupport::Today;
 
@@ -51,10 +57,40 @@ public:
         return QString::fromUtf8(m_process.readLine()).trimmed();
     }
     // The wall clock time T of a line "word T".
-    static qint64 timeOf(const QString& line) { return line.section(QLatin1Char(' '), 1).toLongLong(); }
+    static qint64 timeOf(const QString& line) { return line.section(QLatin1Char(' '), 1, 1).toLongLong(); }
 
 private:
     QProcess m_process;
+};
+
+// A PostgreSQL server of the test's own, for what would disturb the other
+// tests on the shared one: a restart ends every connection to it.
+class OwnServer
+{
+public:
+    OwnServer()
+    {
+        // Under root the server runs as the postgres user, who must reach it.
+        QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) | QFile::ExeOther | QFile::ReadOther);
+        const TestSupport::Run started = tool(QStringLiteral("start"));
+        if (started.exitCode == 0)
+            m_address = started.out.trimmed();
+        else
+            qWarning("pg-test-server: %s", qPrintable(started.err));
+    }
+    ~OwnServer() { tool(QStringLiteral("stop")); }
+    QString address() const { return m_address; }
+    bool restart() { return tool(QStringLiteral("restart")).exitCode == 0; }
+
+private:
+    TestSupport::Run tool(const QString& command)
+    {
+        return TestSupport::runProgram(QStringLiteral(PG_TEST_SERVER), {command, m_dir.path() + QStringLiteral("/pg")},
+            QProcessEnvironment::systemEnvironment());
+    }
+
+    QTemporaryDir m_dir;
+    QString m_address;
 };
 
 QString storedCell(Database& db, int row, int col)
@@ -170,6 +206,79 @@ private slots:
         std::optional<DayRecord> day;
         QVERIFY(DayStore(data.db()).find(Today, day).ok() && day);
         QCOMPARE(day->memo, QStringLiteral("ring back"));
+    }
+
+    void retryAfterLosingTheServer_data()
+    {
+        QTest::addColumn<QString>("loss");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("server restarted")
+            << QStringLiteral("restart") << QStringLiteral("the connection to the database server was lost");
+        QTest::newRow("backend terminated")
+            << QStringLiteral("terminate") << QStringLiteral("the connection to the database server was lost");
+        QTest::newRow("backend stopped") << QStringLiteral("stop")
+                                         << QStringLiteral("the database server does not answer");
+    }
+    // The desk's connection breaks, or its server process stops answering,
+    // while the desk shows the day: the booking typed next asks to retry
+    // (soon, the window never hangs on the server), and Retry connects
+    // again and stores it.
+    void retryAfterLosingTheServer()
+    {
+        QFETCH(QString, loss);
+        QFETCH(QString, reason);
+        TestSupport::DataFixture data;
+        QVERIFY(data.db().isServer());
+        std::unique_ptr<OwnServer> ownServer;
+        std::unique_ptr<Database> ownDatabase;
+        Database* db = &data.db();
+        QString address = data.databasePath();
+        if (loss == QLatin1String("restart")) {
+            ownServer = std::make_unique<OwnServer>();
+            address = ownServer->address();
+            QVERIFY(!address.isEmpty());
+            ownDatabase = std::make_unique<Database>(QStringLiteral("own-server"));
+            QVERIFY(ownDatabase->open(address).ok);
+            db = ownDatabase.get();
+        }
+
+        Desk desk(data.folder(), address);
+        QCOMPARE(desk.next(), QStringLiteral("ready"));
+        desk.send("backend");
+        const qint64 backend = desk.next().section(QLatin1Char(' '), 1).toLongLong();
+        QVERIFY(backend > 0);
+        const auto resume = qScopeGuard([&] {
+            if (loss == QLatin1String("stop"))
+                ::kill(pid_t(backend), SIGCONT);
+        });
+        if (loss == QLatin1String("restart")) {
+            QVERIFY(ownServer->restart());
+            QVERIFY(ownDatabase->open(address).ok);
+        } else if (loss == QLatin1String("terminate")) {
+            QSqlQuery q(data.db().connection());
+            QVERIFY(q.exec(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backend)));
+        } else {
+            QCOMPARE(::kill(pid_t(backend), SIGSTOP), 0);
+        }
+
+        desk.send("question");
+        const qint64 typed = QDateTime::currentMSecsSinceEpoch();
+        desk.send("book 2 1 SMITH");
+        const QString question = desk.next();
+        QVERIFY2(question.startsWith(QLatin1String("question ")), qPrintable(question));
+        QVERIFY2(question.endsWith(reason + QStringLiteral(". Retry?")), qPrintable(question));
+        const qint64 waited = Desk::timeOf(question) - typed;
+        qInfo("%s: asked to retry after %lld ms", qPrintable(loss), waited);
+        QVERIFY2(waited < 15'000, qPrintable(QString::number(waited)));
+
+        desk.send("answer");
+        QCOMPARE(desk.next(), QStringLiteral("answered"));
+        const QString booked = desk.next();
+        QVERIFY2(booked.startsWith(QLatin1String("booked ")), qPrintable(booked));
+        QCOMPARE(storedCell(*db, 2, 1), QStringLiteral("SMITH"));
+        desk.send("quit");
+        QVERIFY(desk.process().waitForFinished(30'000));
+        QCOMPARE(desk.process().exitCode(), 0);
     }
 };
 
