@@ -859,6 +859,24 @@ int Database::serverSocket() const
     return -1;
 }
 
+// This connection on the file, for writing or for reading only; empty when
+// it is made, else why not.
+QString Database::connectFile(const QString& path, bool readOnly)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    // Not immutable when reading only: other desks may be saving meanwhile.
+    db.setDatabaseName(uriOf(path, readOnly ? "ro" : "rw"));
+    db.setConnectOptions(QStringLiteral("%1QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%2")
+                             .arg(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;") : QString())
+                             .arg(BusyTimeoutMillis));
+    if (db.open())
+        return QString();
+    const QString text = db.lastError().text();
+    db = QSqlDatabase();
+    removeConnection();
+    return QStringLiteral("The file %1 cannot be opened: %2").arg(shown(path), text);
+}
+
 Database::OpenResult Database::open(const QString& path, bool createIfMissing)
 {
     close();
@@ -918,17 +936,8 @@ Database::OpenResult Database::open(const QString& path, bool createIfMissing)
     // Taken before SQLite opens the file: should a restore replace it in
     // between, the next look sees a change and opens the file again.
     const std::optional<FileIdentity> identity = identityOf(path);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-        db.setDatabaseName(uriOf(path, "rw"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMillis));
-        if (!db.open()) {
-            const QString text = db.lastError().text();
-            db = QSqlDatabase();
-            removeConnection();
-            return {false, QStringLiteral("The file %1 cannot be opened: %2").arg(shown(path), text)};
-        }
-    }
+    if (QString why = connectFile(path, false); !why.isEmpty())
+        return {false, why};
     m_path = path;
     m_identity = identity;
 
@@ -972,19 +981,8 @@ Database::OpenResult Database::openReadOnly(const QString& path)
                 .arg(shown(path))};
     }
     const std::optional<FileIdentity> identity = identityOf(path);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-        // Not immutable: other desks may be saving to the file meanwhile.
-        db.setDatabaseName(uriOf(path, "ro"));
-        db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMillis));
-        if (!db.open()) {
-            const QString text = db.lastError().text();
-            db = QSqlDatabase();
-            removeConnection();
-            return {false, QStringLiteral("The file %1 cannot be opened: %2").arg(shown(path), text)};
-        }
-    }
+    if (QString why = connectFile(path, true); !why.isEmpty())
+        return {false, why};
     m_path = path;
     m_identity = identity;
     m_readOnly = true;

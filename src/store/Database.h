@@ -140,6 +140,7 @@ private:
     bool fileReplaced() const;
 
     void removeConnection();
+    QString connectFile(const QString& path, bool readOnly);
     OpenResult openServer(const QString& address);
     bool connectServer(QString& error);
     StoreStatus reconnectIfLost();

@@ -103,6 +103,16 @@ bool run(QSqlQuery& q, const QString& sql, QSqlError& error)
     return false;
 }
 
+// Field names are compared as both engines do: without regard to case.
+const Field* fieldNamed(const Table& t, const QString& name)
+{
+    for (const Field& candidate : t.fields) {
+        if (candidate.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &candidate;
+    }
+    return nullptr;
+}
+
 QString fieldsInFile(QSqlDatabase& db, const Table& t, QSqlError& error)
 {
     QSqlQuery q(db);
@@ -112,11 +122,7 @@ QString fieldsInFile(QSqlDatabase& db, const Table& t, QSqlError& error)
     QList<const Field*> seen;
     while (q.next()) {
         const QString name = q.value(1).toString();
-        const Field* f = nullptr;
-        for (const Field& candidate : t.fields) {
-            if (candidate.name.compare(name, Qt::CaseInsensitive) == 0)
-                f = &candidate;
-        }
+        const Field* f = fieldNamed(t, name);
         if (!f)
             return QStringLiteral("the table %1 has a field %2 that Ledgerly did not make").arg(t.name, name);
         seen.append(f);
@@ -220,11 +226,7 @@ QString differencesOnServer(QSqlDatabase& db, QSqlError& error)
         QList<const Field*> seen;
         while (q.next()) {
             const QString name = q.value(0).toString();
-            const Field* f = nullptr;
-            for (const Field& candidate : t.fields) {
-                if (candidate.name.compare(name, Qt::CaseInsensitive) == 0)
-                    f = &candidate;
-            }
+            const Field* f = fieldNamed(t, name);
             if (!f)
                 return QStringLiteral("the table %1 has a field %2 that Ledgerly did not make").arg(t.name, name);
             seen.append(f);
