@@ -11,8 +11,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 #include <sqlite3.h>
 
 using TestSupport::DataFixture;
@@ -47,16 +47,6 @@ qint64 pragma(QSqlDatabase db, const char* name)
 }
 
 // Runs SQL on a file through SQLite directly, as another program would.
-void rawSql(const QString& path, const QString& sql)
-{
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
-        qFatal("cannot open %s", qPrintable(path));
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
-        qFatal("%s: %s", qPrintable(sql), error);
-    sqlite3_close(db);
-}
 
 QByteArray realDatabaseBytes()
 {
@@ -144,15 +134,16 @@ void TestDatabase::hostileFileIsLeftAlone()
         break;
     case Hostile::Trigger:
         TestSupport::writeFile(path, realDatabaseBytes());
-        rawSql(path, QStringLiteral("CREATE TRIGGER wipe AFTER UPDATE ON tbl_Appt BEGIN DELETE FROM tbl_Appt; END"));
+        TestSupport::sqlOnFile(
+            path, QStringLiteral("CREATE TRIGGER wipe AFTER UPDATE ON tbl_Appt BEGIN DELETE FROM tbl_Appt; END"));
         break;
     case Hostile::NoDateIndex:
         TestSupport::writeFile(path, realDatabaseBytes());
-        rawSql(path, QStringLiteral("DROP INDEX ix_Appt_CalDate"));
+        TestSupport::sqlOnFile(path, QStringLiteral("DROP INDEX ix_Appt_CalDate"));
         break;
     case Hostile::NewerVersion:
         TestSupport::writeFile(path, realDatabaseBytes());
-        rawSql(path, QStringLiteral("PRAGMA user_version = %1").arg(Database::SchemaVersion + 1));
+        TestSupport::sqlOnFile(path, QStringLiteral("PRAGMA user_version = %1").arg(Database::SchemaVersion + 1));
         break;
     }
     const QByteArray before = TestSupport::fileBytes(path);

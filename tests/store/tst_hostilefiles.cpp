@@ -27,7 +27,7 @@ private slots:
 
 private:
     QTemporaryDir m_work;
-    QString m_sound;         // a Ledgerly file with a few bookings
+    QString m_sound; // a Ledgerly file with a few bookings
     QStringList m_soundFind; // what find prints on it
 };
 
@@ -40,9 +40,9 @@ constexpr int BookedDays = 60;
 
 // What a kind of file must come to.
 enum class Expect {
-    Refused,  // every command refuses it
-    Works,    // every command takes it and works
-    Either,   // refused, or taken and the same as the sound file
+    Refused, // every command refuses it
+    Works, // every command takes it and works
+    Either, // refused, or taken and the same as the sound file
     OwnLayout // taken; the pages read in the file's own (absurd) layouts
 };
 
@@ -52,26 +52,15 @@ struct HostileFile
     Expect expect = Expect::Either;
     QByteArray bytes;
     QByteArray journal; // db.mdb-journal, when not empty
-    QByteArray log;     // db.mdb-wal, when not empty
+    QByteArray log; // db.mdb-wal, when not empty
 };
-
-void rawSql(const QString& path, const QString& sql)
-{
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
-        qFatal("cannot open %s", qPrintable(path));
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
-        qFatal("%s: %s", qPrintable(sql), error);
-    sqlite3_close(db);
-}
 
 // The sound file with sql run on it, as another program would.
 QByteArray changedBy(const QString& sound, const QString& sql, QTemporaryDir& dir)
 {
     const QString path = dir.filePath(QStringLiteral("changed-%1.db").arg(QRandomGenerator::global()->generate()));
     QFile::copy(sound, path);
-    rawSql(path, sql);
+    TestSupport::sqlOnFile(path, sql);
     return TestSupport::fileBytes(path);
 }
 
@@ -138,14 +127,15 @@ QList<HostileFile> hostileFiles(const QString& sound, QTemporaryDir& dir)
 
     // Other programs' databases, one of them marked as ours.
     const QString foreign = dir.filePath(QStringLiteral("foreign.db"));
-    rawSql(foreign, QStringLiteral("CREATE TABLE tbl_Appt (a); INSERT INTO tbl_Appt VALUES ('%1 x');").arg(Marker));
+    TestSupport::sqlOnFile(
+        foreign, QStringLiteral("CREATE TABLE tbl_Appt (a); INSERT INTO tbl_Appt VALUES ('%1 x');").arg(Marker));
     files.append({QStringLiteral("foreign database"), Expect::Refused, TestSupport::fileBytes(foreign), {}, {}});
-    rawSql(foreign,
+    TestSupport::sqlOnFile(foreign,
         QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = %2")
             .arg(Database::ApplicationId)
             .arg(Database::SchemaVersion));
-    files.append({QStringLiteral("foreign database marked ours"), Expect::Refused, TestSupport::fileBytes(foreign),
-        {}, {}});
+    files.append(
+        {QStringLiteral("foreign database marked ours"), Expect::Refused, TestSupport::fileBytes(foreign), {}, {}});
 
     // Objects Ledgerly did not make, or made otherwise.
     const QList<QPair<QString, QString>> schemaChanges = {
@@ -189,8 +179,9 @@ QList<HostileFile> hostileFiles(const QString& sound, QTemporaryDir& dir)
         files.append({QStringLiteral("set-up %1").arg(set), Expect::Works,
             changedBy(sound, QStringLiteral("UPDATE tbl_Setup SET %1").arg(set), dir), {}, {}});
         files.append({QStringLiteral("days %1").arg(set), Expect::OwnLayout,
-            changedBy(sound, QStringLiteral("UPDATE tbl_Appt SET %1").arg(QString(set).replace(
-                                                                   QStringLiteral("listno"), QStringLiteral("Listno"))),
+            changedBy(sound,
+                QStringLiteral("UPDATE tbl_Appt SET %1")
+                    .arg(QString(set).replace(QStringLiteral("listno"), QStringLiteral("Listno"))),
                 dir),
             {}, {}});
     }
@@ -203,8 +194,9 @@ QList<HostileFile> hostileFiles(const QString& sound, QTemporaryDir& dir)
         QFile::copy(sound, path);
         sqlite3* db = nullptr;
         sqlite3_open(path.toUtf8().constData(), &db);
-        sqlite3_exec(db, "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0; UPDATE tbl_Setup SET FixedMemo = 'x'",
-            nullptr, nullptr, nullptr);
+        sqlite3_exec(db,
+            "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0; UPDATE tbl_Setup SET FixedMemo = 'x'", nullptr,
+            nullptr, nullptr);
         files.append({QStringLiteral("write-ahead log with changes"), Expect::Either, TestSupport::fileBytes(path), {},
             TestSupport::fileBytes(path + QStringLiteral("-wal"))});
         sqlite3_close(db);
@@ -219,19 +211,21 @@ QList<HostileFile> hostileFiles(const QString& sound, QTemporaryDir& dir)
         files.append({QStringLiteral("own journal"), Expect::Either, bytes, journal, {}});
     }
     const QString smallPages = dir.filePath(QStringLiteral("small-pages.db"));
-    rawSql(smallPages, QStringLiteral("PRAGMA page_size = 1024; CREATE TABLE tbl_Setup (FixedMemo TEXT)"));
+    TestSupport::sqlOnFile(
+        smallPages, QStringLiteral("PRAGMA page_size = 1024; CREATE TABLE tbl_Setup (FixedMemo TEXT)"));
     const QString longer = dir.filePath(QStringLiteral("longer.db"));
     QFile::copy(sound, longer);
-    rawSql(longer, QStringLiteral("CREATE TABLE big (x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                                  "WHERE i < 200) INSERT INTO big SELECT randomblob(900) FROM n"));
+    TestSupport::sqlOnFile(longer,
+        QStringLiteral("CREATE TABLE big (x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                       "WHERE i < 200) INSERT INTO big SELECT randomblob(900) FROM n"));
     const QString other = dir.filePath(QStringLiteral("other.db"));
-    rawSql(other, QStringLiteral("CREATE TABLE tbl_Setup (FixedMemo TEXT); INSERT INTO tbl_Setup VALUES ('x')"));
-    const QList<QPair<QString, int>> foreignJournals
-        = {{smallPages, 1024}, {longer, PageSize}, {other, PageSize}};
+    TestSupport::sqlOnFile(
+        other, QStringLiteral("CREATE TABLE tbl_Setup (FixedMemo TEXT); INSERT INTO tbl_Setup VALUES ('x')"));
+    const QList<QPair<QString, int>> foreignJournals = {{smallPages, 1024}, {longer, PageSize}, {other, PageSize}};
     for (const auto& [path, size] : foreignJournals) {
         const QByteArray journal = cutOffSave(path, size).second;
-        files.append({QStringLiteral("journal of %1").arg(QFileInfo(path).fileName()), Expect::Refused, whole,
-            journal, {}});
+        files.append(
+            {QStringLiteral("journal of %1").arg(QFileInfo(path).fileName()), Expect::Refused, whole, journal, {}});
     }
     return files;
 }
@@ -338,8 +332,8 @@ void TestHostileFiles::everyCommandRefusesOrWorks()
             TestSupport::writeFile(path + QStringLiteral("-wal"), file.log);
         const QMap<QString, QByteArray> before = folderState(data.path());
         // A damaged file is never taken by what reads it whole.
-        const bool isDamaged = file.expect == Expect::Either && file.journal.isEmpty() && file.log.isEmpty()
-            && damaged(file.bytes);
+        const bool isDamaged
+            = file.expect == Expect::Either && file.journal.isEmpty() && file.log.isEmpty() && damaged(file.bytes);
 
         // What each command came to: refused, or its lines of output.
         QList<QPair<QString, Outcome>> outcomes;
@@ -375,7 +369,8 @@ void TestHostileFiles::everyCommandRefusesOrWorks()
                 opened.lines = searched(db, &ok);
                 opened.refused = !ok;
                 if (!ok)
-                    opened.message = QStringLiteral("The file %1 could not be read").arg(QDir::toNativeSeparators(path));
+                    opened.message
+                        = QStringLiteral("The file %1 could not be read").arg(QDir::toNativeSeparators(path));
             }
         }
         outcomes.append({QStringLiteral("open"), opened});
@@ -412,8 +407,10 @@ void TestHostileFiles::everyCommandRefusesOrWorks()
         }
         if (readOnlyChanged || openChanged) {
             ++changed;
-            faults.append(QStringLiteral("%1: changed by %2").arg(file.name,
-                readOnlyChanged ? QStringLiteral("a command that only reads") : QStringLiteral("a refused open")));
+            faults.append(QStringLiteral("%1: changed by %2")
+                              .arg(file.name,
+                                  readOnlyChanged ? QStringLiteral("a command that only reads")
+                                                  : QStringLiteral("a refused open")));
         }
     }
 

@@ -21,6 +21,7 @@
 #include <QUrlQuery>
 #include <cstdio>
 #include <cstdlib>
+#include <sqlite3.h>
 
 namespace {
 // Runs in every test program before the tests: a fixed locale and a fixed
@@ -245,6 +246,17 @@ Places bookRandomPage(Database& db, const QDate& date, const Settings& layoutSet
     if (!store.save(record, booked).status.ok())
         qFatal("cannot book the day");
     return placesOf(*storedDay(db, date));
+}
+
+void sqlOnFile(const QString& path, const QString& sql)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(path));
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
+        qFatal("%s: %s", qPrintable(sql), error);
+    sqlite3_close(db);
 }
 
 Run runProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)

@@ -74,6 +74,10 @@ Settings damagedLayout(QRandomGenerator& random);
 // record made with copies of layoutSettings; where they are as stored.
 Places bookRandomPage(Database& db, const QDate& date, const Settings& layoutSettings, QRandomGenerator& random);
 
+// Runs sql on the SQLite file at path through a connection of its own, as
+// another program would; the test ends when it fails.
+void sqlOnFile(const QString& path, const QString& sql);
+
 // A program run to its end in its own process.
 struct Run
 {
