@@ -964,8 +964,13 @@ bool ApptWindow::eventFilter(QObject* watched, QEvent* event)
 
 void ApptWindow::reportDamagedFile(const QString& why)
 {
+    // SQLite's account of the damage (pages, error codes) says nothing to
+    // the person at the desk.
+    const QString damaged = QStringLiteral("is damaged");
+    const qsizetype at = why.indexOf(damaged);
+    const QString said = at < 0 ? why : why.left(at + damaged.size());
     Dialogs::message(this,
-        why
+        said
             + QStringLiteral(". Bookings stored in its damaged parts may be missing or wrong. Restore the last good "
                              "back-up: Back-up/Restore files in the main menu."),
         Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
