@@ -30,7 +30,7 @@ template<class T, class Work> QFuture<T> runInPool(Work work)
 FindPanel::FindPanel(QWidget* parent)
     : QFrame(parent)
 {
-    setObjectName(QStringLiteral("FindPanel"));
+    setObjectName(QStringLiteral("findPanel"));
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -38,42 +38,42 @@ FindPanel::FindPanel(QWidget* parent)
     setPalette(pal);
 
     auto* title = new QLabel(QStringLiteral("Find"), this);
-    title->setObjectName(QStringLiteral("lblFind"));
+    title->setObjectName(QStringLiteral("findTitle"));
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    m_box = new QLineEdit(this);
-    m_box->setObjectName(QStringLiteral("txtFind"));
-    m_box->setClearButtonEnabled(true);
-    m_box->installEventFilter(this);
+    m_findBox = new QLineEdit(this);
+    m_findBox->setObjectName(QStringLiteral("findBox"));
+    m_findBox->setClearButtonEnabled(true);
+    m_findBox->installEventFilter(this);
     auto* hint = new QLabel(QStringLiteral("Enter opens the day, Esc closes"), this);
-    hint->setObjectName(QStringLiteral("lblFindKeys"));
+    hint->setObjectName(QStringLiteral("findKeysHint"));
 
-    m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("lstFind"));
+    m_resultList = new QListWidget(this);
+    m_resultList->setObjectName(QStringLiteral("resultList"));
     // The focus stays in the text box; the keys there move in the list.
-    m_list->setFocusPolicy(Qt::NoFocus);
-    m_list->setUniformItemSizes(true);
-    m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("lblFindStatus"));
+    m_resultList->setFocusPolicy(Qt::NoFocus);
+    m_resultList->setUniformItemSizes(true);
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
 
     auto* top = new QHBoxLayout;
     top->addWidget(title);
-    top->addWidget(m_box, 1);
+    top->addWidget(m_findBox, 1);
     top->addWidget(hint);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(4);
     layout->addLayout(top);
-    layout->addWidget(m_list, 1);
-    layout->addWidget(m_status);
+    layout->addWidget(m_resultList, 1);
+    layout->addWidget(m_statusLabel);
 
-    connect(m_box, &QLineEdit::textChanged, this, [this] {
+    connect(m_findBox, &QLineEdit::textChanged, this, [this] {
         m_chooseWhenDone = false;
         startFind();
     });
-    connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        m_list->setCurrentItem(item);
+    connect(m_resultList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        m_resultList->setCurrentItem(item);
         chooseCurrent();
     });
     connect(&m_build, &QFutureWatcher<SearchPtr>::finished, this, &FindPanel::buildFinished);
@@ -97,14 +97,14 @@ void FindPanel::openPanel(Database& db, const std::optional<DayRecord>& shownDay
         m_returnFocus = focus;
     show();
     raise();
-    m_box->setFocus();
-    m_box->selectAll();
+    m_findBox->setFocus();
+    m_findBox->selectAll();
 
     QList<DayRecord> days;
     Settings current;
     const StoreStatus read = AppointmentSearch::readDays(db, days, current);
     if (!read.ok()) {
-        m_status->setText(read.message);
+        m_statusLabel->setText(read.message);
         return;
     }
     if (shownDay) {
@@ -134,13 +134,13 @@ void FindPanel::startFind()
         m_findAgain = true;
         return;
     }
-    const QString text = m_box->text();
+    const QString text = m_findBox->text();
     if (AppointmentSearch::fold(text).trimmed().isEmpty()) {
         // Nothing typed: nothing listed, and nothing to say about it.
         m_chooseWhenDone = false;
         m_matches.clear();
-        m_list->clear();
-        m_status->clear();
+        m_resultList->clear();
+        m_statusLabel->clear();
         return;
     }
     if (!m_search)
@@ -156,7 +156,7 @@ void FindPanel::findFinished()
 {
     m_finding = false;
     const AppointmentSearch::Result result = m_find.result();
-    if (m_findAgain || m_box->text() != m_asked) {
+    if (m_findAgain || m_findBox->text() != m_asked) {
         // Typing went on meanwhile: only the newest text's results count.
         startFind();
         return;
@@ -175,27 +175,27 @@ void FindPanel::showResult(const AppointmentSearch::Result& result)
     lines.reserve(m_matches.size());
     for (const AppointmentSearch::Match& m : std::as_const(m_matches))
         lines.append(AppointmentSearch::resultLine(m));
-    m_list->clear();
-    m_list->addItems(lines);
+    m_resultList->clear();
+    m_resultList->addItems(lines);
     if (!lines.isEmpty())
-        m_list->setCurrentRow(0);
+        m_resultList->setCurrentRow(0);
     if (m_matches.isEmpty())
-        m_status->setText(AppointmentSearch::noneFoundText());
+        m_statusLabel->setText(AppointmentSearch::noneFoundText());
     else if (result.more)
-        m_status->setText(
+        m_statusLabel->setText(
             QStringLiteral("The first %1 appointments found; type more to narrow them down").arg(m_matches.size()));
     else
-        m_status->clear();
+        m_statusLabel->clear();
 }
 
 void FindPanel::moveCurrent(int steps)
 {
-    const int count = m_list->count();
+    const int count = m_resultList->count();
     if (count == 0)
         return;
-    const int row = std::clamp(m_list->currentRow() + steps, 0, count - 1);
-    m_list->setCurrentRow(row);
-    m_list->scrollToItem(m_list->currentItem());
+    const int row = std::clamp(m_resultList->currentRow() + steps, 0, count - 1);
+    m_resultList->setCurrentRow(row);
+    m_resultList->scrollToItem(m_resultList->currentItem());
 }
 
 void FindPanel::chooseCurrent()
@@ -205,7 +205,7 @@ void FindPanel::chooseCurrent()
         m_chooseWhenDone = true;
         return;
     }
-    const int row = m_list->currentRow();
+    const int row = m_resultList->currentRow();
     if (row < 0 || row >= m_matches.size())
         return;
     const AppointmentSearch::Match match = m_matches[row];
@@ -236,9 +236,10 @@ void FindPanel::restoreFocus()
 
 bool FindPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_box || event->type() != QEvent::KeyPress)
+    if (watched != m_findBox || event->type() != QEvent::KeyPress)
         return QFrame::eventFilter(watched, event);
-    const int pageSteps = std::max(1, m_list->viewport()->height() / std::max(1, m_list->sizeHintForRow(0)) - 1);
+    const int pageSteps
+        = std::max(1, m_resultList->viewport()->height() / std::max(1, m_resultList->sizeHintForRow(0)) - 1);
     switch (static_cast<QKeyEvent*>(event)->key()) {
     case Qt::Key_Up:
         moveCurrent(-1);

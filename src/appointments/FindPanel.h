@@ -36,9 +36,9 @@ public:
     // Where the focus goes when the widget it came from is gone or hidden.
     void setFallbackFocus(QWidget* widget) { m_fallbackFocus = widget; }
 
-    QLineEdit* findBox() const { return m_box; }
-    QListWidget* resultList() const { return m_list; }
-    QLabel* statusLabel() const { return m_status; }
+    QLineEdit* findBox() const { return m_findBox; }
+    QListWidget* resultList() const { return m_resultList; }
+    QLabel* statusLabel() const { return m_statusLabel; }
     const QList<AppointmentSearch::Match>& shownMatches() const { return m_matches; }
     // True while a search is being built or asked, or a newer text waits.
     bool isBusy() const;
@@ -61,9 +61,9 @@ private:
     void chooseCurrent();
     void restoreFocus();
 
-    QLineEdit* m_box = nullptr;
-    QListWidget* m_list = nullptr;
-    QLabel* m_status = nullptr;
+    QLineEdit* m_findBox = nullptr;
+    QListWidget* m_resultList = nullptr;
+    QLabel* m_statusLabel = nullptr;
     QPointer<QWidget> m_returnFocus;
     QPointer<QWidget> m_fallbackFocus;
 
