@@ -54,10 +54,10 @@ public:
         m_window->show();
         QCoreApplication::processEvents();
         const Days& days = m_ws.days();
-        m_window->FillCalendar(days.busyA);
+        m_window->fillCalendar(days.busyA);
         m_indexA = indexOf(days.busyA);
         m_indexB = indexOf(days.busyB);
-        m_window->LblDay_Click(m_indexA);
+        m_window->activateCalendarDay(m_indexA);
         QCoreApplication::processEvents();
         if (m_indexA < 0 || m_indexB < 0 || m_window->currentDate() != days.busyA)
             return QStringLiteral("the first busy day did not open");
@@ -72,7 +72,7 @@ public:
         m_window->grid()->setCellText(2 + m_count % 40, 1 + m_count % 8, clientName(m_count));
         const bool toB = m_count % 2 == 0;
         const auto start = Latencies::Clock::now();
-        m_window->LblDay_Click(toB ? m_indexB : m_indexA);
+        m_window->activateCalendarDay(toB ? m_indexB : m_indexA);
         QCoreApplication::processEvents();
         latencies.addMillis(millisSince(start));
         ++m_count;
@@ -82,7 +82,7 @@ public:
 private:
     int indexOf(const QDate& date) const
     {
-        const CalendarMath::Dates& dates = m_window->calDates();
+        const CalendarMath::Dates& dates = m_window->calendarDates();
         const auto at = std::find(dates.begin(), dates.end(), date);
         return at == dates.end() ? -1 : int(at - dates.begin());
     }

@@ -45,10 +45,10 @@ int walk(int argc, char** argv)
         const int days = args[3].toInt();
         for (int i = 1; i <= days; ++i) {
             const QDate day = Clock::today().addDays(-i);
-            w.FillCalendar(day);
-            const CalendarMath::Dates& dates = w.calDates();
+            w.fillCalendar(day);
+            const CalendarMath::Dates& dates = w.calendarDates();
             const auto at = std::find(dates.begin(), dates.end(), day);
-            w.LblDay_Click(int(at - dates.begin()));
+            w.activateCalendarDay(int(at - dates.begin()));
             QCoreApplication::processEvents();
             if (w.currentDate() != day) {
                 std::fprintf(stderr, "the walk stopped at %s\n", qPrintable(day.toString(Qt::ISODate)));

@@ -109,23 +109,23 @@ ApptWindow::ApptWindow(QWidget* parent)
         m_settings = Settings::defaults();
     m_openCaption = QStringLiteral(" ") + m_settings.location + QStringLiteral(" Open");
     m_closedCaption = QStringLiteral(" ") + m_settings.location + QStringLiteral(" Closed");
-    m_combo[0]->clear();
-    m_combo[0]->addItem(m_openCaption);
-    m_combo[0]->addItem(m_closedCaption);
-    m_combo[0]->setCurrentIndex(0);
-    m_txtFixedMemo->setPlainText(m_settings.fixedMemo);
+    m_openClosedCombo->clear();
+    m_openClosedCombo->addItem(m_openCaption);
+    m_openClosedCombo->addItem(m_closedCaption);
+    m_openClosedCombo->setCurrentIndex(0);
+    m_fixedMemoEdit->setPlainText(m_settings.fixedMemo);
     m_storedFixedMemo = m_settings.fixedMemo;
 
     m_currentDate = Clock::today();
-    FillCalendar(m_currentDate);
+    fillCalendar(m_currentDate);
     setHeadings();
 
-    if (!OpenDayRecord(m_currentDate)) {
+    if (!openDay(m_currentDate)) {
         // Without a record there is nothing to show or save into.
         QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
-    ApplyDayLayout();
+    layOutShownDay();
     startDesks();
     // The whole file is read once in the background: damage shows at once,
     // with the way out, instead of on some later day or save.
@@ -134,8 +134,8 @@ ApptWindow::ApptWindow(QWidget* parent)
             reportDamagedFile(why);
     });
     // Ready to type: the first slot of the day has the focus.
-    m_grid->setCurrentCell(2, 1);
-    m_grid->setFocus();
+    m_dayGrid->setCurrentCell(2, 1);
+    m_dayGrid->setFocus();
 }
 
 ApptWindow::~ApptWindow() = default;
@@ -147,54 +147,54 @@ void ApptWindow::buildControls()
     setPalette(pal);
     setAutoFillBackground(true);
 
-    m_lblCalDate = label(this, QStringLiteral("lblCalDate"), QString(), 1680, 360);
-    m_lblCalDay = label(this, QStringLiteral("lblCalDay"), QString(), 3480, 360);
-    for (QLabel* l : {m_lblCalDate, m_lblCalDay}) {
+    m_shownDate = label(this, QStringLiteral("shownDate"), QString(), 1680, 360);
+    m_shownWeekday = label(this, QStringLiteral("shownWeekday"), QString(), 3480, 360);
+    for (QLabel* l : {m_shownDate, m_shownWeekday}) {
         l->setFont(arial(12, true));
         setTextColour(l, Qt::blue);
     }
 
-    label(this, QStringLiteral("Label6"), QStringLiteral("Press Alt-C"), 7420, 120);
-    m_combo[0] = new QComboBox(this);
-    m_combo[0]->setObjectName(QStringLiteral("Combo(0)"));
-    m_combo[0]->setGeometry(Twips::rect(7464, 360, 1740, 312));
+    label(this, QStringLiteral("openClosedHint"), QStringLiteral("Press Alt-C"), 7420, 120);
+    m_openClosedCombo = new QComboBox(this);
+    m_openClosedCombo->setObjectName(QStringLiteral("openClosedCombo"));
+    m_openClosedCombo->setGeometry(Twips::rect(7464, 360, 1740, 312));
 
-    m_grid = new DayGrid(this);
-    m_grid->setObjectName(QStringLiteral("Grid1"));
-    m_grid->setGeometry(Twips::rect(240, 720, 8988, 6860));
-    m_grid->setFont(arial(8, true));
-    m_grid->horizontalHeader()->setFont(arial(8, true));
-    m_grid->verticalHeader()->setFont(arial(8, true));
+    m_dayGrid = new DayGrid(this);
+    m_dayGrid->setObjectName(QStringLiteral("dayGrid"));
+    m_dayGrid->setGeometry(Twips::rect(240, 720, 8988, 6860));
+    m_dayGrid->setFont(arial(8, true));
+    m_dayGrid->horizontalHeader()->setFont(arial(8, true));
+    m_dayGrid->verticalHeader()->setFont(arial(8, true));
 
-    m_edit = new QLineEdit(this);
-    m_edit->setObjectName(QStringLiteral("txtEdit"));
-    m_edit->setFont(arial(8, true));
-    m_edit->setFrame(false);
-    m_edit->setStyleSheet(QStringLiteral("background-color: rgb(255,255,192); color: black;"));
-    m_edit->hide();
+    m_cellEditor = new QLineEdit(this);
+    m_cellEditor->setObjectName(QStringLiteral("cellEditor"));
+    m_cellEditor->setFont(arial(8, true));
+    m_cellEditor->setFrame(false);
+    m_cellEditor->setStyleSheet(QStringLiteral("background-color: rgb(255,255,192); color: black;"));
+    m_cellEditor->hide();
 
-    m_frame1 = new QFrame(this);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(Twips::rect(9480, 720, 2120, 2560));
-    m_frame1->setAutoFillBackground(true);
-    QPalette white = m_frame1->palette();
+    m_calendarFrame = new QFrame(this);
+    m_calendarFrame->setObjectName(QStringLiteral("calendarFrame"));
+    m_calendarFrame->setGeometry(Twips::rect(9480, 720, 2120, 2560));
+    m_calendarFrame->setAutoFillBackground(true);
+    QPalette white = m_calendarFrame->palette();
     white.setColor(QPalette::Window, Qt::white);
-    m_frame1->setPalette(white);
-    m_combo[1] = new QComboBox(m_frame1);
-    m_combo[1]->setObjectName(QStringLiteral("Combo(1)"));
-    m_combo[1]->setGeometry(Twips::rect(0, 0, 1212, 312));
-    m_combo[2] = new QComboBox(m_frame1);
-    m_combo[2]->setObjectName(QStringLiteral("Combo(2)"));
-    m_combo[2]->setGeometry(Twips::rect(1220, 0, 900, 312));
+    m_calendarFrame->setPalette(white);
+    m_monthCombo = new QComboBox(m_calendarFrame);
+    m_monthCombo->setObjectName(QStringLiteral("monthCombo"));
+    m_monthCombo->setGeometry(Twips::rect(0, 0, 1212, 312));
+    m_yearCombo = new QComboBox(m_calendarFrame);
+    m_yearCombo->setObjectName(QStringLiteral("yearCombo"));
+    m_yearCombo->setGeometry(Twips::rect(1220, 0, 900, 312));
     // The calendar panel fills the frame; the two lists lie over its top.
-    m_picture2 = new QWidget(m_frame1);
-    m_picture2->setObjectName(QStringLiteral("Picture2"));
-    m_picture2->setGeometry(Twips::rect(0, 0, 2120, 2560));
-    m_picture2->setFocusPolicy(Qt::StrongFocus);
-    m_picture2->installEventFilter(this);
-    auto* picture1 = new QWidget(m_picture2);
-    picture1->setObjectName(QStringLiteral("Picture1"));
-    picture1->setGeometry(Twips::rect(0, 360, 2120, 280));
+    m_monthCalendar = new QWidget(m_calendarFrame);
+    m_monthCalendar->setObjectName(QStringLiteral("monthCalendar"));
+    m_monthCalendar->setGeometry(Twips::rect(0, 0, 2120, 2560));
+    m_monthCalendar->setFocusPolicy(Qt::StrongFocus);
+    m_monthCalendar->installEventFilter(this);
+    auto* weekdayHeads = new QWidget(m_monthCalendar);
+    weekdayHeads->setObjectName(QStringLiteral("weekdayHeads"));
+    weekdayHeads->setGeometry(Twips::rect(0, 360, 2120, 280));
     static const int lefts[7] = {0, 310, 610, 910, 1210, 1510, 1810};
     static const int tops[6] = {650, 960, 1260, 1570, 1880, 2200};
     static const char* const heads[7] = {"Su", "Mo", "Tu", "We", "Th", "Fr", "Sa"};
@@ -202,8 +202,8 @@ void ApptWindow::buildControls()
     narrow.setPointSize(9);
     narrow.setBold(true);
     for (int c = 0; c < 7; ++c) {
-        auto* h = new QLabel(QString::fromLatin1(heads[c]), picture1);
-        h->setObjectName(c == 0 ? QStringLiteral("Label12") : QStringLiteral("Cmd1(%1)").arg(c));
+        auto* h = new QLabel(QString::fromLatin1(heads[c]), weekdayHeads);
+        h->setObjectName(QStringLiteral("weekdayHead%1").arg(c));
         h->setGeometry(Twips::rect(lefts[c], 0, c == 0 ? 300 : 290, 280));
         h->setAlignment(Qt::AlignCenter);
         h->setFont(narrow);
@@ -212,52 +212,52 @@ void ApptWindow::buildControls()
     for (int i = 0; i < CalendarMath::LabelCount; ++i) {
         const int row = i / 7;
         const int col = i % 7;
-        auto* l = new QLabel(m_picture2);
-        l->setObjectName(QStringLiteral("LblDay(%1)").arg(i));
+        auto* l = new QLabel(m_monthCalendar);
+        l->setObjectName(QStringLiteral("dayLabel%1").arg(i));
         l->setGeometry(Twips::rect(lefts[col], tops[row], col == 0 ? 300 : 290, 300));
         l->setAlignment(Qt::AlignCenter);
         l->setFont(narrow);
         l->setAutoFillBackground(true);
         l->installEventFilter(this);
-        m_lblDay[size_t(i)] = l;
-        paintLabel(i, Qt::white);
+        m_dayLabels[size_t(i)] = l;
+        paintDayLabel(i, Qt::white);
     }
-    for (QComboBox* list : {m_combo[1], m_combo[2]})
+    for (QComboBox* list : {m_monthCombo, m_yearCombo})
         list->setFont(arial(8, false));
-    m_combo[1]->raise();
-    m_combo[2]->raise();
+    m_monthCombo->raise();
+    m_yearCombo->raise();
     for (const QString& month : {QStringLiteral("January"), QStringLiteral("February"), QStringLiteral("March"),
              QStringLiteral("April"), QStringLiteral("May"), QStringLiteral("June"), QStringLiteral("July"),
              QStringLiteral("August"), QStringLiteral("September"), QStringLiteral("October"),
              QStringLiteral("November"), QStringLiteral("December")})
-        m_combo[1]->addItem(month);
+        m_monthCombo->addItem(month);
     for (int y = CalendarMath::FirstListYear; y <= CalendarMath::LastListYear; ++y)
-        m_combo[2]->addItem(QString::number(y));
-    label(this, QStringLiteral("Label4"), QStringLiteral("Press Alt-M"), 9480, 480);
-    label(this, QStringLiteral("Label9"), QStringLiteral("Press Alt-Y"), 10700, 480);
+        m_yearCombo->addItem(QString::number(y));
+    label(this, QStringLiteral("monthHint"), QStringLiteral("Press Alt-M"), 9480, 480);
+    label(this, QStringLiteral("yearHint"), QStringLiteral("Press Alt-Y"), 10700, 480);
 
-    label(this, QStringLiteral("Label2"), QStringLiteral("Press Esc"), 9480, 3600);
-    m_cmdToday = new QPushButton(QStringLiteral("Today"), this);
-    m_cmdToday->setObjectName(QStringLiteral("cmdToday"));
-    m_cmdToday->setGeometry(Twips::rect(9480, 3840, 970, 372));
-    m_cmdToday->setFont(arial(9, true));
-    m_cmdToday->setStyleSheet(QStringLiteral("background-color: rgb(128,128,128);"));
-    connect(m_cmdToday, &QPushButton::clicked, this, &ApptWindow::cmdToday_Click);
+    label(this, QStringLiteral("todayHint"), QStringLiteral("Press Esc"), 9480, 3600);
+    m_todayButton = new QPushButton(QStringLiteral("Today"), this);
+    m_todayButton->setObjectName(QStringLiteral("todayButton"));
+    m_todayButton->setGeometry(Twips::rect(9480, 3840, 970, 372));
+    m_todayButton->setFont(arial(9, true));
+    m_todayButton->setStyleSheet(QStringLiteral("background-color: rgb(128,128,128);"));
+    connect(m_todayButton, &QPushButton::clicked, this, &ApptWindow::goToToday);
 
-    label(this, QStringLiteral("lblCommandFind"), QStringLiteral("Press Ctrl-F"), 10680, 3600);
-    m_cmdFind = new QPushButton(QStringLiteral("Find"), this);
-    m_cmdFind->setObjectName(QStringLiteral("cmdFind"));
-    m_cmdFind->setGeometry(Twips::rect(10680, 3840, 970, 372));
-    m_cmdFind->setToolTip(QStringLiteral("Finds a client's appointments on every day"));
+    label(this, QStringLiteral("findHint"), QStringLiteral("Press Ctrl-F"), 10680, 3600);
+    m_findButton = new QPushButton(QStringLiteral("Find"), this);
+    m_findButton->setObjectName(QStringLiteral("findButton"));
+    m_findButton->setGeometry(Twips::rect(10680, 3840, 970, 372));
+    m_findButton->setToolTip(QStringLiteral("Finds a client's appointments on every day"));
     // A click leaves the focus where it was, so Esc in the panel returns there.
-    m_cmdFind->setFocusPolicy(Qt::NoFocus);
-    connect(m_cmdFind, &QPushButton::clicked, this, &ApptWindow::cmdFind_Click);
+    m_findButton->setFocusPolicy(Qt::NoFocus);
+    connect(m_findButton, &QPushButton::clicked, this, &ApptWindow::openFind);
 
-    m_check1 = new QCheckBox(this);
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    m_check1->hide();
+    m_closedCheck = new QCheckBox(this);
+    m_closedCheck->setObjectName(QStringLiteral("closedCheck"));
+    m_closedCheck->hide();
 
-    for (QPlainTextEdit** pad : {&m_txtMemo, &m_txtFixedMemo}) {
+    for (QPlainTextEdit** pad : {&m_dailyMemoEdit, &m_fixedMemoEdit}) {
         *pad = new QPlainTextEdit(this);
         (*pad)->setGeometry(Twips::rect(9480, 4800, 2196, 2772));
         (*pad)->setFont(arial(9, false));
@@ -265,68 +265,68 @@ void ApptWindow::buildControls()
             QStringLiteral("QPlainTextEdit { color: rgb(0,0,128); background-color: rgb(224,224,224); }"
                            "QPlainTextEdit:focus { background-color: white; }"));
     }
-    m_txtMemo->setObjectName(QStringLiteral("TxtMemo"));
-    m_txtFixedMemo->setObjectName(QStringLiteral("TxtFixedMemo"));
-    m_txtFixedMemo->hide();
+    m_dailyMemoEdit->setObjectName(QStringLiteral("dailyMemoEdit"));
+    m_fixedMemoEdit->setObjectName(QStringLiteral("fixedMemoEdit"));
+    m_fixedMemoEdit->hide();
 
-    m_lblDailyMemo = label(this, QStringLiteral("lblDailyMemo"), QStringLiteral("Daily Memo"), 9480, 4560);
-    m_lblAltD = label(this, QStringLiteral("lblAltD"), QStringLiteral(" (Press Alt-D)"), 9480 + 900, 4560);
-    m_lblFixedMemo = label(this, QStringLiteral("lblFixedMemo"), QStringLiteral("Fixed Memo"), 9480, 4560);
-    m_lblAltF = label(this, QStringLiteral("lblAltF"), QStringLiteral(" (Press Alt-F)"), 9480 + 900, 4560);
-    for (QLabel* l : {m_lblDailyMemo, m_lblFixedMemo})
+    m_dailyMemoTitle = label(this, QStringLiteral("dailyMemoTitle"), QStringLiteral("Daily Memo"), 9480, 4560);
+    m_dailyMemoHint = label(this, QStringLiteral("dailyMemoHint"), QStringLiteral(" (Press Alt-D)"), 9480 + 900, 4560);
+    m_fixedMemoTitle = label(this, QStringLiteral("fixedMemoTitle"), QStringLiteral("Fixed Memo"), 9480, 4560);
+    m_fixedMemoHint = label(this, QStringLiteral("fixedMemoHint"), QStringLiteral(" (Press Alt-F)"), 9480 + 900, 4560);
+    for (QLabel* l : {m_dailyMemoTitle, m_fixedMemoTitle})
         l->setFont(arial(9, true));
-    for (QLabel* l : {m_lblFixedMemo, m_lblAltF}) {
+    for (QLabel* l : {m_fixedMemoTitle, m_fixedMemoHint}) {
         l->setAutoFillBackground(true);
         l->hide();
     }
-    m_lblAltD->move(m_lblDailyMemo->geometry().right() + 2, m_lblAltD->y());
-    m_lblAltF->move(m_lblFixedMemo->geometry().right() + 2, m_lblAltF->y());
+    m_dailyMemoHint->move(m_dailyMemoTitle->geometry().right() + 2, m_dailyMemoHint->y());
+    m_fixedMemoHint->move(m_fixedMemoTitle->geometry().right() + 2, m_fixedMemoHint->y());
 
-    m_cmdMemo = new QPushButton(QStringLiteral("Fixed Memo"), this);
-    m_cmdMemo->setObjectName(QStringLiteral("cmdMemo"));
-    m_cmdMemo->setGeometry(Twips::rect(7920, 8040, 1350, 372));
-    m_cmdMemo->setToolTip(QStringLiteral("Toggles memo pads"));
-    connect(m_cmdMemo, &QPushButton::clicked, this, &ApptWindow::cmdMemo_Click);
-    m_lblCommandMemo = label(this, QStringLiteral("lblCommandMemo"), QStringLiteral("Press Alt-F"), 7920, 7800);
+    m_memoButton = new QPushButton(QStringLiteral("Fixed Memo"), this);
+    m_memoButton->setObjectName(QStringLiteral("memoButton"));
+    m_memoButton->setGeometry(Twips::rect(7920, 8040, 1350, 372));
+    m_memoButton->setToolTip(QStringLiteral("Toggles memo pads"));
+    connect(m_memoButton, &QPushButton::clicked, this, &ApptWindow::toggleMemoPads);
+    m_memoButtonHint = label(this, QStringLiteral("memoButtonHint"), QStringLiteral("Press Alt-F"), 7920, 7800);
 
-    m_label7 = label(this, QStringLiteral("Label7"), QStringLiteral("Press F1 for Help"), 240, 7920);
-    m_label5 = new QLabel(this);
-    m_label5->setObjectName(QStringLiteral("Label5"));
-    m_label5->setText(QStringLiteral(
+    m_helpHint = label(this, QStringLiteral("helpHint"), QStringLiteral("Press F1 for Help"), 240, 7920);
+    m_helpText = new QLabel(this);
+    m_helpText->setObjectName(QStringLiteral("helpText"));
+    m_helpText->setText(QStringLiteral(
         "Use TAB key to move between Calendar and Appointment Book. Use ARROW keys to navigate around Calendar and "
         "Page. Pressing Esc Key will return you to today's page. Press Alt-C, Alt-D or Alt-F to activate status bar "
         "and Memo pads respectively; press Alt-M, Alt-Y to change Month or Year of the page; you must  then press TAB "
         "key to return to Appointment page. Press F2 to turn off this Help message. Thank you."));
-    m_label5->setGeometry(Twips::rect(120, 7580, 7836, 1100));
-    m_label5->setWordWrap(true);
-    setTextColour(m_label5, QColor(128, 0, 0));
-    m_label5->hide();
+    m_helpText->setGeometry(Twips::rect(120, 7580, 7836, 1100));
+    m_helpText->setWordWrap(true);
+    setTextColour(m_helpText, QColor(128, 0, 0));
+    m_helpText->hide();
 
-    label(this, QStringLiteral("Label13"), QStringLiteral("Press Alt-P"), 9480, 7800);
-    m_cmdPrint = new QPushButton(QStringLiteral("&Print"), this);
-    m_cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
-    m_cmdPrint->setGeometry(Twips::rect(9480, 8040, 970, 372));
-    m_cmdPrint->setToolTip(QStringLiteral("Prints appointment lists for individual practitioners"));
-    connect(m_cmdPrint, &QPushButton::clicked, this,
-        [this] { DayListPrinting::printDayLists(this, DayListPrinting::sheetFromGrid(*m_grid, m_currentDate)); });
+    label(this, QStringLiteral("printHint"), QStringLiteral("Press Alt-P"), 9480, 7800);
+    m_printButton = new QPushButton(QStringLiteral("&Print"), this);
+    m_printButton->setObjectName(QStringLiteral("printButton"));
+    m_printButton->setGeometry(Twips::rect(9480, 8040, 970, 372));
+    m_printButton->setToolTip(QStringLiteral("Prints appointment lists for individual practitioners"));
+    connect(m_printButton, &QPushButton::clicked, this,
+        [this] { DayListPrinting::printDayLists(this, DayListPrinting::sheetFromGrid(*m_dayGrid, m_currentDate)); });
 
-    label(this, QStringLiteral("Label11"), QStringLiteral("Press Alt-E"), 10680, 7680);
-    m_cmdExit = new QPushButton(QStringLiteral("&Exit"), this);
-    m_cmdExit->setObjectName(QStringLiteral("CmdExit"));
-    m_cmdExit->setGeometry(Twips::rect(10680, 7920, 996, 500));
-    m_cmdExit->setFont(arial(10, true));
-    connect(m_cmdExit, &QPushButton::clicked, this, &ApptWindow::CmdExit_Click);
+    label(this, QStringLiteral("exitHint"), QStringLiteral("Press Alt-E"), 10680, 7680);
+    m_exitButton = new QPushButton(QStringLiteral("&Exit"), this);
+    m_exitButton->setObjectName(QStringLiteral("exitButton"));
+    m_exitButton->setGeometry(Twips::rect(10680, 7920, 996, 500));
+    m_exitButton->setFont(arial(10, true));
+    connect(m_exitButton, &QPushButton::clicked, this, &ApptWindow::exitToMenu);
 
     // The find panel lies over the lower part of the page.
     m_findPanel = new FindPanel(this);
     m_findPanel->setGeometry(Twips::rect(240, 4320, 8988, 3260));
-    m_findPanel->setFallbackFocus(m_grid);
+    m_findPanel->setFallbackFocus(m_dayGrid);
     connect(m_findPanel, &FindPanel::appointmentChosen, this, &ApptWindow::showFoundAppointment);
 
-    connect(m_grid, &DayGrid::charTyped, this, &ApptWindow::Grid1_KeyPress);
-    connect(m_grid, &DayGrid::scrolled, this, &ApptWindow::hideEditor);
-    connect(m_edit, &QLineEdit::textChanged, this, &ApptWindow::txtEdit_Change);
-    m_edit->raise();
+    connect(m_dayGrid, &DayGrid::charTyped, this, &ApptWindow::gridCharTyped);
+    connect(m_dayGrid, &DayGrid::scrolled, this, &ApptWindow::hideCellEditor);
+    connect(m_cellEditor, &QLineEdit::textChanged, this, &ApptWindow::cellEditorChanged);
+    m_cellEditor->raise();
     buildShortcuts();
     qApp->installEventFilter(this);
 }
@@ -339,13 +339,13 @@ bool ApptWindow::readSettings()
 void ApptWindow::setHeadings()
 {
     const QLocale locale;
-    m_lblCalDay->setText(locale.toString(m_currentDate, QStringLiteral("dddd")));
-    m_lblCalDate->setText(locale.toString(m_currentDate, QLocale::ShortFormat));
-    m_lblCalDay->adjustSize();
-    m_lblCalDate->adjustSize();
+    m_shownWeekday->setText(locale.toString(m_currentDate, QStringLiteral("dddd")));
+    m_shownDate->setText(locale.toString(m_currentDate, QLocale::ShortFormat));
+    m_shownWeekday->adjustSize();
+    m_shownDate->adjustSize();
 }
 
-bool ApptWindow::OpenDayRecord(const QDate& date)
+bool ApptWindow::openDay(const QDate& date)
 {
     // New records copy the settings as they are now.
     Settings current;
@@ -365,21 +365,21 @@ bool ApptWindow::OpenDayRecord(const QDate& date)
 
 QString ApptWindow::pageText() const
 {
-    m_grid->setSelectionRange(1, 1, m_layout.lastRow, m_layout.lastCol);
-    return m_grid->selectionText();
+    m_dayGrid->setSelectionRange(1, 1, m_layout.lastRow, m_layout.lastCol);
+    return m_dayGrid->selectionText();
 }
 
 void ApptWindow::selectWholePage()
 {
-    m_grid->setSelectionRange(1, 1, m_layout.lastRow, m_layout.lastCol);
+    m_dayGrid->setSelectionRange(1, 1, m_layout.lastRow, m_layout.lastCol);
 }
 
 DayRecord ApptWindow::shownRecord() const
 {
     DayRecord shown = m_record;
     shown.data = pageText();
-    shown.memo = m_txtMemo->toPlainText();
-    shown.clinic = m_check1->isChecked();
+    shown.memo = m_dailyMemoEdit->toPlainText();
+    shown.clinic = m_closedCheck->isChecked();
     // The copies always describe the layout the page is stored in.
     DayPlacement::describeLayout(shown, m_layout);
     return shown;
@@ -389,7 +389,7 @@ DayRecord ApptWindow::shownRecord() const
 // page stays on screen: should the next day fail to open, the day is still
 // shown, whole, and what is typed there goes into its record (made again
 // when it was deleted).
-bool ApptWindow::SaveDayRecord()
+bool ApptWindow::saveShownDay()
 {
     if (!followRestore(true))
         return false;
@@ -420,7 +420,7 @@ bool ApptWindow::SaveDayRecord()
 
 bool ApptWindow::saveFixedMemo()
 {
-    const QString text = m_txtFixedMemo->toPlainText();
+    const QString text = m_fixedMemoEdit->toPlainText();
     if (text == m_storedFixedMemo)
         return true;
     QString stored;
@@ -429,33 +429,33 @@ bool ApptWindow::saveFixedMemo()
     m_storedFixedMemo = stored;
     if (stored != text) {
         const QScopedValueRollback<bool> merging(m_showingMerged, true);
-        setPadText(m_txtFixedMemo, stored);
+        setPadText(m_fixedMemoEdit, stored);
     }
     return true;
 }
 
-void ApptWindow::BuildProviderColumns(int columnCount, const QStringList& names)
+void ApptWindow::buildProviderColumns(int columnCount, const QStringList& names)
 {
-    m_grid->suspendRedraw();
-    m_grid->setColumnWidthTwips(0, DayLayoutRules::TimeColumnWidth);
-    m_grid->setColumnCountGrid(columnCount);
+    m_dayGrid->suspendRedraw();
+    m_dayGrid->setColumnWidthTwips(0, DayLayoutRules::TimeColumnWidth);
+    m_dayGrid->setColumnCountGrid(columnCount);
     for (int c = 1; c < columnCount; ++c) {
-        m_grid->setColumnWidthTwips(c, DayLayoutRules::providerColumnWidth(columnCount));
-        m_grid->setCellText(0, c, c < names.size() ? names[c] : QString());
+        m_dayGrid->setColumnWidthTwips(c, DayLayoutRules::providerColumnWidth(columnCount));
+        m_dayGrid->setCellText(0, c, c < names.size() ? names[c] : QString());
     }
     m_layout.lastCol = columnCount - 1;
-    m_grid->resumeRedraw();
+    m_dayGrid->resumeRedraw();
 }
 
-bool ApptWindow::BuildTimeRows(const DayLayout& layout)
+bool ApptWindow::buildTimeRows(const DayLayout& layout)
 {
-    m_grid->suspendRedraw();
-    m_grid->setRowCountGrid(layout.rowCount());
-    m_grid->setCellText(1, 0, QString());
+    m_dayGrid->suspendRedraw();
+    m_dayGrid->setRowCountGrid(layout.rowCount());
+    m_dayGrid->setCellText(1, 0, QString());
     for (int i = 0; i < layout.timeTexts.size(); ++i)
-        m_grid->setCellText(int(i) + 2, 0, layout.timeTexts[i]);
-    m_grid->setCellText(layout.lastRow, 0, QString());
-    m_grid->resumeRedraw();
+        m_dayGrid->setCellText(int(i) + 2, 0, layout.timeTexts[i]);
+    m_dayGrid->setCellText(layout.lastRow, 0, QString());
+    m_dayGrid->resumeRedraw();
     m_layout = layout;
     selectWholePage();
 
@@ -471,14 +471,14 @@ bool ApptWindow::BuildTimeRows(const DayLayout& layout)
 
 void ApptWindow::applyLayout(const DayLayout& layout)
 {
-    BuildProviderColumns(layout.columnCount, layout.providerNames);
-    BuildTimeRows(layout);
+    buildProviderColumns(layout.columnCount, layout.providerNames);
+    buildTimeRows(layout);
 }
 
 // Lays the page out for the current day and shows it. The day's text is
 // placed where it belongs: a change of the practice's layout never drops or
 // moves a booking (the day then keeps the layout its text was stored in).
-void ApptWindow::ApplyDayLayout()
+void ApptWindow::layOutShownDay()
 {
     const std::optional<DayRecord> record = m_haveRecord ? std::optional<DayRecord>(m_record) : std::nullopt;
     const DayPlacement::Placement placed = DayPlacement::place(m_currentDate, Clock::today(), record, m_settings);
@@ -489,28 +489,28 @@ void ApptWindow::ApplyDayLayout()
         DayPlacement::describeLayout(m_record, placed.layout);
     }
     m_layoutFromRecord = placed.fromRecord;
-    if (!(placed.layout == m_layout) || m_grid->columnCountGrid() != placed.layout.columnCount)
+    if (!(placed.layout == m_layout) || m_dayGrid->columnCountGrid() != placed.layout.columnCount)
         applyLayout(placed.layout);
-    ShowDayRecord();
+    showDay();
 }
 
 void ApptWindow::setPageColours(bool closed)
 {
-    m_grid->setCellBackground(closed ? ClosedDayColour : QColor(Qt::white));
+    m_dayGrid->setCellBackground(closed ? ClosedDayColour : QColor(Qt::white));
 }
 
-void ApptWindow::ShowDayRecord()
+void ApptWindow::showDay()
 {
     const bool closed = m_haveRecord && m_record.clinic;
     selectWholePage();
     const bool written = m_haveRecord && !m_record.data.isEmpty();
-    m_grid->putSelectionText(written ? m_record.data : m_layout.emptyPageText);
+    m_dayGrid->putSelectionText(written ? m_record.data : m_layout.emptyPageText);
     setPageColours(closed);
-    m_edit->hide();
+    m_cellEditor->hide();
     m_editing = false;
-    m_combo[0]->setCurrentIndex(closed ? 1 : 0);
-    m_check1->setChecked(closed);
-    m_txtMemo->setPlainText(m_haveRecord ? m_record.memo : QString());
+    m_openClosedCombo->setCurrentIndex(closed ? 1 : 0);
+    m_closedCheck->setChecked(closed);
+    m_dailyMemoEdit->setPlainText(m_haveRecord ? m_record.memo : QString());
     setHeadings();
 }
 
@@ -518,34 +518,34 @@ void ApptWindow::ShowDayRecord()
 // declined to retry), the shown day stays on screen as it was.
 bool ApptWindow::changeDay(const QDate& date)
 {
-    if (!SaveDayRecord())
+    if (!saveShownDay())
         return false;
-    if (!OpenDayRecord(date))
+    if (!openDay(date))
         return false;
     m_currentDate = date;
-    ApplyDayLayout();
+    layOutShownDay();
     return true;
 }
 
-void ApptWindow::cmdToday_Click()
+void ApptWindow::goToToday()
 {
     const QDate today = Clock::today();
-    paintLabel(m_calSelIndex, Qt::white);
+    paintDayLabel(m_selectedDayIndex, Qt::white);
     if ((!m_haveRecord || m_record.calDate != today) && !changeDay(today)) {
         selectShownDay();
         return;
     }
     m_currentDate = today;
-    FillCalendar(today);
+    fillCalendar(today);
     setHeadings();
-    m_picture2->setFocus();
+    m_monthCalendar->setFocus();
 }
 
 bool ApptWindow::saveForLeaving()
 {
     if (m_leftSaved)
         return true;
-    if (!SaveDayRecord())
+    if (!saveShownDay())
         return false;
     if (!saveFixedMemo())
         return false;
@@ -554,7 +554,7 @@ bool ApptWindow::saveForLeaving()
     return true;
 }
 
-void ApptWindow::CmdExit_Click()
+void ApptWindow::exitToMenu()
 {
     if (!saveForLeaving())
         return;
@@ -573,32 +573,32 @@ void ApptWindow::closeEvent(QCloseEvent* e)
 
 // ---- In-place editing
 
-void ApptWindow::Grid1_KeyPress(QChar ch, bool* clear)
+void ApptWindow::gridCharTyped(QChar ch, bool* clear)
 {
     if (ch == QChar(9)) {
         *clear = true;
-        m_picture2->setFocus();
+        m_monthCalendar->setFocus();
         return;
     }
     // An editor still open on another cell has ended there.
     endCellEdit();
-    m_editRow = m_grid->currentRowGrid();
-    m_editCol = m_grid->currentColGrid();
-    if (m_editRow < 1 || m_editCol < 1) {
+    m_editedRow = m_dayGrid->currentRowGrid();
+    m_editedCol = m_dayGrid->currentColGrid();
+    if (m_editedRow < 1 || m_editedCol < 1) {
         *clear = true;
         return;
     }
     {
-        const QSignalBlocker block(m_edit);
-        m_edit->setText(m_grid->cellText(m_editRow, m_editCol));
+        const QSignalBlocker block(m_cellEditor);
+        m_cellEditor->setText(m_dayGrid->cellText(m_editedRow, m_editedCol));
     }
     m_editing = true;
-    m_editBase = recordCell(m_editRow, m_editCol);
-    m_edit->setCursorPosition(0);
-    placeEditor();
-    m_edit->show();
-    m_edit->raise();
-    m_edit->setFocus();
+    m_editBase = recordCell(m_editedRow, m_editedCol);
+    m_cellEditor->setCursorPosition(0);
+    placeCellEditor();
+    m_cellEditor->show();
+    m_cellEditor->raise();
+    m_cellEditor->setFocus();
     *clear = true;
     if (ch == QChar(13))
         return;
@@ -606,42 +606,42 @@ void ApptWindow::Grid1_KeyPress(QChar ch, bool* clear)
     // the insertion point at the start; Backspace there changes nothing.
     if (ch == QChar(8))
         return;
-    m_edit->insert(QString(ch));
+    m_cellEditor->insert(QString(ch));
 }
 
-void ApptWindow::placeEditor()
+void ApptWindow::placeCellEditor()
 {
-    const QRect cell = m_grid->currentCellRect();
-    m_edit->setGeometry(QRect(m_grid->geometry().topLeft() + cell.topLeft(), cell.size()));
+    const QRect cell = m_dayGrid->currentCellRect();
+    m_cellEditor->setGeometry(QRect(m_dayGrid->geometry().topLeft() + cell.topLeft(), cell.size()));
 }
 
-void ApptWindow::txtEdit_Change(const QString& text)
+void ApptWindow::cellEditorChanged(const QString& text)
 {
     const QString clean = PageText::cleanCell(text);
     if (clean != text) {
         // A paste may carry tabs or line breaks; they would break the page.
-        const int pos = m_edit->cursorPosition();
-        const QSignalBlocker block(m_edit);
-        m_edit->setText(clean);
-        m_edit->setCursorPosition(pos);
+        const int pos = m_cellEditor->cursorPosition();
+        const QSignalBlocker block(m_cellEditor);
+        m_cellEditor->setText(clean);
+        m_cellEditor->setCursorPosition(pos);
     }
-    if (m_editRow >= 1 && m_editCol >= 1)
-        m_grid->setCellText(m_editRow, m_editCol, clean);
+    if (m_editedRow >= 1 && m_editedCol >= 1)
+        m_dayGrid->setCellText(m_editedRow, m_editedCol, clean);
 }
 
-void ApptWindow::hideEditor()
+void ApptWindow::hideCellEditor()
 {
-    m_edit->hide();
+    m_cellEditor->hide();
     endCellEdit();
 }
 
 // ---- Calendar
 
-void ApptWindow::paintLabel(int index, const QColor& colour)
+void ApptWindow::paintDayLabel(int index, const QColor& colour)
 {
     if (index < 0 || index >= CalendarMath::LabelCount)
         return;
-    QLabel* l = m_lblDay[size_t(index)];
+    QLabel* l = m_dayLabels[size_t(index)];
     const bool sunday = index % 7 == 0;
     QPalette p = l->palette();
     p.setColor(QPalette::Window, colour);
@@ -653,40 +653,40 @@ void ApptWindow::paintLabel(int index, const QColor& colour)
 void ApptWindow::paintCalendar()
 {
     for (int i = 0; i < CalendarMath::LabelCount; ++i)
-        m_lblDay[size_t(i)]->setText(QString::number(m_calDates[size_t(i)].day()));
+        m_dayLabels[size_t(i)]->setText(QString::number(m_calendarDates[size_t(i)].day()));
 }
 
-void ApptWindow::FillCalendar(const QDate& date)
+void ApptWindow::fillCalendar(const QDate& date)
 {
     const std::optional<CalendarMath::CalendarPage> page = CalendarMath::fill(date);
     if (!page)
         return;
-    m_calDates = page->dates;
-    m_calSelIndex = page->selIndex;
+    m_calendarDates = page->dates;
+    m_selectedDayIndex = page->selIndex;
     paintCalendar();
-    const QSignalBlocker b1(m_combo[1]);
-    const QSignalBlocker b2(m_combo[2]);
-    m_combo[1]->setCurrentIndex(CalendarMath::monthListIndex(date));
-    m_combo[2]->setCurrentIndex(CalendarMath::yearListIndex(date));
-    paintLabel(m_calSelIndex, CalendarGrey);
+    const QSignalBlocker b1(m_monthCombo);
+    const QSignalBlocker b2(m_yearCombo);
+    m_monthCombo->setCurrentIndex(CalendarMath::monthListIndex(date));
+    m_yearCombo->setCurrentIndex(CalendarMath::yearListIndex(date));
+    paintDayLabel(m_selectedDayIndex, CalendarGrey);
 }
 
-void ApptWindow::SyncMonthYearBoxes(const QDate& date)
+void ApptWindow::syncMonthYearLists(const QDate& date)
 {
     const int month = CalendarMath::monthListIndex(date);
-    if (m_combo[1]->currentIndex() != month)
-        m_combo[1]->setCurrentIndex(month);
+    if (m_monthCombo->currentIndex() != month)
+        m_monthCombo->setCurrentIndex(month);
     const int year = CalendarMath::yearListIndex(date);
-    if (m_combo[2]->currentIndex() != year)
-        m_combo[2]->setCurrentIndex(year);
+    if (m_yearCombo->currentIndex() != year)
+        m_yearCombo->setCurrentIndex(year);
 }
 
-void ApptWindow::LblDay_Click(int index)
+void ApptWindow::activateCalendarDay(int index)
 {
     if (index < 0 || index >= CalendarMath::LabelCount)
         return;
-    const QDate date = m_calDates[size_t(index)];
-    paintLabel(m_calSelIndex, Qt::white);
+    const QDate date = m_calendarDates[size_t(index)];
+    paintDayLabel(m_selectedDayIndex, Qt::white);
     if (date == m_currentDate && m_haveRecord) {
         setHeadings();
     } else {
@@ -694,115 +694,115 @@ void ApptWindow::LblDay_Click(int index)
             selectShownDay();
             return;
         }
-        SyncMonthYearBoxes(date);
+        syncMonthYearLists(date);
     }
-    m_calSelIndex = index;
-    paintLabel(index, CalendarCyan);
-    m_grid->setFocus();
+    m_selectedDayIndex = index;
+    paintDayLabel(index, CalendarCyan);
+    m_dayGrid->setFocus();
 }
 
 // After a day change that did not happen, the calendar marks the day that
 // is still shown and has the focus, ready for another try.
 void ApptWindow::selectShownDay()
 {
-    paintLabel(m_calSelIndex, Qt::white);
-    FillCalendar(m_currentDate);
-    paintLabel(m_calSelIndex, CalendarCyan);
-    m_picture2->setFocus();
+    paintDayLabel(m_selectedDayIndex, Qt::white);
+    fillCalendar(m_currentDate);
+    paintDayLabel(m_selectedDayIndex, CalendarCyan);
+    m_monthCalendar->setFocus();
 }
 
-void ApptWindow::Picture2_Click()
+void ApptWindow::calendarClicked()
 {
-    hideEditor();
-    m_picture2->setFocus();
+    hideCellEditor();
+    m_monthCalendar->setFocus();
 }
 
-bool ApptWindow::Picture2_KeyDown(int key, Qt::KeyboardModifiers)
+bool ApptWindow::calendarKeyPressed(int key, Qt::KeyboardModifiers)
 {
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Return || key == Qt::Key_Enter
         || key == Qt::Key_Space) {
-        paintLabel(m_calSelIndex, CalendarCyan);
-        LblDay_Click(m_calSelIndex);
+        paintDayLabel(m_selectedDayIndex, CalendarCyan);
+        activateCalendarDay(m_selectedDayIndex);
         return true;
     }
     const std::optional<CalendarMath::Key> k = CalendarMath::keyFor(key);
     if (!k)
         return false;
-    const CalendarMath::Move move = CalendarMath::MoveCalendarSelection(*k, m_calDates, m_calSelIndex);
+    const CalendarMath::Move move = CalendarMath::MoveCalendarSelection(*k, m_calendarDates, m_selectedDayIndex);
     if (!move.changed)
         return true;
     for (int i : move.paintedWhite)
-        paintLabel(i, Qt::white);
-    const bool scrolled = move.dates != m_calDates;
-    m_calDates = move.dates;
-    m_calSelIndex = move.selIndex;
+        paintDayLabel(i, Qt::white);
+    const bool scrolled = move.dates != m_calendarDates;
+    m_calendarDates = move.dates;
+    m_selectedDayIndex = move.selIndex;
     if (scrolled)
         paintCalendar();
-    paintLabel(m_calSelIndex, CalendarGrey);
-    SyncMonthYearBoxes(m_calDates[size_t(m_calSelIndex)]);
+    paintDayLabel(m_selectedDayIndex, CalendarGrey);
+    syncMonthYearLists(m_calendarDates[size_t(m_selectedDayIndex)]);
     return true;
 }
 
 void ApptWindow::commitMonthYear()
 {
-    paintLabel(m_calSelIndex, Qt::white);
-    const int day = m_lblDay[size_t(m_calSelIndex)]->text().toInt();
-    const QDate date = CalendarMath::composeFromLists(day, m_combo[1]->currentIndex(), m_combo[2]->currentIndex());
+    paintDayLabel(m_selectedDayIndex, Qt::white);
+    const int day = m_dayLabels[size_t(m_selectedDayIndex)]->text().toInt();
+    const QDate date = CalendarMath::composeFromLists(day, m_monthCombo->currentIndex(), m_yearCombo->currentIndex());
     if (date.isValid() && date >= CalendarMath::MinDate) {
-        const QSignalBlocker b1(m_combo[1]);
-        const QSignalBlocker b2(m_combo[2]);
-        FillCalendar(date);
+        const QSignalBlocker b1(m_monthCombo);
+        const QSignalBlocker b2(m_yearCombo);
+        fillCalendar(date);
     } else {
-        paintLabel(m_calSelIndex, CalendarGrey);
+        paintDayLabel(m_selectedDayIndex, CalendarGrey);
     }
-    m_picture2->setFocus();
+    m_monthCalendar->setFocus();
 }
 
-void ApptWindow::Combo_KeyDown(int index)
+void ApptWindow::comboTabPressed(QComboBox* combo)
 {
-    if (index == 1 || index == 2) {
+    if (combo == m_monthCombo || combo == m_yearCombo) {
         commitMonthYear();
         return;
     }
-    const bool closed = m_combo[0]->currentIndex() == 1;
-    m_check1->setChecked(closed);
+    const bool closed = m_openClosedCombo->currentIndex() == 1;
+    m_closedCheck->setChecked(closed);
     setPageColours(closed);
-    hideEditor();
+    hideCellEditor();
     commitDay();
     if (closed)
-        m_picture2->setFocus();
+        m_monthCalendar->setFocus();
     else
-        m_grid->setFocus();
+        m_dayGrid->setFocus();
 }
 
 // ---- Memo pads
 
 void ApptWindow::showFixedPad()
 {
-    m_cmdMemo->setText(QStringLiteral("Daily Memo"));
-    m_txtFixedMemo->show();
-    m_lblFixedMemo->show();
-    m_lblAltF->show();
-    m_txtFixedMemo->raise();
-    m_lblFixedMemo->raise();
-    m_lblAltF->raise();
-    m_lblCommandMemo->setText(QStringLiteral("Press Alt-D"));
-    m_txtFixedMemo->setFocus();
+    m_memoButton->setText(QStringLiteral("Daily Memo"));
+    m_fixedMemoEdit->show();
+    m_fixedMemoTitle->show();
+    m_fixedMemoHint->show();
+    m_fixedMemoEdit->raise();
+    m_fixedMemoTitle->raise();
+    m_fixedMemoHint->raise();
+    m_memoButtonHint->setText(QStringLiteral("Press Alt-D"));
+    m_fixedMemoEdit->setFocus();
 }
 
 void ApptWindow::showDailyPad()
 {
-    m_cmdMemo->setText(QStringLiteral("Fixed Memo"));
-    m_txtFixedMemo->hide();
-    m_lblFixedMemo->hide();
-    m_lblAltF->hide();
-    m_lblCommandMemo->setText(QStringLiteral("Press Alt-F"));
-    m_txtMemo->setFocus();
+    m_memoButton->setText(QStringLiteral("Fixed Memo"));
+    m_fixedMemoEdit->hide();
+    m_fixedMemoTitle->hide();
+    m_fixedMemoHint->hide();
+    m_memoButtonHint->setText(QStringLiteral("Press Alt-F"));
+    m_dailyMemoEdit->setFocus();
 }
 
-void ApptWindow::cmdMemo_Click()
+void ApptWindow::toggleMemoPads()
 {
-    if (m_cmdMemo->text() == QLatin1String("Fixed Memo"))
+    if (m_memoButton->text() == QLatin1String("Fixed Memo"))
         showFixedPad();
     else
         showDailyPad();
@@ -810,7 +810,7 @@ void ApptWindow::cmdMemo_Click()
 
 // ---- Find
 
-void ApptWindow::cmdFind_Click()
+void ApptWindow::openFind()
 {
     // The shown page as it is on screen, edits not yet saved included.
     std::optional<DayRecord> shown;
@@ -823,17 +823,17 @@ void ApptWindow::cmdFind_Click()
 
 bool ApptWindow::showFoundAppointment(const AppointmentSearch::Match& match)
 {
-    paintLabel(m_calSelIndex, Qt::white);
+    paintDayLabel(m_selectedDayIndex, Qt::white);
     if (match.date != m_currentDate || !m_haveRecord) {
         if (!changeDay(match.date)) {
             selectShownDay();
             return false;
         }
     }
-    FillCalendar(match.date);
-    paintLabel(m_calSelIndex, CalendarCyan);
-    m_grid->setCurrentCell(match.row, match.column);
-    m_grid->setFocus();
+    fillCalendar(match.date);
+    paintDayLabel(m_selectedDayIndex, CalendarCyan);
+    m_dayGrid->setCurrentCell(match.row, match.column);
+    m_dayGrid->setFocus();
     return true;
 }
 
@@ -841,11 +841,11 @@ bool ApptWindow::showFoundAppointment(const AppointmentSearch::Match& match)
 
 void ApptWindow::setHelpShown(bool shown)
 {
-    m_label5->setVisible(shown);
-    m_label7->setVisible(!shown);
+    m_helpText->setVisible(shown);
+    m_helpHint->setVisible(!shown);
 }
 
-void ApptWindow::Form_KeyDown(int key, Qt::KeyboardModifiers mods)
+void ApptWindow::windowKeyPressed(int key, Qt::KeyboardModifiers mods)
 {
     const Qt::KeyboardModifiers relevant = mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (key == Qt::Key_F1) {
@@ -857,11 +857,11 @@ void ApptWindow::Form_KeyDown(int key, Qt::KeyboardModifiers mods)
         return;
     }
     if (key == Qt::Key_Escape) {
-        m_cmdToday->click();
+        m_todayButton->click();
         return;
     }
     if (key == Qt::Key_F && relevant == Qt::ControlModifier)
-        cmdFind_Click();
+        openFind();
 }
 
 // The Alt keys that move the focus are shortcuts of the window: they act
@@ -874,35 +874,35 @@ void ApptWindow::buildShortcuts()
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, action] {
             // A slot being typed is finished where it is before the focus moves.
-            hideEditor();
+            hideCellEditor();
             action();
         });
     };
     add(Qt::Key_F, [this] { showFixedPad(); });
     add(Qt::Key_D, [this] { showDailyPad(); });
-    add(Qt::Key_C, [this] { m_combo[0]->setFocus(); });
-    add(Qt::Key_M, [this] { m_combo[1]->setFocus(); });
-    add(Qt::Key_Y, [this] { m_combo[2]->setFocus(); });
+    add(Qt::Key_C, [this] { m_openClosedCombo->setFocus(); });
+    add(Qt::Key_M, [this] { m_monthCombo->setFocus(); });
+    add(Qt::Key_Y, [this] { m_yearCombo->setFocus(); });
 }
 
 bool ApptWindow::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::MouseButtonPress) {
-        if (watched == m_picture2) {
-            Picture2_Click();
+        if (watched == m_monthCalendar) {
+            calendarClicked();
             return true;
         }
         for (int i = 0; i < CalendarMath::LabelCount; ++i) {
-            if (watched == m_lblDay[size_t(i)]) {
-                LblDay_Click(i);
+            if (watched == m_dayLabels[size_t(i)]) {
+                activateCalendarDay(i);
                 return true;
             }
         }
         return false;
     }
-    if (watched == m_picture2 && (type == QEvent::FocusIn || type == QEvent::FocusOut)) {
-        paintLabel(m_calSelIndex, type == QEvent::FocusIn ? CalendarGrey : CalendarCyan);
+    if (watched == m_monthCalendar && (type == QEvent::FocusIn || type == QEvent::FocusOut)) {
+        paintDayLabel(m_selectedDayIndex, type == QEvent::FocusIn ? CalendarGrey : CalendarCyan);
         return false;
     }
     if (type != QEvent::KeyPress)
@@ -921,44 +921,44 @@ bool ApptWindow::eventFilter(QObject* watched, QEvent* event)
         && (key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == Qt::ControlModifier;
 
     // The window sees every key first and passes it on.
-    Form_KeyDown(code, key->modifiers());
+    windowKeyPressed(code, key->modifiers());
     if (code == Qt::Key_Escape || isFind)
         return true; // Today or the find panel has taken the focus elsewhere already
     if (QApplication::focusWidget() != widget && !isTab)
         return false;
 
-    if (widget == m_edit) {
+    if (widget == m_cellEditor) {
         if (isTab) {
-            m_grid->setCellText(m_editRow, m_editCol, m_edit->text());
-            hideEditor();
-            m_picture2->setFocus();
+            m_dayGrid->setCellText(m_editedRow, m_editedCol, m_cellEditor->text());
+            hideCellEditor();
+            m_monthCalendar->setFocus();
             return true;
         }
         if (code == Qt::Key_Return || code == Qt::Key_Enter) {
             // The cell takes the text before the commit merges it.
-            m_grid->setCellText(m_editRow, m_editCol, m_edit->text());
-            hideEditor();
-            m_grid->setFocus();
+            m_dayGrid->setCellText(m_editedRow, m_editedCol, m_cellEditor->text());
+            hideCellEditor();
+            m_dayGrid->setFocus();
             return false;
         }
         return false;
     }
-    if ((widget == m_txtMemo || widget == m_txtFixedMemo) && isTab) {
+    if ((widget == m_dailyMemoEdit || widget == m_fixedMemoEdit) && isTab) {
         // A pad never keeps a tab character; Tab leaves for the calendar.
-        m_picture2->setFocus();
+        m_monthCalendar->setFocus();
         return true;
     }
-    for (int i = 0; i < 3; ++i) {
-        if (widget == m_combo[size_t(i)]) {
+    for (QComboBox* combo : {m_openClosedCombo, m_monthCombo, m_yearCombo}) {
+        if (widget == combo) {
             if (isTab) {
-                Combo_KeyDown(i);
+                comboTabPressed(combo);
                 return true;
             }
             return false;
         }
     }
-    if (widget == m_picture2)
-        return Picture2_KeyDown(code, key->modifiers());
+    if (widget == m_monthCalendar)
+        return calendarKeyPressed(code, key->modifiers());
     return false;
 }
 
@@ -1000,8 +1000,8 @@ void ApptWindow::startDesks()
     m_memoPause->setSingleShot(true);
     m_memoPause->setInterval(MemoPauseMillis);
     connect(m_memoPause, &QTimer::timeout, this, &ApptWindow::memoPaused);
-    connect(m_txtMemo, &QPlainTextEdit::textChanged, this, [this] { memoTyped(m_txtMemo); });
-    connect(m_txtFixedMemo, &QPlainTextEdit::textChanged, this, [this] { memoTyped(m_txtFixedMemo); });
+    connect(m_dailyMemoEdit, &QPlainTextEdit::textChanged, this, [this] { memoTyped(m_dailyMemoEdit); });
+    connect(m_fixedMemoEdit, &QPlainTextEdit::textChanged, this, [this] { memoTyped(m_fixedMemoEdit); });
 }
 
 // Stores the shown day as it is on the page, except the cell still being
@@ -1017,8 +1017,8 @@ bool ApptWindow::commitDay()
     DayRecord edited = shownRecord();
     if (m_editing) {
         PageText::Cells cells = PageText::split(edited.data);
-        if (m_editRow - 1 < cells.size() && m_editCol - 1 < cells[m_editRow - 1].size()) {
-            cells[m_editRow - 1][m_editCol - 1] = recordCell(m_editRow, m_editCol);
+        if (m_editedRow - 1 < cells.size() && m_editedCol - 1 < cells[m_editedRow - 1].size()) {
+            cells[m_editedRow - 1][m_editedCol - 1] = recordCell(m_editedRow, m_editedCol);
             edited.data = PageText::join(cells);
         }
     }
@@ -1060,11 +1060,11 @@ void ApptWindow::settleEditCell()
     if (!m_editing)
         return;
     m_editing = false;
-    m_edit->hide();
-    const QString mine = m_grid->cellText(m_editRow, m_editCol);
-    const QString merged = PageText::merge(m_editBase, mine, recordCell(m_editRow, m_editCol));
+    m_cellEditor->hide();
+    const QString mine = m_dayGrid->cellText(m_editedRow, m_editedCol);
+    const QString merged = PageText::merge(m_editBase, mine, recordCell(m_editedRow, m_editedCol));
     if (merged != mine)
-        m_grid->setCellText(m_editRow, m_editCol, merged);
+        m_dayGrid->setCellText(m_editedRow, m_editedCol, merged);
 }
 
 QString ApptWindow::recordCell(int row, int col) const
@@ -1117,9 +1117,9 @@ void ApptWindow::takeOtherDesksDay(const std::optional<DayRecord>& storedAsRead)
     const QString theirPage = stored ? stored->data : PageText::cleared(m_record.data);
     const QString theirMemo = stored ? stored->memo : QString();
     const bool theirClosed = stored ? stored->clinic : false;
-    const bool mineClosed = m_check1->isChecked();
+    const bool mineClosed = m_closedCheck->isChecked();
     showMerged(PageText::merge(m_record.data, pageText(), theirPage),
-        PageText::mergeMemo(m_record.memo, m_txtMemo->toPlainText(), theirMemo),
+        PageText::mergeMemo(m_record.memo, m_dailyMemoEdit->toPlainText(), theirMemo),
         mineClosed != m_record.clinic ? mineClosed : theirClosed);
     if (stored) {
         m_record = *stored;
@@ -1174,8 +1174,8 @@ bool ApptWindow::takeRestoredDay(bool wait)
     m_replacementsSeen = replacements;
     m_dataVersion = m_db.dataVersion();
 
-    const bool memoTyped = m_txtMemo->toPlainText() != m_record.memo;
-    const bool fixedMemoTyped = m_txtFixedMemo->toPlainText() != m_storedFixedMemo;
+    const bool memoTyped = m_dailyMemoEdit->toPlainText() != m_record.memo;
+    const bool fixedMemoTyped = m_fixedMemoEdit->toPlainText() != m_storedFixedMemo;
     if (day) {
         m_record = inShownLayout(*day);
     } else {
@@ -1187,13 +1187,13 @@ bool ApptWindow::takeRestoredDay(bool wait)
         m_record.memo.clear();
         m_record.clinic = false;
     }
-    showMerged(m_record.data, memoTyped ? m_txtMemo->toPlainText() : m_record.memo, m_record.clinic);
+    showMerged(m_record.data, memoTyped ? m_dailyMemoEdit->toPlainText() : m_record.memo, m_record.clinic);
     if (m_editing)
-        m_editBase = recordCell(m_editRow, m_editCol);
+        m_editBase = recordCell(m_editedRow, m_editedCol);
     m_storedFixedMemo = fixedMemo;
-    if (!fixedMemoTyped && m_txtFixedMemo->toPlainText() != fixedMemo) {
+    if (!fixedMemoTyped && m_fixedMemoEdit->toPlainText() != fixedMemo) {
         const QScopedValueRollback<bool> merging(m_showingMerged, true);
-        setPadText(m_txtFixedMemo, fixedMemo);
+        setPadText(m_fixedMemoEdit, fixedMemo);
     }
     return true;
 }
@@ -1202,11 +1202,11 @@ void ApptWindow::takeOtherDesksFixedMemo(const QString& stored)
 {
     if (stored == m_storedFixedMemo)
         return;
-    const QString mine = m_txtFixedMemo->toPlainText();
+    const QString mine = m_fixedMemoEdit->toPlainText();
     const QString merged = PageText::mergeMemo(m_storedFixedMemo, mine, stored);
     if (merged != mine) {
         const QScopedValueRollback<bool> merging(m_showingMerged, true);
-        setPadText(m_txtFixedMemo, merged);
+        setPadText(m_fixedMemoEdit, merged);
     }
     m_storedFixedMemo = stored;
 }
@@ -1232,23 +1232,23 @@ bool ApptWindow::followStoredLayout(const DayRecord& stored)
     if (to == m_layout)
         return false;
     const std::optional<QString> page = DayPlacement::movePage(pageText(), m_layout, to);
-    const int editRow = m_editing ? DayPlacement::rowFor(m_editRow, m_layout, to) : 0;
+    const int editedRow = m_editing ? DayPlacement::rowFor(m_editedRow, m_layout, to) : 0;
     const DayRecord base = DayPlacement::inLayout(m_record, to);
-    if (!page || (m_editing && editRow == 0) || !(DayPlacement::layoutOf(base) == to))
+    if (!page || (m_editing && editedRow == 0) || !(DayPlacement::layoutOf(base) == to))
         return false;
-    const int currentRow = DayPlacement::rowFor(m_grid->currentRowGrid(), m_layout, to);
-    const int currentCol = m_grid->currentColGrid();
+    const int currentRow = DayPlacement::rowFor(m_dayGrid->currentRowGrid(), m_layout, to);
+    const int currentCol = m_dayGrid->currentColGrid();
     m_record = base;
     applyLayout(to);
     m_layoutFromRecord = true;
     selectWholePage();
-    m_grid->putSelectionText(*page);
+    m_dayGrid->putSelectionText(*page);
     if (currentRow > 0)
-        m_grid->setCurrentCell(currentRow, currentCol);
+        m_dayGrid->setCurrentCell(currentRow, currentCol);
     if (m_editing) {
-        m_editRow = editRow;
-        m_grid->setCurrentCell(m_editRow, m_editCol);
-        placeEditor();
+        m_editedRow = editedRow;
+        m_dayGrid->setCurrentCell(m_editedRow, m_editedCol);
+        placeCellEditor();
     }
     return true;
 }
@@ -1262,21 +1262,21 @@ void ApptWindow::showMerged(const QString& page, const QString& memo, bool close
     const PageText::Cells cells = PageText::fit(page, m_layout.lastRow, m_layout.lastCol);
     for (int r = 1; r <= m_layout.lastRow; ++r) {
         for (int c = 1; c <= m_layout.lastCol; ++c) {
-            if (m_editing && r == m_editRow && c == m_editCol)
+            if (m_editing && r == m_editedRow && c == m_editedCol)
                 continue;
             const QString& text = cells[r - 1][c - 1];
-            if (m_grid->cellText(r, c) != text)
-                m_grid->setCellText(r, c, text);
+            if (m_dayGrid->cellText(r, c) != text)
+                m_dayGrid->setCellText(r, c, text);
         }
     }
-    if (m_txtMemo->toPlainText() != memo)
-        setPadText(m_txtMemo, memo);
-    if (m_check1->isChecked() != closed) {
-        m_check1->setChecked(closed);
+    if (m_dailyMemoEdit->toPlainText() != memo)
+        setPadText(m_dailyMemoEdit, memo);
+    if (m_closedCheck->isChecked() != closed) {
+        m_closedCheck->setChecked(closed);
         setPageColours(closed);
         // Someone choosing in the selector keeps their choice in view.
-        if (!m_combo[0]->hasFocus())
-            m_combo[0]->setCurrentIndex(closed ? 1 : 0);
+        if (!m_openClosedCombo->hasFocus())
+            m_openClosedCombo->setCurrentIndex(closed ? 1 : 0);
     }
 }
 

@@ -39,42 +39,42 @@ public:
     // Day changes, as the calendar, Today and the keyboard use them. Each
     // returns false when a save failed and the user chose not to retry; the
     // shown day then stays on screen with every edit in it.
-    bool OpenDayRecord(const QDate& date);
-    bool SaveDayRecord();
-    void ApplyDayLayout();
-    void ShowDayRecord();
+    bool openDay(const QDate& date);
+    bool saveShownDay();
+    void layOutShownDay();
+    void showDay();
     bool changeDay(const QDate& date);
 
     QDate currentDate() const { return m_currentDate; }
     const DayLayout& layout() const { return m_layout; }
     const DayRecord& currentRecord() const { return m_record; }
     bool layoutFromRecord() const { return m_layoutFromRecord; }
-    DayGrid* grid() const { return m_grid; }
+    DayGrid* grid() const { return m_dayGrid; }
     // The page text of the whole page as the grid shows it.
     QString pageText() const;
     // The shown day as it would be stored now.
     DayRecord shownRecord() const;
 
-    void cmdToday_Click();
-    void CmdExit_Click();
-    void cmdMemo_Click();
+    void goToToday();
+    void exitToMenu();
+    void toggleMemoPads();
 
     // Find: Ctrl+F or the Find button opens the panel over the page; a chosen
     // appointment's day opens like a calendar click, its slot current.
-    void cmdFind_Click();
+    void openFind();
     bool showFoundAppointment(const AppointmentSearch::Match& match);
     FindPanel* findPanel() const { return m_findPanel; }
 
     // Calendar.
-    void FillCalendar(const QDate& date);
-    void SyncMonthYearBoxes(const QDate& date);
-    void LblDay_Click(int index);
-    const CalendarMath::Dates& calDates() const { return m_calDates; }
-    int calSelIndex() const { return m_calSelIndex; }
-    QLabel* dayLabel(int index) const { return m_lblDay[size_t(index)]; }
+    void fillCalendar(const QDate& date);
+    void syncMonthYearLists(const QDate& date);
+    void activateCalendarDay(int index);
+    const CalendarMath::Dates& calendarDates() const { return m_calendarDates; }
+    int selectedDayIndex() const { return m_selectedDayIndex; }
+    QLabel* dayLabel(int index) const { return m_dayLabels[size_t(index)]; }
 
-    int editRow() const { return m_editRow; }
-    int editCol() const { return m_editCol; }
+    int editedRow() const { return m_editedRow; }
+    int editedCol() const { return m_editedCol; }
 
     // Several desks on one file: how often the window looks for what another
     // copy saved, and how long a memo pad waits after the last keystroke
@@ -93,8 +93,8 @@ protected:
 private:
     void buildControls();
     void buildShortcuts();
-    void BuildProviderColumns(int columnCount, const QStringList& names);
-    bool BuildTimeRows(const DayLayout& layout);
+    void buildProviderColumns(int columnCount, const QStringList& names);
+    bool buildTimeRows(const DayLayout& layout);
     void applyLayout(const DayLayout& layout);
     void selectWholePage();
     void setPageColours(bool closed);
@@ -103,18 +103,18 @@ private:
     bool readSettings();
     bool saveForLeaving();
 
-    void Grid1_KeyPress(QChar ch, bool* clear);
-    void txtEdit_Change(const QString& text);
-    void hideEditor();
-    void placeEditor();
-    void paintLabel(int index, const QColor& colour);
+    void gridCharTyped(QChar ch, bool* clear);
+    void cellEditorChanged(const QString& text);
+    void hideCellEditor();
+    void placeCellEditor();
+    void paintDayLabel(int index, const QColor& colour);
     void paintCalendar();
     void selectShownDay();
-    void Picture2_Click();
-    bool Picture2_KeyDown(int key, Qt::KeyboardModifiers mods);
+    void calendarClicked();
+    bool calendarKeyPressed(int key, Qt::KeyboardModifiers mods);
     void commitMonthYear();
-    void Combo_KeyDown(int index);
-    void Form_KeyDown(int key, Qt::KeyboardModifiers mods);
+    void comboTabPressed(QComboBox* combo);
+    void windowKeyPressed(int key, Qt::KeyboardModifiers mods);
     void showFixedPad();
     void showDailyPad();
     void setHelpShown(bool shown);
@@ -152,40 +152,44 @@ private:
     QString m_storedFixedMemo;
     QString m_openCaption;
     QString m_closedCaption;
-    int m_editRow = 0; // EditRow
-    int m_editCol = 0; // EditCol
-    CalendarMath::Dates m_calDates {}; // CalDates
-    int m_calSelIndex = 0; // CalSelIndex
-    std::array<QLabel*, CalendarMath::LabelCount> m_lblDay {};
+    // The cell the cell editor is open on, in grid indices.
+    int m_editedRow = 0;
+    int m_editedCol = 0;
+    // The dates the calendar's day labels show, and the selected label.
+    CalendarMath::Dates m_calendarDates {};
+    int m_selectedDayIndex = 0;
+    std::array<QLabel*, CalendarMath::LabelCount> m_dayLabels {};
 
-    DayGrid* m_grid = nullptr;
-    QLineEdit* m_edit = nullptr; // txtEdit
-    QLabel* m_lblCalDay = nullptr;
-    QLabel* m_lblCalDate = nullptr;
-    std::array<QComboBox*, 3> m_combo {}; // Combo(0) open/closed, (1) month, (2) year
-    QCheckBox* m_check1 = nullptr;
-    QPlainTextEdit* m_txtMemo = nullptr;
-    QPlainTextEdit* m_txtFixedMemo = nullptr;
-    QPushButton* m_cmdToday = nullptr;
-    QPushButton* m_cmdExit = nullptr;
-    QPushButton* m_cmdPrint = nullptr;
-    QPushButton* m_cmdMemo = nullptr;
-    QPushButton* m_cmdFind = nullptr;
+    DayGrid* m_dayGrid = nullptr;
+    QLineEdit* m_cellEditor = nullptr;
+    QLabel* m_shownWeekday = nullptr;
+    QLabel* m_shownDate = nullptr;
+    QComboBox* m_openClosedCombo = nullptr;
+    QComboBox* m_monthCombo = nullptr;
+    QComboBox* m_yearCombo = nullptr;
+    QCheckBox* m_closedCheck = nullptr;
+    QPlainTextEdit* m_dailyMemoEdit = nullptr;
+    QPlainTextEdit* m_fixedMemoEdit = nullptr;
+    QPushButton* m_todayButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
+    QPushButton* m_printButton = nullptr;
+    QPushButton* m_memoButton = nullptr;
+    QPushButton* m_findButton = nullptr;
     FindPanel* m_findPanel = nullptr;
-    QFrame* m_frame1 = nullptr;
-    QWidget* m_picture2 = nullptr;
-    QLabel* m_lblDailyMemo = nullptr;
-    QLabel* m_lblAltD = nullptr;
-    QLabel* m_lblFixedMemo = nullptr;
-    QLabel* m_lblAltF = nullptr;
-    QLabel* m_lblCommandMemo = nullptr;
-    QLabel* m_label5 = nullptr; // help text
-    QLabel* m_label7 = nullptr; // "Press F1 for Help"
+    QFrame* m_calendarFrame = nullptr;
+    QWidget* m_monthCalendar = nullptr;
+    QLabel* m_dailyMemoTitle = nullptr;
+    QLabel* m_dailyMemoHint = nullptr;
+    QLabel* m_fixedMemoTitle = nullptr;
+    QLabel* m_fixedMemoHint = nullptr;
+    QLabel* m_memoButtonHint = nullptr;
+    QLabel* m_helpText = nullptr;
+    QLabel* m_helpHint = nullptr; // "Press F1 for Help", while the help text is hidden
 
     QTimer* m_deskPoll = nullptr;
     QTimer* m_memoPause = nullptr;
     std::optional<qint64> m_dataVersion; // of the file when last looked at
-    bool m_editing = false; // txtEdit is open on (EditRow, EditCol)
+    bool m_editing = false; // the cell editor is open on (m_editedRow, m_editedCol)
     QString m_editBase; // that cell as stored when the edit began
     bool m_showingMerged = false;
     qint64 m_replacementsSeen = 0; // m_db.replacements() when the shown day was read

@@ -116,7 +116,7 @@ private:
             startEdit(row, col, rest);
             say(QStringLiteral("editing"));
         } else if (command == QLatin1String("memo")) {
-            m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->setFocus();
+            m_window->findChild<QPlainTextEdit*>(QStringLiteral("dailyMemoEdit"))->setFocus();
             type(line.section(QLatin1Char(' '), 1));
             say(QStringLiteral("typed"));
         } else if (command == QLatin1String("enter")) {
@@ -128,7 +128,7 @@ private:
         } else if (command == QLatin1String("cell")) {
             say(QStringLiteral("cell ") + m_window->grid()->cellText(row, col));
         } else if (command == QLatin1String("editor")) {
-            const auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+            const auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("cellEditor"));
             say(QStringLiteral("editor %1 %2").arg(edit->isVisible() ? 1 : 0).arg(edit->text()));
         } else if (command == QLatin1String("watch")) {
             watch(row, col, rest);

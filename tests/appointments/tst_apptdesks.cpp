@@ -130,7 +130,7 @@ private:
         return m_window;
     }
 
-    QLineEdit* editBox() const { return m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit")); }
+    QLineEdit* editBox() const { return m_window->findChild<QLineEdit*>(QStringLiteral("cellEditor")); }
     QPlainTextEdit* pad(const char* name) const
     {
         return m_window->findChild<QPlainTextEdit*>(QString::fromLatin1(name));
@@ -199,7 +199,7 @@ private slots:
         QFETCH(bool, fixed);
         openWindow();
         press(fixed ? Qt::Key_F : Qt::Key_D, Qt::AltModifier);
-        QCOMPARE(focus(), pad(fixed ? "TxtFixedMemo" : "TxtMemo"));
+        QCOMPARE(focus(), pad(fixed ? "fixedMemoEdit" : "dailyMemoEdit"));
         type(QStringLiteral("call the lab"));
         const auto storedMemo = [&] {
             Settings s;
@@ -208,7 +208,7 @@ private slots:
         };
         QCOMPARE(storedMemo(), QString());
         QTRY_COMPARE_WITH_TIMEOUT(storedMemo(), QStringLiteral("call the lab"), 10'000);
-        QCOMPARE(focus(), pad(fixed ? "TxtFixedMemo" : "TxtMemo"));
+        QCOMPARE(focus(), pad(fixed ? "fixedMemoEdit" : "dailyMemoEdit"));
         QCOMPARE(m_window->currentDate(), Today);
     }
 
@@ -241,7 +241,7 @@ private slots:
         QTRY_COMPARE(m_window->grid()->cellText(4, 1), QStringLiteral("JONES"));
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("SMITH JOHN"));
         QCOMPARE(m_window->grid()->cellText(5, 1), QStringLiteral("GREEN / GRAY"));
-        QCOMPARE(pad("TxtMemo")->toPlainText(), QStringLiteral("lab closed"));
+        QCOMPARE(pad("dailyMemoEdit")->toPlainText(), QStringLiteral("lab closed"));
         // The edit goes on untouched.
         QVERIFY(editBox()->isVisible());
         QCOMPARE(focus(), editBox());
@@ -269,9 +269,9 @@ private slots:
         // A memo being typed here, not yet stored.
         press(Qt::Key_D, Qt::AltModifier);
         type(QStringLiteral("ring back"));
-        QTextCursor cursor = pad("TxtMemo")->textCursor();
+        QTextCursor cursor = pad("dailyMemoEdit")->textCursor();
         cursor.setPosition(4);
-        pad("TxtMemo")->setTextCursor(cursor);
+        pad("dailyMemoEdit")->setTextCursor(cursor);
 
         QVERIFY(other.save([](DayRecord& r) {
             r.clinic = true;
@@ -279,15 +279,15 @@ private slots:
         }));
         QVERIFY(SettingsStore(other.db()).writeFixedMemo(QStringLiteral("new number 555")).ok());
 
-        auto* check = m_window->findChild<QCheckBox*>(QStringLiteral("Check1"));
+        auto* check = m_window->findChild<QCheckBox*>(QStringLiteral("closedCheck"));
         QTRY_VERIFY(check->isChecked());
-        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("Combo(0)"))->currentIndex(), 1);
+        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("openClosedCombo"))->currentIndex(), 1);
         QCOMPARE(m_window->grid()->cellBackground(), ApptWindow::ClosedDayColour);
-        QTRY_COMPARE(pad("TxtFixedMemo")->toPlainText(), QStringLiteral("new number 555"));
+        QTRY_COMPARE(pad("fixedMemoEdit")->toPlainText(), QStringLiteral("new number 555"));
         // Both memos changed: both texts kept, the cursor where it was.
-        QCOMPARE(pad("TxtMemo")->toPlainText(), QStringLiteral("ring back\nholiday"));
-        QCOMPARE(pad("TxtMemo")->textCursor().position(), 4);
-        QCOMPARE(focus(), pad("TxtMemo"));
+        QCOMPARE(pad("dailyMemoEdit")->toPlainText(), QStringLiteral("ring back\nholiday"));
+        QCOMPARE(pad("dailyMemoEdit")->textCursor().position(), 4);
+        QCOMPARE(focus(), pad("dailyMemoEdit"));
 
         // Leaving keeps the merged texts, and the fixed memo is not written back over.
         m_window->close();

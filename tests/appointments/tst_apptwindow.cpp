@@ -60,7 +60,7 @@ private:
     int labelOf(const QDate& date) const
     {
         for (int i = 0; i < 42; ++i) {
-            if (m_window->calDates()[size_t(i)] == date)
+            if (m_window->calendarDates()[size_t(i)] == date)
                 return i;
         }
         return -1;
@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(m_window->grid()->cellText(2, 0), QStringLiteral("08:00 AM"));
         QCOMPARE(m_window->grid()->cellText(l.lastRow - 1, 0), QStringLiteral("05:30 PM"));
         QCOMPARE(m_window->grid()->cellText(0, 1), QStringLiteral(" Practitioner A "));
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("lblCalDate"))->text(), QStringLiteral("5/15/24"));
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("shownDate"))->text(), QStringLiteral("5/15/24"));
 
         const std::optional<DayRecord> rec = TestSupport::storedDay(m_data->db(), Today);
         QVERIFY(rec);
@@ -140,13 +140,13 @@ private slots:
         QVERIFY(TestSupport::storedDay(m_data->db(), Today.addDays(1)));
 
         // Close tomorrow from the selector and leave it empty.
-        auto* selector = m_window->findChild<QComboBox*>(QStringLiteral("Combo(0)"));
+        auto* selector = m_window->findChild<QComboBox*>(QStringLiteral("openClosedCombo"));
         press(Qt::Key_C, Qt::AltModifier);
         QCOMPARE(focus(), selector);
         selector->setCurrentIndex(1);
         press(Qt::Key_Tab);
         QCOMPARE(m_window->grid()->cellBackground(), ApptWindow::ClosedDayColour);
-        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
+        QCOMPARE(focus()->objectName(), QStringLiteral("monthCalendar"));
         QVERIFY(TestSupport::storedDay(m_data->db(), Today.addDays(1))->clinic); // stored when chosen
         clickDay(Today.addDays(2));
         QVERIFY(TestSupport::storedDay(m_data->db(), Today.addDays(1)));
@@ -161,10 +161,10 @@ private slots:
         openWindow();
         const qint64 version = TestSupport::storedDay(m_data->db(), Today)->version;
         m_window->grid()->setCellText(2, 1, QStringLiteral("BROWN"));
-        QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdToday")), Qt::LeftButton);
+        QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("todayButton")), Qt::LeftButton);
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("BROWN"));
         QCOMPARE(TestSupport::storedDay(m_data->db(), Today)->version, version);
-        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
+        QCOMPARE(focus()->objectName(), QStringLiteral("monthCalendar"));
     }
 
     void closingTheWindowAnyWaySavesTheDay_data()
@@ -222,7 +222,7 @@ private slots:
     {
         openWindow();
         bookTodayCell(2, 1, QStringLiteral("WHITE"));
-        m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->setPlainText(QStringLiteral("Note"));
+        m_window->findChild<QPlainTextEdit*>(QStringLiteral("dailyMemoEdit"))->setPlainText(QStringLiteral("Note"));
         // The file refuses to make the next day's record.
         QSqlQuery refuse(m_data->db().connection());
         QVERIFY(refuse.exec(QStringLiteral(
@@ -234,13 +234,13 @@ private slots:
         QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
 
         // Today stays on screen, whole, and what is typed there is stored.
-        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
+        QCOMPARE(focus()->objectName(), QStringLiteral("monthCalendar"));
         QCOMPARE(m_window->currentDate(), Today);
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("lblCalDate"))->text(), QStringLiteral("5/15/24"));
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("shownDate"))->text(), QStringLiteral("5/15/24"));
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("WHITE"));
-        QCOMPARE(
-            m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->toPlainText(), QStringLiteral("Note"));
-        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], Today);
+        QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("dailyMemoEdit"))->toPlainText(),
+            QStringLiteral("Note"));
+        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], Today);
         bookTodayCell(3, 1, QStringLiteral("BLACK"));
         const std::optional<DayRecord> today = TestSupport::storedDay(m_data->db(), Today);
         QCOMPARE(cellOf(today->data, 2, 1), QStringLiteral("WHITE"));
@@ -323,7 +323,7 @@ private slots:
         m_window->grid()->setFocus();
         m_window->grid()->setCurrentCell(2, 1);
         type(QStringLiteral("J"));
-        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("cellEditor"));
         QVERIFY(edit->isVisible());
         QCOMPARE(edit->text(), QStringLiteral("JSMITH"));
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("JSMITH"));
@@ -356,8 +356,8 @@ private slots:
         m_window->grid()->setFocus();
         m_window->grid()->setCurrentCell(2, 1);
         type(QStringLiteral("A"));
-        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
-        auto* panel = m_window->findChild<QWidget*>(QStringLiteral("Picture2"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("cellEditor"));
+        auto* panel = m_window->findChild<QWidget*>(QStringLiteral("monthCalendar"));
         QVERIFY(edit->isVisible());
         if (action == 0) {
             const QRect other = m_window->grid()->visualRect(m_window->grid()->model()->index(4, 2));
@@ -382,7 +382,7 @@ private slots:
         m_window->grid()->setFocus();
         m_window->grid()->setCurrentCell(2, 1);
         type(QStringLiteral("A"));
-        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("cellEditor"));
         edit->insert(QStringLiteral("B\tC\rD"));
         QVERIFY(!m_window->grid()->cellText(2, 1).contains(QChar(9)));
         QVERIFY(!m_window->grid()->cellText(2, 1).contains(QChar(13)));
@@ -397,13 +397,13 @@ private slots:
     void clickOnNextMonthOpensItWithoutRefilling()
     {
         openWindow();
-        const CalendarMath::Dates before = m_window->calDates();
+        const CalendarMath::Dates before = m_window->calendarDates();
         const QDate june1(2024, 6, 1);
         QVERIFY(labelOf(june1) >= 0);
         clickDay(june1);
         QCOMPARE(m_window->currentDate(), june1);
-        QVERIFY(m_window->calDates() == before);
-        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"))->currentIndex(), 5);
+        QVERIFY(m_window->calendarDates() == before);
+        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("monthCombo"))->currentIndex(), 5);
         QCOMPARE(
             m_window->dayLabel(labelOf(june1))->property("calendarColour").value<QColor>(), ApptWindow::CalendarCyan);
         QCOMPARE(focus(), m_window->grid());
@@ -433,13 +433,13 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(QDate, selected);
         openWindow();
-        m_window->findChild<QWidget*>(QStringLiteral("Picture2"))->setFocus();
+        m_window->findChild<QWidget*>(QStringLiteral("monthCalendar"))->setFocus();
         for (int k : keys)
             press(k, Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], selected);
+        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], selected);
         QCOMPARE(m_window->currentDate(), Today); // moving never changes the page
         for (int i = 1; i < 42; ++i)
-            QCOMPARE(m_window->calDates()[size_t(i - 1)].addDays(1), m_window->calDates()[size_t(i)]);
+            QCOMPARE(m_window->calendarDates()[size_t(i - 1)].addDays(1), m_window->calendarDates()[size_t(i)]);
     }
 
     void altShortcutsNeverTypeIntoTheText_data()
@@ -458,9 +458,9 @@ private slots:
         QFETCH(int, key);
         PrintJob::setPrinterDisabled(true);
         openWindow();
-        auto* daily = m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"));
-        auto* fixed = m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"));
-        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"));
+        auto* daily = m_window->findChild<QPlainTextEdit*>(QStringLiteral("dailyMemoEdit"));
+        auto* fixed = m_window->findChild<QPlainTextEdit*>(QStringLiteral("fixedMemoEdit"));
+        auto* edit = m_window->findChild<QLineEdit*>(QStringLiteral("cellEditor"));
         QLineEdit* findBox = m_window->findPanel()->findBox();
         if (text == QLatin1String("slot")) {
             m_window->grid()->setFocus();
@@ -468,9 +468,9 @@ private slots:
         } else if (text == QLatin1String("daily memo")) {
             daily->setFocus();
         } else if (text == QLatin1String("fixed memo")) {
-            QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdMemo")), Qt::LeftButton);
+            QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("memoButton")), Qt::LeftButton);
         } else {
-            QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdFind")), Qt::LeftButton);
+            QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("findButton")), Qt::LeftButton);
             QTRY_COMPARE(focus(), findBox);
         }
         type(QStringLiteral("Lee"));
@@ -495,7 +495,7 @@ private slots:
     void closedDaysAreDrawnClosedAndOpenDaysOpen()
     {
         openWindow();
-        auto* selector = m_window->findChild<QComboBox*>(QStringLiteral("Combo(0)"));
+        auto* selector = m_window->findChild<QComboBox*>(QStringLiteral("openClosedCombo"));
         const auto drawn = [this] {
             // A page cell away from the current one and from any text.
             const QRect cell = m_window->grid()->visualRect(m_window->grid()->model()->index(5, 2));
@@ -528,7 +528,7 @@ private slots:
         openWindow();
         m_window->grid()->setFocus();
         press(Qt::Key_M, Qt::KeyboardModifiers(modifiers));
-        const bool inMonthList = focus() == m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"));
+        const bool inMonthList = focus() == m_window->findChild<QComboBox*>(QStringLiteral("monthCombo"));
         QCOMPARE(inMonthList, moves);
     }
 
@@ -547,11 +547,12 @@ private slots:
         press(Qt::Key_Return);
         press(Qt::Key_Tab); // back to the calendar
         press(Qt::Key_D, Qt::AltModifier); // daily memo
-        QCOMPARE(focus()->objectName(), QStringLiteral("TxtMemo"));
+        QCOMPARE(focus()->objectName(), QStringLiteral("dailyMemoEdit"));
         type(QStringLiteral("call back"));
         press(Qt::Key_Tab);
-        QCOMPARE(focus()->objectName(), QStringLiteral("Picture2"));
-        QVERIFY(!m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtMemo"))->toPlainText().contains(QChar(9)));
+        QCOMPARE(focus()->objectName(), QStringLiteral("monthCalendar"));
+        QVERIFY(
+            !m_window->findChild<QPlainTextEdit*>(QStringLiteral("dailyMemoEdit"))->toPlainText().contains(QChar(9)));
         press(Qt::Key_Escape); // today again
         QCOMPARE(m_window->currentDate(), Today);
 
@@ -565,8 +566,8 @@ private slots:
     void memoPadsSwitchAndTheFixedMemoSurvives()
     {
         openWindow();
-        auto* button = m_window->findChild<QPushButton*>(QStringLiteral("cmdMemo"));
-        auto* fixed = m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"));
+        auto* button = m_window->findChild<QPushButton*>(QStringLiteral("memoButton"));
+        auto* fixed = m_window->findChild<QPlainTextEdit*>(QStringLiteral("fixedMemoEdit"));
         QVERIFY(!fixed->isVisible());
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(fixed->isVisible());
@@ -574,20 +575,20 @@ private slots:
         type(QStringLiteral("closed on holidays"));
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(!fixed->isVisible());
-        QCOMPARE(focus()->objectName(), QStringLiteral("TxtMemo"));
+        QCOMPARE(focus()->objectName(), QStringLiteral("dailyMemoEdit"));
 
         m_window->close();
         m_window = nullptr;
         openWindow();
-        QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"))->toPlainText(),
+        QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("fixedMemoEdit"))->toPlainText(),
             QStringLiteral("closed on holidays"));
     }
 
     void yearListShowsNoWrongYearPast2038()
     {
         openWindow();
-        auto* months = m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"));
-        auto* years = m_window->findChild<QComboBox*>(QStringLiteral("Combo(2)"));
+        auto* months = m_window->findChild<QComboBox*>(QStringLiteral("monthCombo"));
+        auto* years = m_window->findChild<QComboBox*>(QStringLiteral("yearCombo"));
         m_window->grid()->setFocus();
         press(Qt::Key_Y, Qt::AltModifier);
         years->setCurrentIndex(years->findText(QStringLiteral("2038")));
@@ -595,14 +596,14 @@ private slots:
         press(Qt::Key_M, Qt::AltModifier);
         months->setCurrentIndex(11);
         press(Qt::Key_Tab);
-        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2038, 12, 15));
+        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], QDate(2038, 12, 15));
 
         press(Qt::Key_PageDown); // 12 January 2039: the list has no such year
-        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2039, 1, 12));
+        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], QDate(2039, 1, 12));
         QCOMPARE(years->currentIndex(), -1);
         QCOMPARE(months->currentIndex(), 0);
         press(Qt::Key_Right); // past the forward limit nothing moves
-        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], QDate(2039, 1, 12));
+        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], QDate(2039, 1, 12));
         press(Qt::Key_Return); // the day still opens
         QCOMPARE(m_window->currentDate(), QDate(2039, 1, 12));
     }

@@ -100,7 +100,7 @@ private:
 
     void clickPrint()
     {
-        QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdPrint")), Qt::LeftButton);
+        QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("printButton")), Qt::LeftButton);
     }
 
 private slots:
@@ -136,10 +136,10 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         // The calendar selection moves on without opening the next day.
-        QWidget* calendar = m_window->findChild<QWidget*>(QStringLiteral("Picture2"));
+        QWidget* calendar = m_window->findChild<QWidget*>(QStringLiteral("monthCalendar"));
         calendar->setFocus();
         QTest::keyClick(calendar, Qt::Key_Right);
-        QCOMPARE(m_window->calDates()[size_t(m_window->calSelIndex())], Today.addDays(1));
+        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], Today.addDays(1));
         QCOMPARE(m_window->currentDate(), Today);
 
         clickPrint();

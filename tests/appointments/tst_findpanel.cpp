@@ -104,7 +104,7 @@ private:
     int labelOf(const QDate& date) const
     {
         for (int i = 0; i < 42; ++i) {
-            if (m_window->calDates()[size_t(i)] == date)
+            if (m_window->calendarDates()[size_t(i)] == date)
                 return i;
         }
         return -1;
@@ -144,7 +144,7 @@ private slots:
         press(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(panel()->isVisible());
         QCOMPARE(focus(), box());
-        QVERIFY(!m_window->findChild<QLineEdit*>(QStringLiteral("txtEdit"))->isVisible());
+        QVERIFY(!m_window->findChild<QLineEdit*>(QStringLiteral("cellEditor"))->isVisible());
 
         type(QStringLiteral("kimb"));
         QTRY_VERIFY(!panel()->isBusy());
@@ -218,14 +218,14 @@ private slots:
         QCOMPARE(grid->cellText(0, column).trimmed(), provider);
         QVERIFY(grid->cellText(row, column).contains(QLatin1String("ann"), Qt::CaseInsensitive)
             || grid->cellText(row, column).contains(QLatin1String("LEE")));
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("lblCalDate"))->text(),
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("shownDate"))->text(),
             QLocale().toString(date, QLocale::ShortFormat));
 
         // The calendar shows the day opened, as after a click on it.
-        const int label = m_window->calSelIndex();
-        QCOMPARE(m_window->calDates()[size_t(label)], date);
+        const int label = m_window->selectedDayIndex();
+        QCOMPARE(m_window->calendarDates()[size_t(label)], date);
         QCOMPARE(m_window->dayLabel(label)->property("calendarColour").value<QColor>(), ApptWindow::CalendarCyan);
-        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("Combo(1)"))->currentIndex(), date.month() - 1);
+        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("monthCombo"))->currentIndex(), date.month() - 1);
         for (int i = 0; i < 42; ++i) {
             if (i != label)
                 QCOMPARE(m_window->dayLabel(i)->property("calendarColour").value<QColor>(), QColor(Qt::white));
@@ -253,10 +253,10 @@ private slots:
     {
         QTest::addColumn<QString>("from");
         QTest::addColumn<bool>("button");
-        QTest::newRow("day page") << "Grid1" << false;
-        QTest::newRow("calendar") << "Picture2" << false;
-        QTest::newRow("daily memo, Find button") << "TxtMemo" << true;
-        QTest::newRow("month list") << "Combo(1)" << false;
+        QTest::newRow("day page") << "dayGrid" << false;
+        QTest::newRow("calendar") << "monthCalendar" << false;
+        QTest::newRow("daily memo, Find button") << "dailyMemoEdit" << true;
+        QTest::newRow("month list") << "monthCombo" << false;
     }
 
     void escClosesAndGivesTheFocusBack()
@@ -274,7 +274,7 @@ private slots:
         QCOMPARE(focus(), widget);
 
         if (button)
-            QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdFind")), Qt::LeftButton);
+            QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("findButton")), Qt::LeftButton);
         else
             press(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(panel()->isVisible());

@@ -279,7 +279,7 @@ private slots:
         choose(QStringLiteral("Option3"), QStringLiteral("enter"));
         bookToday(QStringLiteral("SMITH"));
         auto* fixedMemo
-            = Windows::find(QStringLiteral("frmAppt"))->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"));
+            = Windows::find(QStringLiteral("frmAppt"))->findChild<QPlainTextEdit*>(QStringLiteral("fixedMemoEdit"));
         QVERIFY(fixedMemo);
         fixedMemo->setPlainText(QStringLiteral("Staff meeting on Fridays"));
 
