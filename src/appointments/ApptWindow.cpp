@@ -650,7 +650,7 @@ void ApptWindow::paintDayLabel(int index, const QColor& colour)
     l->setProperty("calendarColour", colour);
 }
 
-void ApptWindow::paintCalendar()
+void ApptWindow::numberDayLabels()
 {
     for (int i = 0; i < CalendarMath::LabelCount; ++i)
         m_dayLabels[size_t(i)]->setText(QString::number(m_calendarDates[size_t(i)].day()));
@@ -663,7 +663,7 @@ void ApptWindow::fillCalendar(const QDate& date)
         return;
     m_calendarDates = page->dates;
     m_selectedDayIndex = page->selIndex;
-    paintCalendar();
+    numberDayLabels();
     const QSignalBlocker b1(m_monthCombo);
     const QSignalBlocker b2(m_yearCombo);
     m_monthCombo->setCurrentIndex(CalendarMath::monthListIndex(date));
@@ -737,7 +737,7 @@ bool ApptWindow::calendarKeyPressed(int key, Qt::KeyboardModifiers)
     m_calendarDates = move.dates;
     m_selectedDayIndex = move.selIndex;
     if (scrolled)
-        paintCalendar();
+        numberDayLabels();
     paintDayLabel(m_selectedDayIndex, CalendarGrey);
     syncMonthYearLists(m_calendarDates[size_t(m_selectedDayIndex)]);
     return true;

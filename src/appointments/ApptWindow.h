@@ -108,7 +108,7 @@ private:
     void hideCellEditor();
     void placeCellEditor();
     void paintDayLabel(int index, const QColor& colour);
-    void paintCalendar();
+    void numberDayLabels();
     void selectShownDay();
     void calendarClicked();
     bool calendarKeyPressed(int key, Qt::KeyboardModifiers mods);
