@@ -558,7 +558,7 @@ void ApptWindow::CmdExit_Click()
 {
     if (!saveForLeaving())
         return;
-    Windows::open(QStringLiteral("frmMenu"));
+    Windows::open(Window::Menu);
     close();
 }
 

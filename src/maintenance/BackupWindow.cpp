@@ -15,10 +15,10 @@
 #include <QPushButton>
 
 namespace {
-const QStringList ClosedForBackup = {QStringLiteral("frmMenu"), QStringLiteral("frmAppt"), QStringLiteral("frmOrder"),
-    QStringLiteral("frmSetup"), QStringLiteral("frmSplash")};
-const QStringList ClosedForRestore = {QStringLiteral("frmAppt"), QStringLiteral("frmMenu"), QStringLiteral("frmOrder"),
-    QStringLiteral("frmReadme"), QStringLiteral("frmSetup")};
+const QList<Window> ClosedForBackup
+    = {Window::Menu, Window::Appointments, Window::Order, Window::Setup, Window::Splash};
+const QList<Window> ClosedForRestore
+    = {Window::Appointments, Window::Menu, Window::Order, Window::Readme, Window::Setup};
 
 const QString CheckUsersText = QStringLiteral("Please check that all other users have logged out of this program.");
 const QString ReplaceText = QStringLiteral("Existing database will be replaced!  Please make sure you have the correct "
@@ -64,7 +64,7 @@ private:
 BackupWindow::BackupWindow(QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("frmBackup"));
+    setObjectName(QStringLiteral("backupWindow"));
     setWindowTitle(QStringLiteral("Back-up /Restore Files"));
     setFixedSize(Twips::size(7872, 7908));
     buildControls();
@@ -158,12 +158,12 @@ template<class Step> bool BackupWindow::withRetry(Step step)
     }
 }
 
-bool BackupWindow::closeWindows(const QStringList& names)
+bool BackupWindow::closeWindows(const QList<Window>& windows)
 {
     // The appointment window saves its day as it closes; when that save fails
     // and the user gives up, it stays open and the copy must not go ahead.
-    for (const QString& name : names) {
-        if (!Windows::close(name))
+    for (Window window : windows) {
+        if (!Windows::close(window))
             return false;
     }
     return true;
@@ -259,7 +259,7 @@ void BackupWindow::CmdRestore_Click()
 void BackupWindow::CmdExit_Click()
 {
     if (!Windows::exitAfterBackup()) {
-        Windows::open(QStringLiteral("frmMenu"));
+        Windows::open(Window::Menu);
         close();
         return;
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "shell/Windows.h"
+
+#include <QList>
 #include <QWidget>
 
 class QLabel;
@@ -30,7 +33,7 @@ private:
     // Runs step until it gives no reason or the user declines the retry
     // prompt; false when declined.
     template<class Step> bool withRetry(Step step);
-    bool closeWindows(const QStringList& names);
+    bool closeWindows(const QList<Window>& windows);
 
     QLineEdit* m_txtBackup = nullptr;
     QPushButton* m_cmdBackup = nullptr;

@@ -39,7 +39,7 @@ OrderWindow::OrderWindow(QWidget* parent)
     : QWidget(parent)
     , m_db(*Database::current())
 {
-    setObjectName(QStringLiteral("frmOrder"));
+    setObjectName(QStringLiteral("orderWindow"));
     setWindowTitle(QStringLiteral("Order Form"));
     buildControls();
     loadRecord();
@@ -167,7 +167,7 @@ void OrderWindow::cmdPrint_Click()
 
 void OrderWindow::CmdExit_Click()
 {
-    Windows::open(QStringLiteral("frmMenu"));
+    Windows::open(Window::Menu);
     close();
 }
 

@@ -22,8 +22,6 @@
 #include <algorithm>
 
 namespace {
-const QString AppointmentWindow = QStringLiteral("frmAppt");
-
 QFont windowFace()
 {
     QFont f(QStringLiteral("Arial"));
@@ -67,7 +65,7 @@ bool allDigits(const QString& text, QChar highest)
 SetupWindow::SetupWindow(QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("frmSetup"));
+    setObjectName(QStringLiteral("setupWindow"));
     setWindowTitle(QStringLiteral("Set-up"));
     setFont(windowFace());
     buildControls();
@@ -330,9 +328,9 @@ void SetupWindow::CmdOkay_Click()
 
     // The appointment window saves its day as it closes; if it cannot, it
     // stays as it is and so does this window.
-    if (!Windows::close(AppointmentWindow))
+    if (!Windows::close(Window::Appointments))
         return;
-    if (!Windows::open(AppointmentWindow))
+    if (!Windows::open(Window::Appointments))
         return;
     close();
 }

@@ -57,7 +57,7 @@ const EntrySpec EntrySpecs[] = {
 MenuWindow::MenuWindow(QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("frmMenu"));
+    setObjectName(QStringLiteral("mainMenu"));
     setWindowTitle(QStringLiteral("Main Menu"));
     buildControls();
 
@@ -215,31 +215,31 @@ void MenuWindow::Option5_MouseDown()
 
 void MenuWindow::Command1_Click()
 {
-    Windows::open(QStringLiteral("frmReadme"));
-    Windows::close(QStringLiteral("frmMenu"));
+    Windows::open(Window::Readme);
+    Windows::close(Window::Menu);
 }
 
 void MenuWindow::showAppointments()
 {
-    Windows::open(QStringLiteral("frmAppt"));
+    Windows::open(Window::Appointments);
 }
 
 void MenuWindow::showSetup()
 {
-    Windows::open(QStringLiteral("frmSetup"));
+    Windows::open(Window::Setup);
 }
 
 void MenuWindow::showBackup()
 {
     Windows::setExitAfterBackup(false);
-    Windows::open(QStringLiteral("frmBackup"));
-    Windows::close(QStringLiteral("frmMenu"));
+    Windows::open(Window::Backup);
+    Windows::close(Window::Menu);
 }
 
 void MenuWindow::showOrder()
 {
-    Windows::open(QStringLiteral("frmOrder"));
-    Windows::close(QStringLiteral("frmMenu"));
+    Windows::open(Window::Order);
+    Windows::close(Window::Menu);
 }
 
 void MenuWindow::exitPrompt(Chosen how)
@@ -249,16 +249,16 @@ void MenuWindow::exitPrompt(Chosen how)
         = Dialogs::message(this, text, Dialogs::Yes | Dialogs::No, Dialogs::Yes, Dialogs::Icon::Question, ExitTitle);
     if (answer == Dialogs::Yes) {
         Windows::setExitAfterBackup(true);
-        Windows::open(QStringLiteral("frmBackup"));
-        Windows::close(QStringLiteral("frmAppt"));
-        Windows::close(QStringLiteral("frmMenu"));
+        Windows::open(Window::Backup);
+        Windows::close(Window::Appointments);
+        Windows::close(Window::Menu);
         return;
     }
     // The appointment window saves its day as it closes. When that save
     // failed and the user chose not to retry, the program must not end: the
     // unsaved page would be lost.
-    if (!Windows::close(QStringLiteral("frmAppt")))
+    if (!Windows::close(Window::Appointments))
         return;
-    Windows::close(QStringLiteral("frmMenu"));
+    Windows::close(Window::Menu);
     Windows::endProgram();
 }

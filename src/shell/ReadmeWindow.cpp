@@ -17,7 +17,7 @@ const QString ReadmeWindow::ToMenu = QStringLiteral("Main Menu");
 ReadmeWindow::ReadmeWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
 {
-    setObjectName(QStringLiteral("frmReadme"));
+    setObjectName(QStringLiteral("readmeWindow"));
     buildControls();
 
     setFixedSize(Twips::size(8508, 7224));
@@ -70,8 +70,8 @@ void ReadmeWindow::Command1_Click()
         m_command1->setText(ToMenu);
         return;
     }
-    Windows::open(QStringLiteral("frmMenu"));
-    Windows::close(QStringLiteral("frmReadme"));
+    Windows::open(Window::Menu);
+    Windows::close(Window::Readme);
 }
 
 void ReadmeWindow::keyPressEvent(QKeyEvent* e)

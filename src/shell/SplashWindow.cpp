@@ -72,7 +72,7 @@ QLabel* text(QWidget* parent, const QString& name, const QString& caption, const
 SplashWindow::SplashWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
-    setObjectName(QStringLiteral("frmSplash"));
+    setObjectName(QStringLiteral("splashWindow"));
     setWindowTitle(QStringLiteral(LEDGERLY_TITLE));
     setFocusPolicy(Qt::StrongFocus);
     initResources();
@@ -83,7 +83,7 @@ SplashWindow::SplashWindow(QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     // The menu loads now, before the splash is shown, and stays hidden.
-    Windows::load(QStringLiteral("frmMenu"));
+    Windows::load(Window::Menu);
 }
 
 void SplashWindow::buildControls()
@@ -124,8 +124,8 @@ void SplashWindow::dismiss()
 {
     // The menu becomes visible before the splash goes, so that the program
     // never finds itself without a visible window in between.
-    Windows::open(QStringLiteral("frmMenu"));
-    Windows::close(QStringLiteral("frmSplash"));
+    Windows::open(Window::Menu);
+    Windows::close(Window::Splash);
 }
 
 void SplashWindow::keyPressEvent(QKeyEvent* e)

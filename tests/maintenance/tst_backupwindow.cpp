@@ -25,8 +25,15 @@ using TestSupport::Today;
 using TestSupport::writeFile;
 
 namespace {
-const QStringList OtherWindows = {QStringLiteral("frmMenu"), QStringLiteral("frmOrder"), QStringLiteral("frmSetup"),
-    QStringLiteral("frmSplash"), QStringLiteral("frmReadme")};
+const QList<Window> OtherWindows = {Window::Menu, Window::Order, Window::Setup, Window::Splash, Window::Readme};
+
+QStringList namesOf(const QList<Window>& windows)
+{
+    QStringList names;
+    for (Window window : windows)
+        names.append(Windows::defaultObjectName(window));
+    return names;
+}
 
 // An appointment window whose day cannot be saved and the user gave up.
 class StubbornWindow : public QWidget
@@ -93,7 +100,7 @@ private:
 
     void openBackupWindow()
     {
-        m_window = Windows::open(QStringLiteral("frmBackup"));
+        m_window = Windows::open(Window::Backup);
         QVERIFY(m_window);
         QApplication::setActiveWindow(m_window);
         QVERIFY(QTest::qWaitForWindowActive(m_window));
@@ -101,17 +108,18 @@ private:
 
     void openOthers()
     {
-        for (const QString& name : OtherWindows)
-            QVERIFY(Windows::open(name));
+        for (Window window : OtherWindows)
+            QVERIFY(Windows::open(window));
     }
 
     QStringList openNames() const
     {
-        QStringList names;
-        for (const QString& name : OtherWindows + QStringList {QStringLiteral("frmAppt")}) {
-            if (Windows::isOpen(name))
-                names.append(name);
+        QList<Window> open;
+        for (Window window : OtherWindows + QList<Window> {Window::Appointments}) {
+            if (Windows::isOpen(window))
+                open.append(window);
         }
+        QStringList names = namesOf(open);
         names.sort();
         return names;
     }
@@ -124,8 +132,8 @@ private slots:
         m_medium = new QTemporaryDir;
         Windows::unregisterAll();
         registerProgramWindows();
-        for (const QString& name : OtherWindows)
-            Windows::registerWindow(name, [] { return new QWidget; });
+        for (Window window : OtherWindows)
+            Windows::registerWindow(window, [] { return new QWidget; });
         Windows::setExitAfterBackup(false);
         m_quit = false;
         Windows::setQuitHandler([this] { m_quit = true; });
@@ -135,8 +143,8 @@ private slots:
     void cleanup()
     {
         FileSystem::setFailureHook({});
-        for (const QString& name : OtherWindows + QStringList {QStringLiteral("frmAppt"), QStringLiteral("frmBackup")})
-            delete Windows::find(name);
+        for (Window window : OtherWindows + QList<Window> {Window::Appointments, Window::Backup})
+            delete Windows::find(window);
         m_window = nullptr;
         delete m_medium;
         m_medium = nullptr;
@@ -182,7 +190,7 @@ private slots:
     void backupByKeyboardSavesTheShownDayFirst()
     {
         openOthers();
-        auto* appt = static_cast<ApptWindow*>(Windows::open(QStringLiteral("frmAppt")));
+        auto* appt = static_cast<ApptWindow*>(Windows::open(Window::Appointments));
         QVERIFY(appt);
         QApplication::setActiveWindow(appt);
         QVERIFY(QTest::qWaitForWindowActive(appt));
@@ -203,7 +211,7 @@ private slots:
         QVERIFY(label("Label3")->isVisible());
         QVERIFY(!label("Label2")->isVisible());
         QVERIFY(!label("lblBackup")->isVisible());
-        QCOMPARE(openNames(), QStringList {QStringLiteral("frmReadme")});
+        QCOMPARE(openNames(), QStringList {QStringLiteral("readmeWindow")});
 
         QCOMPARE(Database::checkFile(mediumFile(), true), QString());
         Database copy(QStringLiteral("copy"));
@@ -216,9 +224,9 @@ private slots:
     void backupStopsWhenTheAppointmentWindowStaysOpen()
     {
         auto* stubborn = new StubbornWindow;
-        Windows::registerWindow(QStringLiteral("frmAppt"), [stubborn] { return stubborn; });
+        Windows::registerWindow(Window::Appointments, [stubborn] { return stubborn; });
         openOthers();
-        Windows::open(QStringLiteral("frmAppt"));
+        Windows::open(Window::Appointments);
         m_window->activateWindow();
         replaceText(txtBackup(), m_medium->path());
 
@@ -226,8 +234,8 @@ private slots:
 
         QVERIFY(!QFileInfo::exists(mediumFile()));
         QVERIFY(!label("Label3")->isVisible());
-        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmOrder")));
+        QVERIFY(Windows::isOpen(Window::Appointments));
+        QVERIFY(Windows::isOpen(Window::Order));
         stubborn->refuse = false;
     }
 
@@ -264,7 +272,7 @@ private slots:
         QVERIFY(Dialogs::shown()[0].text.contains(folder));
         QCOMPARE(fileBytes(mediumFile()), QByteArray("an earlier back-up"));
         // The folder is checked before any window is closed.
-        QStringList all = OtherWindows;
+        QStringList all = namesOf(OtherWindows);
         all.sort();
         QCOMPARE(openNames(), all);
         QVERIFY(!label("Label2")->isVisible());
@@ -343,7 +351,7 @@ private slots:
         BackupRestore::backup(m_data->databasePath(), mediumFile());
         saveDay(m_data->db(), Today, QStringLiteral("live"));
         openOthers();
-        Windows::open(QStringLiteral("frmAppt"));
+        Windows::open(Window::Appointments);
         m_window->activateWindow();
         const QStringList before = openNames();
         const QByteArray live = fileBytes(m_data->databasePath());
@@ -377,7 +385,7 @@ private slots:
         QCOMPARE(BackupRestore::backup(m_data->databasePath(), mediumFile()), QString());
         saveDay(m_data->db(), Today, QStringLiteral("typed later"));
         openOthers();
-        Windows::open(QStringLiteral("frmAppt"));
+        Windows::open(Window::Appointments);
         m_window->activateWindow();
         replaceText(txtRestore(), m_medium->path());
 
@@ -388,11 +396,11 @@ private slots:
         QCOMPARE(Dialogs::shown().size(), 2);
         QVERIFY(label("Label7")->isVisible());
         QVERIFY(!label("lblRestore")->isVisible());
-        QCOMPARE(openNames(), QStringList {QStringLiteral("frmSplash")});
+        QCOMPARE(openNames(), QStringList {QStringLiteral("splashWindow")});
         QVERIFY(QFileInfo::exists(m_data->folder() + QLatin1Char('/') + BackupRestore::KeptName));
 
         // A window opened afterwards shows the restored data.
-        auto* appt = static_cast<ApptWindow*>(Windows::open(QStringLiteral("frmAppt")));
+        auto* appt = static_cast<ApptWindow*>(Windows::open(Window::Appointments));
         QVERIFY(appt);
         QCOMPARE(appt->currentRecord().memo, QStringLiteral("from the back-up"));
     }
@@ -440,14 +448,14 @@ private slots:
         } else {
             QTest::mouseClick(cmdExit(), Qt::LeftButton);
         }
-        QTRY_VERIFY(!Windows::isOpen(QStringLiteral("frmBackup")));
+        QTRY_VERIFY(!Windows::isOpen(Window::Backup));
         m_window = nullptr;
         if (exitAfterBackup) {
             QTRY_VERIFY(m_quit);
-            QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
+            QVERIFY(!Windows::isOpen(Window::Menu));
         } else {
-            QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
-            QVERIFY(Windows::find(QStringLiteral("frmMenu"))->isVisible());
+            QVERIFY(Windows::isOpen(Window::Menu));
+            QVERIFY(Windows::find(Window::Menu)->isVisible());
             QTest::qWait(0);
             QVERIFY(!m_quit);
         }

@@ -156,7 +156,7 @@ private slots:
 
     void cleanup()
     {
-        delete Windows::find(QStringLiteral("frmBackup"));
+        delete Windows::find(Window::Backup);
         m_window = nullptr;
         m_medium.reset();
         m_data.reset();
@@ -265,7 +265,7 @@ private slots:
     void backupWindowOnTheServerWritesACheckedFile()
     {
         saveDay(server(), Today, Settings::defaults(), QStringLiteral("on the server"));
-        m_window = Windows::open(QStringLiteral("frmBackup"));
+        m_window = Windows::open(Window::Backup);
         QVERIFY(m_window);
         setBox("txtBackup", m_medium->path());
         QTest::keyClick(child<QLineEdit>("txtBackup"), Qt::Key_Return);
@@ -291,7 +291,7 @@ private slots:
         saveDay(server(), Today, Settings::defaults(), QStringLiteral("on the server"));
         const QStringList before = contentsOf(server());
         const QString sourceFile = makeBackupFile(m_medium->path());
-        m_window = Windows::open(QStringLiteral("frmBackup"));
+        m_window = Windows::open(Window::Backup);
         QVERIFY(m_window);
         setBox("TxtRestore", m_medium->path());
         Dialogs::pushAnswer(Dialogs::Ok);

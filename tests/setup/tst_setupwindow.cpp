@@ -68,7 +68,7 @@ private:
 
     SetupWindow* openSetup()
     {
-        m_window = qobject_cast<SetupWindow*>(Windows::open(QStringLiteral("frmSetup")));
+        m_window = qobject_cast<SetupWindow*>(Windows::open(Window::Setup));
         if (!m_window)
             return nullptr;
         QApplication::setActiveWindow(m_window);
@@ -106,8 +106,8 @@ private slots:
 
     void cleanup()
     {
-        Windows::close(QStringLiteral("frmSetup"));
-        Windows::close(QStringLiteral("frmAppt"));
+        Windows::close(Window::Setup);
+        Windows::close(Window::Appointments);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_data.reset();
     }
@@ -154,7 +154,7 @@ private slots:
         s.listno = 2;
         s.names = QStringLiteral(" X -  Y - ");
         store(s);
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(!Windows::isOpen(Window::Appointments));
 
         QVERIFY(openSetup());
         button("CmdReset")->setFocus();
@@ -165,7 +165,7 @@ private slots:
         QVERIFY(Dialogs::prompts().isEmpty());
         QVERIFY(sameLayout(stored(), Settings::defaults()));
         // Okay ends in the appointment window, also when it was not open.
-        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(Windows::isOpen(Window::Appointments));
         QTRY_VERIFY(!m_window);
     }
 
@@ -205,7 +205,7 @@ private slots:
         m_window->box(boxName)->setText(value);
         QTest::mouseClick(button("CmdOkay"), Qt::LeftButton);
 
-        QCOMPARE(Windows::isOpen(QStringLiteral("frmAppt")), accepted);
+        QCOMPARE(Windows::isOpen(Window::Appointments), accepted);
         if (accepted) {
             QCOMPARE(stored().timeslot, value.toInt());
             return;
@@ -416,7 +416,7 @@ private slots:
     // its day keeps the layout it was booked in, and the user is told.
     void okayKeepsTypedNameAndReopensWithNewLayout()
     {
-        auto* appt = qobject_cast<ApptWindow*>(Windows::open(QStringLiteral("frmAppt")));
+        auto* appt = qobject_cast<ApptWindow*>(Windows::open(Window::Appointments));
         QVERIFY(appt);
         QApplication::setActiveWindow(appt);
         QVERIFY(QTest::qWaitForWindowActive(appt));
@@ -438,7 +438,7 @@ private slots:
 
         QTRY_VERIFY(!old);
         QTRY_VERIFY(!m_window);
-        auto* reopened = qobject_cast<ApptWindow*>(Windows::find(QStringLiteral("frmAppt")));
+        auto* reopened = qobject_cast<ApptWindow*>(Windows::find(Window::Appointments));
         QVERIFY(reopened);
         QVERIFY(reopened->isVisible());
         QCOMPARE(Dialogs::shown().size(), 1);
@@ -474,7 +474,7 @@ private slots:
         QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
         QVERIFY(m_window);
         QVERIFY(m_window->isVisible());
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(!Windows::isOpen(Window::Appointments));
         QCOMPARE(box("Text1")->text(), QStringLiteral("Clinic"));
 
         QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
@@ -485,7 +485,7 @@ private slots:
         // Once the file is free, Okay goes through.
         QTest::mouseClick(button("CmdOkay"), Qt::LeftButton);
         QCOMPARE(stored().location, QStringLiteral("Clinic"));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(Windows::isOpen(Window::Appointments));
     }
 };
 

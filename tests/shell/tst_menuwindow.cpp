@@ -16,6 +16,8 @@
 #include <QSqlQuery>
 #include <QTest>
 
+Q_DECLARE_METATYPE(Window)
+
 using TestSupport::Today;
 
 using TestSupport::cellOf;
@@ -56,7 +58,7 @@ private:
 
     void openMenu()
     {
-        m_menu = static_cast<MenuWindow*>(Windows::open(QStringLiteral("frmMenu")));
+        m_menu = static_cast<MenuWindow*>(Windows::open(Window::Menu));
         QVERIFY(m_menu);
         activate(m_menu);
     }
@@ -95,7 +97,7 @@ private:
 
     void bookToday(const QString& name)
     {
-        auto* appt = static_cast<ApptWindow*>(Windows::find(QStringLiteral("frmAppt")));
+        auto* appt = static_cast<ApptWindow*>(Windows::find(Window::Appointments));
         QVERIFY(appt);
         QCOMPARE(appt->currentDate(), Today);
         appt->grid()->setCellText(1, 1, name);
@@ -127,28 +129,28 @@ private slots:
     {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("opens");
+        QTest::addColumn<Window>("opens");
         QTest::addColumn<bool>("menuStays");
         // Every entry and every way of choosing once; Enter on the read-me
         // button matters, as a plain window's buttons ignore it by themselves.
-        auto row = [](const char* entry, const char* how, const char* opens, bool menuStays) {
+        auto row = [](const char* entry, const char* how, Window opens, bool menuStays) {
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(entry), QLatin1String(how))))
-                << QString::fromLatin1(entry) << QString::fromLatin1(how) << QString::fromLatin1(opens) << menuStays;
+                << QString::fromLatin1(entry) << QString::fromLatin1(how) << opens << menuStays;
         };
-        row("Option1", "enter", "frmAppt", true);
-        row("Option1", "right", "frmAppt", true);
-        row("Option3", "space", "frmSetup", true);
-        row("Option2", "left", "frmBackup", false);
-        row("Option4", "enter", "frmOrder", false);
-        row("Command1", "enter", "frmReadme", false);
-        row("Command1", "left", "frmReadme", false);
+        row("Option1", "enter", Window::Appointments, true);
+        row("Option1", "right", Window::Appointments, true);
+        row("Option3", "space", Window::Setup, true);
+        row("Option2", "left", Window::Backup, false);
+        row("Option4", "enter", Window::Order, false);
+        row("Command1", "enter", Window::Readme, false);
+        row("Command1", "left", Window::Readme, false);
     }
 
     void eachEntryOpensItsWindow()
     {
         QFETCH(QString, entry);
         QFETCH(QString, how);
-        QFETCH(QString, opens);
+        QFETCH(Window, opens);
         QFETCH(bool, menuStays);
         Windows::setExitAfterBackup(true);
 
@@ -157,15 +159,15 @@ private slots:
         QWidget* opened = Windows::find(opens);
         QVERIFY(opened);
         QVERIFY(opened->isVisible());
-        QCOMPARE(Windows::isOpen(QStringLiteral("frmMenu")), menuStays);
+        QCOMPARE(Windows::isOpen(Window::Menu), menuStays);
         QCOMPARE(m_menu->isVisible(), menuStays);
         QVERIFY(Dialogs::shown().isEmpty());
         QCOMPARE(m_quits, 0);
         // Only the back-up entry says that the back-up is not the way out.
-        QCOMPARE(Windows::exitAfterBackup(), opens != QLatin1String("frmBackup"));
-        QStringList expected {opens};
+        QCOMPARE(Windows::exitAfterBackup(), opens != Window::Backup);
+        QStringList expected {opened->objectName()};
         if (menuStays)
-            expected << QStringLiteral("frmMenu");
+            expected << QStringLiteral("mainMenu");
         expected.sort();
         QCOMPARE(ShellTest::visibleWindows(), expected);
     }
@@ -173,14 +175,14 @@ private slots:
     void anOpenWindowIsBroughtForwardNotOpenedTwice_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("opens");
-        QTest::newRow("Appointments") << QStringLiteral("Option1") << QStringLiteral("frmAppt");
+        QTest::addColumn<Window>("opens");
+        QTest::newRow("Appointments") << QStringLiteral("Option1") << Window::Appointments;
     }
 
     void anOpenWindowIsBroughtForwardNotOpenedTwice()
     {
         QFETCH(QString, entry);
-        QFETCH(QString, opens);
+        QFETCH(Window, opens);
         choose(entry, QStringLiteral("enter"));
         QPointer<QWidget> first = Windows::find(opens);
         QVERIFY(first);
@@ -188,9 +190,9 @@ private slots:
 
         choose(entry, QStringLiteral("left"));
         QCOMPARE(Windows::find(opens), first.data());
-        QCOMPARE(ShellTest::instancesOf(opens), 1);
+        QCOMPARE(ShellTest::instancesOf(first->objectName()), 1);
         QTRY_COMPARE(QApplication::activeWindow(), first.data());
-        QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
+        QVERIFY(Windows::isOpen(Window::Menu));
     }
 
     void arrowKeysOnlyMoveBetweenEntries_data()
@@ -212,13 +214,13 @@ private slots:
         control(from)->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         QCOMPARE(QApplication::focusWidget(), control(to));
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("mainMenu")});
         QVERIFY(Dialogs::shown().isEmpty());
 
         // Other keys do nothing either.
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ax1"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("mainMenu")});
         QVERIFY(Dialogs::shown().isEmpty());
     }
 
@@ -259,13 +261,13 @@ private slots:
         choose(QStringLiteral("Option5"), QStringLiteral("enter"));
 
         QVERIFY(Windows::exitAfterBackup());
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmAppt")));
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmBackup")});
+        QVERIFY(!Windows::isOpen(Window::Appointments));
+        QVERIFY(!Windows::isOpen(Window::Menu));
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("backupWindow")});
         QCOMPARE(m_quits, 0);
         QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("JONES"));
 
-        auto* exit = Windows::find(QStringLiteral("frmBackup"))->findChild<QPushButton*>(QStringLiteral("CmdExit"));
+        auto* exit = Windows::find(Window::Backup)->findChild<QPushButton*>(QStringLiteral("CmdExit"));
         QVERIFY(exit);
         QTest::mouseClick(exit, Qt::LeftButton);
         // The back-up window ends the program once its click handler is done.
@@ -279,7 +281,7 @@ private slots:
         choose(QStringLiteral("Option3"), QStringLiteral("enter"));
         bookToday(QStringLiteral("SMITH"));
         auto* fixedMemo
-            = Windows::find(QStringLiteral("frmAppt"))->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"));
+            = Windows::find(Window::Appointments)->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"));
         QVERIFY(fixedMemo);
         fixedMemo->setPlainText(QStringLiteral("Staff meeting on Fridays"));
 
@@ -288,8 +290,8 @@ private slots:
 
         QCOMPARE(m_quits, 1);
         QVERIFY(ShellTest::visibleWindows().isEmpty());
-        for (const char* name : {"frmAppt", "frmSetup", "frmMenu"})
-            QVERIFY2(!Windows::isOpen(QString::fromLatin1(name)), name);
+        for (Window window : {Window::Appointments, Window::Setup, Window::Menu})
+            QVERIFY(!Windows::isOpen(window));
         QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("SMITH"));
         Settings s;
         QVERIFY(SettingsStore(m_data->db()).read(s).ok());
@@ -300,10 +302,10 @@ private slots:
     {
         // The order form closes the menu; the menu comes back from its Exit.
         choose(QStringLiteral("Option4"), QStringLiteral("enter"));
-        auto* exit = Windows::find(QStringLiteral("frmOrder"))->findChild<QPushButton*>(QStringLiteral("cmdExit"));
+        auto* exit = Windows::find(Window::Order)->findChild<QPushButton*>(QStringLiteral("cmdExit"));
         QVERIFY(exit);
         QTest::mouseClick(exit, Qt::LeftButton);
-        m_menu = static_cast<MenuWindow*>(Windows::find(QStringLiteral("frmMenu")));
+        m_menu = static_cast<MenuWindow*>(Windows::find(Window::Menu));
         QVERIFY(m_menu);
         activate(m_menu);
 
@@ -330,9 +332,9 @@ private slots:
 
         QCOMPARE(m_quits, 0);
         QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
-        QCOMPARE(static_cast<ApptWindow*>(Windows::find(QStringLiteral("frmAppt")))->grid()->cellText(1, 1),
+        QVERIFY(Windows::isOpen(Window::Appointments));
+        QVERIFY(Windows::isOpen(Window::Menu));
+        QCOMPARE(static_cast<ApptWindow*>(Windows::find(Window::Appointments))->grid()->cellText(1, 1),
             QStringLiteral("BROWN"));
 
         // Once the other copy lets go, the way out works and keeps the day.

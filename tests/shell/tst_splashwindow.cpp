@@ -56,7 +56,7 @@ private:
 
     SplashWindow* openSplash()
     {
-        auto* splash = static_cast<SplashWindow*>(Windows::open(QStringLiteral("frmSplash")));
+        auto* splash = static_cast<SplashWindow*>(Windows::open(Window::Splash));
         if (splash) {
             QApplication::setActiveWindow(splash);
             if (!QTest::qWaitForWindowActive(splash))
@@ -67,18 +67,18 @@ private:
 
     void verifyDismissed()
     {
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmSplash")));
-        QWidget* menu = Windows::find(QStringLiteral("frmMenu"));
+        QVERIFY(!Windows::isOpen(Window::Splash));
+        QWidget* menu = Windows::find(Window::Menu);
         QVERIFY(menu);
         QVERIFY(menu->isVisible());
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("mainMenu")});
     }
 
     void verifyStillShown(SplashWindow* splash)
     {
-        QCOMPARE(Windows::find(QStringLiteral("frmSplash")), splash);
+        QCOMPARE(Windows::find(Window::Splash), splash);
         QVERIFY(splash->isVisible());
-        QVERIFY(!Windows::find(QStringLiteral("frmMenu"))->isVisible());
+        QVERIFY(!Windows::find(Window::Menu)->isVisible());
     }
 
 private slots:
@@ -103,17 +103,17 @@ private slots:
     void loadingTheSplashLoadsTheMenuHidden()
     {
         bool splashShownAtMenuLoad = true;
-        Windows::registerWindow(QStringLiteral("frmMenu"), [&] {
+        Windows::registerWindow(Window::Menu, [&] {
             splashShownAtMenuLoad = !ShellTest::visibleWindows().isEmpty();
             return new MenuWindow;
         });
         SplashWindow* splash = openSplash();
         QVERIFY(splash);
         QVERIFY(!splashShownAtMenuLoad);
-        QWidget* menu = Windows::find(QStringLiteral("frmMenu"));
+        QWidget* menu = Windows::find(Window::Menu);
         QVERIFY(menu);
         QVERIFY(!menu->isVisible());
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmSplash")});
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("splashWindow")});
         QVERIFY(!splash->findChild<QLabel*>(QStringLiteral("imgLogo"))->pixmap().isNull());
     }
 
@@ -186,9 +186,9 @@ private slots:
             // Queued behind any quit request the splash's closing made.
             QTimer::singleShot(0, qApp, [&] {
                 quitsAfterSplash = counter.quits;
-                QWidget* menu = Windows::find(QStringLiteral("frmMenu"));
+                QWidget* menu = Windows::find(Window::Menu);
                 menuShownAfterSplash = menu && menu->isVisible();
-                Windows::close(QStringLiteral("frmMenu"));
+                Windows::close(Window::Menu);
             });
         });
         QCOMPARE(quitsAfterSplash, 0);
@@ -202,8 +202,8 @@ private slots:
         QuitCounter counter;
         const int rc = runProgram(counter, [&] {
             QVERIFY(openSplash());
-            QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
-            Windows::close(QStringLiteral("frmSplash"));
+            QVERIFY(Windows::isOpen(Window::Menu));
+            Windows::close(Window::Splash);
         });
         QCOMPARE(rc, 0);
         QCOMPARE(counter.quits, 1);
