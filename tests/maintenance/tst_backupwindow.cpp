@@ -90,11 +90,11 @@ private:
             qFatal("no %s", name);
         return w;
     }
-    QLineEdit* txtBackup() const { return child<QLineEdit>("txtBackup"); }
-    QLineEdit* txtRestore() const { return child<QLineEdit>("TxtRestore"); }
-    QPushButton* cmdBackup() const { return child<QPushButton>("cmdBackup"); }
-    QPushButton* cmdRestore() const { return child<QPushButton>("CmdRestore"); }
-    QPushButton* cmdExit() const { return child<QPushButton>("CmdExit"); }
+    QLineEdit* backupFolderEdit() const { return child<QLineEdit>("backupFolderEdit"); }
+    QLineEdit* restoreFolderEdit() const { return child<QLineEdit>("restoreFolderEdit"); }
+    QPushButton* backupButton() const { return child<QPushButton>("backupButton"); }
+    QPushButton* restoreButton() const { return child<QPushButton>("restoreButton"); }
+    QPushButton* exitButton() const { return child<QPushButton>("exitButton"); }
     QLabel* label(const char* name) const { return child<QLabel>(name); }
     QString mediumFile() const { return BackupRestore::pathIn(m_medium->path()); }
 
@@ -153,10 +153,10 @@ private slots:
 
     void opensOnThePresetFolder()
     {
-        QCOMPARE(txtBackup()->text(), BackupRestore::presetFolder());
-        QCOMPARE(txtRestore()->text(), BackupRestore::presetFolder());
-        QCOMPARE(QApplication::focusWidget(), txtBackup());
-        for (const char* hidden : {"Label2", "Label3", "lblRestore", "Label7"})
+        QCOMPARE(backupFolderEdit()->text(), BackupRestore::presetFolder());
+        QCOMPARE(restoreFolderEdit()->text(), BackupRestore::presetFolder());
+        QCOMPARE(QApplication::focusWidget(), backupFolderEdit());
+        for (const char* hidden : {"backingUpLabel", "backupDoneLabel", "restoringLabel", "restoreDoneLabel"})
             QVERIFY2(!label(hidden)->isVisible(), hidden);
     }
 
@@ -165,13 +165,13 @@ private slots:
         QTest::addColumn<QString>("from");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("to");
-        QTest::newRow("back-up box, Enter") << "txtBackup" << int(Qt::Key_Return) << "cmdBackup";
-        QTest::newRow("back-up box, Up") << "txtBackup" << int(Qt::Key_Up) << "txtBackup";
-        QTest::newRow("BackUp, Down") << "cmdBackup" << int(Qt::Key_Down) << "TxtRestore";
-        QTest::newRow("restore box, Down") << "TxtRestore" << int(Qt::Key_Down) << "CmdRestore";
-        QTest::newRow("restore box, Enter") << "TxtRestore" << int(Qt::Key_Enter) << "TxtRestore";
-        QTest::newRow("Restore, Down") << "CmdRestore" << int(Qt::Key_Down) << "CmdExit";
-        QTest::newRow("Exit, Up") << "CmdExit" << int(Qt::Key_Up) << "CmdRestore";
+        QTest::newRow("back-up box, Enter") << "backupFolderEdit" << int(Qt::Key_Return) << "backupButton";
+        QTest::newRow("back-up box, Up") << "backupFolderEdit" << int(Qt::Key_Up) << "backupFolderEdit";
+        QTest::newRow("BackUp, Down") << "backupButton" << int(Qt::Key_Down) << "restoreFolderEdit";
+        QTest::newRow("restore box, Down") << "restoreFolderEdit" << int(Qt::Key_Down) << "restoreButton";
+        QTest::newRow("restore box, Enter") << "restoreFolderEdit" << int(Qt::Key_Enter) << "restoreFolderEdit";
+        QTest::newRow("Restore, Down") << "restoreButton" << int(Qt::Key_Down) << "exitButton";
+        QTest::newRow("Exit, Up") << "exitButton" << int(Qt::Key_Up) << "restoreButton";
     }
 
     void keyMap()
@@ -202,15 +202,15 @@ private slots:
 
         QApplication::setActiveWindow(m_window);
         QVERIFY(QTest::qWaitForWindowActive(m_window));
-        replaceText(txtBackup(), m_medium->path());
-        QTest::keyClick(txtBackup(), Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), cmdBackup());
-        QTest::keyClick(cmdBackup(), Qt::Key_Return);
+        replaceText(backupFolderEdit(), m_medium->path());
+        QTest::keyClick(backupFolderEdit(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), backupButton());
+        QTest::keyClick(backupButton(), Qt::Key_Return);
 
         QVERIFY(Dialogs::shown().isEmpty());
-        QVERIFY(label("Label3")->isVisible());
-        QVERIFY(!label("Label2")->isVisible());
-        QVERIFY(!label("lblBackup")->isVisible());
+        QVERIFY(label("backupDoneLabel")->isVisible());
+        QVERIFY(!label("backingUpLabel")->isVisible());
+        QVERIFY(!label("backupFolderLabel")->isVisible());
         QCOMPARE(openNames(), QStringList {QStringLiteral("readmeWindow")});
 
         QCOMPARE(Database::checkFile(mediumFile(), true), QString());
@@ -228,12 +228,12 @@ private slots:
         openOthers();
         Windows::open(Window::Appointments);
         m_window->activateWindow();
-        replaceText(txtBackup(), m_medium->path());
+        replaceText(backupFolderEdit(), m_medium->path());
 
-        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+        QTest::mouseClick(backupButton(), Qt::LeftButton);
 
         QVERIFY(!QFileInfo::exists(mediumFile()));
-        QVERIFY(!label("Label3")->isVisible());
+        QVERIFY(!label("backupDoneLabel")->isVisible());
         QVERIFY(Windows::isOpen(Window::Appointments));
         QVERIFY(Windows::isOpen(Window::Order));
         stubborn->refuse = false;
@@ -258,11 +258,11 @@ private slots:
                 ? QStringLiteral("Cannot write to %1: Permission denied").arg(path)
                 : QString();
         });
-        replaceText(txtBackup(), folder);
+        replaceText(backupFolderEdit(), folder);
 
         Dialogs::pushAnswer(Dialogs::Yes);
         Dialogs::pushAnswer(Dialogs::No);
-        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+        QTest::mouseClick(backupButton(), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 2);
         for (const Dialogs::Shown& s : Dialogs::shown()) {
@@ -275,9 +275,9 @@ private slots:
         QStringList all = namesOf(OtherWindows);
         all.sort();
         QCOMPARE(openNames(), all);
-        QVERIFY(!label("Label2")->isVisible());
-        QVERIFY(!label("lblBackup")->isVisible());
-        QVERIFY(!label("Label3")->isVisible());
+        QVERIFY(!label("backingUpLabel")->isVisible());
+        QVERIFY(!label("backupFolderLabel")->isVisible());
+        QVERIFY(!label("backupDoneLabel")->isVisible());
     }
 
     // The outcome of the previous back-up or restore is not left on show
@@ -292,9 +292,9 @@ private slots:
     void failedAttemptHidesTheEarlierSuccess()
     {
         QFETCH(bool, restore);
-        QLineEdit* folderBox = restore ? txtRestore() : txtBackup();
-        QPushButton* button = restore ? cmdRestore() : cmdBackup();
-        QLabel* success = label(restore ? "Label7" : "Label3");
+        QLineEdit* folderBox = restore ? restoreFolderEdit() : backupFolderEdit();
+        QPushButton* button = restore ? restoreButton() : backupButton();
+        QLabel* success = label(restore ? "restoreDoneLabel" : "backupDoneLabel");
         if (restore)
             QCOMPARE(BackupRestore::backup(m_data->databasePath(), mediumFile()), QString());
         const QList<Dialogs::Button> questions
@@ -326,13 +326,13 @@ private slots:
             }
             return QString();
         });
-        replaceText(txtBackup(), m_medium->path());
+        replaceText(backupFolderEdit(), m_medium->path());
         Dialogs::pushAnswer(Dialogs::Yes);
-        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+        QTest::mouseClick(backupButton(), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 1);
         QCOMPARE(Dialogs::shown()[0].text, QStringLiteral("The medium was removed. Retry?"));
-        QVERIFY(label("Label3")->isVisible());
+        QVERIFY(label("backupDoneLabel")->isVisible());
         Database copy(QStringLiteral("copy"));
         QVERIFY(copy.open(mediumFile(), false).ok);
         QCOMPARE(TestSupport::storedDay(copy, Today)->memo, QStringLiteral("kept safe"));
@@ -355,12 +355,12 @@ private slots:
         m_window->activateWindow();
         const QStringList before = openNames();
         const QByteArray live = fileBytes(m_data->databasePath());
-        replaceText(txtRestore(), m_medium->path());
+        replaceText(restoreFolderEdit(), m_medium->path());
 
         for (int a : answers)
             Dialogs::pushAnswer(Dialogs::Button(a));
-        cmdRestore()->setFocus();
-        QTest::keyClick(cmdRestore(), Qt::Key_Return);
+        restoreButton()->setFocus();
+        QTest::keyClick(restoreButton(), Qt::Key_Return);
 
         QCOMPARE(Dialogs::shown().size(), answers.size());
         const Dialogs::Shown first = Dialogs::shown()[0];
@@ -376,7 +376,7 @@ private slots:
         QCOMPARE(openNames(), before);
         QCOMPARE(fileBytes(m_data->databasePath()), live);
         QVERIFY(m_data->db().isOpen());
-        QVERIFY(!label("lblRestore")->isVisible());
+        QVERIFY(!label("restoringLabel")->isVisible());
     }
 
     void restoreBringsTheBackupBack()
@@ -387,15 +387,15 @@ private slots:
         openOthers();
         Windows::open(Window::Appointments);
         m_window->activateWindow();
-        replaceText(txtRestore(), m_medium->path());
+        replaceText(restoreFolderEdit(), m_medium->path());
 
         Dialogs::pushAnswer(Dialogs::Ok);
         Dialogs::pushAnswer(Dialogs::Yes);
-        QTest::mouseClick(cmdRestore(), Qt::LeftButton);
+        QTest::mouseClick(restoreButton(), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 2);
-        QVERIFY(label("Label7")->isVisible());
-        QVERIFY(!label("lblRestore")->isVisible());
+        QVERIFY(label("restoreDoneLabel")->isVisible());
+        QVERIFY(!label("restoringLabel")->isVisible());
         QCOMPARE(openNames(), QStringList {QStringLiteral("splashWindow")});
         QVERIFY(QFileInfo::exists(m_data->folder() + QLatin1Char('/') + BackupRestore::KeptName));
 
@@ -412,12 +412,12 @@ private slots:
         openOthers();
         m_window->activateWindow();
         const QByteArray live = fileBytes(m_data->databasePath());
-        replaceText(txtRestore(), m_medium->path());
+        replaceText(restoreFolderEdit(), m_medium->path());
 
         Dialogs::pushAnswer(Dialogs::Ok);
         Dialogs::pushAnswer(Dialogs::Yes);
         Dialogs::pushAnswer(Dialogs::No);
-        QTest::mouseClick(cmdRestore(), Qt::LeftButton);
+        QTest::mouseClick(restoreButton(), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 3);
         QVERIFY2(Dialogs::shown()[2].text.contains(QStringLiteral("not a Ledgerly database")),
@@ -425,8 +425,8 @@ private slots:
         QVERIFY(Dialogs::shown()[2].text.endsWith(QStringLiteral(". Retry?")));
         QCOMPARE(fileBytes(m_data->databasePath()), live);
         QCOMPARE(openNames().size(), OtherWindows.size());
-        QVERIFY(!label("lblRestore")->isVisible());
-        QVERIFY(!label("Label7")->isVisible());
+        QVERIFY(!label("restoringLabel")->isVisible());
+        QVERIFY(!label("restoreDoneLabel")->isVisible());
     }
 
     void exit_data()
@@ -443,10 +443,10 @@ private slots:
         QFETCH(bool, byKey);
         Windows::setExitAfterBackup(exitAfterBackup);
         if (byKey) {
-            cmdExit()->setFocus();
-            QTest::keyClick(cmdExit(), Qt::Key_Return);
+            exitButton()->setFocus();
+            QTest::keyClick(exitButton(), Qt::Key_Return);
         } else {
-            QTest::mouseClick(cmdExit(), Qt::LeftButton);
+            QTest::mouseClick(exitButton(), Qt::LeftButton);
         }
         QTRY_VERIFY(!Windows::isOpen(Window::Backup));
         m_window = nullptr;

@@ -137,13 +137,13 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(entry), QLatin1String(how))))
                 << QString::fromLatin1(entry) << QString::fromLatin1(how) << opens << menuStays;
         };
-        row("Option1", "enter", Window::Appointments, true);
-        row("Option1", "right", Window::Appointments, true);
-        row("Option3", "space", Window::Setup, true);
-        row("Option2", "left", Window::Backup, false);
-        row("Option4", "enter", Window::Order, false);
-        row("Command1", "enter", Window::Readme, false);
-        row("Command1", "left", Window::Readme, false);
+        row("appointmentsEntry", "enter", Window::Appointments, true);
+        row("appointmentsEntry", "right", Window::Appointments, true);
+        row("setupEntry", "space", Window::Setup, true);
+        row("backupEntry", "left", Window::Backup, false);
+        row("orderEntry", "enter", Window::Order, false);
+        row("readmeButton", "enter", Window::Readme, false);
+        row("readmeButton", "left", Window::Readme, false);
     }
 
     void eachEntryOpensItsWindow()
@@ -176,7 +176,7 @@ private slots:
     {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<Window>("opens");
-        QTest::newRow("Appointments") << QStringLiteral("Option1") << Window::Appointments;
+        QTest::newRow("Appointments") << QStringLiteral("appointmentsEntry") << Window::Appointments;
     }
 
     void anOpenWindowIsBroughtForwardNotOpenedTwice()
@@ -200,10 +200,13 @@ private slots:
         QTest::addColumn<QString>("from");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("to");
-        QTest::newRow("down") << QStringLiteral("Option1") << int(Qt::Key_Down) << QStringLiteral("Option3");
-        QTest::newRow("right") << QStringLiteral("Option3") << int(Qt::Key_Right) << QStringLiteral("Option2");
-        QTest::newRow("down round") << QStringLiteral("Option5") << int(Qt::Key_Down) << QStringLiteral("Option1");
-        QTest::newRow("up round") << QStringLiteral("Option1") << int(Qt::Key_Up) << QStringLiteral("Option5");
+        QTest::newRow("down") << QStringLiteral("appointmentsEntry") << int(Qt::Key_Down)
+                              << QStringLiteral("setupEntry");
+        QTest::newRow("right") << QStringLiteral("setupEntry") << int(Qt::Key_Right) << QStringLiteral("backupEntry");
+        QTest::newRow("down round") << QStringLiteral("exitEntry") << int(Qt::Key_Down)
+                                    << QStringLiteral("appointmentsEntry");
+        QTest::newRow("up round") << QStringLiteral("appointmentsEntry") << int(Qt::Key_Up)
+                                  << QStringLiteral("exitEntry");
     }
 
     void arrowKeysOnlyMoveBetweenEntries()
@@ -243,7 +246,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, text);
         Dialogs::pushAnswer(Dialogs::No);
-        choose(QStringLiteral("Option5"), how);
+        choose(QStringLiteral("exitEntry"), how);
         QCOMPARE(Dialogs::shown().size(), 1);
         const Dialogs::Shown& shown = Dialogs::shown().first();
         QCOMPARE(shown.text, text);
@@ -254,11 +257,11 @@ private slots:
 
     void exitYesGoesToTheBackupWindowAndEndsFromThere()
     {
-        choose(QStringLiteral("Option1"), QStringLiteral("enter"));
+        choose(QStringLiteral("appointmentsEntry"), QStringLiteral("enter"));
         bookToday(QStringLiteral("JONES"));
 
         Dialogs::pushAnswer(Dialogs::Yes);
-        choose(QStringLiteral("Option5"), QStringLiteral("enter"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("enter"));
 
         QVERIFY(Windows::exitAfterBackup());
         QVERIFY(!Windows::isOpen(Window::Appointments));
@@ -267,7 +270,7 @@ private slots:
         QCOMPARE(m_quits, 0);
         QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("JONES"));
 
-        auto* exit = Windows::find(Window::Backup)->findChild<QPushButton*>(QStringLiteral("CmdExit"));
+        auto* exit = Windows::find(Window::Backup)->findChild<QPushButton*>(QStringLiteral("exitButton"));
         QVERIFY(exit);
         QTest::mouseClick(exit, Qt::LeftButton);
         // The back-up window ends the program once its click handler is done.
@@ -277,8 +280,8 @@ private slots:
 
     void exitNoEndsTheProgramKeepingTheDay()
     {
-        choose(QStringLiteral("Option1"), QStringLiteral("enter"));
-        choose(QStringLiteral("Option3"), QStringLiteral("enter"));
+        choose(QStringLiteral("appointmentsEntry"), QStringLiteral("enter"));
+        choose(QStringLiteral("setupEntry"), QStringLiteral("enter"));
         bookToday(QStringLiteral("SMITH"));
         auto* fixedMemo
             = Windows::find(Window::Appointments)->findChild<QPlainTextEdit*>(QStringLiteral("TxtFixedMemo"));
@@ -286,7 +289,7 @@ private slots:
         fixedMemo->setPlainText(QStringLiteral("Staff meeting on Fridays"));
 
         Dialogs::pushAnswer(Dialogs::No);
-        choose(QStringLiteral("Option5"), QStringLiteral("left"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("left"));
 
         QCOMPARE(m_quits, 1);
         QVERIFY(ShellTest::visibleWindows().isEmpty());
@@ -301,8 +304,8 @@ private slots:
     void exitNoWithTheOrderFormOpen()
     {
         // The order form closes the menu; the menu comes back from its Exit.
-        choose(QStringLiteral("Option4"), QStringLiteral("enter"));
-        auto* exit = Windows::find(Window::Order)->findChild<QPushButton*>(QStringLiteral("cmdExit"));
+        choose(QStringLiteral("orderEntry"), QStringLiteral("enter"));
+        auto* exit = Windows::find(Window::Order)->findChild<QPushButton*>(QStringLiteral("exitButton"));
         QVERIFY(exit);
         QTest::mouseClick(exit, Qt::LeftButton);
         m_menu = static_cast<MenuWindow*>(Windows::find(Window::Menu));
@@ -310,14 +313,14 @@ private slots:
         activate(m_menu);
 
         Dialogs::pushAnswer(Dialogs::No);
-        choose(QStringLiteral("Option5"), QStringLiteral("space"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("space"));
         QCOMPARE(m_quits, 1);
         QVERIFY(ShellTest::visibleWindows().isEmpty());
     }
 
     void exitNoDoesNotEndWhileTheDayCannotBeSaved()
     {
-        choose(QStringLiteral("Option1"), QStringLiteral("enter"));
+        choose(QStringLiteral("appointmentsEntry"), QStringLiteral("enter"));
         bookToday(QStringLiteral("BROWN"));
         // Another copy of the program holds the file.
         Database other(QStringLiteral("other"));
@@ -328,7 +331,7 @@ private slots:
 
         Dialogs::pushAnswer(Dialogs::No); // no back-up
         Dialogs::pushAnswer(Dialogs::No); // do not retry the save
-        choose(QStringLiteral("Option5"), QStringLiteral("enter"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("enter"));
 
         QCOMPARE(m_quits, 0);
         QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
@@ -341,7 +344,7 @@ private slots:
         QVERIFY(lock.exec(QStringLiteral("COMMIT")));
         lock.finish();
         Dialogs::pushAnswer(Dialogs::No);
-        choose(QStringLiteral("Option5"), QStringLiteral("enter"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("enter"));
         QCOMPARE(m_quits, 1);
         QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("BROWN"));
     }

@@ -114,7 +114,7 @@ private slots:
         QVERIFY(menu);
         QVERIFY(!menu->isVisible());
         QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("splashWindow")});
-        QVERIFY(!splash->findChild<QLabel*>(QStringLiteral("imgLogo"))->pixmap().isNull());
+        QVERIFY(!splash->findChild<QLabel*>(QStringLiteral("logo"))->pixmap().isNull());
     }
 
     void aTypedKeyShowsTheMenu_data()
@@ -143,17 +143,17 @@ private slots:
     void aClickOnThePanelShowsTheMenu()
     {
         SplashWindow* splash = openSplash();
-        QFrame* frame = splash->frame();
-        const QPoint bare(frame->width() - 20, frame->height() - 20);
-        QVERIFY(!frame->childAt(bare));
-        QTest::mouseClick(frame, Qt::LeftButton, {}, bare);
+        QFrame* panel = splash->panel();
+        const QPoint bare(panel->width() - 20, panel->height() - 20);
+        QVERIFY(!panel->childAt(bare));
+        QTest::mouseClick(panel, Qt::LeftButton, {}, bare);
         verifyDismissed();
     }
 
     void aClickOnATextOrThePictureDoesNothing_data()
     {
         QTest::addColumn<QString>("control");
-        for (const char* name : {"Label1", "imgLogo"})
+        for (const char* name : {"titleLabel", "logo"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
 
@@ -163,11 +163,11 @@ private slots:
         SplashWindow* splash = openSplash();
         auto* w = splash->findChild<QWidget*>(control);
         QVERIFY(w);
-        QCOMPARE(w->parentWidget(), splash->frame());
+        QCOMPARE(w->parentWidget(), splash->panel());
         QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() / 2, w->height() / 2));
         verifyStillShown(splash);
         // The panel still answers afterwards.
-        QTest::mouseClick(splash->frame(), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(splash->panel(), Qt::LeftButton, {}, QPoint(8, 8));
         verifyDismissed();
     }
 
