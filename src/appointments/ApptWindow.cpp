@@ -90,7 +90,7 @@ ApptWindow::ApptWindow(QWidget* parent)
     : QWidget(parent)
     , m_db(*Database::current())
 {
-    setObjectName(QStringLiteral("frmAppt"));
+    setObjectName(QStringLiteral("appointmentWindow"));
     setWindowTitle(QStringLiteral("Appointments"));
     buildControls();
 
@@ -558,7 +558,7 @@ void ApptWindow::exitToMenu()
 {
     if (!saveForLeaving())
         return;
-    Windows::open(QStringLiteral("frmMenu"));
+    Windows::open(Window::Menu);
     close();
 }
 

@@ -15,10 +15,10 @@
 #include <QPushButton>
 
 namespace {
-const QStringList ClosedForBackup = {QStringLiteral("frmMenu"), QStringLiteral("frmAppt"), QStringLiteral("frmOrder"),
-    QStringLiteral("frmSetup"), QStringLiteral("frmSplash")};
-const QStringList ClosedForRestore = {QStringLiteral("frmAppt"), QStringLiteral("frmMenu"), QStringLiteral("frmOrder"),
-    QStringLiteral("frmReadme"), QStringLiteral("frmSetup")};
+const QList<Window> ClosedForBackup
+    = {Window::Menu, Window::Appointments, Window::Order, Window::Setup, Window::Splash};
+const QList<Window> ClosedForRestore
+    = {Window::Appointments, Window::Menu, Window::Order, Window::Readme, Window::Setup};
 
 const QString CheckUsersText = QStringLiteral("Please check that all other users have logged out of this program.");
 const QString ReplaceText = QStringLiteral("Existing database will be replaced!  Please make sure you have the correct "
@@ -64,11 +64,11 @@ private:
 BackupWindow::BackupWindow(QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("frmBackup"));
+    setObjectName(QStringLiteral("backupWindow"));
     setWindowTitle(QStringLiteral("Back-up /Restore Files"));
     setFixedSize(Twips::size(7872, 7908));
     buildControls();
-    m_txtBackup->setFocus();
+    m_backupFolderEdit->setFocus();
 }
 
 void BackupWindow::buildControls()
@@ -94,57 +94,57 @@ void BackupWindow::buildControls()
         return b;
     };
 
-    m_txtBackup = folderBox(QStringLiteral("txtBackup"), 1200);
-    m_cmdBackup = button(QStringLiteral("cmdBackup"), QStringLiteral("&BackUp"), 2400, 495, 9.6);
-    m_txtRestore = folderBox(QStringLiteral("TxtRestore"), 4440);
-    m_cmdRestore = button(QStringLiteral("CmdRestore"), QStringLiteral("&Restore"), 5640, 495, 9.6);
-    m_cmdExit = button(QStringLiteral("CmdExit"), QStringLiteral("&Exit"), 7080, 615, 12);
-    setTabOrder(m_txtBackup, m_cmdBackup);
-    setTabOrder(m_cmdBackup, m_txtRestore);
-    setTabOrder(m_txtRestore, m_cmdRestore);
-    setTabOrder(m_cmdRestore, m_cmdExit);
+    m_backupFolderEdit = folderBox(QStringLiteral("backupFolderEdit"), 1200);
+    m_backupButton = button(QStringLiteral("backupButton"), QStringLiteral("&BackUp"), 2400, 495, 9.6);
+    m_restoreFolderEdit = folderBox(QStringLiteral("restoreFolderEdit"), 4440);
+    m_restoreButton = button(QStringLiteral("restoreButton"), QStringLiteral("&Restore"), 5640, 495, 9.6);
+    m_exitButton = button(QStringLiteral("exitButton"), QStringLiteral("&Exit"), 7080, 615, 12);
+    setTabOrder(m_backupFolderEdit, m_backupButton);
+    setTabOrder(m_backupButton, m_restoreFolderEdit);
+    setTabOrder(m_restoreFolderEdit, m_restoreButton);
+    setTabOrder(m_restoreButton, m_exitButton);
 
-    m_label1 = label(this, QStringLiteral("Label1"),
+    m_backupHelpLabel = label(this, QStringLiteral("backupHelpLabel"),
         QStringLiteral(
             "To back-up files, please specify destination disk drive ( e.g. A: ),  and click Backup Button."),
         QRect(480, 1200, 4695, 855), true);
-    m_label1->setWordWrap(true);
-    m_label2 = label(
-        this, QStringLiteral("Label2"), QStringLiteral("Backing up files to "), QRect(480, 2400, 1935, 375), false);
-    m_lblBackup = label(this, QStringLiteral("lblBackup"), QString(), QRect(2520, 2400, 72, 240), true);
-    m_label3 = label(this, QStringLiteral("Label3"), QStringLiteral("Files back-up completed successfully. "),
-        QRect(480, 2880, 3975, 375), false);
-    m_label4 = label(this, QStringLiteral("Label4"),
+    m_backupHelpLabel->setWordWrap(true);
+    m_backingUpLabel = label(this, QStringLiteral("backingUpLabel"), QStringLiteral("Backing up files to "),
+        QRect(480, 2400, 1935, 375), false);
+    m_backupFolderLabel = label(this, QStringLiteral("backupFolderLabel"), QString(), QRect(2520, 2400, 72, 240), true);
+    m_backupDoneLabel = label(this, QStringLiteral("backupDoneLabel"),
+        QStringLiteral("Files back-up completed successfully. "), QRect(480, 2880, 3975, 375), false);
+    m_restoreHelpLabel = label(this, QStringLiteral("restoreHelpLabel"),
         QStringLiteral("To restore files after hard disk crash or program reinstallation, please specify source disk "
                        "drive ( e.g. A: ),  and click Restore Button."),
         QRect(480, 4320, 4812, 852), true);
-    m_label4->setWordWrap(true);
-    m_lblRestore = label(this, QStringLiteral("lblRestore"), QStringLiteral("Restoring files to program..."),
+    m_restoreHelpLabel->setWordWrap(true);
+    m_restoringLabel = label(this, QStringLiteral("restoringLabel"), QStringLiteral("Restoring files to program..."),
         QRect(480, 5640, 2895, 375), false);
-    m_label7 = label(this, QStringLiteral("Label7"), QStringLiteral("Files restored successfully.        "),
-        QRect(480, 6000, 3015, 375), false);
+    m_restoreDoneLabel = label(this, QStringLiteral("restoreDoneLabel"),
+        QStringLiteral("Files restored successfully.        "), QRect(480, 6000, 3015, 375), false);
 
-    connect(m_txtBackup, &QLineEdit::textChanged, this, &BackupWindow::txtBackup_Change);
-    connect(m_txtRestore, &QLineEdit::textChanged, this, &BackupWindow::TxtRestore_Change);
-    connect(m_cmdBackup, &QPushButton::clicked, this, &BackupWindow::cmdBackup_Click);
-    connect(m_cmdRestore, &QPushButton::clicked, this, &BackupWindow::CmdRestore_Click);
-    connect(m_cmdExit, &QPushButton::clicked, this, &BackupWindow::CmdExit_Click);
+    connect(m_backupFolderEdit, &QLineEdit::textChanged, this, &BackupWindow::showBackupFolder);
+    connect(m_restoreFolderEdit, &QLineEdit::textChanged, this, &BackupWindow::showRestoreFolder);
+    connect(m_backupButton, &QPushButton::clicked, this, &BackupWindow::backUp);
+    connect(m_restoreButton, &QPushButton::clicked, this, &BackupWindow::restore);
+    connect(m_exitButton, &QPushButton::clicked, this, &BackupWindow::leave);
 
-    for (QWidget* w :
-        {static_cast<QWidget*>(m_txtBackup), static_cast<QWidget*>(m_cmdBackup), static_cast<QWidget*>(m_txtRestore),
-            static_cast<QWidget*>(m_cmdRestore), static_cast<QWidget*>(m_cmdExit)})
+    for (QWidget* w : {static_cast<QWidget*>(m_backupFolderEdit), static_cast<QWidget*>(m_backupButton),
+             static_cast<QWidget*>(m_restoreFolderEdit), static_cast<QWidget*>(m_restoreButton),
+             static_cast<QWidget*>(m_exitButton)})
         w->installEventFilter(this);
 }
 
-void BackupWindow::txtBackup_Change()
+void BackupWindow::showBackupFolder()
 {
-    m_lblBackup->setText(m_txtBackup->text());
-    m_lblBackup->resize(m_lblBackup->sizeHint().width(), m_lblBackup->height());
+    m_backupFolderLabel->setText(m_backupFolderEdit->text());
+    m_backupFolderLabel->resize(m_backupFolderLabel->sizeHint().width(), m_backupFolderLabel->height());
 }
 
-void BackupWindow::TxtRestore_Change()
+void BackupWindow::showRestoreFolder()
 {
-    m_lblRestore->setText(m_txtRestore->text());
+    m_restoringLabel->setText(m_restoreFolderEdit->text());
 }
 
 template<class Step> bool BackupWindow::withRetry(Step step)
@@ -158,39 +158,39 @@ template<class Step> bool BackupWindow::withRetry(Step step)
     }
 }
 
-bool BackupWindow::closeWindows(const QStringList& names)
+bool BackupWindow::closeWindows(const QList<Window>& windows)
 {
     // The appointment window saves its day as it closes; when that save fails
     // and the user gives up, it stays open and the copy must not go ahead.
-    for (const QString& name : names) {
-        if (!Windows::close(name))
+    for (Window window : windows) {
+        if (!Windows::close(window))
             return false;
     }
     return true;
 }
 
-void BackupWindow::cmdBackup_Click()
+void BackupWindow::backUp()
 {
     // The outcome of the previous back-up or restore no longer holds.
-    m_label3->hide();
-    m_label7->hide();
-    m_lblRestore->hide();
+    m_backupDoneLabel->hide();
+    m_restoreDoneLabel->hide();
+    m_restoringLabel->hide();
 
     const QString livePath = DataFolder::databasePath();
-    const QString folderText = m_txtBackup->text();
+    const QString folderText = m_backupFolderEdit->text();
     auto giveUp = [this] {
-        m_lblBackup->hide();
-        m_label2->hide();
+        m_backupFolderLabel->hide();
+        m_backingUpLabel->hide();
     };
     if (!withRetry([&] { return BackupRestore::probeDestination(folderText, livePath); }))
         return giveUp();
     if (!closeWindows(ClosedForBackup))
         return;
 
-    m_label2->show();
-    m_lblBackup->setText(folderText);
-    m_lblBackup->resize(m_lblBackup->sizeHint().width(), m_lblBackup->height());
-    m_lblBackup->show();
+    m_backingUpLabel->show();
+    m_backupFolderLabel->setText(folderText);
+    m_backupFolderLabel->resize(m_backupFolderLabel->sizeHint().width(), m_backupFolderLabel->height());
+    m_backupFolderLabel->show();
     {
         BusyPointer busy(this);
         // On a server the back-up is the server's records written as a db.mdb.
@@ -202,16 +202,16 @@ void BackupWindow::cmdBackup_Click()
             }))
             return giveUp();
     }
-    m_label2->hide();
-    m_lblBackup->hide();
-    m_label3->show();
+    m_backingUpLabel->hide();
+    m_backupFolderLabel->hide();
+    m_backupDoneLabel->show();
 }
 
-void BackupWindow::CmdRestore_Click()
+void BackupWindow::restore()
 {
-    m_label2->hide();
-    m_label3->hide();
-    m_label7->hide();
+    m_backingUpLabel->hide();
+    m_backupDoneLabel->hide();
+    m_restoreDoneLabel->hide();
 
     if (Dialogs::message(this, CheckUsersText, Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok, Dialogs::Icon::Warning,
             QStringLiteral("Restore Files"))
@@ -223,18 +223,18 @@ void BackupWindow::CmdRestore_Click()
         return;
 
     const QString livePath = DataFolder::databasePath();
-    const QString sourcePath = BackupRestore::pathIn(m_txtRestore->text());
-    auto giveUp = [this] { m_lblRestore->hide(); };
+    const QString sourcePath = BackupRestore::pathIn(m_restoreFolderEdit->text());
+    auto giveUp = [this] { m_restoringLabel->hide(); };
     // The source is checked before anything is closed: a folder without a
     // sound back-up leaves every window as it was.
-    if (!withRetry([&] { return BackupRestore::probeSource(m_txtRestore->text(), livePath); }))
+    if (!withRetry([&] { return BackupRestore::probeSource(m_restoreFolderEdit->text(), livePath); }))
         return giveUp();
     if (!closeWindows(ClosedForRestore))
         return;
 
     BusyPointer busy(this);
-    m_lblRestore->show();
-    m_label7->hide();
+    m_restoringLabel->show();
+    m_restoreDoneLabel->hide();
     bool replaced = false;
     const bool done = withRetry([&] {
         Database* db = Database::current();
@@ -252,14 +252,14 @@ void BackupWindow::CmdRestore_Click()
     });
     if (!done)
         return giveUp();
-    m_label7->show();
-    m_lblRestore->hide();
+    m_restoreDoneLabel->show();
+    m_restoringLabel->hide();
 }
 
-void BackupWindow::CmdExit_Click()
+void BackupWindow::leave()
 {
     if (!Windows::exitAfterBackup()) {
-        Windows::open(QStringLiteral("frmMenu"));
+        Windows::open(Window::Menu);
         close();
         return;
     }
@@ -281,37 +281,37 @@ bool BackupWindow::eventFilter(QObject* watched, QEvent* event)
         return true;
     };
 
-    if (watched == m_txtBackup) {
+    if (watched == m_backupFolderEdit) {
         if (key == Qt::Key_Down || enter)
-            return moveTo(m_cmdBackup);
-    } else if (watched == m_cmdBackup) {
+            return moveTo(m_backupButton);
+    } else if (watched == m_backupButton) {
         if (key == Qt::Key_Up)
-            return moveTo(m_txtBackup);
+            return moveTo(m_backupFolderEdit);
         if (key == Qt::Key_Down)
-            return moveTo(m_txtRestore);
+            return moveTo(m_restoreFolderEdit);
         if (enter) {
-            cmdBackup_Click();
+            backUp();
             return true;
         }
-    } else if (watched == m_txtRestore) {
+    } else if (watched == m_restoreFolderEdit) {
         if (key == Qt::Key_Up)
-            return moveTo(m_cmdBackup);
+            return moveTo(m_backupButton);
         if (key == Qt::Key_Down)
-            return moveTo(m_cmdRestore);
-    } else if (watched == m_cmdRestore) {
+            return moveTo(m_restoreButton);
+    } else if (watched == m_restoreButton) {
         if (key == Qt::Key_Up)
-            return moveTo(m_txtRestore);
+            return moveTo(m_restoreFolderEdit);
         if (key == Qt::Key_Down)
-            return moveTo(m_cmdExit);
+            return moveTo(m_exitButton);
         if (enter) {
-            CmdRestore_Click();
+            restore();
             return true;
         }
-    } else if (watched == m_cmdExit) {
+    } else if (watched == m_exitButton) {
         if (key == Qt::Key_Up)
-            return moveTo(m_cmdRestore);
+            return moveTo(m_restoreButton);
         if (enter) {
-            CmdExit_Click();
+            leave();
             return true;
         }
     }

@@ -39,7 +39,7 @@ OrderWindow::OrderWindow(QWidget* parent)
     : QWidget(parent)
     , m_db(*Database::current())
 {
-    setObjectName(QStringLiteral("frmOrder"));
+    setObjectName(QStringLiteral("orderWindow"));
     setWindowTitle(QStringLiteral("Order Form"));
     buildControls();
     loadRecord();
@@ -73,23 +73,24 @@ void OrderWindow::buildControls()
     label(this, VendorDetails::ProductLine, 840, 6405);
     label(this, VendorDetails::priceLine(), 840, 6765);
 
-    m_cmdSave = button(this, QStringLiteral("cmdSave"), QStringLiteral("&Save"), QRect(2280, 7320, 900, 315));
-    m_cmdClear = button(this, QStringLiteral("cmdClear"), QStringLiteral("C&lear"), QRect(3360, 7320, 900, 315));
-    m_cmdCancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"), QRect(4440, 7320, 900, 315));
-    m_cmdPrint = button(this, QStringLiteral("cmdPrint"), QStringLiteral("&Print"), QRect(5520, 7320, 900, 315));
-    m_cmdExit = button(this, QStringLiteral("cmdExit"), QStringLiteral("E&xit"), QRect(6600, 7200, 960, 465));
-    QFont exitFont = m_cmdExit->font();
+    m_saveButton = button(this, QStringLiteral("saveButton"), QStringLiteral("&Save"), QRect(2280, 7320, 900, 315));
+    m_clearButton = button(this, QStringLiteral("clearButton"), QStringLiteral("C&lear"), QRect(3360, 7320, 900, 315));
+    m_cancelButton
+        = button(this, QStringLiteral("cancelButton"), QStringLiteral("&Cancel"), QRect(4440, 7320, 900, 315));
+    m_printButton = button(this, QStringLiteral("printButton"), QStringLiteral("&Print"), QRect(5520, 7320, 900, 315));
+    m_exitButton = button(this, QStringLiteral("exitButton"), QStringLiteral("E&xit"), QRect(6600, 7200, 960, 465));
+    QFont exitFont = m_exitButton->font();
     exitFont.setPointSize(10);
     exitFont.setBold(true);
-    m_cmdExit->setFont(exitFont);
-    for (QPushButton* b : {m_cmdSave, m_cmdClear, m_cmdCancel, m_cmdPrint, m_cmdExit})
+    m_exitButton->setFont(exitFont);
+    for (QPushButton* b : {m_saveButton, m_clearButton, m_cancelButton, m_printButton, m_exitButton})
         b->installEventFilter(this);
 
-    connect(m_cmdSave, &QPushButton::clicked, this, &OrderWindow::cmdSave_Click);
-    connect(m_cmdClear, &QPushButton::clicked, this, &OrderWindow::cmdClear_Click);
-    connect(m_cmdCancel, &QPushButton::clicked, this, &OrderWindow::cmdCancel_Click);
-    connect(m_cmdPrint, &QPushButton::clicked, this, &OrderWindow::cmdPrint_Click);
-    connect(m_cmdExit, &QPushButton::clicked, this, &OrderWindow::CmdExit_Click);
+    connect(m_saveButton, &QPushButton::clicked, this, [this] { save(); });
+    connect(m_clearButton, &QPushButton::clicked, this, &OrderWindow::clearForm);
+    connect(m_cancelButton, &QPushButton::clicked, this, &OrderWindow::discardChanges);
+    connect(m_printButton, &QPushButton::clicked, this, &OrderWindow::printForm);
+    connect(m_exitButton, &QPushButton::clicked, this, &OrderWindow::leave);
 }
 
 OrderRecord OrderWindow::record() const
@@ -119,7 +120,7 @@ void OrderWindow::loadRecord()
     showRecord(r);
 }
 
-bool OrderWindow::Save()
+bool OrderWindow::save()
 {
     const OrderRecord r = record();
     for (;;) {
@@ -131,25 +132,20 @@ bool OrderWindow::Save()
     }
 }
 
-void OrderWindow::cmdSave_Click()
-{
-    Save();
-}
-
-void OrderWindow::cmdClear_Click()
+void OrderWindow::clearForm()
 {
     showRecord(OrderRecord());
-    Save();
+    save();
     m_boxes[0]->setFocus();
 }
 
-void OrderWindow::cmdCancel_Click()
+void OrderWindow::discardChanges()
 {
     loadRecord();
     m_boxes[0]->setFocus();
 }
 
-void OrderWindow::cmdPrint_Click()
+void OrderWindow::printForm()
 {
     // A retry starts again with the save, so the form always shows what is
     // stored.
@@ -157,7 +153,7 @@ void OrderWindow::cmdPrint_Click()
     PrintJob::runInteractive(
         this, QStringLiteral("Order Form"), QStringLiteral("order-form.pdf"),
         [&] {
-            if (!Save())
+            if (!save())
                 return false;
             printed = record();
             return true;
@@ -165,9 +161,9 @@ void OrderWindow::cmdPrint_Click()
         [&](PrintTarget& t) { return OrderFormPrint::print(t, printed); });
 }
 
-void OrderWindow::CmdExit_Click()
+void OrderWindow::leave()
 {
-    Windows::open(QStringLiteral("frmMenu"));
+    Windows::open(Window::Menu);
     close();
 }
 
@@ -201,12 +197,12 @@ bool OrderWindow::handleKey(QObject* watched, QKeyEvent* key)
         const int i = boxIndex(watched);
         if (i >= 0) {
             if (down)
-                (i + 1 < int(m_boxes.size()) ? static_cast<QWidget*>(m_boxes[i + 1]) : m_cmdSave)->setFocus();
+                (i + 1 < int(m_boxes.size()) ? static_cast<QWidget*>(m_boxes[i + 1]) : m_saveButton)->setFocus();
             else if (i > 0)
                 m_boxes[i - 1]->setFocus();
             return true;
         }
-        if (watched == m_cmdPrint && !down) {
+        if (watched == m_printButton && !down) {
             m_boxes.back()->setFocus();
             return true;
         }

@@ -20,13 +20,12 @@ public:
 
     // Stores the eleven boxes in the order record; a failure asks to retry.
     // False when the user gave up.
-    bool Save();
+    bool save();
 
-    void cmdSave_Click();
-    void cmdClear_Click();
-    void cmdCancel_Click();
-    void cmdPrint_Click();
-    void CmdExit_Click();
+    void clearForm();
+    void discardChanges();
+    void printForm();
+    void leave();
 
     // What the boxes hold now.
     OrderRecord record() const;
@@ -43,9 +42,9 @@ private:
 
     Database& m_db;
     std::array<QLineEdit*, 11> m_boxes {};
-    QPushButton* m_cmdSave = nullptr;
-    QPushButton* m_cmdClear = nullptr;
-    QPushButton* m_cmdCancel = nullptr;
-    QPushButton* m_cmdPrint = nullptr;
-    QPushButton* m_cmdExit = nullptr;
+    QPushButton* m_saveButton = nullptr;
+    QPushButton* m_clearButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QPushButton* m_printButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
 };

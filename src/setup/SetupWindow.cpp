@@ -22,8 +22,6 @@
 #include <algorithm>
 
 namespace {
-const QString AppointmentWindow = QStringLiteral("frmAppt");
-
 QFont windowFace()
 {
     QFont f(QStringLiteral("Arial"));
@@ -67,7 +65,7 @@ bool allDigits(const QString& text, QChar highest)
 SetupWindow::SetupWindow(QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("frmSetup"));
+    setObjectName(QStringLiteral("setupWindow"));
     setWindowTitle(QStringLiteral("Set-up"));
     setFont(windowFace());
     buildControls();
@@ -77,7 +75,7 @@ SetupWindow::SetupWindow(QWidget* parent)
         r.moveCenter(screen->availableGeometry().center());
         move(r.topLeft());
     }
-    Form_Load();
+    loadSettings();
 }
 
 QLineEdit* SetupWindow::box(const QString& name) const
@@ -94,21 +92,22 @@ void SetupWindow::buildControls()
         int left, top, width, height; // width 0: sized to the text
     };
     static const LabelSpec labels[] = {
-        {"Label1", "Please supply the following information to customize the application:", 330, 135, 7170, 240},
-        {"Label2", "1.  How would you describe your service location?           (e.g. Clinic, Office, Center, Agency)",
-            360, 795, 4665, 540},
-        {"Label3", "2. Time for first appointment  (e.g. 07:30 AM, 08:00 AM ):", 360, 1920, 4905, 270},
-        {"Label4", "3. Time for last appointment (e.g. 05:00 PM, 05:30 PM)", 360, 2925, 4905, 270},
-        {"Label5", "4.  Time alloted for each appointment in minutes:                (Range: 10 to 240 )", 360, 3960,
-            4635, 600},
-        {"Label6", "5.  Number of service providers: ( Range: 1 to 8 )", 360, 5070, 4300, 300},
-        {"Label7", "Names of Service Providers:", 720, 6000, 2055, 255},
-        {"Label8", "Hr", 5860, 1680, 0, 0},
-        {"Label11", "Min", 6270, 1680, 0, 0},
-        {"Label12", "AM", 6720, 1680, 0, 0},
-        {"Label13", "Hr", 5880, 2640, 0, 0},
-        {"Label14", "Min", 6270, 2640, 0, 0},
-        {"Label15", "PM", 6720, 2640, 0, 0},
+        {"introLabel", "Please supply the following information to customize the application:", 330, 135, 7170, 240},
+        {"locationLabel",
+            "1.  How would you describe your service location?           (e.g. Clinic, Office, Center, Agency)", 360,
+            795, 4665, 540},
+        {"openTimeLabel", "2. Time for first appointment  (e.g. 07:30 AM, 08:00 AM ):", 360, 1920, 4905, 270},
+        {"closeTimeLabel", "3. Time for last appointment (e.g. 05:00 PM, 05:30 PM)", 360, 2925, 4905, 270},
+        {"slotMinutesLabel", "4.  Time alloted for each appointment in minutes:                (Range: 10 to 240 )",
+            360, 3960, 4635, 600},
+        {"providerCountLabel", "5.  Number of service providers: ( Range: 1 to 8 )", 360, 5070, 4300, 300},
+        {"providerNamesLabel", "Names of Service Providers:", 720, 6000, 2055, 255},
+        {"openHourLabel", "Hr", 5860, 1680, 0, 0},
+        {"openMinuteLabel", "Min", 6270, 1680, 0, 0},
+        {"openHalfLabel", "AM", 6720, 1680, 0, 0},
+        {"closeHourLabel", "Hr", 5880, 2640, 0, 0},
+        {"closeMinuteLabel", "Min", 6270, 2640, 0, 0},
+        {"closeHalfLabel", "PM", 6720, 2640, 0, 0},
     };
     for (const LabelSpec& spec : labels) {
         auto* l = new QLabel(QString::fromLatin1(spec.text), this);
@@ -140,15 +139,15 @@ void SetupWindow::buildControls()
         e->installEventFilter(this);
         return e;
     };
-    m_text1 = makeBox("Text1", 5790, 840, 1305, 390, true);
-    m_txtHrO = makeBox("txtHrO", 5790, 1900, 400, 420, true);
-    m_txtMinO = makeBox("txtMinO", 6220, 1900, 400, 420, true);
-    m_txtAM = makeBox("txtAM", 6660, 1900, 450, 420, false);
-    m_txtHrC = makeBox("txtHrC", 5790, 2880, 400, 420, true);
-    m_txtMinC = makeBox("txtMinC", 6220, 2880, 400, 420, true);
-    m_txtPM = makeBox("txtPM", 6660, 2880, 450, 420, false);
-    m_text4 = makeBox("Text4", 5790, 3960, 550, 420, true);
-    m_text5 = makeBox("Text5", 5790, 5055, 400, 420, true);
+    m_locationEdit = makeBox("locationEdit", 5790, 840, 1305, 390, true);
+    m_openHourEdit = makeBox("openHourEdit", 5790, 1900, 400, 420, true);
+    m_openMinuteEdit = makeBox("openMinuteEdit", 6220, 1900, 400, 420, true);
+    m_openHalfEdit = makeBox("openHalfEdit", 6660, 1900, 450, 420, false);
+    m_closeHourEdit = makeBox("closeHourEdit", 5790, 2880, 400, 420, true);
+    m_closeMinuteEdit = makeBox("closeMinuteEdit", 6220, 2880, 400, 420, true);
+    m_closeHalfEdit = makeBox("closeHalfEdit", 6660, 2880, 450, 420, false);
+    m_slotMinutesEdit = makeBox("slotMinutesEdit", 5790, 3960, 550, 420, true);
+    m_providerCountEdit = makeBox("providerCountEdit", 5790, 5055, 400, 420, true);
 
     auto makeButton = [this](const char* name, const QString& text, int left) {
         auto* b = new QPushButton(text, this);
@@ -158,42 +157,43 @@ void SetupWindow::buildControls()
         b->installEventFilter(this);
         return b;
     };
-    m_cmdOkay = makeButton("CmdOkay", QStringLiteral("Okay"), 1695);
-    m_cmdReset = makeButton("CmdReset", QStringLiteral("Reset"), 4785);
-    connect(m_cmdOkay, &QPushButton::clicked, this, &SetupWindow::CmdOkay_Click);
-    connect(m_cmdReset, &QPushButton::clicked, this, &SetupWindow::CmdReset_Click);
+    m_okayButton = makeButton("okayButton", QStringLiteral("Okay"), 1695);
+    m_resetButton = makeButton("resetButton", QStringLiteral("Reset"), 4785);
+    connect(m_okayButton, &QPushButton::clicked, this, &SetupWindow::storeSettings);
+    connect(m_resetButton, &QPushButton::clicked, this, &SetupWindow::resetToDefaults);
 
-    m_text6 = new QPlainTextEdit(this);
-    m_text6->setObjectName(QStringLiteral("Text6"));
-    m_text6->setGeometry(Twips::rect(2880, 5760, 4260, 975));
-    m_text6->setReadOnly(true);
-    m_text6->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_text6->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text6->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text6->setFont(entryFace());
-    m_text6->setFocusPolicy(Qt::ClickFocus); // no tab stop
-    QPalette grey = m_text6->palette();
+    m_providerNamesText = new QPlainTextEdit(this);
+    m_providerNamesText->setObjectName(QStringLiteral("providerNamesText"));
+    m_providerNamesText->setGeometry(Twips::rect(2880, 5760, 4260, 975));
+    m_providerNamesText->setReadOnly(true);
+    m_providerNamesText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_providerNamesText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_providerNamesText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_providerNamesText->setFont(entryFace());
+    m_providerNamesText->setFocusPolicy(Qt::ClickFocus); // no tab stop
+    QPalette grey = m_providerNamesText->palette();
     grey.setColor(QPalette::Base, grey.color(QPalette::Button));
     grey.setColor(QPalette::Text, Qt::blue);
-    m_text6->setPalette(grey);
+    m_providerNamesText->setPalette(grey);
 
     // The stored time texts; the time boxes are filled from them.
-    m_lblOpen = new QLabel(this);
-    m_lblOpen->setObjectName(QStringLiteral("lblOpen"));
-    m_lblOpen->setGeometry(Twips::rect(7200, 1920, 615, 375));
-    m_lblOpen->hide();
-    m_lblClose = new QLabel(this);
-    m_lblClose->setObjectName(QStringLiteral("lblClose"));
-    m_lblClose->setGeometry(Twips::rect(7200, 2880, 615, 375));
-    m_lblClose->hide();
+    m_openTimeValue = new QLabel(this);
+    m_openTimeValue->setObjectName(QStringLiteral("openTimeValue"));
+    m_openTimeValue->setGeometry(Twips::rect(7200, 1920, 615, 375));
+    m_openTimeValue->hide();
+    m_closeTimeValue = new QLabel(this);
+    m_closeTimeValue->setObjectName(QStringLiteral("closeTimeValue"));
+    m_closeTimeValue->setGeometry(Twips::rect(7200, 2880, 615, 375));
+    m_closeTimeValue->hide();
 
-    QWidget* order[] = {m_text1, m_txtHrO, m_txtMinO, m_txtAM, m_txtHrC, m_txtMinC, m_txtPM, m_text4, m_text5,
-        m_cmdOkay, m_cmdReset, m_text6};
+    QWidget* order[]
+        = {m_locationEdit, m_openHourEdit, m_openMinuteEdit, m_openHalfEdit, m_closeHourEdit, m_closeMinuteEdit,
+            m_closeHalfEdit, m_slotMinutesEdit, m_providerCountEdit, m_okayButton, m_resetButton, m_providerNamesText};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
 
-void SetupWindow::Form_Load()
+void SetupWindow::loadSettings()
 {
     Settings s;
     for (;;) {
@@ -207,33 +207,33 @@ void SetupWindow::Form_Load()
             return;
         }
     }
-    m_text1->setText(s.location);
-    m_lblOpen->setText(s.open);
-    m_lblClose->setText(s.close);
-    m_text4->setText(QString::number(s.timeslot));
-    m_text5->setText(QString::number(s.listno));
+    m_locationEdit->setText(s.location);
+    m_openTimeValue->setText(s.open);
+    m_closeTimeValue->setText(s.close);
+    m_slotMinutesEdit->setText(QString::number(s.timeslot));
+    m_providerCountEdit->setText(QString::number(s.listno));
     showNames(s.names);
 
-    const SettingsRules::TimeParts open = SettingsRules::splitTimeText(m_lblOpen->text());
-    m_txtHrO->setText(open.hour);
-    m_txtMinO->setText(open.minutes);
-    m_txtAM->setText(open.ampm);
-    const SettingsRules::TimeParts close = SettingsRules::splitTimeText(m_lblClose->text());
-    m_txtHrC->setText(close.hour);
-    m_txtMinC->setText(close.minutes);
-    m_txtPM->setText(close.ampm);
+    const SettingsRules::TimeParts open = SettingsRules::splitTimeText(m_openTimeValue->text());
+    m_openHourEdit->setText(open.hour);
+    m_openMinuteEdit->setText(open.minutes);
+    m_openHalfEdit->setText(open.ampm);
+    const SettingsRules::TimeParts close = SettingsRules::splitTimeText(m_closeTimeValue->text());
+    m_closeHourEdit->setText(close.hour);
+    m_closeMinuteEdit->setText(close.minutes);
+    m_closeHalfEdit->setText(close.ampm);
 
-    m_promptedCount = static_cast<qint16>(SettingsRules::leadingNumber(m_text5->text()));
-    m_text1->setFocus();
+    m_promptedCount = static_cast<qint16>(SettingsRules::leadingNumber(m_providerCountEdit->text()));
+    m_locationEdit->setFocus();
 }
 
 void SetupWindow::showNames(const QString& text)
 {
     m_namesText = text;
-    m_text6->setPlainText(text);
+    m_providerNamesText->setPlainText(text);
 }
 
-void SetupWindow::PromptForNames()
+void SetupWindow::askForProviderNames()
 {
     m_promptedNames.clear();
     for (int i = 1; i <= m_promptedCount; ++i) {
@@ -251,48 +251,49 @@ void SetupWindow::PromptForNames()
     showNames(SettingsRules::composeNames(m_promptedNames));
 }
 
-void SetupWindow::CmdReset_Click()
+void SetupWindow::resetToDefaults()
 {
     const Settings d = Settings::defaults();
-    m_text1->setText(d.location);
-    m_txtHrO->setText(QStringLiteral("08"));
-    m_txtMinO->setText(QStringLiteral("00"));
-    m_txtAM->setText(QStringLiteral("AM"));
-    m_txtHrC->setText(QStringLiteral("05"));
-    m_txtMinC->setText(QStringLiteral("00"));
-    m_txtPM->setText(QStringLiteral("PM"));
-    m_text4->setText(QString::number(d.timeslot));
-    m_text5->setText(QString::number(d.listno));
+    m_locationEdit->setText(d.location);
+    m_openHourEdit->setText(QStringLiteral("08"));
+    m_openMinuteEdit->setText(QStringLiteral("00"));
+    m_openHalfEdit->setText(QStringLiteral("AM"));
+    m_closeHourEdit->setText(QStringLiteral("05"));
+    m_closeMinuteEdit->setText(QStringLiteral("00"));
+    m_closeHalfEdit->setText(QStringLiteral("PM"));
+    m_slotMinutesEdit->setText(QString::number(d.timeslot));
+    m_providerCountEdit->setText(QString::number(d.listno));
     m_promptedCount = static_cast<qint16>(d.listno);
     showNames(Settings::defaultNames());
-    m_text1->setFocus();
+    m_locationEdit->setFocus();
 }
 
-void SetupWindow::CmdOkay_Click()
+void SetupWindow::storeSettings()
 {
-    const SettingsRules::SetupInput input {m_txtHrO->text(), m_txtMinO->text(), m_txtHrC->text(), m_txtMinC->text(),
-        m_text4->text(), m_text5->text(), m_txtAM->text(), m_txtPM->text()};
+    const SettingsRules::SetupInput input {m_openHourEdit->text(), m_openMinuteEdit->text(), m_closeHourEdit->text(),
+        m_closeMinuteEdit->text(), m_slotMinutesEdit->text(), m_providerCountEdit->text(), m_openHalfEdit->text(),
+        m_closeHalfEdit->text()};
     QLineEdit* failing = nullptr;
     switch (SettingsRules::check(input)) {
     case SettingsRules::Field::None:
         break;
     case SettingsRules::Field::HourOpen:
-        failing = m_txtHrO;
+        failing = m_openHourEdit;
         break;
     case SettingsRules::Field::HourClose:
-        failing = m_txtHrC;
+        failing = m_closeHourEdit;
         break;
     case SettingsRules::Field::MinOpen:
-        failing = m_txtMinO;
+        failing = m_openMinuteEdit;
         break;
     case SettingsRules::Field::MinClose:
-        failing = m_txtMinC;
+        failing = m_closeMinuteEdit;
         break;
     case SettingsRules::Field::Slot:
-        failing = m_text4;
+        failing = m_slotMinutesEdit;
         break;
     case SettingsRules::Field::Count:
-        failing = m_text5;
+        failing = m_providerCountEdit;
         break;
     }
     if (failing) {
@@ -300,23 +301,25 @@ void SetupWindow::CmdOkay_Click()
         return;
     }
 
-    m_txtAM->setText(SettingsRules::correctAmPm(m_txtAM->text(), true));
-    m_txtPM->setText(SettingsRules::correctAmPm(m_txtPM->text(), false));
+    m_openHalfEdit->setText(SettingsRules::correctAmPm(m_openHalfEdit->text(), true));
+    m_closeHalfEdit->setText(SettingsRules::correctAmPm(m_closeHalfEdit->text(), false));
 
-    const int count = SettingsRules::leadingNumber(m_text5->text());
+    const int count = SettingsRules::leadingNumber(m_providerCountEdit->text());
     if (count != m_promptedCount) {
         m_promptedCount = static_cast<qint16>(count);
-        PromptForNames();
+        askForProviderNames();
     }
 
-    m_lblOpen->setText(SettingsRules::composeTimeText(m_txtHrO->text(), m_txtMinO->text(), m_txtAM->text()));
-    m_lblClose->setText(SettingsRules::composeTimeText(m_txtHrC->text(), m_txtMinC->text(), m_txtPM->text()));
+    m_openTimeValue->setText(
+        SettingsRules::composeTimeText(m_openHourEdit->text(), m_openMinuteEdit->text(), m_openHalfEdit->text()));
+    m_closeTimeValue->setText(
+        SettingsRules::composeTimeText(m_closeHourEdit->text(), m_closeMinuteEdit->text(), m_closeHalfEdit->text()));
 
     Settings s;
-    s.location = m_text1->text();
-    s.open = m_lblOpen->text();
-    s.close = m_lblClose->text();
-    s.timeslot = SettingsRules::leadingNumber(m_text4->text());
+    s.location = m_locationEdit->text();
+    s.open = m_openTimeValue->text();
+    s.close = m_closeTimeValue->text();
+    s.timeslot = SettingsRules::leadingNumber(m_slotMinutesEdit->text());
     s.listno = count;
     s.names = m_namesText;
     for (;;) {
@@ -330,9 +333,9 @@ void SetupWindow::CmdOkay_Click()
 
     // The appointment window saves its day as it closes; if it cannot, it
     // stays as it is and so does this window.
-    if (!Windows::close(AppointmentWindow))
+    if (!Windows::close(Window::Appointments))
         return;
-    if (!Windows::open(AppointmentWindow))
+    if (!Windows::open(Window::Appointments))
         return;
     close();
 }
@@ -357,32 +360,33 @@ void SetupWindow::tellOfDaysKeepingTheirLayout(const Settings& stored)
 
 void SetupWindow::countEnter()
 {
-    if (m_text5->text().isEmpty()) {
+    if (m_providerCountEdit->text().isEmpty()) {
         Dialogs::beep();
         return;
     }
     // Refused here as Okay would refuse it, before anyone types in names for
     // a count that can never be stored.
-    const int count = SettingsRules::leadingNumber(m_text5->text());
+    const int count = SettingsRules::leadingNumber(m_providerCountEdit->text());
     if (!SettingsRules::countAcceptable(count)) {
         Dialogs::beep();
-        m_text5->setFocus();
+        m_providerCountEdit->setFocus();
         return;
     }
     m_promptedCount = static_cast<qint16>(count);
-    PromptForNames();
-    m_cmdOkay->setFocus();
+    askForProviderNames();
+    m_okayButton->setFocus();
 }
 
 void SetupWindow::enterInBox(QLineEdit* edit)
 {
-    if (edit == m_text5) {
+    if (edit == m_providerCountEdit) {
         countEnter();
         return;
     }
     if (edit->text().isEmpty())
         return;
-    QLineEdit* const chain[] = {m_text1, m_txtHrO, m_txtMinO, m_txtAM, m_txtHrC, m_txtMinC, m_txtPM, m_text4, m_text5};
+    QLineEdit* const chain[] = {m_locationEdit, m_openHourEdit, m_openMinuteEdit, m_openHalfEdit, m_closeHourEdit,
+        m_closeMinuteEdit, m_closeHalfEdit, m_slotMinutesEdit, m_providerCountEdit};
     for (size_t i = 0; i + 1 < std::size(chain); ++i) {
         if (chain[i] == edit) {
             chain[i + 1]->setFocus();
@@ -400,19 +404,19 @@ void SetupWindow::moveUpDown(QWidget* from, bool down)
         QWidget* down;
     };
     const Move moves[] = {
-        {m_text1, nullptr, m_txtHrO},
-        {m_txtHrO, m_text1, m_txtHrC},
-        {m_txtMinO, m_text1, m_txtMinC},
-        {m_txtAM, m_text1, m_txtPM},
-        {m_txtHrC, m_txtHrO, m_text4},
-        {m_txtMinC, m_txtMinO, m_text4},
-        {m_txtPM, m_txtAM, m_text4},
-        {m_text4, m_txtHrC, m_text5},
-        {m_text5, m_text4, nullptr},
-        {m_cmdOkay, m_text5, nullptr},
-        {m_cmdReset, m_text5, nullptr},
+        {m_locationEdit, nullptr, m_openHourEdit},
+        {m_openHourEdit, m_locationEdit, m_closeHourEdit},
+        {m_openMinuteEdit, m_locationEdit, m_closeMinuteEdit},
+        {m_openHalfEdit, m_locationEdit, m_closeHalfEdit},
+        {m_closeHourEdit, m_openHourEdit, m_slotMinutesEdit},
+        {m_closeMinuteEdit, m_openMinuteEdit, m_slotMinutesEdit},
+        {m_closeHalfEdit, m_openHalfEdit, m_slotMinutesEdit},
+        {m_slotMinutesEdit, m_closeHourEdit, m_providerCountEdit},
+        {m_providerCountEdit, m_slotMinutesEdit, nullptr},
+        {m_okayButton, m_providerCountEdit, nullptr},
+        {m_resetButton, m_providerCountEdit, nullptr},
     };
-    if (from == m_text5 && down) {
+    if (from == m_providerCountEdit && down) {
         countEnter();
         return;
     }
@@ -430,7 +434,7 @@ bool SetupWindow::filterTypedKey(QLineEdit* edit, QKeyEvent* key)
     if (key->key() == Qt::Key_Backspace || !isTyped(key))
         return false;
     const QString text = key->text();
-    if (edit == m_txtAM || edit == m_txtPM) {
+    if (edit == m_openHalfEdit || edit == m_closeHalfEdit) {
         const QString upper = text.toUpper();
         if (upper == text)
             return false;
@@ -438,9 +442,10 @@ bool SetupWindow::filterTypedKey(QLineEdit* edit, QKeyEvent* key)
         return true;
     }
     QChar highest;
-    if (edit == m_txtHrO || edit == m_txtMinO || edit == m_txtHrC || edit == m_txtMinC || edit == m_text4)
+    if (edit == m_openHourEdit || edit == m_openMinuteEdit || edit == m_closeHourEdit || edit == m_closeMinuteEdit
+        || edit == m_slotMinutesEdit)
         highest = QLatin1Char('9');
-    else if (edit == m_text5)
+    else if (edit == m_providerCountEdit)
         highest = QLatin1Char('8');
     else
         return false;

@@ -20,10 +20,10 @@ class SetupWindow : public QWidget
 public:
     explicit SetupWindow(QWidget* parent = nullptr);
 
-    void CmdOkay_Click();
-    void CmdReset_Click();
-    // Asks for PromptedCount names, one input box each, and shows the list.
-    void PromptForNames();
+    void storeSettings();
+    void resetToDefaults();
+    // Asks for promptedCount() names, one input box each, and shows the list.
+    void askForProviderNames();
 
     int promptedCount() const { return m_promptedCount; }
     // The provider list text that Okay stores.
@@ -36,7 +36,7 @@ protected:
 
 private:
     void buildControls();
-    void Form_Load();
+    void loadSettings();
     void showNames(const QString& text);
     void enterInBox(QLineEdit* edit);
     void countEnter();
@@ -45,22 +45,22 @@ private:
     // True when the key is consumed (dropped or typed in upper case).
     bool filterTypedKey(QLineEdit* edit, QKeyEvent* key);
 
-    qint16 m_promptedCount = 0; // PromptedCount
-    QStringList m_promptedNames; // PromptedNames, as typed
-    QString m_namesText; // shown in Text6
+    qint16 m_promptedCount = 0; // how many names were last asked for
+    QStringList m_promptedNames; // as typed
+    QString m_namesText; // shown in the provider names box
 
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_txtHrO = nullptr;
-    QLineEdit* m_txtMinO = nullptr;
-    QLineEdit* m_txtAM = nullptr;
-    QLineEdit* m_txtHrC = nullptr;
-    QLineEdit* m_txtMinC = nullptr;
-    QLineEdit* m_txtPM = nullptr;
-    QLineEdit* m_text4 = nullptr;
-    QLineEdit* m_text5 = nullptr;
-    QPushButton* m_cmdOkay = nullptr;
-    QPushButton* m_cmdReset = nullptr;
-    QPlainTextEdit* m_text6 = nullptr;
-    QLabel* m_lblOpen = nullptr;
-    QLabel* m_lblClose = nullptr;
+    QLineEdit* m_locationEdit = nullptr;
+    QLineEdit* m_openHourEdit = nullptr;
+    QLineEdit* m_openMinuteEdit = nullptr;
+    QLineEdit* m_openHalfEdit = nullptr;
+    QLineEdit* m_closeHourEdit = nullptr;
+    QLineEdit* m_closeMinuteEdit = nullptr;
+    QLineEdit* m_closeHalfEdit = nullptr;
+    QLineEdit* m_slotMinutesEdit = nullptr;
+    QLineEdit* m_providerCountEdit = nullptr;
+    QPushButton* m_okayButton = nullptr;
+    QPushButton* m_resetButton = nullptr;
+    QPlainTextEdit* m_providerNamesText = nullptr;
+    QLabel* m_openTimeValue = nullptr;
+    QLabel* m_closeTimeValue = nullptr;
 };

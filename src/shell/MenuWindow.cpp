@@ -46,18 +46,18 @@ struct EntrySpec
 
 // In tab order.
 const EntrySpec EntrySpecs[] = {
-    {"Option1", "  Appointments", QRect(2220, 720, 2250, 615)},
-    {"Option3", "  Setup/Customize", QRect(2220, 1800, 2370, 660)},
-    {"Option2", "  Back-up/Restore files", QRect(2220, 2880, 2850, 660)},
-    {"Option4", "  Place Order", QRect(2220, 3960, 2460, 555)},
-    {"Option5", "  Exit", QRect(2220, 4920, 2460, 555)},
+    {"appointmentsEntry", "  Appointments", QRect(2220, 720, 2250, 615)},
+    {"setupEntry", "  Setup/Customize", QRect(2220, 1800, 2370, 660)},
+    {"backupEntry", "  Back-up/Restore files", QRect(2220, 2880, 2850, 660)},
+    {"orderEntry", "  Place Order", QRect(2220, 3960, 2460, 555)},
+    {"exitEntry", "  Exit", QRect(2220, 4920, 2460, 555)},
 };
 } // namespace
 
 MenuWindow::MenuWindow(QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("frmMenu"));
+    setObjectName(QStringLiteral("mainMenu"));
     setWindowTitle(QStringLiteral("Main Menu"));
     buildControls();
 
@@ -75,11 +75,11 @@ void MenuWindow::buildControls()
     using K = void (MenuWindow::*)(int);
     using M = void (MenuWindow::*)();
     const std::array<std::pair<K, M>, 5> handlers = {{
-        {&MenuWindow::Option1_KeyPress, &MenuWindow::Option1_MouseDown},
-        {&MenuWindow::Option3_KeyPress, &MenuWindow::Option3_MouseDown},
-        {&MenuWindow::Option2_KeyPress, &MenuWindow::Option2_MouseDown},
-        {&MenuWindow::Option4_KeyPress, &MenuWindow::Option4_MouseDown},
-        {&MenuWindow::Option5_KeyPress, &MenuWindow::Option5_MouseDown},
+        {&MenuWindow::appointmentsEntryKey, &MenuWindow::appointmentsEntryPressed},
+        {&MenuWindow::setupEntryKey, &MenuWindow::setupEntryPressed},
+        {&MenuWindow::backupEntryKey, &MenuWindow::backupEntryPressed},
+        {&MenuWindow::orderEntryKey, &MenuWindow::orderEntryPressed},
+        {&MenuWindow::exitEntryKey, &MenuWindow::exitEntryPressed},
     }};
 
     QWidget* previous = nullptr;
@@ -100,27 +100,27 @@ void MenuWindow::buildControls()
         previous = b;
     }
 
-    m_command1 = new QPushButton(QStringLiteral("Readme.txt/License Agreement"), this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setGeometry(Twips::rect(3720, 6240, 2652, 252));
+    m_readmeButton = new QPushButton(QStringLiteral("Readme.txt/License Agreement"), this);
+    m_readmeButton->setObjectName(QStringLiteral("readmeButton"));
+    m_readmeButton->setGeometry(Twips::rect(3720, 6240, 2652, 252));
     QFont small(QStringLiteral("Arial"));
     small.setPointSize(8);
-    m_command1->setFont(small);
-    m_command1->installEventFilter(this);
-    connect(m_command1, &QPushButton::clicked, this, &MenuWindow::Command1_Click);
-    setTabOrder(previous, m_command1);
+    m_readmeButton->setFont(small);
+    m_readmeButton->installEventFilter(this);
+    connect(m_readmeButton, &QPushButton::clicked, this, &MenuWindow::showReadme);
+    setTabOrder(previous, m_readmeButton);
 
     m_entries[0].button->setFocus();
 }
 
 bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
 {
-    if (watched == m_command1) {
+    if (watched == m_readmeButton) {
         // Enter does not press a button outside a dialog on its own.
         if (e->type() == QEvent::KeyPress) {
             const auto* ke = static_cast<QKeyEvent*>(e);
             if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-                m_command1->click();
+                m_readmeButton->click();
                 return true;
             }
         }
@@ -158,88 +158,88 @@ bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
     return QWidget::eventFilter(watched, e);
 }
 
-void MenuWindow::Option1_KeyPress(int keyAscii)
+void MenuWindow::appointmentsEntryKey(int keyAscii)
 {
     if (isChoiceKey(keyAscii))
         showAppointments();
 }
 
-void MenuWindow::Option2_KeyPress(int keyAscii)
+void MenuWindow::backupEntryKey(int keyAscii)
 {
     if (isChoiceKey(keyAscii))
         showBackup();
 }
 
-void MenuWindow::Option3_KeyPress(int keyAscii)
+void MenuWindow::setupEntryKey(int keyAscii)
 {
     if (isChoiceKey(keyAscii))
         showSetup();
 }
 
-void MenuWindow::Option4_KeyPress(int keyAscii)
+void MenuWindow::orderEntryKey(int keyAscii)
 {
     if (isChoiceKey(keyAscii))
         showOrder();
 }
 
-void MenuWindow::Option5_KeyPress(int keyAscii)
+void MenuWindow::exitEntryKey(int keyAscii)
 {
     if (isChoiceKey(keyAscii))
         exitPrompt(Chosen::ByKeyboard);
 }
 
-void MenuWindow::Option1_MouseDown()
+void MenuWindow::appointmentsEntryPressed()
 {
     showAppointments();
 }
 
-void MenuWindow::Option2_MouseDown()
+void MenuWindow::backupEntryPressed()
 {
     showBackup();
 }
 
-void MenuWindow::Option3_MouseDown()
+void MenuWindow::setupEntryPressed()
 {
     showSetup();
 }
 
-void MenuWindow::Option4_MouseDown()
+void MenuWindow::orderEntryPressed()
 {
     showOrder();
 }
 
-void MenuWindow::Option5_MouseDown()
+void MenuWindow::exitEntryPressed()
 {
     exitPrompt(Chosen::ByMouse);
 }
 
-void MenuWindow::Command1_Click()
+void MenuWindow::showReadme()
 {
-    Windows::open(QStringLiteral("frmReadme"));
-    Windows::close(QStringLiteral("frmMenu"));
+    Windows::open(Window::Readme);
+    Windows::close(Window::Menu);
 }
 
 void MenuWindow::showAppointments()
 {
-    Windows::open(QStringLiteral("frmAppt"));
+    Windows::open(Window::Appointments);
 }
 
 void MenuWindow::showSetup()
 {
-    Windows::open(QStringLiteral("frmSetup"));
+    Windows::open(Window::Setup);
 }
 
 void MenuWindow::showBackup()
 {
     Windows::setExitAfterBackup(false);
-    Windows::open(QStringLiteral("frmBackup"));
-    Windows::close(QStringLiteral("frmMenu"));
+    Windows::open(Window::Backup);
+    Windows::close(Window::Menu);
 }
 
 void MenuWindow::showOrder()
 {
-    Windows::open(QStringLiteral("frmOrder"));
-    Windows::close(QStringLiteral("frmMenu"));
+    Windows::open(Window::Order);
+    Windows::close(Window::Menu);
 }
 
 void MenuWindow::exitPrompt(Chosen how)
@@ -249,16 +249,16 @@ void MenuWindow::exitPrompt(Chosen how)
         = Dialogs::message(this, text, Dialogs::Yes | Dialogs::No, Dialogs::Yes, Dialogs::Icon::Question, ExitTitle);
     if (answer == Dialogs::Yes) {
         Windows::setExitAfterBackup(true);
-        Windows::open(QStringLiteral("frmBackup"));
-        Windows::close(QStringLiteral("frmAppt"));
-        Windows::close(QStringLiteral("frmMenu"));
+        Windows::open(Window::Backup);
+        Windows::close(Window::Appointments);
+        Windows::close(Window::Menu);
         return;
     }
     // The appointment window saves its day as it closes. When that save
     // failed and the user chose not to retry, the program must not end: the
     // unsaved page would be lost.
-    if (!Windows::close(QStringLiteral("frmAppt")))
+    if (!Windows::close(Window::Appointments))
         return;
-    Windows::close(QStringLiteral("frmMenu"));
+    Windows::close(Window::Menu);
     Windows::endProgram();
 }

@@ -20,17 +20,17 @@ public:
 
     // The entries act on Enter (13) or Space (32) typed on them, or on any
     // mouse button pressed on them; other keys do nothing.
-    void Option1_KeyPress(int keyAscii);
-    void Option2_KeyPress(int keyAscii);
-    void Option3_KeyPress(int keyAscii);
-    void Option4_KeyPress(int keyAscii);
-    void Option5_KeyPress(int keyAscii);
-    void Option1_MouseDown();
-    void Option2_MouseDown();
-    void Option3_MouseDown();
-    void Option4_MouseDown();
-    void Option5_MouseDown();
-    void Command1_Click();
+    void appointmentsEntryKey(int keyAscii);
+    void backupEntryKey(int keyAscii);
+    void setupEntryKey(int keyAscii);
+    void orderEntryKey(int keyAscii);
+    void exitEntryKey(int keyAscii);
+    void appointmentsEntryPressed();
+    void backupEntryPressed();
+    void setupEntryPressed();
+    void orderEntryPressed();
+    void exitEntryPressed();
+    void showReadme();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -53,5 +53,5 @@ private:
     void exitPrompt(Chosen how);
 
     std::array<Entry, 5> m_entries {}; // in tab order
-    QPushButton* m_command1 = nullptr;
+    QPushButton* m_readmeButton = nullptr;
 };

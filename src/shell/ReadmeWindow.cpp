@@ -17,7 +17,7 @@ const QString ReadmeWindow::ToMenu = QStringLiteral("Main Menu");
 ReadmeWindow::ReadmeWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
 {
-    setObjectName(QStringLiteral("frmReadme"));
+    setObjectName(QStringLiteral("readmeWindow"));
     buildControls();
 
     setFixedSize(Twips::size(8508, 7224));
@@ -25,31 +25,31 @@ ReadmeWindow::ReadmeWindow(QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     showDocument(QStringLiteral("Readme"), &Settings::readme);
-    m_command1->setText(ToLicence);
+    m_nextButton->setText(ToLicence);
 }
 
 void ReadmeWindow::buildControls()
 {
-    m_command1 = new QPushButton(this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setGeometry(Twips::rect(5520, 6600, 2532, 372));
-    connect(m_command1, &QPushButton::clicked, this, &ReadmeWindow::Command1_Click);
+    m_nextButton = new QPushButton(this);
+    m_nextButton->setObjectName(QStringLiteral("nextButton"));
+    m_nextButton->setGeometry(Twips::rect(5520, 6600, 2532, 372));
+    connect(m_nextButton, &QPushButton::clicked, this, &ReadmeWindow::showNextDocument);
 
-    m_text1 = new QPlainTextEdit(this);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setGeometry(Twips::rect(240, 0, 8292, 6468));
-    m_text1->setReadOnly(true);
-    m_text1->setFrameShape(QFrame::NoFrame);
-    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_documentText = new QPlainTextEdit(this);
+    m_documentText->setObjectName(QStringLiteral("documentText"));
+    m_documentText->setGeometry(Twips::rect(240, 0, 8292, 6468));
+    m_documentText->setReadOnly(true);
+    m_documentText->setFrameShape(QFrame::NoFrame);
+    m_documentText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_documentText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QFont serif(QStringLiteral("Times New Roman"));
     serif.setStyleHint(QFont::Serif);
     serif.setPointSize(10);
     serif.setBold(true);
-    m_text1->setFont(serif);
+    m_documentText->setFont(serif);
 
-    setTabOrder(m_command1, m_text1);
-    m_command1->setFocus();
+    setTabOrder(m_nextButton, m_documentText);
+    m_nextButton->setFocus();
 }
 
 void ReadmeWindow::showDocument(const QString& caption, QString Settings::*field)
@@ -60,18 +60,18 @@ void ReadmeWindow::showDocument(const QString& caption, QString Settings::*field
     QString document;
     if (Database* db = Database::current(); db && SettingsStore(*db).read(s).ok())
         document = s.*field;
-    m_text1->setPlainText(document);
+    m_documentText->setPlainText(document);
 }
 
-void ReadmeWindow::Command1_Click()
+void ReadmeWindow::showNextDocument()
 {
-    if (m_command1->text() == ToLicence) {
+    if (m_nextButton->text() == ToLicence) {
         showDocument(QStringLiteral("License"), &Settings::licence);
-        m_command1->setText(ToMenu);
+        m_nextButton->setText(ToMenu);
         return;
     }
-    Windows::open(QStringLiteral("frmMenu"));
-    Windows::close(QStringLiteral("frmReadme"));
+    Windows::open(Window::Menu);
+    Windows::close(Window::Readme);
 }
 
 void ReadmeWindow::keyPressEvent(QKeyEvent* e)
@@ -79,7 +79,7 @@ void ReadmeWindow::keyPressEvent(QKeyEvent* e)
     // Enter does not press a button outside a dialog by itself; Space does
     // when the button has the focus.
     if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-        m_command1->click();
+        m_nextButton->click();
         return;
     }
     QWidget::keyPressEvent(e);

@@ -19,10 +19,10 @@ public:
 
     explicit ReadmeWindow(QWidget* parent = nullptr);
 
-    void Command1_Click();
+    void showNextDocument();
 
-    QPlainTextEdit* text() const { return m_text1; }
-    QPushButton* button() const { return m_command1; }
+    QPlainTextEdit* text() const { return m_documentText; }
+    QPushButton* button() const { return m_nextButton; }
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -31,6 +31,6 @@ private:
     void buildControls();
     void showDocument(const QString& caption, QString Settings::*field);
 
-    QPlainTextEdit* m_text1 = nullptr;
-    QPushButton* m_command1 = nullptr;
+    QPlainTextEdit* m_documentText = nullptr;
+    QPushButton* m_nextButton = nullptr;
 };

@@ -72,7 +72,7 @@ QLabel* text(QWidget* parent, const QString& name, const QString& caption, const
 SplashWindow::SplashWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
-    setObjectName(QStringLiteral("frmSplash"));
+    setObjectName(QStringLiteral("splashWindow"));
     setWindowTitle(QStringLiteral(LEDGERLY_TITLE));
     setFocusPolicy(Qt::StrongFocus);
     initResources();
@@ -83,49 +83,48 @@ SplashWindow::SplashWindow(QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     // The menu loads now, before the splash is shown, and stays hidden.
-    Windows::load(QStringLiteral("frmMenu"));
+    Windows::load(Window::Menu);
 }
 
 void SplashWindow::buildControls()
 {
-    m_frame1 = new QFrame(this);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setFrameShape(QFrame::Box);
-    m_frame1->setFrameShadow(QFrame::Sunken);
-    m_frame1->setGeometry(Twips::rect(55, 60, 7800, 6555));
-    m_frame1->installEventFilter(this);
+    m_panel = new QFrame(this);
+    m_panel->setObjectName(QStringLiteral("panel"));
+    m_panel->setFrameShape(QFrame::Box);
+    m_panel->setFrameShadow(QFrame::Sunken);
+    m_panel->setGeometry(Twips::rect(55, 60, 7800, 6555));
+    m_panel->installEventFilter(this);
 
-    text(m_frame1, QStringLiteral("lblCompanyProduct"), Maker, QRect(1800, 720, 3660, 555), 18, true,
-        QColor(128, 0, 128));
-    text(m_frame1, QStringLiteral("lblProductName"), QStringLiteral("Presents"), QRect(2160, 1320, 1395, 360), 12, true,
+    text(m_panel, QStringLiteral("makerLabel"), Maker, QRect(1800, 720, 3660, 555), 18, true, QColor(128, 0, 128));
+    text(m_panel, QStringLiteral("presentsLabel"), QStringLiteral("Presents"), QRect(2160, 1320, 1395, 360), 12, true,
         QColor(255, 0, 255));
-    text(m_frame1, QStringLiteral("Label1"), QStringLiteral(LEDGERLY_TITLE), QRect(2640, 1800, 4575, 615), 24, true,
+    text(m_panel, QStringLiteral("titleLabel"), QStringLiteral(LEDGERLY_TITLE), QRect(2640, 1800, 4575, 615), 24, true,
         QColor(64, 0, 64));
-    QLabel* label2 = text(m_frame1, QStringLiteral("Label2"),
+    QLabel* audience = text(m_panel, QStringLiteral("audienceLabel"),
         QStringLiteral("for professional practices            and small business offices "),
         QRect(3120, 2640, 4332, 732), 14, false, QColor(0, 128, 0));
-    label2->setWordWrap(true);
-    label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    audience->setWordWrap(true);
+    audience->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    auto* logo = new QLabel(m_frame1);
-    logo->setObjectName(QStringLiteral("imgLogo"));
+    auto* logo = new QLabel(m_panel);
+    logo->setObjectName(QStringLiteral("logo"));
     logo->setGeometry(Twips::rect(360, 1920, 1815, 3105));
     logo->setAlignment(Qt::AlignCenter);
     logo->setPixmap(logoPicture(logo->size()));
 
-    text(m_frame1, QStringLiteral("lblPlatform"), platformName(), QRect(3720, 3720, 3540, 384), 12, false, Qt::black);
-    text(m_frame1, QStringLiteral("lblVersion"), QStringLiteral("Version " LEDGERLY_VERSION),
+    text(m_panel, QStringLiteral("platformLabel"), platformName(), QRect(3720, 3720, 3540, 384), 12, false, Qt::black);
+    text(m_panel, QStringLiteral("versionLabel"), QStringLiteral("Version " LEDGERLY_VERSION),
         QRect(4080, 4200, 3144, 324), 12, false, Qt::black);
-    text(m_frame1, QStringLiteral("Label4"), PublicationYear, QRect(4200, 5040, 1932, 252), 8, false, Qt::black);
-    text(m_frame1, QStringLiteral("lblCompany"), Maker, QRect(4200, 5280, 1932, 252), 8, false, Qt::black);
+    text(m_panel, QStringLiteral("yearLabel"), PublicationYear, QRect(4200, 5040, 1932, 252), 8, false, Qt::black);
+    text(m_panel, QStringLiteral("companyLabel"), Maker, QRect(4200, 5280, 1932, 252), 8, false, Qt::black);
 }
 
 void SplashWindow::dismiss()
 {
     // The menu becomes visible before the splash goes, so that the program
     // never finds itself without a visible window in between.
-    Windows::open(QStringLiteral("frmMenu"));
-    Windows::close(QStringLiteral("frmSplash"));
+    Windows::open(Window::Menu);
+    Windows::close(Window::Splash);
 }
 
 void SplashWindow::keyPressEvent(QKeyEvent* e)
@@ -143,20 +142,20 @@ void SplashWindow::keyPressEvent(QKeyEvent* e)
 
 bool SplashWindow::eventFilter(QObject* watched, QEvent* e)
 {
-    if (watched != m_frame1)
+    if (watched != m_panel)
         return QWidget::eventFilter(watched, e);
     // The texts and the picture pass their mouse events on to the panel; a
     // click counts only where the panel itself lies, at press and at release.
     if (e->type() == QEvent::MouseButtonPress) {
         const auto* me = static_cast<QMouseEvent*>(e);
-        m_pressOnPanel = m_frame1->childAt(me->position().toPoint()) == nullptr;
+        m_pressOnPanel = m_panel->childAt(me->position().toPoint()) == nullptr;
         return true;
     }
     if (e->type() == QEvent::MouseButtonRelease) {
         const auto* me = static_cast<QMouseEvent*>(e);
         const QPoint at = me->position().toPoint();
-        const bool click = m_pressOnPanel && me->button() == Qt::LeftButton && m_frame1->rect().contains(at)
-            && m_frame1->childAt(at) == nullptr;
+        const bool click = m_pressOnPanel && me->button() == Qt::LeftButton && m_panel->rect().contains(at)
+            && m_panel->childAt(at) == nullptr;
         m_pressOnPanel = false;
         if (click)
             dismiss();

@@ -12,7 +12,7 @@ class SplashWindow : public QWidget
 public:
     explicit SplashWindow(QWidget* parent = nullptr);
 
-    QFrame* frame() const { return m_frame1; }
+    QFrame* panel() const { return m_panel; }
 
     // Shows the main menu and closes the splash.
     void dismiss();
@@ -24,6 +24,6 @@ protected:
 private:
     void buildControls();
 
-    QFrame* m_frame1 = nullptr;
+    QFrame* m_panel = nullptr;
     bool m_pressOnPanel = false;
 };

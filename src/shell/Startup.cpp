@@ -4,9 +4,9 @@
 #include "appointments/FindCommand.h"
 #include "appointments/PrintDayCommand.h"
 #include "maintenance/MaintenanceCommands.h"
-#include "platform/FileSystem.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
 #include "shell/WindowCatalog.h"
 #include "shell/Windows.h"
 #include "store/Database.h"
@@ -31,8 +31,8 @@ static void initResources()
 // (from a terminal, a scheduled job or a build script).
 static bool runsWithoutWindows(int argc, char** argv)
 {
-    static const char* const headless[] = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find",
-        "backup", "restore"};
+    static const char* const headless[]
+        = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find", "backup", "restore"};
     for (int i = 1; i < argc; ++i) {
         for (const char* h : headless) {
             if (qstrcmp(argv[i], h) == 0)
@@ -131,7 +131,7 @@ int runLedgerly(int argc, char** argv)
     // as it is shown and nothing is left to do (exit, unlike quit, does not
     // close the window, so no save on leaving is timed).
     const bool exitWhenIdle = qEnvironmentVariableIsSet("LEDGERLY_BENCH_EXIT_WHEN_IDLE");
-    if (!Windows::open(exitWhenIdle ? QStringLiteral("frmAppt") : QStringLiteral("frmSplash")))
+    if (!Windows::open(exitWhenIdle ? Window::Appointments : Window::Splash))
         return 1;
     if (exitWhenIdle) {
         QTimer::singleShot(0, &app, [] {

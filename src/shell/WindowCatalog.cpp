@@ -11,11 +11,11 @@
 
 void registerProgramWindows()
 {
-    Windows::registerWindow(QStringLiteral("frmSplash"), [] { return new SplashWindow; });
-    Windows::registerWindow(QStringLiteral("frmMenu"), [] { return new MenuWindow; });
-    Windows::registerWindow(QStringLiteral("frmReadme"), [] { return new ReadmeWindow; });
-    Windows::registerWindow(QStringLiteral("frmAppt"), [] { return new ApptWindow; });
-    Windows::registerWindow(QStringLiteral("frmBackup"), [] { return new BackupWindow; });
-    Windows::registerWindow(QStringLiteral("frmOrder"), [] { return new OrderWindow; });
-    Windows::registerWindow(QStringLiteral("frmSetup"), [] { return new SetupWindow; });
+    Windows::registerWindow(Window::Splash, [] { return new SplashWindow; });
+    Windows::registerWindow(Window::Menu, [] { return new MenuWindow; });
+    Windows::registerWindow(Window::Readme, [] { return new ReadmeWindow; });
+    Windows::registerWindow(Window::Appointments, [] { return new ApptWindow; });
+    Windows::registerWindow(Window::Backup, [] { return new BackupWindow; });
+    Windows::registerWindow(Window::Order, [] { return new OrderWindow; });
+    Windows::registerWindow(Window::Setup, [] { return new SetupWindow; });
 }

@@ -1,20 +1,21 @@
 #include "shell/Windows.h"
 
 #include <QApplication>
-#include <QHash>
 #include <QPointer>
 #include <QWidget>
+#include <map>
+#include <vector>
 
 namespace {
-QHash<QString, Windows::Factory>& factories()
+std::map<Window, Windows::Factory>& factories()
 {
-    static QHash<QString, Windows::Factory> f;
+    static std::map<Window, Windows::Factory> f;
     return f;
 }
 
-QHash<QString, QPointer<QWidget>>& openWindows()
+std::map<Window, QPointer<QWidget>>& openWindows()
 {
-    static QHash<QString, QPointer<QWidget>> w;
+    static std::map<Window, QPointer<QWidget>> w;
     return w;
 }
 
@@ -29,9 +30,9 @@ bool g_exitAfterBackup = false;
 
 namespace Windows {
 
-void registerWindow(const QString& name, Factory factory)
+void registerWindow(Window window, Factory factory)
 {
-    factories().insert(name, std::move(factory));
+    factories().insert_or_assign(window, std::move(factory));
 }
 
 void unregisterAll()
@@ -39,45 +40,66 @@ void unregisterAll()
     factories().clear();
 }
 
-QWidget* find(const QString& name)
+QString defaultObjectName(Window window)
 {
-    auto it = openWindows().find(name);
+    switch (window) {
+    case Window::Splash:
+        return QStringLiteral("splashWindow");
+    case Window::Menu:
+        return QStringLiteral("mainMenu");
+    case Window::Appointments:
+        return QStringLiteral("appointmentWindow");
+    case Window::Setup:
+        return QStringLiteral("setupWindow");
+    case Window::Backup:
+        return QStringLiteral("backupWindow");
+    case Window::Order:
+        return QStringLiteral("orderWindow");
+    case Window::Readme:
+        return QStringLiteral("readmeWindow");
+    }
+    return QString();
+}
+
+QWidget* find(Window window)
+{
+    auto it = openWindows().find(window);
     if (it == openWindows().end())
         return nullptr;
     // A closed window loses WA_DeleteOnClose as Qt schedules its deletion; it
     // is gone for the program even while the deletion is still pending.
-    if (it->isNull() || !(*it)->testAttribute(Qt::WA_DeleteOnClose)) {
+    if (it->second.isNull() || !it->second->testAttribute(Qt::WA_DeleteOnClose)) {
         openWindows().erase(it);
         return nullptr;
     }
-    return it->data();
+    return it->second.data();
 }
 
-bool isOpen(const QString& name)
+bool isOpen(Window window)
 {
-    return find(name) != nullptr;
+    return find(window) != nullptr;
 }
 
-QWidget* load(const QString& name)
+QWidget* load(Window window)
 {
-    if (QWidget* w = find(name))
+    if (QWidget* w = find(window))
         return w;
-    auto it = factories().find(name);
+    auto it = factories().find(window);
     if (it == factories().end())
         return nullptr;
-    QWidget* w = (*it)();
+    QWidget* w = it->second();
     if (!w)
         return nullptr;
     w->setAttribute(Qt::WA_DeleteOnClose);
     if (w->objectName().isEmpty())
-        w->setObjectName(name);
-    openWindows().insert(name, w);
+        w->setObjectName(defaultObjectName(window));
+    openWindows().insert_or_assign(window, w);
     return w;
 }
 
-QWidget* open(const QString& name)
+QWidget* open(Window window)
 {
-    QWidget* w = load(name);
+    QWidget* w = load(window);
     if (!w)
         return nullptr;
     w->show();
@@ -86,9 +108,9 @@ QWidget* open(const QString& name)
     return w;
 }
 
-bool close(const QString& name)
+bool close(Window window)
 {
-    QWidget* w = find(name);
+    QWidget* w = find(window);
     if (!w)
         return true;
     // close() runs the window's close handling and, when it is accepted,
@@ -96,15 +118,17 @@ bool close(const QString& name)
     // their own event handlers, where deleting them at once is not safe.
     if (!w->close())
         return false;
-    openWindows().remove(name);
+    openWindows().erase(window);
     return true;
 }
 
 void discardAll()
 {
-    const QStringList names = openWindows().keys();
-    for (const QString& name : names) {
-        if (QWidget* w = find(name)) {
+    std::vector<Window> windows;
+    for (const auto& [window, widget] : openWindows())
+        windows.push_back(window);
+    for (Window window : windows) {
+        if (QWidget* w = find(window)) {
             w->setAttribute(Qt::WA_DeleteOnClose, false);
             w->hide();
             w->deleteLater();
@@ -117,7 +141,7 @@ bool endProgram()
 {
     // The appointment window first: it saves the shown day as it closes, and
     // a save that failed and was not retried keeps the program running.
-    if (!close(QStringLiteral("frmAppt")))
+    if (!close(Window::Appointments))
         return false;
     discardAll();
     if (quitHandler())

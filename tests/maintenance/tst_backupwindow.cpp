@@ -25,8 +25,15 @@ using TestSupport::Today;
 using TestSupport::writeFile;
 
 namespace {
-const QStringList OtherWindows = {QStringLiteral("frmMenu"), QStringLiteral("frmOrder"), QStringLiteral("frmSetup"),
-    QStringLiteral("frmSplash"), QStringLiteral("frmReadme")};
+const QList<Window> OtherWindows = {Window::Menu, Window::Order, Window::Setup, Window::Splash, Window::Readme};
+
+QStringList namesOf(const QList<Window>& windows)
+{
+    QStringList names;
+    for (Window window : windows)
+        names.append(Windows::defaultObjectName(window));
+    return names;
+}
 
 // An appointment window whose day cannot be saved and the user gave up.
 class StubbornWindow : public QWidget
@@ -83,17 +90,17 @@ private:
             qFatal("no %s", name);
         return w;
     }
-    QLineEdit* txtBackup() const { return child<QLineEdit>("txtBackup"); }
-    QLineEdit* txtRestore() const { return child<QLineEdit>("TxtRestore"); }
-    QPushButton* cmdBackup() const { return child<QPushButton>("cmdBackup"); }
-    QPushButton* cmdRestore() const { return child<QPushButton>("CmdRestore"); }
-    QPushButton* cmdExit() const { return child<QPushButton>("CmdExit"); }
+    QLineEdit* backupFolderEdit() const { return child<QLineEdit>("backupFolderEdit"); }
+    QLineEdit* restoreFolderEdit() const { return child<QLineEdit>("restoreFolderEdit"); }
+    QPushButton* backupButton() const { return child<QPushButton>("backupButton"); }
+    QPushButton* restoreButton() const { return child<QPushButton>("restoreButton"); }
+    QPushButton* exitButton() const { return child<QPushButton>("exitButton"); }
     QLabel* label(const char* name) const { return child<QLabel>(name); }
     QString mediumFile() const { return BackupRestore::pathIn(m_medium->path()); }
 
     void openBackupWindow()
     {
-        m_window = Windows::open(QStringLiteral("frmBackup"));
+        m_window = Windows::open(Window::Backup);
         QVERIFY(m_window);
         QApplication::setActiveWindow(m_window);
         QVERIFY(QTest::qWaitForWindowActive(m_window));
@@ -101,17 +108,18 @@ private:
 
     void openOthers()
     {
-        for (const QString& name : OtherWindows)
-            QVERIFY(Windows::open(name));
+        for (Window window : OtherWindows)
+            QVERIFY(Windows::open(window));
     }
 
     QStringList openNames() const
     {
-        QStringList names;
-        for (const QString& name : OtherWindows + QStringList {QStringLiteral("frmAppt")}) {
-            if (Windows::isOpen(name))
-                names.append(name);
+        QList<Window> open;
+        for (Window window : OtherWindows + QList<Window> {Window::Appointments}) {
+            if (Windows::isOpen(window))
+                open.append(window);
         }
+        QStringList names = namesOf(open);
         names.sort();
         return names;
     }
@@ -124,8 +132,8 @@ private slots:
         m_medium = new QTemporaryDir;
         Windows::unregisterAll();
         registerProgramWindows();
-        for (const QString& name : OtherWindows)
-            Windows::registerWindow(name, [] { return new QWidget; });
+        for (Window window : OtherWindows)
+            Windows::registerWindow(window, [] { return new QWidget; });
         Windows::setExitAfterBackup(false);
         m_quit = false;
         Windows::setQuitHandler([this] { m_quit = true; });
@@ -135,8 +143,8 @@ private slots:
     void cleanup()
     {
         FileSystem::setFailureHook({});
-        for (const QString& name : OtherWindows + QStringList {QStringLiteral("frmAppt"), QStringLiteral("frmBackup")})
-            delete Windows::find(name);
+        for (Window window : OtherWindows + QList<Window> {Window::Appointments, Window::Backup})
+            delete Windows::find(window);
         m_window = nullptr;
         delete m_medium;
         m_medium = nullptr;
@@ -145,10 +153,10 @@ private slots:
 
     void opensOnThePresetFolder()
     {
-        QCOMPARE(txtBackup()->text(), BackupRestore::presetFolder());
-        QCOMPARE(txtRestore()->text(), BackupRestore::presetFolder());
-        QCOMPARE(QApplication::focusWidget(), txtBackup());
-        for (const char* hidden : {"Label2", "Label3", "lblRestore", "Label7"})
+        QCOMPARE(backupFolderEdit()->text(), BackupRestore::presetFolder());
+        QCOMPARE(restoreFolderEdit()->text(), BackupRestore::presetFolder());
+        QCOMPARE(QApplication::focusWidget(), backupFolderEdit());
+        for (const char* hidden : {"backingUpLabel", "backupDoneLabel", "restoringLabel", "restoreDoneLabel"})
             QVERIFY2(!label(hidden)->isVisible(), hidden);
     }
 
@@ -157,13 +165,13 @@ private slots:
         QTest::addColumn<QString>("from");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("to");
-        QTest::newRow("back-up box, Enter") << "txtBackup" << int(Qt::Key_Return) << "cmdBackup";
-        QTest::newRow("back-up box, Up") << "txtBackup" << int(Qt::Key_Up) << "txtBackup";
-        QTest::newRow("BackUp, Down") << "cmdBackup" << int(Qt::Key_Down) << "TxtRestore";
-        QTest::newRow("restore box, Down") << "TxtRestore" << int(Qt::Key_Down) << "CmdRestore";
-        QTest::newRow("restore box, Enter") << "TxtRestore" << int(Qt::Key_Enter) << "TxtRestore";
-        QTest::newRow("Restore, Down") << "CmdRestore" << int(Qt::Key_Down) << "CmdExit";
-        QTest::newRow("Exit, Up") << "CmdExit" << int(Qt::Key_Up) << "CmdRestore";
+        QTest::newRow("back-up box, Enter") << "backupFolderEdit" << int(Qt::Key_Return) << "backupButton";
+        QTest::newRow("back-up box, Up") << "backupFolderEdit" << int(Qt::Key_Up) << "backupFolderEdit";
+        QTest::newRow("BackUp, Down") << "backupButton" << int(Qt::Key_Down) << "restoreFolderEdit";
+        QTest::newRow("restore box, Down") << "restoreFolderEdit" << int(Qt::Key_Down) << "restoreButton";
+        QTest::newRow("restore box, Enter") << "restoreFolderEdit" << int(Qt::Key_Enter) << "restoreFolderEdit";
+        QTest::newRow("Restore, Down") << "restoreButton" << int(Qt::Key_Down) << "exitButton";
+        QTest::newRow("Exit, Up") << "exitButton" << int(Qt::Key_Up) << "restoreButton";
     }
 
     void keyMap()
@@ -182,7 +190,7 @@ private slots:
     void backupByKeyboardSavesTheShownDayFirst()
     {
         openOthers();
-        auto* appt = static_cast<ApptWindow*>(Windows::open(QStringLiteral("frmAppt")));
+        auto* appt = static_cast<ApptWindow*>(Windows::open(Window::Appointments));
         QVERIFY(appt);
         QApplication::setActiveWindow(appt);
         QVERIFY(QTest::qWaitForWindowActive(appt));
@@ -194,16 +202,16 @@ private slots:
 
         QApplication::setActiveWindow(m_window);
         QVERIFY(QTest::qWaitForWindowActive(m_window));
-        replaceText(txtBackup(), m_medium->path());
-        QTest::keyClick(txtBackup(), Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), cmdBackup());
-        QTest::keyClick(cmdBackup(), Qt::Key_Return);
+        replaceText(backupFolderEdit(), m_medium->path());
+        QTest::keyClick(backupFolderEdit(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), backupButton());
+        QTest::keyClick(backupButton(), Qt::Key_Return);
 
         QVERIFY(Dialogs::shown().isEmpty());
-        QVERIFY(label("Label3")->isVisible());
-        QVERIFY(!label("Label2")->isVisible());
-        QVERIFY(!label("lblBackup")->isVisible());
-        QCOMPARE(openNames(), QStringList {QStringLiteral("frmReadme")});
+        QVERIFY(label("backupDoneLabel")->isVisible());
+        QVERIFY(!label("backingUpLabel")->isVisible());
+        QVERIFY(!label("backupFolderLabel")->isVisible());
+        QCOMPARE(openNames(), QStringList {QStringLiteral("readmeWindow")});
 
         QCOMPARE(Database::checkFile(mediumFile(), true), QString());
         Database copy(QStringLiteral("copy"));
@@ -216,18 +224,18 @@ private slots:
     void backupStopsWhenTheAppointmentWindowStaysOpen()
     {
         auto* stubborn = new StubbornWindow;
-        Windows::registerWindow(QStringLiteral("frmAppt"), [stubborn] { return stubborn; });
+        Windows::registerWindow(Window::Appointments, [stubborn] { return stubborn; });
         openOthers();
-        Windows::open(QStringLiteral("frmAppt"));
+        Windows::open(Window::Appointments);
         m_window->activateWindow();
-        replaceText(txtBackup(), m_medium->path());
+        replaceText(backupFolderEdit(), m_medium->path());
 
-        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+        QTest::mouseClick(backupButton(), Qt::LeftButton);
 
         QVERIFY(!QFileInfo::exists(mediumFile()));
-        QVERIFY(!label("Label3")->isVisible());
-        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmOrder")));
+        QVERIFY(!label("backupDoneLabel")->isVisible());
+        QVERIFY(Windows::isOpen(Window::Appointments));
+        QVERIFY(Windows::isOpen(Window::Order));
         stubborn->refuse = false;
     }
 
@@ -250,11 +258,11 @@ private slots:
                 ? QStringLiteral("Cannot write to %1: Permission denied").arg(path)
                 : QString();
         });
-        replaceText(txtBackup(), folder);
+        replaceText(backupFolderEdit(), folder);
 
         Dialogs::pushAnswer(Dialogs::Yes);
         Dialogs::pushAnswer(Dialogs::No);
-        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+        QTest::mouseClick(backupButton(), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 2);
         for (const Dialogs::Shown& s : Dialogs::shown()) {
@@ -264,12 +272,12 @@ private slots:
         QVERIFY(Dialogs::shown()[0].text.contains(folder));
         QCOMPARE(fileBytes(mediumFile()), QByteArray("an earlier back-up"));
         // The folder is checked before any window is closed.
-        QStringList all = OtherWindows;
+        QStringList all = namesOf(OtherWindows);
         all.sort();
         QCOMPARE(openNames(), all);
-        QVERIFY(!label("Label2")->isVisible());
-        QVERIFY(!label("lblBackup")->isVisible());
-        QVERIFY(!label("Label3")->isVisible());
+        QVERIFY(!label("backingUpLabel")->isVisible());
+        QVERIFY(!label("backupFolderLabel")->isVisible());
+        QVERIFY(!label("backupDoneLabel")->isVisible());
     }
 
     // The outcome of the previous back-up or restore is not left on show
@@ -284,9 +292,9 @@ private slots:
     void failedAttemptHidesTheEarlierSuccess()
     {
         QFETCH(bool, restore);
-        QLineEdit* folderBox = restore ? txtRestore() : txtBackup();
-        QPushButton* button = restore ? cmdRestore() : cmdBackup();
-        QLabel* success = label(restore ? "Label7" : "Label3");
+        QLineEdit* folderBox = restore ? restoreFolderEdit() : backupFolderEdit();
+        QPushButton* button = restore ? restoreButton() : backupButton();
+        QLabel* success = label(restore ? "restoreDoneLabel" : "backupDoneLabel");
         if (restore)
             QCOMPARE(BackupRestore::backup(m_data->databasePath(), mediumFile()), QString());
         const QList<Dialogs::Button> questions
@@ -318,13 +326,13 @@ private slots:
             }
             return QString();
         });
-        replaceText(txtBackup(), m_medium->path());
+        replaceText(backupFolderEdit(), m_medium->path());
         Dialogs::pushAnswer(Dialogs::Yes);
-        QTest::mouseClick(cmdBackup(), Qt::LeftButton);
+        QTest::mouseClick(backupButton(), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 1);
         QCOMPARE(Dialogs::shown()[0].text, QStringLiteral("The medium was removed. Retry?"));
-        QVERIFY(label("Label3")->isVisible());
+        QVERIFY(label("backupDoneLabel")->isVisible());
         Database copy(QStringLiteral("copy"));
         QVERIFY(copy.open(mediumFile(), false).ok);
         QCOMPARE(TestSupport::storedDay(copy, Today)->memo, QStringLiteral("kept safe"));
@@ -343,16 +351,16 @@ private slots:
         BackupRestore::backup(m_data->databasePath(), mediumFile());
         saveDay(m_data->db(), Today, QStringLiteral("live"));
         openOthers();
-        Windows::open(QStringLiteral("frmAppt"));
+        Windows::open(Window::Appointments);
         m_window->activateWindow();
         const QStringList before = openNames();
         const QByteArray live = fileBytes(m_data->databasePath());
-        replaceText(txtRestore(), m_medium->path());
+        replaceText(restoreFolderEdit(), m_medium->path());
 
         for (int a : answers)
             Dialogs::pushAnswer(Dialogs::Button(a));
-        cmdRestore()->setFocus();
-        QTest::keyClick(cmdRestore(), Qt::Key_Return);
+        restoreButton()->setFocus();
+        QTest::keyClick(restoreButton(), Qt::Key_Return);
 
         QCOMPARE(Dialogs::shown().size(), answers.size());
         const Dialogs::Shown first = Dialogs::shown()[0];
@@ -368,7 +376,7 @@ private slots:
         QCOMPARE(openNames(), before);
         QCOMPARE(fileBytes(m_data->databasePath()), live);
         QVERIFY(m_data->db().isOpen());
-        QVERIFY(!label("lblRestore")->isVisible());
+        QVERIFY(!label("restoringLabel")->isVisible());
     }
 
     void restoreBringsTheBackupBack()
@@ -377,22 +385,22 @@ private slots:
         QCOMPARE(BackupRestore::backup(m_data->databasePath(), mediumFile()), QString());
         saveDay(m_data->db(), Today, QStringLiteral("typed later"));
         openOthers();
-        Windows::open(QStringLiteral("frmAppt"));
+        Windows::open(Window::Appointments);
         m_window->activateWindow();
-        replaceText(txtRestore(), m_medium->path());
+        replaceText(restoreFolderEdit(), m_medium->path());
 
         Dialogs::pushAnswer(Dialogs::Ok);
         Dialogs::pushAnswer(Dialogs::Yes);
-        QTest::mouseClick(cmdRestore(), Qt::LeftButton);
+        QTest::mouseClick(restoreButton(), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 2);
-        QVERIFY(label("Label7")->isVisible());
-        QVERIFY(!label("lblRestore")->isVisible());
-        QCOMPARE(openNames(), QStringList {QStringLiteral("frmSplash")});
+        QVERIFY(label("restoreDoneLabel")->isVisible());
+        QVERIFY(!label("restoringLabel")->isVisible());
+        QCOMPARE(openNames(), QStringList {QStringLiteral("splashWindow")});
         QVERIFY(QFileInfo::exists(m_data->folder() + QLatin1Char('/') + BackupRestore::KeptName));
 
         // A window opened afterwards shows the restored data.
-        auto* appt = static_cast<ApptWindow*>(Windows::open(QStringLiteral("frmAppt")));
+        auto* appt = static_cast<ApptWindow*>(Windows::open(Window::Appointments));
         QVERIFY(appt);
         QCOMPARE(appt->currentRecord().memo, QStringLiteral("from the back-up"));
     }
@@ -404,12 +412,12 @@ private slots:
         openOthers();
         m_window->activateWindow();
         const QByteArray live = fileBytes(m_data->databasePath());
-        replaceText(txtRestore(), m_medium->path());
+        replaceText(restoreFolderEdit(), m_medium->path());
 
         Dialogs::pushAnswer(Dialogs::Ok);
         Dialogs::pushAnswer(Dialogs::Yes);
         Dialogs::pushAnswer(Dialogs::No);
-        QTest::mouseClick(cmdRestore(), Qt::LeftButton);
+        QTest::mouseClick(restoreButton(), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 3);
         QVERIFY2(Dialogs::shown()[2].text.contains(QStringLiteral("not a Ledgerly database")),
@@ -417,8 +425,8 @@ private slots:
         QVERIFY(Dialogs::shown()[2].text.endsWith(QStringLiteral(". Retry?")));
         QCOMPARE(fileBytes(m_data->databasePath()), live);
         QCOMPARE(openNames().size(), OtherWindows.size());
-        QVERIFY(!label("lblRestore")->isVisible());
-        QVERIFY(!label("Label7")->isVisible());
+        QVERIFY(!label("restoringLabel")->isVisible());
+        QVERIFY(!label("restoreDoneLabel")->isVisible());
     }
 
     void exit_data()
@@ -435,19 +443,19 @@ private slots:
         QFETCH(bool, byKey);
         Windows::setExitAfterBackup(exitAfterBackup);
         if (byKey) {
-            cmdExit()->setFocus();
-            QTest::keyClick(cmdExit(), Qt::Key_Return);
+            exitButton()->setFocus();
+            QTest::keyClick(exitButton(), Qt::Key_Return);
         } else {
-            QTest::mouseClick(cmdExit(), Qt::LeftButton);
+            QTest::mouseClick(exitButton(), Qt::LeftButton);
         }
-        QTRY_VERIFY(!Windows::isOpen(QStringLiteral("frmBackup")));
+        QTRY_VERIFY(!Windows::isOpen(Window::Backup));
         m_window = nullptr;
         if (exitAfterBackup) {
             QTRY_VERIFY(m_quit);
-            QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
+            QVERIFY(!Windows::isOpen(Window::Menu));
         } else {
-            QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
-            QVERIFY(Windows::find(QStringLiteral("frmMenu"))->isVisible());
+            QVERIFY(Windows::isOpen(Window::Menu));
+            QVERIFY(Windows::find(Window::Menu)->isVisible());
             QTest::qWait(0);
             QVERIFY(!m_quit);
         }

@@ -156,7 +156,7 @@ private slots:
 
     void cleanup()
     {
-        delete Windows::find(QStringLiteral("frmBackup"));
+        delete Windows::find(Window::Backup);
         m_window = nullptr;
         m_medium.reset();
         m_data.reset();
@@ -265,14 +265,14 @@ private slots:
     void backupWindowOnTheServerWritesACheckedFile()
     {
         saveDay(server(), Today, Settings::defaults(), QStringLiteral("on the server"));
-        m_window = Windows::open(QStringLiteral("frmBackup"));
+        m_window = Windows::open(Window::Backup);
         QVERIFY(m_window);
-        setBox("txtBackup", m_medium->path());
-        QTest::keyClick(child<QLineEdit>("txtBackup"), Qt::Key_Return);
-        QTest::keyClick(child<QPushButton>("cmdBackup"), Qt::Key_Return);
+        setBox("backupFolderEdit", m_medium->path());
+        QTest::keyClick(child<QLineEdit>("backupFolderEdit"), Qt::Key_Return);
+        QTest::keyClick(child<QPushButton>("backupButton"), Qt::Key_Return);
 
         QVERIFY(Dialogs::shown().isEmpty());
-        QVERIFY(child<QLabel>("Label3")->isVisible());
+        QVERIFY(child<QLabel>("backupDoneLabel")->isVisible());
         const QString file = BackupRestore::pathIn(m_medium->path());
         QCOMPARE(Database::checkFile(file, true), QString());
         QCOMPARE(fileContents(file), contentsOf(server()));
@@ -291,12 +291,12 @@ private slots:
         saveDay(server(), Today, Settings::defaults(), QStringLiteral("on the server"));
         const QStringList before = contentsOf(server());
         const QString sourceFile = makeBackupFile(m_medium->path());
-        m_window = Windows::open(QStringLiteral("frmBackup"));
+        m_window = Windows::open(Window::Backup);
         QVERIFY(m_window);
-        setBox("TxtRestore", m_medium->path());
+        setBox("restoreFolderEdit", m_medium->path());
         Dialogs::pushAnswer(Dialogs::Ok);
         Dialogs::pushAnswer(yes ? Dialogs::Yes : Dialogs::No);
-        QTest::mouseClick(child<QPushButton>("CmdRestore"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>("restoreButton"), Qt::LeftButton);
 
         QCOMPARE(Dialogs::shown().size(), 2);
         if (!yes) {
@@ -304,7 +304,7 @@ private slots:
             QVERIFY(!QFileInfo::exists(keptFile()));
             return;
         }
-        QVERIFY(child<QLabel>("Label7")->isVisible());
+        QVERIFY(child<QLabel>("restoreDoneLabel")->isVisible());
         QCOMPARE(contentsOf(server()), fileContents(sourceFile));
         QCOMPARE(fileContents(keptFile()), before);
     }

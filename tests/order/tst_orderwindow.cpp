@@ -15,8 +15,8 @@
 #include <QTest>
 
 namespace {
-const char* const Boxes[] = {"txtName", "txtAddress", "txtCity", "txtState", "txtZip", "txtCountry", "txtPhone",
-    "txtFax", "txtContact", "txtPractice", "txtOrderDate"};
+const char* const Boxes[] = {"nameEdit", "addressEdit", "cityEdit", "stateEdit", "zipEdit", "countryEdit", "phoneEdit",
+    "faxEdit", "contactEdit", "practiceEdit", "orderDateEdit"};
 
 QString pdfText(const QString& path)
 {
@@ -89,9 +89,9 @@ private slots:
         r.fax = QStringLiteral("123");
         QVERIFY(OrderStore(m_data->db()).write(r).ok());
         openWindow();
-        QCOMPARE(focus(), box("txtName"));
-        QCOMPARE(box("txtName")->text(), QStringLiteral("STORED NAME"));
-        QCOMPARE(box("txtFax")->text(), QStringLiteral("123"));
+        QCOMPARE(focus(), box("nameEdit"));
+        QCOMPARE(box("nameEdit")->text(), QStringLiteral("STORED NAME"));
+        QCOMPARE(box("faxEdit")->text(), QStringLiteral("123"));
     }
 
     void lowerCaseIsTypedAndStoredInCapitals()
@@ -99,9 +99,9 @@ private slots:
         type(QStringLiteral("north clinic"));
         QTest::keyClick(focus(), Qt::Key_Tab);
         type(QStringLiteral("1 high st."));
-        QCOMPARE(box("txtName")->text(), QStringLiteral("NORTH CLINIC"));
-        QCOMPARE(box("txtAddress")->text(), QStringLiteral("1 HIGH ST."));
-        QTest::mouseClick(button("cmdSave"), Qt::LeftButton);
+        QCOMPARE(box("nameEdit")->text(), QStringLiteral("NORTH CLINIC"));
+        QCOMPARE(box("addressEdit")->text(), QStringLiteral("1 HIGH ST."));
+        QTest::mouseClick(button("saveButton"), Qt::LeftButton);
         QCOMPARE(stored().name, QStringLiteral("NORTH CLINIC"));
         QCOMPARE(stored().address, QStringLiteral("1 HIGH ST."));
     }
@@ -113,7 +113,7 @@ private slots:
             QCOMPARE(focus(), box(Boxes[i]));
         }
         // On to the buttons; Enter never presses one.
-        const char* buttons[] = {"cmdSave", "cmdClear", "cmdCancel", "cmdPrint", "cmdExit"};
+        const char* buttons[] = {"saveButton", "clearButton", "cancelButton", "printButton", "exitButton"};
         for (const char* name : buttons) {
             QTest::keyClick(focus(), Qt::Key_Enter);
             QCOMPARE(focus(), button(name));
@@ -133,9 +133,9 @@ private slots:
             QTest::newRow(qPrintable(a + QStringLiteral(" down"))) << a << int(Qt::Key_Down) << b;
             QTest::newRow(qPrintable(b + QStringLiteral(" up"))) << b << int(Qt::Key_Up) << a;
         }
-        QTest::newRow("last box down") << "txtOrderDate" << int(Qt::Key_Down) << "cmdSave";
-        QTest::newRow("first box up") << "txtName" << int(Qt::Key_Up) << "txtName";
-        QTest::newRow("print up") << "cmdPrint" << int(Qt::Key_Up) << "txtOrderDate";
+        QTest::newRow("last box down") << "orderDateEdit" << int(Qt::Key_Down) << "saveButton";
+        QTest::newRow("first box up") << "nameEdit" << int(Qt::Key_Up) << "nameEdit";
+        QTest::newRow("print up") << "printButton" << int(Qt::Key_Up) << "orderDateEdit";
     }
 
     void arrowKeys()
@@ -158,14 +158,14 @@ private slots:
         QVERIFY(OrderStore(m_data->db()).write(r).ok());
         delete m_window.data();
         openWindow();
-        QCOMPARE(box("txtOrderDate")->text(), QStringLiteral("OLD"));
+        QCOMPARE(box("orderDateEdit")->text(), QStringLiteral("OLD"));
 
-        button("cmdClear")->setFocus();
-        QTest::keyClick(button("cmdClear"), Qt::Key_Space);
-        QCOMPARE(focus(), box("txtName"));
+        button("clearButton")->setFocus();
+        QTest::keyClick(button("clearButton"), Qt::Key_Space);
+        QCOMPARE(focus(), box("nameEdit"));
         for (const char* name : Boxes)
             QCOMPARE(box(name)->text(), QString());
-        QTest::mouseClick(button("cmdExit"), Qt::LeftButton);
+        QTest::mouseClick(button("exitButton"), Qt::LeftButton);
         QTRY_VERIFY(m_window.isNull());
         QCOMPARE(stored().name, QString());
         QCOMPARE(stored().orderDate, QString());
@@ -174,7 +174,7 @@ private slots:
     void exitDoesNotSave()
     {
         type(QStringLiteral("unsaved"));
-        QTest::mouseClick(button("cmdExit"), Qt::LeftButton);
+        QTest::mouseClick(button("exitButton"), Qt::LeftButton);
         QTRY_VERIFY(m_window.isNull());
         QCOMPARE(stored().name, QString());
     }
@@ -182,16 +182,16 @@ private slots:
     void cancelRestoresTheLastSavedValues()
     {
         type(QStringLiteral("first"));
-        QTest::mouseClick(button("cmdSave"), Qt::LeftButton);
-        box("txtName")->setFocus();
-        box("txtName")->end(false);
+        QTest::mouseClick(button("saveButton"), Qt::LeftButton);
+        box("nameEdit")->setFocus();
+        box("nameEdit")->end(false);
         type(QStringLiteral(" second"));
-        box("txtCity")->setFocus();
+        box("cityEdit")->setFocus();
         type(QStringLiteral("york"));
-        QTest::mouseClick(button("cmdCancel"), Qt::LeftButton);
-        QCOMPARE(box("txtName")->text(), QStringLiteral("FIRST"));
-        QCOMPARE(box("txtCity")->text(), QString());
-        QCOMPARE(focus(), box("txtName"));
+        QTest::mouseClick(button("cancelButton"), Qt::LeftButton);
+        QCOMPARE(box("nameEdit")->text(), QStringLiteral("FIRST"));
+        QCOMPARE(box("cityEdit")->text(), QString());
+        QCOMPARE(focus(), box("nameEdit"));
     }
 
     void printSavesFirstAndWritesTheFormInCapitals()
@@ -204,7 +204,7 @@ private slots:
             type(values[i]);
             QTest::keyClick(focus(), Qt::Key_Return);
         }
-        QTest::mouseClick(button("cmdPrint"), Qt::LeftButton);
+        QTest::mouseClick(button("printButton"), Qt::LeftButton);
 
         const OrderRecord r = stored();
         QCOMPARE(r.name, QStringLiteral("NORTH CLINIC"));
@@ -236,7 +236,7 @@ private slots:
         type(QStringLiteral("retry"));
         Dialogs::pushAnswer(Dialogs::Yes);
         Dialogs::pushAnswer(Dialogs::No);
-        QTest::mouseClick(button("cmdPrint"), Qt::LeftButton);
+        QTest::mouseClick(button("printButton"), Qt::LeftButton);
         QCOMPARE(Dialogs::shown().size(), 2);
         for (const Dialogs::Shown& s : Dialogs::shown()) {
             QVERIFY(s.text.endsWith(QStringLiteral(". Retry?")));

@@ -68,7 +68,7 @@ private:
 
     SetupWindow* openSetup()
     {
-        m_window = qobject_cast<SetupWindow*>(Windows::open(QStringLiteral("frmSetup")));
+        m_window = qobject_cast<SetupWindow*>(Windows::open(Window::Setup));
         if (!m_window)
             return nullptr;
         QApplication::setActiveWindow(m_window);
@@ -91,7 +91,7 @@ private:
 
     void pressOkay()
     {
-        button("CmdOkay")->setFocus();
+        button("okayButton")->setFocus();
         press(Qt::Key_Return);
     }
 
@@ -106,8 +106,8 @@ private slots:
 
     void cleanup()
     {
-        Windows::close(QStringLiteral("frmSetup"));
-        Windows::close(QStringLiteral("frmAppt"));
+        Windows::close(Window::Setup);
+        Windows::close(Window::Appointments);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_data.reset();
     }
@@ -115,9 +115,10 @@ private slots:
     void tabOrderSkipsTheNames()
     {
         QVERIFY(openSetup());
-        QVERIFY(m_window->findChild<QPlainTextEdit*>(QStringLiteral("Text6"))->isReadOnly());
-        const QStringList order {"Text1", "txtHrO", "txtMinO", "txtAM", "txtHrC", "txtMinC", "txtPM", "Text4", "Text5",
-            "CmdOkay", "CmdReset", "Text1"};
+        QVERIFY(m_window->findChild<QPlainTextEdit*>(QStringLiteral("providerNamesText"))->isReadOnly());
+        const QStringList order {"locationEdit", "openHourEdit", "openMinuteEdit", "openHalfEdit", "closeHourEdit",
+            "closeMinuteEdit", "closeHalfEdit", "slotMinutesEdit", "providerCountEdit", "okayButton", "resetButton",
+            "locationEdit"};
         QCOMPARE(focus()->objectName(), order.first());
         for (qsizetype i = 1; i < order.size(); ++i) {
             press(Qt::Key_Tab);
@@ -138,7 +139,8 @@ private slots:
 
         QVERIFY(openSetup());
         QStringList shown;
-        for (const char* name : {"Text1", "txtHrO", "txtMinO", "txtAM", "txtHrC", "txtMinC", "txtPM", "Text4", "Text5"})
+        for (const char* name : {"locationEdit", "openHourEdit", "openMinuteEdit", "openHalfEdit", "closeHourEdit",
+                 "closeMinuteEdit", "closeHalfEdit", "slotMinutesEdit", "providerCountEdit"})
             shown << box(name)->text();
         QCOMPARE(shown, (QStringList {"Clinic", "08", "30", "AM", "05", "45", "PM", "15", "2"}));
         QCOMPARE(m_window->namesText(), s.names);
@@ -154,18 +156,18 @@ private slots:
         s.listno = 2;
         s.names = QStringLiteral(" X -  Y - ");
         store(s);
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(!Windows::isOpen(Window::Appointments));
 
         QVERIFY(openSetup());
-        button("CmdReset")->setFocus();
+        button("resetButton")->setFocus();
         press(Qt::Key_Return);
-        QCOMPARE(focus(), box("Text1"));
+        QCOMPARE(focus(), box("locationEdit"));
         pressOkay();
 
         QVERIFY(Dialogs::prompts().isEmpty());
         QVERIFY(sameLayout(stored(), Settings::defaults()));
         // Okay ends in the appointment window, also when it was not open.
-        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(Windows::isOpen(Window::Appointments));
         QTRY_VERIFY(!m_window);
     }
 
@@ -182,15 +184,15 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(boxName) << QString::fromLatin1(value) << accepted
                                 << QString::fromLatin1(failing ? failing : boxName);
         };
-        row("first hour 13", "txtHrO", "13", false);
-        row("first hour empty", "txtHrO", "", false);
-        row("last hour 13", "txtHrC", "13", false);
-        row("first minutes 60", "txtMinO", "60", false);
-        row("last minutes 60", "txtMinC", "60", false);
-        row("slot 241", "Text4", "241", false);
-        row("count 9", "Text5", "9", false);
-        row("slot 240", "Text4", "240", true);
-        row("last appointment before the first", "txtPM", "AM", false, "txtHrC");
+        row("first hour 13", "openHourEdit", "13", false);
+        row("first hour empty", "openHourEdit", "", false);
+        row("last hour 13", "closeHourEdit", "13", false);
+        row("first minutes 60", "openMinuteEdit", "60", false);
+        row("last minutes 60", "closeMinuteEdit", "60", false);
+        row("slot 241", "slotMinutesEdit", "241", false);
+        row("count 9", "providerCountEdit", "9", false);
+        row("slot 240", "slotMinutesEdit", "240", true);
+        row("last appointment before the first", "closeHalfEdit", "AM", false, "closeHourEdit");
     }
 
     void okayChecksEachBox()
@@ -203,9 +205,9 @@ private slots:
         QVERIFY(openSetup());
         // Set as pasted: the key filters would refuse some of these values.
         m_window->box(boxName)->setText(value);
-        QTest::mouseClick(button("CmdOkay"), Qt::LeftButton);
+        QTest::mouseClick(button("okayButton"), Qt::LeftButton);
 
-        QCOMPARE(Windows::isOpen(QStringLiteral("frmAppt")), accepted);
+        QCOMPARE(Windows::isOpen(Window::Appointments), accepted);
         if (accepted) {
             QCOMPARE(stored().timeslot, value.toInt());
             return;
@@ -243,14 +245,14 @@ private slots:
         QFETCH(QStringList, answers);
         QFETCH(QString, names);
         QVERIFY(openSetup());
-        retype("Text5", count);
+        retype("providerCountEdit", count);
         for (const QString& a : answers)
             Dialogs::pushInput(a == QLatin1String("<cancel>") ? std::nullopt : std::optional<QString>(a));
         press(key);
         QCOMPARE(Dialogs::prompts(), promptsFor(count.toInt()));
         QCOMPARE(m_window->promptedCount(), count.toInt());
         QCOMPARE(m_window->namesText(), names);
-        QCOMPARE(focus(), button("CmdOkay"));
+        QCOMPARE(focus(), button("okayButton"));
 
         // Okay stores them without asking again.
         press(Qt::Key_Return);
@@ -262,9 +264,9 @@ private slots:
     void changedCountAskedAtOkay()
     {
         QVERIFY(openSetup());
-        retype("Text5", QStringLiteral("3"));
+        retype("providerCountEdit", QStringLiteral("3"));
         answerNames({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
-        QTest::mouseClick(button("CmdOkay"), Qt::LeftButton);
+        QTest::mouseClick(button("okayButton"), Qt::LeftButton);
         QCOMPARE(Dialogs::prompts(), promptsFor(3));
         QCOMPARE(stored().names, QStringLiteral(" A -  B -  C - "));
         QCOMPARE(stored().listno, 3);
@@ -286,12 +288,12 @@ private slots:
         QFETCH(QString, value);
         QFETCH(int, key);
         QVERIFY(openSetup());
-        box("Text5")->setText(value); // as pasted
-        box("Text5")->setFocus();
+        box("providerCountEdit")->setText(value); // as pasted
+        box("providerCountEdit")->setFocus();
         press(key);
         QCOMPARE(Dialogs::beeps(), 1);
         QVERIFY(Dialogs::prompts().isEmpty());
-        QCOMPARE(focus(), box("Text5"));
+        QCOMPARE(focus(), box("providerCountEdit"));
     }
 
     void typedKeysFiltered_data()
@@ -304,11 +306,12 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(boxName) << QString::fromLatin1(typed)
                                 << QString::fromLatin1(text) << beeps;
         };
-        for (const char* name : {"txtHrO", "txtMinO", "txtHrC", "txtMinC", "Text4"})
+        for (const char* name :
+            {"openHourEdit", "openMinuteEdit", "closeHourEdit", "closeMinuteEdit", "slotMinutesEdit"})
             row(name, name, "1a9 .-", "19", 4);
-        row("count refuses 9", "Text5", "98", "8", 1);
-        row("location takes any key", "Text1", "Clinic 9-b", "Clinic 9-b", 0);
-        row("day half in capitals", "txtPM", "pm", "PM", 0);
+        row("count refuses 9", "providerCountEdit", "98", "8", 1);
+        row("location takes any key", "locationEdit", "Clinic 9-b", "Clinic 9-b", 0);
+        row("day half in capitals", "closeHalfEdit", "pm", "PM", 0);
     }
 
     void typedKeysFiltered()
@@ -332,10 +335,10 @@ private slots:
     void amPmCorrectedAtOkay()
     {
         QVERIFY(openSetup());
-        retype("txtAM", QStringLiteral("pm"));
-        retype("txtHrC", QStringLiteral("11"));
-        retype("txtPM", QStringLiteral("x"));
-        QTest::mouseClick(button("CmdOkay"), Qt::LeftButton);
+        retype("openHalfEdit", QStringLiteral("pm"));
+        retype("closeHourEdit", QStringLiteral("11"));
+        retype("closeHalfEdit", QStringLiteral("x"));
+        QTest::mouseClick(button("okayButton"), Qt::LeftButton);
         // PM for the first appointment is kept; a single letter becomes the default.
         QCOMPARE(stored().open, QStringLiteral("08:00 PM"));
         QCOMPARE(stored().close, QStringLiteral("11:00 PM"));
@@ -344,7 +347,7 @@ private slots:
     void nameWithHyphenAskedAgain()
     {
         QVERIFY(openSetup());
-        retype("Text5", QStringLiteral("2"));
+        retype("providerCountEdit", QStringLiteral("2"));
         answerNames({QStringLiteral("Smith-Jones"), QStringLiteral("Smith Jones"), QStringLiteral("Lee")});
         press(Qt::Key_Return);
         QCOMPARE(Dialogs::prompts(), (QStringList {Prompt + "1", Prompt + "1", Prompt + "2"}));
@@ -356,9 +359,9 @@ private slots:
     void oneDigitPartsStoredWithTwo()
     {
         QVERIFY(openSetup());
-        retype("txtHrO", QStringLiteral("8"));
-        retype("txtMinC", QStringLiteral("5"));
-        QTest::mouseClick(button("CmdOkay"), Qt::LeftButton);
+        retype("openHourEdit", QStringLiteral("8"));
+        retype("closeMinuteEdit", QStringLiteral("5"));
+        QTest::mouseClick(button("okayButton"), Qt::LeftButton);
         QCOMPARE(stored().open, QStringLiteral("08:00 AM"));
         QCOMPARE(stored().close, QStringLiteral("05:05 PM"));
     }
@@ -366,16 +369,17 @@ private slots:
     void enterChain()
     {
         QVERIFY(openSetup());
-        const QStringList chain {"Text1", "txtHrO", "txtMinO", "txtAM", "txtHrC", "txtMinC", "txtPM", "Text4", "Text5"};
+        const QStringList chain {"locationEdit", "openHourEdit", "openMinuteEdit", "openHalfEdit", "closeHourEdit",
+            "closeMinuteEdit", "closeHalfEdit", "slotMinutesEdit", "providerCountEdit"};
         for (qsizetype i = 1; i < chain.size(); ++i) {
             press(Qt::Key_Return);
             QCOMPARE(focus()->objectName(), chain[i]);
         }
         // An empty box keeps the focus.
-        box("txtMinO")->clear();
-        box("txtMinO")->setFocus();
+        box("openMinuteEdit")->clear();
+        box("openMinuteEdit")->setFocus();
         press(Qt::Key_Enter);
-        QCOMPARE(focus(), box("txtMinO"));
+        QCOMPARE(focus(), box("openMinuteEdit"));
         QCOMPARE(Dialogs::beeps(), 0);
     }
 
@@ -387,11 +391,11 @@ private slots:
         auto row = [](const char* from, const char* up, const char* down) {
             QTest::newRow(from) << QString::fromLatin1(from) << QString::fromLatin1(up) << QString::fromLatin1(down);
         };
-        row("Text1", "Text1", "txtHrO");
-        row("txtMinO", "Text1", "txtMinC");
-        row("txtPM", "txtAM", "Text4");
-        row("Text5", "Text4", "");
-        row("CmdOkay", "Text5", "CmdOkay");
+        row("locationEdit", "locationEdit", "openHourEdit");
+        row("openMinuteEdit", "locationEdit", "closeMinuteEdit");
+        row("closeHalfEdit", "openHalfEdit", "slotMinutesEdit");
+        row("providerCountEdit", "slotMinutesEdit", "");
+        row("okayButton", "providerCountEdit", "okayButton");
     }
 
     void upDown()
@@ -416,7 +420,7 @@ private slots:
     // its day keeps the layout it was booked in, and the user is told.
     void okayKeepsTypedNameAndReopensWithNewLayout()
     {
-        auto* appt = qobject_cast<ApptWindow*>(Windows::open(QStringLiteral("frmAppt")));
+        auto* appt = qobject_cast<ApptWindow*>(Windows::open(Window::Appointments));
         QVERIFY(appt);
         QApplication::setActiveWindow(appt);
         QVERIFY(QTest::qWaitForWindowActive(appt));
@@ -429,16 +433,16 @@ private slots:
         QPointer<ApptWindow> old(appt);
 
         QVERIFY(openSetup());
-        retype("txtHrO", QStringLiteral("09"));
-        retype("Text4", QStringLiteral("60"));
-        retype("Text5", QStringLiteral("6"));
+        retype("openHourEdit", QStringLiteral("09"));
+        retype("slotMinutesEdit", QStringLiteral("60"));
+        retype("providerCountEdit", QStringLiteral("6"));
         answerNames({"A", "B", "C", "D", "E", "F"});
         press(Qt::Key_Return);
         press(Qt::Key_Return);
 
         QTRY_VERIFY(!old);
         QTRY_VERIFY(!m_window);
-        auto* reopened = qobject_cast<ApptWindow*>(Windows::find(QStringLiteral("frmAppt")));
+        auto* reopened = qobject_cast<ApptWindow*>(Windows::find(Window::Appointments));
         QVERIFY(reopened);
         QVERIFY(reopened->isVisible());
         QCOMPARE(Dialogs::shown().size(), 1);
@@ -459,7 +463,7 @@ private slots:
     {
         const Settings before = stored();
         QVERIFY(openSetup());
-        retype("Text1", QStringLiteral("Clinic"));
+        retype("locationEdit", QStringLiteral("Clinic"));
 
         Database other(QStringLiteral("other"));
         QVERIFY(other.open(m_data->databasePath()).ok);
@@ -469,13 +473,13 @@ private slots:
 
         Dialogs::pushAnswer(Dialogs::Yes);
         Dialogs::pushAnswer(Dialogs::No);
-        QTest::mouseClick(button("CmdOkay"), Qt::LeftButton);
+        QTest::mouseClick(button("okayButton"), Qt::LeftButton);
         QCOMPARE(Dialogs::shown().size(), 2);
         QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
         QVERIFY(m_window);
         QVERIFY(m_window->isVisible());
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmAppt")));
-        QCOMPARE(box("Text1")->text(), QStringLiteral("Clinic"));
+        QVERIFY(!Windows::isOpen(Window::Appointments));
+        QCOMPARE(box("locationEdit")->text(), QStringLiteral("Clinic"));
 
         QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
         lock.finish();
@@ -483,9 +487,9 @@ private slots:
         QVERIFY(sameLayout(stored(), before));
 
         // Once the file is free, Okay goes through.
-        QTest::mouseClick(button("CmdOkay"), Qt::LeftButton);
+        QTest::mouseClick(button("okayButton"), Qt::LeftButton);
         QCOMPARE(stored().location, QStringLiteral("Clinic"));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(Windows::isOpen(Window::Appointments));
     }
 };
 

@@ -16,6 +16,8 @@
 #include <QSqlQuery>
 #include <QTest>
 
+Q_DECLARE_METATYPE(Window)
+
 using TestSupport::Today;
 
 using TestSupport::cellOf;
@@ -56,7 +58,7 @@ private:
 
     void openMenu()
     {
-        m_menu = static_cast<MenuWindow*>(Windows::open(QStringLiteral("frmMenu")));
+        m_menu = static_cast<MenuWindow*>(Windows::open(Window::Menu));
         QVERIFY(m_menu);
         activate(m_menu);
     }
@@ -95,7 +97,7 @@ private:
 
     void bookToday(const QString& name)
     {
-        auto* appt = static_cast<ApptWindow*>(Windows::find(QStringLiteral("frmAppt")));
+        auto* appt = static_cast<ApptWindow*>(Windows::find(Window::Appointments));
         QVERIFY(appt);
         QCOMPARE(appt->currentDate(), Today);
         appt->grid()->setCellText(1, 1, name);
@@ -127,28 +129,28 @@ private slots:
     {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("opens");
+        QTest::addColumn<Window>("opens");
         QTest::addColumn<bool>("menuStays");
         // Every entry and every way of choosing once; Enter on the read-me
         // button matters, as a plain window's buttons ignore it by themselves.
-        auto row = [](const char* entry, const char* how, const char* opens, bool menuStays) {
+        auto row = [](const char* entry, const char* how, Window opens, bool menuStays) {
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(entry), QLatin1String(how))))
-                << QString::fromLatin1(entry) << QString::fromLatin1(how) << QString::fromLatin1(opens) << menuStays;
+                << QString::fromLatin1(entry) << QString::fromLatin1(how) << opens << menuStays;
         };
-        row("Option1", "enter", "frmAppt", true);
-        row("Option1", "right", "frmAppt", true);
-        row("Option3", "space", "frmSetup", true);
-        row("Option2", "left", "frmBackup", false);
-        row("Option4", "enter", "frmOrder", false);
-        row("Command1", "enter", "frmReadme", false);
-        row("Command1", "left", "frmReadme", false);
+        row("appointmentsEntry", "enter", Window::Appointments, true);
+        row("appointmentsEntry", "right", Window::Appointments, true);
+        row("setupEntry", "space", Window::Setup, true);
+        row("backupEntry", "left", Window::Backup, false);
+        row("orderEntry", "enter", Window::Order, false);
+        row("readmeButton", "enter", Window::Readme, false);
+        row("readmeButton", "left", Window::Readme, false);
     }
 
     void eachEntryOpensItsWindow()
     {
         QFETCH(QString, entry);
         QFETCH(QString, how);
-        QFETCH(QString, opens);
+        QFETCH(Window, opens);
         QFETCH(bool, menuStays);
         Windows::setExitAfterBackup(true);
 
@@ -157,15 +159,15 @@ private slots:
         QWidget* opened = Windows::find(opens);
         QVERIFY(opened);
         QVERIFY(opened->isVisible());
-        QCOMPARE(Windows::isOpen(QStringLiteral("frmMenu")), menuStays);
+        QCOMPARE(Windows::isOpen(Window::Menu), menuStays);
         QCOMPARE(m_menu->isVisible(), menuStays);
         QVERIFY(Dialogs::shown().isEmpty());
         QCOMPARE(m_quits, 0);
         // Only the back-up entry says that the back-up is not the way out.
-        QCOMPARE(Windows::exitAfterBackup(), opens != QLatin1String("frmBackup"));
-        QStringList expected {opens};
+        QCOMPARE(Windows::exitAfterBackup(), opens != Window::Backup);
+        QStringList expected {opened->objectName()};
         if (menuStays)
-            expected << QStringLiteral("frmMenu");
+            expected << QStringLiteral("mainMenu");
         expected.sort();
         QCOMPARE(ShellTest::visibleWindows(), expected);
     }
@@ -173,14 +175,14 @@ private slots:
     void anOpenWindowIsBroughtForwardNotOpenedTwice_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("opens");
-        QTest::newRow("Appointments") << QStringLiteral("Option1") << QStringLiteral("frmAppt");
+        QTest::addColumn<Window>("opens");
+        QTest::newRow("Appointments") << QStringLiteral("appointmentsEntry") << Window::Appointments;
     }
 
     void anOpenWindowIsBroughtForwardNotOpenedTwice()
     {
         QFETCH(QString, entry);
-        QFETCH(QString, opens);
+        QFETCH(Window, opens);
         choose(entry, QStringLiteral("enter"));
         QPointer<QWidget> first = Windows::find(opens);
         QVERIFY(first);
@@ -188,9 +190,9 @@ private slots:
 
         choose(entry, QStringLiteral("left"));
         QCOMPARE(Windows::find(opens), first.data());
-        QCOMPARE(ShellTest::instancesOf(opens), 1);
+        QCOMPARE(ShellTest::instancesOf(first->objectName()), 1);
         QTRY_COMPARE(QApplication::activeWindow(), first.data());
-        QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
+        QVERIFY(Windows::isOpen(Window::Menu));
     }
 
     void arrowKeysOnlyMoveBetweenEntries_data()
@@ -198,10 +200,13 @@ private slots:
         QTest::addColumn<QString>("from");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("to");
-        QTest::newRow("down") << QStringLiteral("Option1") << int(Qt::Key_Down) << QStringLiteral("Option3");
-        QTest::newRow("right") << QStringLiteral("Option3") << int(Qt::Key_Right) << QStringLiteral("Option2");
-        QTest::newRow("down round") << QStringLiteral("Option5") << int(Qt::Key_Down) << QStringLiteral("Option1");
-        QTest::newRow("up round") << QStringLiteral("Option1") << int(Qt::Key_Up) << QStringLiteral("Option5");
+        QTest::newRow("down") << QStringLiteral("appointmentsEntry") << int(Qt::Key_Down)
+                              << QStringLiteral("setupEntry");
+        QTest::newRow("right") << QStringLiteral("setupEntry") << int(Qt::Key_Right) << QStringLiteral("backupEntry");
+        QTest::newRow("down round") << QStringLiteral("exitEntry") << int(Qt::Key_Down)
+                                    << QStringLiteral("appointmentsEntry");
+        QTest::newRow("up round") << QStringLiteral("appointmentsEntry") << int(Qt::Key_Up)
+                                  << QStringLiteral("exitEntry");
     }
 
     void arrowKeysOnlyMoveBetweenEntries()
@@ -212,13 +217,13 @@ private slots:
         control(from)->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         QCOMPARE(QApplication::focusWidget(), control(to));
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("mainMenu")});
         QVERIFY(Dialogs::shown().isEmpty());
 
         // Other keys do nothing either.
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ax1"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("mainMenu")});
         QVERIFY(Dialogs::shown().isEmpty());
     }
 
@@ -241,7 +246,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, text);
         Dialogs::pushAnswer(Dialogs::No);
-        choose(QStringLiteral("Option5"), how);
+        choose(QStringLiteral("exitEntry"), how);
         QCOMPARE(Dialogs::shown().size(), 1);
         const Dialogs::Shown& shown = Dialogs::shown().first();
         QCOMPARE(shown.text, text);
@@ -252,20 +257,20 @@ private slots:
 
     void exitYesGoesToTheBackupWindowAndEndsFromThere()
     {
-        choose(QStringLiteral("Option1"), QStringLiteral("enter"));
+        choose(QStringLiteral("appointmentsEntry"), QStringLiteral("enter"));
         bookToday(QStringLiteral("JONES"));
 
         Dialogs::pushAnswer(Dialogs::Yes);
-        choose(QStringLiteral("Option5"), QStringLiteral("enter"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("enter"));
 
         QVERIFY(Windows::exitAfterBackup());
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmAppt")));
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmBackup")});
+        QVERIFY(!Windows::isOpen(Window::Appointments));
+        QVERIFY(!Windows::isOpen(Window::Menu));
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("backupWindow")});
         QCOMPARE(m_quits, 0);
         QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("JONES"));
 
-        auto* exit = Windows::find(QStringLiteral("frmBackup"))->findChild<QPushButton*>(QStringLiteral("CmdExit"));
+        auto* exit = Windows::find(Window::Backup)->findChild<QPushButton*>(QStringLiteral("exitButton"));
         QVERIFY(exit);
         QTest::mouseClick(exit, Qt::LeftButton);
         // The back-up window ends the program once its click handler is done.
@@ -275,21 +280,21 @@ private slots:
 
     void exitNoEndsTheProgramKeepingTheDay()
     {
-        choose(QStringLiteral("Option1"), QStringLiteral("enter"));
-        choose(QStringLiteral("Option3"), QStringLiteral("enter"));
+        choose(QStringLiteral("appointmentsEntry"), QStringLiteral("enter"));
+        choose(QStringLiteral("setupEntry"), QStringLiteral("enter"));
         bookToday(QStringLiteral("SMITH"));
         auto* fixedMemo
-            = Windows::find(QStringLiteral("frmAppt"))->findChild<QPlainTextEdit*>(QStringLiteral("fixedMemoEdit"));
+            = Windows::find(Window::Appointments)->findChild<QPlainTextEdit*>(QStringLiteral("fixedMemoEdit"));
         QVERIFY(fixedMemo);
         fixedMemo->setPlainText(QStringLiteral("Staff meeting on Fridays"));
 
         Dialogs::pushAnswer(Dialogs::No);
-        choose(QStringLiteral("Option5"), QStringLiteral("left"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("left"));
 
         QCOMPARE(m_quits, 1);
         QVERIFY(ShellTest::visibleWindows().isEmpty());
-        for (const char* name : {"frmAppt", "frmSetup", "frmMenu"})
-            QVERIFY2(!Windows::isOpen(QString::fromLatin1(name)), name);
+        for (Window window : {Window::Appointments, Window::Setup, Window::Menu})
+            QVERIFY(!Windows::isOpen(window));
         QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("SMITH"));
         Settings s;
         QVERIFY(SettingsStore(m_data->db()).read(s).ok());
@@ -299,23 +304,23 @@ private slots:
     void exitNoWithTheOrderFormOpen()
     {
         // The order form closes the menu; the menu comes back from its Exit.
-        choose(QStringLiteral("Option4"), QStringLiteral("enter"));
-        auto* exit = Windows::find(QStringLiteral("frmOrder"))->findChild<QPushButton*>(QStringLiteral("cmdExit"));
+        choose(QStringLiteral("orderEntry"), QStringLiteral("enter"));
+        auto* exit = Windows::find(Window::Order)->findChild<QPushButton*>(QStringLiteral("exitButton"));
         QVERIFY(exit);
         QTest::mouseClick(exit, Qt::LeftButton);
-        m_menu = static_cast<MenuWindow*>(Windows::find(QStringLiteral("frmMenu")));
+        m_menu = static_cast<MenuWindow*>(Windows::find(Window::Menu));
         QVERIFY(m_menu);
         activate(m_menu);
 
         Dialogs::pushAnswer(Dialogs::No);
-        choose(QStringLiteral("Option5"), QStringLiteral("space"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("space"));
         QCOMPARE(m_quits, 1);
         QVERIFY(ShellTest::visibleWindows().isEmpty());
     }
 
     void exitNoDoesNotEndWhileTheDayCannotBeSaved()
     {
-        choose(QStringLiteral("Option1"), QStringLiteral("enter"));
+        choose(QStringLiteral("appointmentsEntry"), QStringLiteral("enter"));
         bookToday(QStringLiteral("BROWN"));
         // Another copy of the program holds the file.
         Database other(QStringLiteral("other"));
@@ -326,20 +331,20 @@ private slots:
 
         Dialogs::pushAnswer(Dialogs::No); // no back-up
         Dialogs::pushAnswer(Dialogs::No); // do not retry the save
-        choose(QStringLiteral("Option5"), QStringLiteral("enter"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("enter"));
 
         QCOMPARE(m_quits, 0);
         QVERIFY(Dialogs::shown().last().text.endsWith(QStringLiteral(". Retry?")));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
-        QCOMPARE(static_cast<ApptWindow*>(Windows::find(QStringLiteral("frmAppt")))->grid()->cellText(1, 1),
+        QVERIFY(Windows::isOpen(Window::Appointments));
+        QVERIFY(Windows::isOpen(Window::Menu));
+        QCOMPARE(static_cast<ApptWindow*>(Windows::find(Window::Appointments))->grid()->cellText(1, 1),
             QStringLiteral("BROWN"));
 
         // Once the other copy lets go, the way out works and keeps the day.
         QVERIFY(lock.exec(QStringLiteral("COMMIT")));
         lock.finish();
         Dialogs::pushAnswer(Dialogs::No);
-        choose(QStringLiteral("Option5"), QStringLiteral("enter"));
+        choose(QStringLiteral("exitEntry"), QStringLiteral("enter"));
         QCOMPARE(m_quits, 1);
         QCOMPARE(cellOf(storedPage(m_data->databasePath(), Today), 1, 1), QStringLiteral("BROWN"));
     }

@@ -34,7 +34,7 @@ private:
 
     void openWindow()
     {
-        m_window = static_cast<ReadmeWindow*>(Windows::open(QStringLiteral("frmReadme")));
+        m_window = static_cast<ReadmeWindow*>(Windows::open(Window::Readme));
         QVERIFY(m_window);
         QApplication::setActiveWindow(m_window);
         QVERIFY(QTest::qWaitForWindowActive(m_window));
@@ -104,12 +104,12 @@ private slots:
         press(how);
         QCOMPARE(m_window->text()->toPlainText(),
             QString(LicenceText + QStringLiteral(" Revised.")).replace(QLatin1Char('\r'), QLatin1Char('\n')));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmReadme")));
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmMenu")));
+        QVERIFY(Windows::isOpen(Window::Readme));
+        QVERIFY(!Windows::isOpen(Window::Menu));
 
         press(how);
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmReadme")));
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+        QVERIFY(!Windows::isOpen(Window::Readme));
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("mainMenu")});
     }
 
     void theTextCannotBeEdited()
@@ -123,7 +123,7 @@ private slots:
         QTest::keyClick(text, Qt::Key_Backspace);
         QTest::keyClick(text, Qt::Key_Delete);
         QCOMPARE(text->toPlainText(), QString(ReadmeText).replace(QLatin1Char('\r'), QLatin1Char('\n')));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmReadme")));
+        QVERIFY(Windows::isOpen(Window::Readme));
     }
 };
 

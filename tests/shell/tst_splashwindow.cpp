@@ -56,7 +56,7 @@ private:
 
     SplashWindow* openSplash()
     {
-        auto* splash = static_cast<SplashWindow*>(Windows::open(QStringLiteral("frmSplash")));
+        auto* splash = static_cast<SplashWindow*>(Windows::open(Window::Splash));
         if (splash) {
             QApplication::setActiveWindow(splash);
             if (!QTest::qWaitForWindowActive(splash))
@@ -67,18 +67,18 @@ private:
 
     void verifyDismissed()
     {
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmSplash")));
-        QWidget* menu = Windows::find(QStringLiteral("frmMenu"));
+        QVERIFY(!Windows::isOpen(Window::Splash));
+        QWidget* menu = Windows::find(Window::Menu);
         QVERIFY(menu);
         QVERIFY(menu->isVisible());
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmMenu")});
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("mainMenu")});
     }
 
     void verifyStillShown(SplashWindow* splash)
     {
-        QCOMPARE(Windows::find(QStringLiteral("frmSplash")), splash);
+        QCOMPARE(Windows::find(Window::Splash), splash);
         QVERIFY(splash->isVisible());
-        QVERIFY(!Windows::find(QStringLiteral("frmMenu"))->isVisible());
+        QVERIFY(!Windows::find(Window::Menu)->isVisible());
     }
 
 private slots:
@@ -103,18 +103,18 @@ private slots:
     void loadingTheSplashLoadsTheMenuHidden()
     {
         bool splashShownAtMenuLoad = true;
-        Windows::registerWindow(QStringLiteral("frmMenu"), [&] {
+        Windows::registerWindow(Window::Menu, [&] {
             splashShownAtMenuLoad = !ShellTest::visibleWindows().isEmpty();
             return new MenuWindow;
         });
         SplashWindow* splash = openSplash();
         QVERIFY(splash);
         QVERIFY(!splashShownAtMenuLoad);
-        QWidget* menu = Windows::find(QStringLiteral("frmMenu"));
+        QWidget* menu = Windows::find(Window::Menu);
         QVERIFY(menu);
         QVERIFY(!menu->isVisible());
-        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("frmSplash")});
-        QVERIFY(!splash->findChild<QLabel*>(QStringLiteral("imgLogo"))->pixmap().isNull());
+        QCOMPARE(ShellTest::visibleWindows(), QStringList {QStringLiteral("splashWindow")});
+        QVERIFY(!splash->findChild<QLabel*>(QStringLiteral("logo"))->pixmap().isNull());
     }
 
     void aTypedKeyShowsTheMenu_data()
@@ -143,17 +143,17 @@ private slots:
     void aClickOnThePanelShowsTheMenu()
     {
         SplashWindow* splash = openSplash();
-        QFrame* frame = splash->frame();
-        const QPoint bare(frame->width() - 20, frame->height() - 20);
-        QVERIFY(!frame->childAt(bare));
-        QTest::mouseClick(frame, Qt::LeftButton, {}, bare);
+        QFrame* panel = splash->panel();
+        const QPoint bare(panel->width() - 20, panel->height() - 20);
+        QVERIFY(!panel->childAt(bare));
+        QTest::mouseClick(panel, Qt::LeftButton, {}, bare);
         verifyDismissed();
     }
 
     void aClickOnATextOrThePictureDoesNothing_data()
     {
         QTest::addColumn<QString>("control");
-        for (const char* name : {"Label1", "imgLogo"})
+        for (const char* name : {"titleLabel", "logo"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
 
@@ -163,11 +163,11 @@ private slots:
         SplashWindow* splash = openSplash();
         auto* w = splash->findChild<QWidget*>(control);
         QVERIFY(w);
-        QCOMPARE(w->parentWidget(), splash->frame());
+        QCOMPARE(w->parentWidget(), splash->panel());
         QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() / 2, w->height() / 2));
         verifyStillShown(splash);
         // The panel still answers afterwards.
-        QTest::mouseClick(splash->frame(), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(splash->panel(), Qt::LeftButton, {}, QPoint(8, 8));
         verifyDismissed();
     }
 
@@ -186,9 +186,9 @@ private slots:
             // Queued behind any quit request the splash's closing made.
             QTimer::singleShot(0, qApp, [&] {
                 quitsAfterSplash = counter.quits;
-                QWidget* menu = Windows::find(QStringLiteral("frmMenu"));
+                QWidget* menu = Windows::find(Window::Menu);
                 menuShownAfterSplash = menu && menu->isVisible();
-                Windows::close(QStringLiteral("frmMenu"));
+                Windows::close(Window::Menu);
             });
         });
         QCOMPARE(quitsAfterSplash, 0);
@@ -202,8 +202,8 @@ private slots:
         QuitCounter counter;
         const int rc = runProgram(counter, [&] {
             QVERIFY(openSplash());
-            QVERIFY(Windows::isOpen(QStringLiteral("frmMenu")));
-            Windows::close(QStringLiteral("frmSplash"));
+            QVERIFY(Windows::isOpen(Window::Menu));
+            Windows::close(Window::Splash);
         });
         QCOMPARE(rc, 0);
         QCOMPARE(counter.quits, 1);

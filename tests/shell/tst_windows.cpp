@@ -31,9 +31,9 @@ private:
     bool m_accept;
 };
 
-ProbeWindow* probe(const QString& name)
+ProbeWindow* probe(Window window)
 {
-    return static_cast<ProbeWindow*>(Windows::find(name));
+    return static_cast<ProbeWindow*>(Windows::find(window));
 }
 } // namespace
 
@@ -56,61 +56,61 @@ private slots:
         m_quits = 0;
         m_apptAccepts = true;
         Windows::unregisterAll();
-        Windows::registerWindow(QStringLiteral("frmAppt"), [this] { return new ProbeWindow(m_apptAccepts); });
-        Windows::registerWindow(QStringLiteral("frmA"), [] { return new ProbeWindow; });
-        Windows::registerWindow(QStringLiteral("frmB"), [] { return new ProbeWindow; });
+        Windows::registerWindow(Window::Appointments, [this] { return new ProbeWindow(m_apptAccepts); });
+        Windows::registerWindow(Window::Setup, [] { return new ProbeWindow; });
+        Windows::registerWindow(Window::Order, [] { return new ProbeWindow; });
     }
 
     void cleanup() { ShellTest::discardWindows(); }
 
     void aWindowIsOpenedOnce()
     {
-        QWidget* w = Windows::load(QStringLiteral("frmA"));
+        QWidget* w = Windows::load(Window::Setup);
         QVERIFY(w);
         QVERIFY(!w->isVisible());
-        QVERIFY(Windows::isOpen(QStringLiteral("frmA")));
-        QCOMPARE(Windows::open(QStringLiteral("frmA")), w);
+        QVERIFY(Windows::isOpen(Window::Setup));
+        QCOMPARE(Windows::open(Window::Setup), w);
         QVERIFY(w->isVisible());
-        QCOMPARE(Windows::open(QStringLiteral("frmA")), w);
-        QCOMPARE(ShellTest::instancesOf(QStringLiteral("frmA")), 1);
-        QVERIFY(!Windows::open(QStringLiteral("frmNone")));
+        QCOMPARE(Windows::open(Window::Setup), w);
+        QCOMPARE(ShellTest::instancesOf(QStringLiteral("setupWindow")), 1);
+        QVERIFY(!Windows::open(Window::Backup)); // not registered
     }
 
     void aClosedWindowIsGoneAtOnce()
     {
-        QPointer<QWidget> first = Windows::open(QStringLiteral("frmA"));
-        QVERIFY(Windows::close(QStringLiteral("frmA")));
+        QPointer<QWidget> first = Windows::open(Window::Setup);
+        QVERIFY(Windows::close(Window::Setup));
         // Deleted only later, but no longer the open window of that name.
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmA")));
-        QWidget* second = Windows::open(QStringLiteral("frmA"));
+        QVERIFY(!Windows::isOpen(Window::Setup));
+        QWidget* second = Windows::open(Window::Setup);
         QVERIFY(second);
         QVERIFY(second != first.data());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!first);
-        QCOMPARE(Windows::find(QStringLiteral("frmA")), second);
+        QCOMPARE(Windows::find(Window::Setup), second);
     }
 
     void aWindowClosedByItsOwnCloseBoxIsGone()
     {
-        QWidget* w = Windows::open(QStringLiteral("frmA"));
+        QWidget* w = Windows::open(Window::Setup);
         QVERIFY(w->close());
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmA")));
+        QVERIFY(!Windows::isOpen(Window::Setup));
     }
 
     void aWindowCanCloseItselfFromItsOwnButton()
     {
-        QWidget* a = Windows::open(QStringLiteral("frmA"));
+        QWidget* a = Windows::open(Window::Setup);
         auto* button = new QPushButton(QStringLiteral("Exit"), a);
         button->setGeometry(10, 10, 80, 30);
         button->show();
         connect(button, &QPushButton::clicked, a, [] {
-            Windows::open(QStringLiteral("frmB"));
-            Windows::close(QStringLiteral("frmA"));
+            Windows::open(Window::Order);
+            Windows::close(Window::Setup);
         });
         QPointer<QWidget> guard(a);
         QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmA")));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmB")));
+        QVERIFY(!Windows::isOpen(Window::Setup));
+        QVERIFY(Windows::isOpen(Window::Order));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!guard);
     }
@@ -118,24 +118,24 @@ private slots:
     void aRefusedCloseKeepsTheWindow()
     {
         m_apptAccepts = false;
-        QWidget* w = Windows::open(QStringLiteral("frmAppt"));
-        QVERIFY(!Windows::close(QStringLiteral("frmAppt")));
-        QCOMPARE(Windows::find(QStringLiteral("frmAppt")), w);
+        QWidget* w = Windows::open(Window::Appointments);
+        QVERIFY(!Windows::close(Window::Appointments));
+        QCOMPARE(Windows::find(Window::Appointments), w);
         QVERIFY(w->isVisible());
     }
 
     void endProgramRunsOnlyTheAppointmentWindowsClose()
     {
-        QPointer<ProbeWindow> appt = static_cast<ProbeWindow*>(Windows::open(QStringLiteral("frmAppt")));
-        QPointer<ProbeWindow> a = static_cast<ProbeWindow*>(Windows::open(QStringLiteral("frmA")));
+        QPointer<ProbeWindow> appt = static_cast<ProbeWindow*>(Windows::open(Window::Appointments));
+        QPointer<ProbeWindow> a = static_cast<ProbeWindow*>(Windows::open(Window::Setup));
 
         QVERIFY(Windows::endProgram());
         QCOMPARE(appt->closeEvents, 1);
         QCOMPARE(a->closeEvents, 0);
         QVERIFY(!a->isVisible());
         QCOMPARE(m_quits, 1);
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmA")));
-        QVERIFY(!Windows::isOpen(QStringLiteral("frmAppt")));
+        QVERIFY(!Windows::isOpen(Window::Setup));
+        QVERIFY(!Windows::isOpen(Window::Appointments));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!a);
         QVERIFY(!appt);
@@ -144,13 +144,13 @@ private slots:
     void endProgramStopsWhenTheAppointmentWindowStays()
     {
         m_apptAccepts = false;
-        Windows::open(QStringLiteral("frmAppt"));
-        Windows::open(QStringLiteral("frmA"));
+        Windows::open(Window::Appointments);
+        Windows::open(Window::Setup);
         QVERIFY(!Windows::endProgram());
         QCOMPARE(m_quits, 0);
-        QVERIFY(Windows::isOpen(QStringLiteral("frmAppt")));
-        QVERIFY(Windows::isOpen(QStringLiteral("frmA")));
-        QCOMPARE(probe(QStringLiteral("frmA"))->closeEvents, 0);
+        QVERIFY(Windows::isOpen(Window::Appointments));
+        QVERIFY(Windows::isOpen(Window::Setup));
+        QCOMPARE(probe(Window::Setup)->closeEvents, 0);
     }
 };
 
