@@ -1,8 +1,8 @@
 #include "maintenance/BackupRestore.h"
 
 #include "platform/FileSystem.h"
-#include "store/DatabaseSchema.h"
 #include "store/Database.h"
+#include "store/DatabaseSchema.h"
 #include "store/RetryPolicy.h"
 
 #include <QAtomicInt>
@@ -19,10 +19,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <unistd.h>
 #include <functional>
 #include <memory>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;

@@ -10,9 +10,9 @@
 #include <QTemporaryFile>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,8 +75,8 @@ QString createTemporary(const QString& folder, QString& path)
         return r;
     // .ledgerly-HOST-PID-XXXXXX.tmp
     QTemporaryFile file(QStringLiteral("%1/%2%3-%4-XXXXXX%5")
-                            .arg(folder, TemporaryPrefix, hostName(), QString::number(QCoreApplication::applicationPid()),
-                                TemporarySuffix));
+                            .arg(folder, TemporaryPrefix, hostName(),
+                                QString::number(QCoreApplication::applicationPid()), TemporarySuffix));
     if (!file.open()) {
         const int error = errno;
         if (QString r = folderProblem(folder); !r.isEmpty())
@@ -105,8 +105,7 @@ QString folderProblem(const QString& folder)
 
 int removeAbandonedTemporaries(const QString& folder)
 {
-    static const QRegularExpression owned(
-        QStringLiteral("^\\.ledgerly-(.+)-(\\d+)-[A-Za-z0-9]+\\.tmp(-journal)?$"));
+    static const QRegularExpression owned(QStringLiteral("^\\.ledgerly-(.+)-(\\d+)-[A-Za-z0-9]+\\.tmp(-journal)?$"));
     const QString host = hostName();
     const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
     const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);

@@ -5,7 +5,6 @@ list(APPEND LEDGERLY_CORE_SOURCES
     platform/Twips.cpp
     platform/PainterPrintTarget.cpp
     platform/PdfPrintTarget.cpp
-    platform/RecordingPrintTarget.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
     platform/Dialogs.cpp

@@ -587,7 +587,8 @@ void Database::checkWholeFileLater(const QString& path, QObject* context, std::f
     QPointer<QObject> receiver(context);
     auto report = [receiver, done](const QString& why) {
         if (receiver)
-            QMetaObject::invokeMethod(receiver.data(), [done, why] { done(why); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                receiver.data(), [done, why] { done(why); }, Qt::QueuedConnection);
     };
     if (isServerAddress(path)) {
         report(QString());

@@ -75,8 +75,7 @@ public:
     // done gets the result of checkFile (empty when the file is sound) in
     // context's thread; it is not called when context is gone by then. On a
     // server there is nothing to read: done gets an empty text.
-    static void checkWholeFileLater(
-        const QString& path, QObject* context, std::function<void(const QString&)> done);
+    static void checkWholeFileLater(const QString& path, QObject* context, std::function<void(const QString&)> done);
 
     QSqlDatabase connection() const;
     sqlite3* handle() const;

@@ -128,8 +128,9 @@ QString fieldsInFile(QSqlDatabase& db, const Table& t, QSqlError& error)
         seen.append(f);
         const bool isKey = f->type == FieldType::Key;
         const QString type = isKey ? QStringLiteral("INTEGER") : typeName(f->type, false);
-        if (q.value(2).toString().compare(type, Qt::CaseInsensitive) != 0 || q.value(3).toBool() != (f->notNull && !isKey)
-            || q.value(4).toString() != f->defaultValue || (q.value(5).toInt() != 0) != isKey || q.value(6).toInt() != 0)
+        if (q.value(2).toString().compare(type, Qt::CaseInsensitive) != 0
+            || q.value(3).toBool() != (f->notNull && !isKey) || q.value(4).toString() != f->defaultValue
+            || (q.value(5).toInt() != 0) != isKey || q.value(6).toInt() != 0)
             return changedField(t, *f);
     }
     for (const Field& f : t.fields) {
@@ -251,8 +252,8 @@ QString differencesOnServer(QSqlDatabase& db, QSqlError& error)
                     .arg(i.name.toLower()),
                 error))
             return QString();
-        const QString expected = QStringLiteral("%1INDEX %2 ON ")
-                                     .arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), i.name.toLower());
+        const QString expected
+            = QStringLiteral("%1INDEX %2 ON ").arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), i.name.toLower());
         const QString tail = QStringLiteral(" USING btree (%1)").arg(i.field.toLower());
         const QString def = q.next() ? q.value(0).toString() : QString();
         if (!def.startsWith(QStringLiteral("CREATE ") + expected) || !def.endsWith(tail))

@@ -5,11 +5,12 @@
 
 // One tbl_Appt record: a day with content, plus the six layout settings copied
 // from tbl_Setup when the record was created.
-struct DayRecord {
+struct DayRecord
+{
     qint64 id = 0;
     QDate calDate;
     bool clinic = false; // closed
-    QString data;        // the page text
+    QString data; // the page text
     QString memo;
     QString location;
     QString open;

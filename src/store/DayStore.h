@@ -12,9 +12,13 @@ class Database;
 // Find, create, save and delete of day records. CalDate is unique and
 // indexed; every save runs in one transaction that re-reads the stored record
 // and merges another copy's changes instead of overwriting them.
-class DayStore {
+class DayStore
+{
 public:
-    explicit DayStore(Database& db) : m_db(db) {}
+    explicit DayStore(Database& db)
+        : m_db(db)
+    {
+    }
 
     // The record of date, if there is one.
     StoreStatus find(const QDate& date, std::optional<DayRecord>& out);
@@ -31,16 +35,17 @@ public:
     // while the record still has no page text). rec.version follows.
     StoreStatus initialiseData(DayRecord& rec, const QString& emptyPageText);
 
-    struct SaveOutcome {
+    struct SaveOutcome
+    {
         StoreStatus status;
         bool deleted = false; // the day was open and wholly empty
-        bool merged = false;  // another copy had changed it since it was read
-        DayRecord stored;     // what the database now holds (when not deleted)
+        bool merged = false; // another copy had changed it since it was read
+        DayRecord stored; // what the database now holds (when not deleted)
     };
 
     enum class SaveMode {
         DeleteWhenEmpty, // leaving the day: an empty open day keeps no record
-        KeepEmpty,       // while the day is shown: always stored, never deleted
+        KeepEmpty, // while the day is shown: always stored, never deleted
     };
 
     // Stores edited.data / memo / clinic for the day read as base. When the

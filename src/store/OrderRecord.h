@@ -3,6 +3,7 @@
 #include <QString>
 
 // The one tbl_Order record.
-struct OrderRecord {
+struct OrderRecord
+{
     QString name, address, city, state, zip, country, phone, fax, contact, practice, orderDate;
 };

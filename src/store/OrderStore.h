@@ -5,9 +5,13 @@
 
 class Database;
 
-class OrderStore {
+class OrderStore
+{
 public:
-    explicit OrderStore(Database& db) : m_db(db) {}
+    explicit OrderStore(Database& db)
+        : m_db(db)
+    {
+    }
 
     StoreStatus read(OrderRecord& out);
     StoreStatus write(const OrderRecord& r);

@@ -11,7 +11,8 @@
 // iteration being 10 microseconds of real time. The exponent is capped and the
 // total wait is bounded, after which the step's Busy status is returned.
 // Any other failure is returned at once.
-class RetryPolicy {
+class RetryPolicy
+{
 public:
     static constexpr int IterationMicros = 10;
     static constexpr int MaxExponent = 8;

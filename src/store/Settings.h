@@ -3,9 +3,10 @@
 #include <QString>
 
 // The one tbl_Setup record.
-struct Settings {
+struct Settings
+{
     QString location;
-    QString open;  // time text, "08:00 AM"
+    QString open; // time text, "08:00 AM"
     QString close; // time text, "05:00 PM"
     int timeslot = 30;
     int listno = 4;

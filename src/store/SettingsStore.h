@@ -5,9 +5,13 @@
 
 class Database;
 
-class SettingsStore {
+class SettingsStore
+{
 public:
-    explicit SettingsStore(Database& db) : m_db(db) {}
+    explicit SettingsStore(Database& db)
+        : m_db(db)
+    {
+    }
 
     StoreStatus read(Settings& out);
     // Writes location, open, close, timeslot, listno and names.

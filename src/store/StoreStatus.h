@@ -4,7 +4,8 @@
 
 // What a store operation came to. Busy means another copy of the program held
 // the file for longer than the retry policy waits; Failed is anything else.
-struct StoreStatus {
+struct StoreStatus
+{
     enum Code { Ok, Busy, Failed };
     Code code = Ok;
     QString message;

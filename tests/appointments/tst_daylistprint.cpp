@@ -1,6 +1,6 @@
+#include "RecordingPrintTarget.h"
 #include "appointments/DayListPrint.h"
 #include "appointments/DaySheet.h"
-#include "platform/RecordingPrintTarget.h"
 
 #include "TestSupport.h"
 

@@ -115,10 +115,11 @@ private slots:
     // Stored text reaches a terminal: an escape sequence in it must not.
     void controlCharactersNeverReachTheTerminal()
     {
-        storeDay(QDate(2090, 1, 3), Settings::defaults(), 2, 1, QStringLiteral("EVIL\x1b]0;owned\x07\x1b[2J\x9b"
-                                                                                  "1m"));
-        const Run r = ledgerly({QStringLiteral("find"), QStringLiteral("evil"), QStringLiteral("--data-dir"),
-            m_data->folder()});
+        storeDay(QDate(2090, 1, 3), Settings::defaults(), 2, 1,
+            QStringLiteral("EVIL\x1b]0;owned\x07\x1b[2J\x9b"
+                           "1m"));
+        const Run r = ledgerly(
+            {QStringLiteral("find"), QStringLiteral("evil"), QStringLiteral("--data-dir"), m_data->folder()});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.lines.size(), 1);
         QVERIFY2(r.lines.first().endsWith(QStringLiteral("EVIL?]0;owned??[2J?1m")), qPrintable(r.lines.first()));

@@ -102,7 +102,8 @@ private slots:
             fillWithDays(scratch.db(), 3000, QStringLiteral("LIVE "));
             QTemporaryDir scratchMedium;
             QVERIFY(BackupRestore::backup(live, BackupRestore::pathIn(scratchMedium.path())).isEmpty());
-            const TestSupport::Run timed = ledgerly({command[0], scratchMedium.path(), QStringLiteral("--data-dir"), scratch.folder()});
+            const TestSupport::Run timed
+                = ledgerly({command[0], scratchMedium.path(), QStringLiteral("--data-dir"), scratch.folder()});
             QCOMPARE(timed.exitCode, 0);
         }
         const int runMillis = int(clock.elapsed());
@@ -118,13 +119,13 @@ private slots:
             leftBehind += int(temporariesIn(restore ? data.folder() : medium.path()).size());
             if (restore) {
                 QCOMPARE(fileBytes(backup), backupBefore); // a restore never changes its source
-                QVERIFY(QStringList({QStringLiteral("LIVE LIV"), QStringLiteral("KEPT KEP")})
-                            .contains(firstDayIn(live)));
+                QVERIFY(
+                    QStringList({QStringLiteral("LIVE LIV"), QStringLiteral("KEPT KEP")}).contains(firstDayIn(live)));
             } else {
                 QCOMPARE(fileBytes(live), liveBefore);
                 QCOMPARE(Database::checkFile(backup, true), QString());
-                QVERIFY(QStringList({QStringLiteral("LIVE LIV"), QStringLiteral("KEPT KEP")})
-                            .contains(firstDayIn(backup)));
+                QVERIFY(
+                    QStringList({QStringLiteral("LIVE LIV"), QStringLiteral("KEPT KEP")}).contains(firstDayIn(backup)));
             }
         }
         qInfo("a whole run: %d ms; temporary files left by 8 kills: %d", runMillis, leftBehind);
@@ -133,7 +134,8 @@ private slots:
         QVERIFY2(finished.exitCode == 0, qPrintable(finished.err));
         QCOMPARE(temporariesIn(medium.path()), QStringList());
         QCOMPARE(temporariesIn(data.folder()), QStringList());
-        QCOMPARE(firstDayIn(restore ? live : backup), restore ? QStringLiteral("KEPT KEP") : QStringLiteral("LIVE LIV"));
+        QCOMPARE(
+            firstDayIn(restore ? live : backup), restore ? QStringLiteral("KEPT KEP") : QStringLiteral("LIVE LIV"));
     }
 
     // A failed back-up says why in words the person at the desk can act on.
@@ -141,10 +143,14 @@ private slots:
     {
         QTest::addColumn<QString>("cause");
         QTest::addColumn<QString>("message");
-        QTest::newRow("disk full") << "full" << "the disk is full";
-        QTest::newRow("PDF on a full disk") << "full pdf" << "the disk is full";
-        QTest::newRow("folder that cannot be written") << "unwritable" << "cannot be written";
-        QTest::newRow("folder that cannot be entered") << "closed" << "cannot be entered";
+        QTest::newRow("disk full") << "full"
+                                   << "the disk is full";
+        QTest::newRow("PDF on a full disk") << "full pdf"
+                                            << "the disk is full";
+        QTest::newRow("folder that cannot be written") << "unwritable"
+                                                       << "cannot be written";
+        QTest::newRow("folder that cannot be entered") << "closed"
+                                                       << "cannot be entered";
     }
 
     void failuresNameTheirCause()
@@ -175,8 +181,8 @@ private slots:
         if (cause.startsWith(QLatin1String("full"))) {
             // A disk of 4 KiB in a mount namespace of the program's own.
             wrapper = {QStringLiteral("unshare"), QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
-                QStringLiteral("mount -t tmpfs -o size=4k tmpfs \"$1\" && shift && exec \"$@\""),
-                QStringLiteral("sh"), folder};
+                QStringLiteral("mount -t tmpfs -o size=4k tmpfs \"$1\" && shift && exec \"$@\""), QStringLiteral("sh"),
+                folder};
         } else if (cause == QLatin1String("unwritable")) {
             QVERIFY(QFile::setPermissions(outer.path(), QFileDevice::Permissions(0x7755)));
             QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x5555)));

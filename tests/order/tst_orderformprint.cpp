@@ -1,5 +1,5 @@
+#include "RecordingPrintTarget.h"
 #include "order/OrderFormPrint.h"
-#include "platform/RecordingPrintTarget.h"
 #include "store/OrderRecord.h"
 
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "platform/RecordingPrintTarget.h"
+#include "RecordingPrintTarget.h"
 
 bool RecordingPrintTarget::record(Call call)
 {
