@@ -131,6 +131,15 @@ Placement place(const QDate& date, const QDate& today, const std::optional<DayRe
 
 void alignLayouts(DayRecord& base, DayRecord& edited, DayRecord& stored)
 {
+    // Nearly every save: both sides copied the same settings and hold pages
+    // of one shape, so they share a layout and nothing needs moving.
+    if (stored.open == edited.open && stored.close == edited.close && stored.timeslot == edited.timeslot
+        && stored.listno == edited.listno && stored.names == edited.names) {
+        const Shape mine = shapeOf(edited.data);
+        const Shape theirs = shapeOf(stored.data);
+        if (mine.rows == theirs.rows && mine.columns == theirs.columns)
+            return;
+    }
     const DayLayout ours = layoutOf(edited);
     const DayRecord theirs = inLayout(stored, ours);
     if (layoutOf(theirs) == ours) {

@@ -2,92 +2,76 @@
 
 #include "maintenance/BackupRestore.h"
 #include "platform/DataFolder.h"
+#include "platform/FileSystem.h"
 #include "store/Database.h"
 
 #include <QFileInfo>
 #include <cstdio>
+#include <functional>
 
 namespace MaintenanceCommands {
 namespace {
-int failed(const char* command, const QString& message, int code = 1)
-{
-    std::fprintf(stderr, "ledgerly %s: %s\n", command, message.toUtf8().constData());
-    return code;
-}
+// What a command does with the folder named: empty when done, else why not.
+using Operation = std::function<QString(const QString& folder, const QString& database)>;
 
-void say(const QString& line)
+// Takes the folder argument, runs operation on it and reports as a command
+// does: a line on success, the reason on stderr and a non-zero code else.
+int runOnFolder(const char* command, const QStringList& arguments, const QString& done, const Operation& operation)
 {
-    std::fprintf(stdout, "%s\n", line.toUtf8().constData());
+    const auto fail = [command](const QString& message, int code) {
+        std::fprintf(stderr, "ledgerly %s: %s\n", command, message.toUtf8().constData());
+        return code;
+    };
+    if (arguments.size() != 1 || arguments.first().isEmpty())
+        return fail(QStringLiteral("expected: %1 FOLDER").arg(QString::fromLatin1(command)), 2);
+    const QString folder = arguments.first();
+    if (const QString reason = operation(folder, DataFolder::databaseAddress()); !reason.isEmpty())
+        return fail(reason, 1);
+    std::fprintf(stdout, "%s\n", done.arg(BackupRestore::pathIn(folder)).toUtf8().constData());
     std::fflush(stdout);
+    return 0;
 }
 
-// The folder named, as the back-up window's boxes take it.
-bool folderArgument(const char* command, const QStringList& arguments, QString& folder, int& code)
+// Runs body on the server database at address, opened for it.
+QString onServer(const QString& address, const std::function<QString(Database&)>& body)
 {
-    if (arguments.size() != 1 || arguments.first().isEmpty()) {
-        code = failed(command, QStringLiteral("expected: %1 FOLDER").arg(QString::fromLatin1(command)), 2);
-        return false;
-    }
-    folder = arguments.first();
-    return true;
+    Database db(QStringLiteral("ledgerly-maintenance"));
+    const Database::OpenResult opened = db.open(address, false);
+    return opened.ok ? body(db) : opened.message;
 }
 } // namespace
 
 int backup(const QStringList& arguments)
 {
-    QString folder;
-    int code = 0;
-    if (!folderArgument(BackupName, arguments, folder, code))
-        return code;
-    const QString address = DataFolder::databaseAddress();
-    const QString target = BackupRestore::pathIn(folder);
-    QString reason;
-    if (Database::isServerAddress(address)) {
-        Database db(QStringLiteral("ledgerly-backup"));
-        const Database::OpenResult opened = db.open(address, false);
-        if (!opened.ok)
-            return failed(BackupName, opened.message);
-        if (!QFileInfo(folder).isDir())
-            return failed(BackupName, QStringLiteral("The folder %1 cannot be found").arg(folder));
-        reason = BackupRestore::backupServer(db, target);
-    } else {
-        if (!QFileInfo::exists(address))
-            return failed(BackupName, QStringLiteral("There is no database %1 to back up").arg(address));
-        reason = BackupRestore::probeDestination(folder, address);
-        if (reason.isEmpty())
-            reason = BackupRestore::backup(address, target);
-    }
-    if (!reason.isEmpty())
-        return failed(BackupName, reason);
-    say(QStringLiteral("Backed up into %1").arg(target));
-    return 0;
+    return runOnFolder(BackupName, arguments, QStringLiteral("Backed up into %1"),
+        [](const QString& folder, const QString& address) -> QString {
+            const QString target = BackupRestore::pathIn(folder);
+            if (Database::isServerAddress(address)) {
+                return onServer(address, [&](Database& db) {
+                    const QString problem = FileSystem::folderProblem(folder);
+                    return problem.isEmpty() ? BackupRestore::backupServer(db, target) : problem;
+                });
+            }
+            if (!QFileInfo::exists(address))
+                return QStringLiteral("There is no database %1 to back up").arg(address);
+            const QString problem = BackupRestore::probeDestination(folder, address);
+            return problem.isEmpty() ? BackupRestore::backup(address, target) : problem;
+        });
 }
 
 int restore(const QStringList& arguments)
 {
-    QString folder;
-    int code = 0;
-    if (!folderArgument(RestoreName, arguments, folder, code))
-        return code;
-    const QString address = DataFolder::databaseAddress();
-    const QString source = BackupRestore::pathIn(folder);
-    QString reason;
-    if (Database::isServerAddress(address)) {
-        Database db(QStringLiteral("ledgerly-restore"));
-        const Database::OpenResult opened = db.open(address, false);
-        if (!opened.ok)
-            return failed(RestoreName, opened.message);
-        reason = BackupRestore::probeSource(folder, QString());
-        if (reason.isEmpty())
-            reason = BackupRestore::restoreServer(source, db, DataFolder::path());
-    } else {
-        reason = BackupRestore::probeSource(folder, address);
-        if (reason.isEmpty())
-            reason = BackupRestore::restore(source, address, nullptr).reason;
-    }
-    if (!reason.isEmpty())
-        return failed(RestoreName, reason);
-    say(QStringLiteral("Restored from %1").arg(source));
-    return 0;
+    return runOnFolder(RestoreName, arguments, QStringLiteral("Restored from %1"),
+        [](const QString& folder, const QString& address) -> QString {
+            const QString source = BackupRestore::pathIn(folder);
+            if (Database::isServerAddress(address)) {
+                return onServer(address, [&](Database& db) {
+                    const QString problem = BackupRestore::probeSource(folder, QString());
+                    return problem.isEmpty() ? BackupRestore::restoreServer(source, db, DataFolder::path()) : problem;
+                });
+            }
+            const QString problem = BackupRestore::probeSource(folder, address);
+            return problem.isEmpty() ? BackupRestore::restore(source, address, nullptr).reason : problem;
+        });
 }
 } // namespace MaintenanceCommands
