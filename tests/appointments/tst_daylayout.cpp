@@ -27,7 +27,6 @@ private slots:
     void parseTime_data();
     void parseTime();
     void fromSettingsAndRecord();
-    void equality();
 };
 
 void TestDayLayout::timeRows_data()
@@ -204,17 +203,6 @@ void TestDayLayout::fromSettingsAndRecord()
     QCOMPARE(damaged.providerCount, 4);
     QCOMPARE(damaged.slotMinutes, 30);
     QCOMPARE(damaged.lastRow, 22);
-}
-
-void TestDayLayout::equality()
-{
-    const DayLayout a = DayLayout::build(Eight, Five, 60, 2, QStringLiteral(" A - B - C"));
-    QVERIFY(a == DayLayout::build(Eight, Five, 60, 2, QStringLiteral(" A - B - C")));
-    // A piece no column shows does not change the page.
-    QVERIFY(a == DayLayout::build(Eight, Five, 60, 2, QStringLiteral(" A - B - Z")));
-    QVERIFY(!(a == DayLayout::build(Eight, Five, 30, 2, QStringLiteral(" A - B - C"))));
-    QVERIFY(!(a == DayLayout::build(Eight, Five, 60, 3, QStringLiteral(" A - B - C"))));
-    QVERIFY(!(a == DayLayout::build(Eight, Five, 60, 2, QStringLiteral(" A - X - C"))));
 }
 
 QTEST_GUILESS_MAIN(TestDayLayout)

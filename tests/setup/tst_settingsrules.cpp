@@ -13,8 +13,6 @@ class TestSettingsRules : public QObject
     Q_OBJECT
 
 private slots:
-    void composeTimeText_data();
-    void composeTimeText();
     void splitTimeText_data();
     void splitTimeText();
     void composeNames_data();
@@ -23,45 +21,9 @@ private slots:
     void leadingNumber();
     void check_data();
     void check();
-    void correctAmPm_data();
-    void correctAmPm();
     void nameAcceptable_data();
     void nameAcceptable();
 };
-
-void TestSettingsRules::composeTimeText_data()
-{
-    QTest::addColumn<QString>("hour");
-    QTest::addColumn<QString>("minutes");
-    QTest::addColumn<QString>("ampm");
-    QTest::addColumn<QString>("text");
-    auto row = [](const char* name, const char* h, const char* m, const char* ampm, const char* text) {
-        QTest::newRow(name) << QString::fromLatin1(h) << QString::fromLatin1(m) << QString::fromLatin1(ampm)
-                            << QString::fromLatin1(text);
-    };
-    row("two digits", "08", "30", "AM", "08:30 AM");
-    row("noon hour", "12", "59", "PM", "12:59 PM");
-    row("one-digit hour", "8", "00", "AM", "08:00 AM");
-    row("one-digit minutes", "05", "5", "PM", "05:05 PM");
-    row("both one digit", "7", "0", "PM", "07:00 PM");
-    row("leading zero too many", "012", "030", "PM", "12:30 PM");
-}
-
-void TestSettingsRules::composeTimeText()
-{
-    QFETCH(QString, hour);
-    QFETCH(QString, minutes);
-    QFETCH(QString, ampm);
-    QFETCH(QString, text);
-    const QString stored = SettingsRules::composeTimeText(hour, minutes, ampm);
-    QCOMPARE(stored, text);
-    // What is stored comes back into the boxes unshifted and is a readable time.
-    const TimeParts back = SettingsRules::splitTimeText(stored);
-    QCOMPARE(back.hour, text.mid(0, 2));
-    QCOMPARE(back.minutes, text.mid(3, 2));
-    QCOMPARE(back.ampm, ampm);
-    QVERIFY(DayLayoutRules::parseTime(stored).has_value());
-}
 
 void TestSettingsRules::splitTimeText_data()
 {
@@ -192,28 +154,6 @@ void TestSettingsRules::check()
     QFETCH(Field, field);
     const SetupInput input {hourOpen, minOpen, hourClose, minClose, slot, count, ampmOpen, ampmClose};
     QCOMPARE(SettingsRules::check(input), field);
-}
-
-void TestSettingsRules::correctAmPm_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("isOpen");
-    QTest::addColumn<QString>("result");
-    QTest::newRow("PM open kept") << "PM" << true << "PM";
-    QTest::newRow("AM close kept") << "AM" << false << "AM";
-    QTest::newRow("single letter open") << "P" << true << "AM";
-    QTest::newRow("single letter close") << "A" << false << "PM";
-    QTest::newRow("empty close") << "" << false << "PM";
-    QTest::newRow("other text close") << "NOON" << false << "PM";
-    QTest::newRow("pasted lower case") << "pm" << true << "PM";
-}
-
-void TestSettingsRules::correctAmPm()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, isOpen);
-    QFETCH(QString, result);
-    QCOMPARE(SettingsRules::correctAmPm(text, isOpen), result);
 }
 
 void TestSettingsRules::nameAcceptable_data()
