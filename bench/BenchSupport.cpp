@@ -1,7 +1,7 @@
 #include "BenchSupport.h"
 
-#include "appointments/DayLayout.h"
-#include "appointments/PageText.h"
+#include "core/DayLayout.h"
+#include "core/PageText.h"
 #include "platform/Clock.h"
 #include "store/Database.h"
 #include "store/SettingsStore.h"
@@ -85,8 +85,8 @@ void fillDays(const QString& path, const Days& days, double fill)
         sqlite3_bind_text(insert, 4, location.constData(), int(location.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 5, open.constData(), int(open.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 6, close.constData(), int(close.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_int(insert, 7, s.timeslot);
-        sqlite3_bind_int(insert, 8, s.listno);
+        sqlite3_bind_int(insert, 7, s.slotMinutes);
+        sqlite3_bind_int(insert, 8, s.providerCount);
         sqlite3_bind_text(insert, 9, names.constData(), int(names.size()), SQLITE_TRANSIENT);
         check(sqlite3_step(insert), db, "insert");
         sqlite3_reset(insert);
@@ -104,7 +104,7 @@ void generate(const QString& path, int dayCount, qint64 targetBytes)
         const Database::OpenResult opened = db.open(path);
         if (!opened.ok)
             qFatal("generating a benchmark database: %s", qPrintable(opened.message));
-        const StoreStatus st = SettingsStore(db).writeLayout(worstCaseSettings());
+        const Result st = SettingsStore(db).writeLayout(worstCaseSettings());
         if (!st.ok())
             qFatal("generating a benchmark database: %s", qPrintable(st.message));
     }
@@ -151,8 +151,8 @@ Settings worstCaseSettings()
     s.location = QStringLiteral("Riverside Clinic");
     s.open = QStringLiteral("07:00 AM");
     s.close = QStringLiteral("07:00 PM");
-    s.timeslot = 10;
-    s.listno = 8;
+    s.slotMinutes = 10;
+    s.providerCount = 8;
     s.names = QStringLiteral(" Dr Abernathy - Dr Okonkwo - Dr Lindqvist - Dr Marchetti - Dr Vasquez - Dr Nakamura - "
                              "Dr Petrov - Dr Whitfield -");
     return s;

@@ -4,8 +4,8 @@
 // and one query of four letters (the time from the last keystroke to the
 // listed results).
 #include "appointments/AppointmentSearch.h"
-#include "appointments/DayLayout.h"
-#include "appointments/PageText.h"
+#include "core/DayLayout.h"
+#include "core/PageText.h"
 #include "store/Database.h"
 #include "store/SettingsStore.h"
 
@@ -50,12 +50,12 @@ QList<Settings> layouts()
 {
     QList<Settings> out;
     Settings s = Settings::defaults();
-    s.listno = 3;
-    s.timeslot = 20;
+    s.providerCount = 3;
+    s.slotMinutes = 20;
     s.names = QStringLiteral("Dr Lee-Dr Ng-Dr Roe");
     out.append(s);
-    s.listno = 6;
-    s.timeslot = 15;
+    s.providerCount = 6;
+    s.slotMinutes = 15;
     s.names = QStringLiteral("Dr Lee-Dr Ng-Dr Roe-Dr Ames-Dr Boyd-Dr Cho");
     out.append(s);
     out.append(Settings::defaults());
@@ -88,7 +88,7 @@ History& history()
     if (!SettingsStore(g_history->db).writeLayout(eras.last()).ok())
         qFatal("bench_find: cannot write the settings");
     const QDate first = Today.addDays(-(DayCount - 1000));
-    const StoreStatus written = g_history->db.write([&](QSqlDatabase& c) {
+    const Result written = g_history->db.write([&](QSqlDatabase& c) {
         QSqlQuery q(c);
         q.prepare(QStringLiteral("INSERT INTO tbl_Appt (CalDate, Clinic, Data, Memo, location, open, Close, "
                                  "timeslot, Listno, Names, Version) VALUES (?, 0, ?, '', ?, ?, ?, ?, ?, ?, 1)"));
@@ -108,13 +108,13 @@ History& history()
             q.addBindValue(s.location);
             q.addBindValue(s.open);
             q.addBindValue(s.close);
-            q.addBindValue(s.timeslot);
-            q.addBindValue(s.listno);
+            q.addBindValue(s.slotMinutes);
+            q.addBindValue(s.providerCount);
             q.addBindValue(s.names);
             if (!q.exec())
-                return StoreStatus::failed(QStringLiteral("insert failed"));
+                return Result::failed(QStringLiteral("insert failed"));
         }
-        return StoreStatus::success();
+        return Result::success();
     });
     if (!written.ok())
         qFatal("bench_find: cannot write the days");
@@ -143,7 +143,7 @@ void BM_FindReadDays(benchmark::State& state)
     state.counters["days"] = double(h.days.size());
     qsizetype chars = 0;
     for (const DayRecord& d : std::as_const(h.days))
-        chars += d.data.size();
+        chars += d.pageText.size();
     state.counters["page_chars"] = double(chars);
 }
 
@@ -162,7 +162,7 @@ void BM_FindFourLetters(benchmark::State& state)
     History& h = history();
     const QString query = fourLetters(int(state.range(0)));
     for (auto _ : state) {
-        const AppointmentSearch::Result r = h.search->find(query, AppointmentSearch::ShownLimit);
+        const AppointmentSearch::Matches r = h.search->find(query, AppointmentSearch::ShownLimit);
         benchmark::DoNotOptimize(r);
     }
     state.counters["found"] = double(h.search->find(query).matches.size());
@@ -174,7 +174,7 @@ void BM_FindFourLettersAll(benchmark::State& state)
     History& h = history();
     const QString query = fourLetters(int(state.range(0)));
     for (auto _ : state) {
-        const AppointmentSearch::Result r = h.search->find(query);
+        const AppointmentSearch::Matches r = h.search->find(query);
         benchmark::DoNotOptimize(r);
     }
 }
@@ -184,7 +184,7 @@ void BM_FindNoMatch(benchmark::State& state)
 {
     History& h = history();
     for (auto _ : state) {
-        const AppointmentSearch::Result r = h.search->find(QStringLiteral("xyzw"), AppointmentSearch::ShownLimit);
+        const AppointmentSearch::Matches r = h.search->find(QStringLiteral("xyzw"), AppointmentSearch::ShownLimit);
         benchmark::DoNotOptimize(r);
     }
 }
@@ -194,7 +194,7 @@ void BM_FindOneLetter(benchmark::State& state)
 {
     History& h = history();
     for (auto _ : state) {
-        const AppointmentSearch::Result r = h.search->find(QStringLiteral("a"), AppointmentSearch::ShownLimit);
+        const AppointmentSearch::Matches r = h.search->find(QStringLiteral("a"), AppointmentSearch::ShownLimit);
         benchmark::DoNotOptimize(r);
     }
 }

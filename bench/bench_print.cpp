@@ -27,7 +27,7 @@ void printDay(benchmark::State& state)
     for (auto _ : state) {
         const auto start = Latencies::Clock::now();
         DaySheet sheet;
-        if (const StoreStatus st = DaySheetReader::read(db, ws.days().busyA, sheet); !st.ok())
+        if (const Result st = DaySheetReader::read(db, ws.days().busyA, sheet); !st.ok())
             return fail(state, st.message);
         PdfPrintTarget target(pdf, QStringLiteral("Appointments"));
         if (!DayListPrint::print(target, sheet))

@@ -1,8 +1,8 @@
 #include "appointments/AppointmentSearch.h"
 
-#include "appointments/DayPlacement.h"
 #include "appointments/DaySheet.h"
-#include "appointments/PageText.h"
+#include "core/DayPlacement.h"
+#include "core/PageText.h"
 #include "platform/Clock.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -91,9 +91,9 @@ AppointmentSearch::AppointmentSearch(const QList<DayRecord>& days, const Setting
     order.reserve(days.size());
     qsizetype size = 0;
     for (const DayRecord& d : days) {
-        if (d.calDate.isValid() && !PageText::isBlank(d.data)) {
+        if (d.calDate.isValid() && !PageText::isBlank(d.pageText)) {
             order.append(&d);
-            size += d.data.size() + 1;
+            size += d.pageText.size() + 1;
         }
     }
     std::stable_sort(order.begin(), order.end(), [&](const DayRecord* a, const DayRecord* b) {
@@ -110,20 +110,20 @@ AppointmentSearch::AppointmentSearch(const QList<DayRecord>& days, const Setting
     for (const DayRecord* rec : std::as_const(order)) {
         Day day;
         day.date = rec->calDate;
-        day.data = rec->data;
+        day.pageText = rec->pageText;
         day.upcoming = rec->calDate >= today;
         // Nearly every day is stored in the layout it is shown in; the others
         // are placed as the window places them.
         const DayLayout& target = day.upcoming ? currentLayout : copiedLayout(*rec);
-        if (!target.damaged && DayPlacement::isLaidOutIn(rec->data, target)) {
+        if (!target.damaged && DayPlacement::isLaidOutIn(rec->pageText, target)) {
             day.sheet = sheetFor(target);
         } else {
             const DayPlacement::Placement placed = DayPlacement::place(rec->calDate, today, *rec, current);
-            day.data = placed.pageText;
+            day.pageText = placed.pageText;
             day.sheet = sheetFor(placed.layout);
         }
         day.start = m_folded.size();
-        appendPage(day.data, m_sheets[day.sheet]);
+        appendPage(day.pageText, m_sheets[day.sheet]);
         day.end = m_folded.size();
         m_folded.append(DaySeparator);
         m_days.append(day);
@@ -132,8 +132,8 @@ AppointmentSearch::AppointmentSearch(const QList<DayRecord>& days, const Setting
 
 const DayLayout& AppointmentSearch::copiedLayout(const DayRecord& record)
 {
-    const QString key = QStringList {record.open, record.close, QString::number(record.timeslot),
-        QString::number(record.listno), record.names}
+    const QString key = QStringList {record.open, record.close, QString::number(record.slotMinutes),
+        QString::number(record.providerCount), record.names}
                             .join(QChar(0x1F));
     auto found = m_copiedLayouts.find(key);
     if (found == m_copiedLayouts.end())
@@ -194,9 +194,9 @@ void AppointmentSearch::appendPage(const QString& data, const Sheet& sheet)
     }
 }
 
-AppointmentSearch::Result AppointmentSearch::find(const QString& text, qsizetype limit) const
+AppointmentSearch::Matches AppointmentSearch::find(const QString& text, qsizetype limit) const
 {
-    Result out;
+    Matches out;
     QString query;
     appendFolded(query, PageText::cleanCell(text));
     query = query.trimmed();
@@ -254,7 +254,7 @@ AppointmentSearch::Result AppointmentSearch::find(const QString& text, qsizetype
     return out;
 }
 
-void AppointmentSearch::addMatches(const Day& day, QList<Hit>& hits, Result& out, qsizetype limit) const
+void AppointmentSearch::addMatches(const Day& day, QList<Hit>& hits, Matches& out, qsizetype limit) const
 {
     if (!day.upcoming) {
         // Latest first: the day's rows from the bottom up.
@@ -273,7 +273,7 @@ void AppointmentSearch::addMatches(const Day& day, QList<Hit>& hits, Result& out
         if (hit.row >= 2 && hit.row - 2 < sheet.times.size())
             m.time = sheet.times[hit.row - 2];
         m.provider = sheet.providers.value(hit.column - 1);
-        m.text = cellText(day.data, hit.row, hit.column);
+        m.text = cellText(day.pageText, hit.row, hit.column);
         m.upcoming = day.upcoming;
         out.matches.append(m);
     }
@@ -302,19 +302,19 @@ QString AppointmentSearch::cellText(const QString& data, int row, int column)
     return data.mid(start, end - start);
 }
 
-StoreStatus AppointmentSearch::readDays(Database& db, QList<DayRecord>& days, Settings& current)
+Result AppointmentSearch::readDays(Database& db, QList<DayRecord>& days, Settings& current)
 {
-    const StoreStatus st = SettingsStore(db).read(current);
+    const Result st = SettingsStore(db).read(current);
     if (!st.ok())
         return st;
     return DayStore(db).readAll(days);
 }
 
-StoreStatus AppointmentSearch::findIn(Database& db, const QString& text, Result& out)
+Result AppointmentSearch::findIn(Database& db, const QString& text, Matches& out)
 {
     QList<DayRecord> days;
     Settings current;
-    const StoreStatus st = readDays(db, days, current);
+    const Result st = readDays(db, days, current);
     if (!st.ok())
         return st;
     out = AppointmentSearch(days, current, Clock::today()).find(text);

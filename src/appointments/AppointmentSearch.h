@@ -1,9 +1,9 @@
 #pragma once
 
-#include "appointments/DayLayout.h"
-#include "store/DayRecord.h"
-#include "store/Settings.h"
-#include "store/StoreStatus.h"
+#include "core/DayLayout.h"
+#include "core/DayRecord.h"
+#include "core/Result.h"
+#include "core/Settings.h"
 
 #include <QDate>
 #include <QHash>
@@ -34,7 +34,7 @@ public:
         bool operator==(const Match& other) const = default;
     };
 
-    struct Result
+    struct Matches
     {
         QList<Match> matches;
         bool more = false; // there are matches beyond the limit
@@ -54,15 +54,15 @@ public:
     // (today on, by date and time), then past ones, latest first; one match
     // per cell. Blank text finds nothing. With a limit of 0 or more, the
     // search stops after that many matches.
-    Result find(const QString& text, qsizetype limit = -1) const;
+    Matches find(const QString& text, qsizetype limit = -1) const;
 
     QDate today() const { return m_today; }
     qsizetype dayCount() const { return m_days.size(); }
 
     // What a search is built from: every day record and the current settings.
-    static StoreStatus readDays(Database& db, QList<DayRecord>& days, Settings& current);
+    static Result readDays(Database& db, QList<DayRecord>& days, Settings& current);
     // Reads, builds for today and finds every match.
-    static StoreStatus findIn(Database& db, const QString& text, Result& out);
+    static Result findIn(Database& db, const QString& text, Matches& out);
 
     // Canonical decomposition without its combining marks, case-folded, with
     // the few letters that do not decompose spelled out ("ß" as "ss", "ø" as
@@ -85,7 +85,7 @@ private:
     struct Day
     {
         QDate date;
-        QString data; // the page text as the day is shown
+        QString pageText; // as the day is shown
         int sheet = 0;
         bool upcoming = false;
         qsizetype start = 0; // its folded page in m_folded
@@ -101,7 +101,7 @@ private:
     int sheetFor(const DayLayout& layout);
     const DayLayout& copiedLayout(const DayRecord& record);
     void appendPage(const QString& data, const Sheet& sheet);
-    void addMatches(const Day& day, QList<Hit>& hits, Result& out, qsizetype limit) const;
+    void addMatches(const Day& day, QList<Hit>& hits, Matches& out, qsizetype limit) const;
     static QString cellText(const QString& data, int row, int column);
 
     QList<Sheet> m_sheets; // the distinct layouts among the days

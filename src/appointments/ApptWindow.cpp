@@ -2,9 +2,9 @@
 
 #include "appointments/DayGrid.h"
 #include "appointments/DayListPrinting.h"
-#include "appointments/DayPlacement.h"
 #include "appointments/FindPanel.h"
-#include "appointments/PageText.h"
+#include "core/DayPlacement.h"
+#include "core/PageText.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
@@ -77,7 +77,7 @@ template<class Op> bool withRetry(QWidget* parent, Op op)
 {
     const QScopedValueRollback<int> busy(g_storeCalls, g_storeCalls + 1);
     for (;;) {
-        const StoreStatus st = op();
+        const Result st = op();
         if (st.ok())
             return true;
         if (!Dialogs::askRetry(parent, st.message))
@@ -377,9 +377,9 @@ void ApptWindow::selectWholePage()
 DayRecord ApptWindow::shownRecord() const
 {
     DayRecord shown = m_record;
-    shown.data = pageText();
+    shown.pageText = pageText();
     shown.memo = m_dailyMemoEdit->toPlainText();
-    shown.clinic = m_closedCheck->isChecked();
+    shown.closed = m_closedCheck->isChecked();
     // The copies always describe the layout the page is stored in.
     DayPlacement::describeLayout(shown, m_layout);
     return shown;
@@ -413,7 +413,7 @@ bool ApptWindow::saveShownDay()
     }
     followStoredLayout(outcome.stored);
     if (outcome.merged)
-        showMerged(outcome.stored.data, outcome.stored.memo, outcome.stored.clinic);
+        showMerged(outcome.stored.pageText, outcome.stored.memo, outcome.stored.closed);
     m_record = outcome.stored;
     return true;
 }
@@ -459,7 +459,7 @@ bool ApptWindow::buildTimeRows(const DayLayout& layout)
     m_layout = layout;
     selectWholePage();
 
-    if (m_newRecordAdded && m_haveRecord && m_record.data.isEmpty()) {
+    if (m_newRecordAdded && m_haveRecord && m_record.pageText.isEmpty()) {
         DayRecord rec = m_record;
         if (!withRetry(this, [&] { return DayStore(m_db).initialiseData(rec, m_layout.emptyPageText); }))
             return false;
@@ -485,7 +485,7 @@ void ApptWindow::layOutShownDay()
     if (m_haveRecord) {
         // The record as read, in the layout it is shown in: the base of the
         // next save and of merging other desks' changes.
-        m_record.data = placed.pageText;
+        m_record.pageText = placed.pageText;
         DayPlacement::describeLayout(m_record, placed.layout);
     }
     m_layoutFromRecord = placed.fromRecord;
@@ -501,10 +501,10 @@ void ApptWindow::setPageColours(bool closed)
 
 void ApptWindow::showDay()
 {
-    const bool closed = m_haveRecord && m_record.clinic;
+    const bool closed = m_haveRecord && m_record.closed;
     selectWholePage();
-    const bool written = m_haveRecord && !m_record.data.isEmpty();
-    m_dayGrid->putSelectionText(written ? m_record.data : m_layout.emptyPageText);
+    const bool written = m_haveRecord && !m_record.pageText.isEmpty();
+    m_dayGrid->putSelectionText(written ? m_record.pageText : m_layout.emptyPageText);
     setPageColours(closed);
     m_cellEditor->hide();
     m_editing = false;
@@ -816,7 +816,7 @@ void ApptWindow::openFind()
     std::optional<DayRecord> shown;
     if (m_haveRecord) {
         shown = m_record;
-        shown->data = pageText();
+        shown->pageText = pageText();
     }
     m_findPanel->openPanel(m_db, shown);
 }
@@ -1016,16 +1016,16 @@ bool ApptWindow::commitDay()
         return false;
     DayRecord edited = shownRecord();
     if (m_editing) {
-        PageText::Cells cells = PageText::split(edited.data);
+        PageText::Cells cells = PageText::split(edited.pageText);
         if (m_editedRow - 1 < cells.size() && m_editedCol - 1 < cells[m_editedRow - 1].size()) {
             cells[m_editedRow - 1][m_editedCol - 1] = recordCell(m_editedRow, m_editedCol);
-            edited.data = PageText::join(cells);
+            edited.pageText = PageText::join(cells);
         }
     }
     // A day nobody has written a page into yet gets none for a blank page.
-    if (m_record.data.isEmpty() && PageText::isBlank(edited.data))
-        edited.data = m_record.data;
-    if (edited.data == m_record.data && edited.memo == m_record.memo && edited.clinic == m_record.clinic)
+    if (m_record.pageText.isEmpty() && PageText::isBlank(edited.pageText))
+        edited.pageText = m_record.pageText;
+    if (edited.pageText == m_record.pageText && edited.memo == m_record.memo && edited.closed == m_record.closed)
         return true;
     DayStore::SaveOutcome outcome;
     if (!withRetry(this, [&] {
@@ -1035,7 +1035,7 @@ bool ApptWindow::commitDay()
         return false; // everything typed stays on the page for the next save
     followStoredLayout(outcome.stored);
     if (outcome.merged)
-        showMerged(outcome.stored.data, outcome.stored.memo, outcome.stored.clinic);
+        showMerged(outcome.stored.pageText, outcome.stored.memo, outcome.stored.closed);
     m_record = outcome.stored;
     return true;
 }
@@ -1069,7 +1069,7 @@ void ApptWindow::settleEditCell()
 
 QString ApptWindow::recordCell(int row, int col) const
 {
-    const PageText::Cells cells = PageText::split(m_record.data);
+    const PageText::Cells cells = PageText::split(m_record.pageText);
     if (row >= 1 && col >= 1 && row - 1 < cells.size() && col - 1 < cells[row - 1].size())
         return cells[row - 1][col - 1];
     return QString();
@@ -1106,30 +1106,30 @@ void ApptWindow::takeOtherDesksDay(const std::optional<DayRecord>& storedAsRead)
     std::optional<DayRecord> stored = storedAsRead;
     if (stored)
         stored = inShownLayout(*stored);
-    if (stored && stored->id == m_record.id && stored->data == m_record.data && stored->memo == m_record.memo
-        && stored->clinic == m_record.clinic) {
+    if (stored && stored->id == m_record.id && stored->pageText == m_record.pageText && stored->memo == m_record.memo
+        && stored->closed == m_record.closed) {
         m_record = *stored;
         return;
     }
     if (!stored && m_record.id == 0)
         return; // already known to be gone
     // A copy that deleted the day had left every cell of it empty.
-    const QString theirPage = stored ? stored->data : PageText::cleared(m_record.data);
+    const QString theirPage = stored ? stored->pageText : PageText::cleared(m_record.pageText);
     const QString theirMemo = stored ? stored->memo : QString();
-    const bool theirClosed = stored ? stored->clinic : false;
+    const bool theirClosed = stored ? stored->closed : false;
     const bool mineClosed = m_closedCheck->isChecked();
-    showMerged(PageText::merge(m_record.data, pageText(), theirPage),
+    showMerged(PageText::merge(m_record.pageText, pageText(), theirPage),
         PageText::mergeMemo(m_record.memo, m_dailyMemoEdit->toPlainText(), theirMemo),
-        mineClosed != m_record.clinic ? mineClosed : theirClosed);
+        mineClosed != m_record.closed ? mineClosed : theirClosed);
     if (stored) {
         m_record = *stored;
     } else {
         // The next commit makes the record again.
         m_record.id = 0;
         m_record.version = 0;
-        m_record.data = theirPage;
+        m_record.pageText = theirPage;
         m_record.memo.clear();
-        m_record.clinic = false;
+        m_record.closed = false;
     }
 }
 
@@ -1141,7 +1141,7 @@ bool ApptWindow::followRestore(bool wait)
     if (!m_haveRecord)
         return true;
     // A failure here comes back from the access that follows.
-    m_db.followReplacedFile();
+    static_cast<void>(m_db.followReplacedFile());
     if (m_db.replacements() == m_replacementsSeen)
         return true;
     return takeRestoredDay(wait);
@@ -1158,8 +1158,7 @@ bool ApptWindow::takeRestoredDay(bool wait)
     std::optional<DayRecord> day;
     QString fixedMemo;
     const auto read = [&] {
-        StoreStatus s
-            = wait ? DayStore(m_db).find(m_record.calDate, day) : DayStore(m_db).findOnce(m_record.calDate, day);
+        Result s = wait ? DayStore(m_db).find(m_record.calDate, day) : DayStore(m_db).findOnce(m_record.calDate, day);
         if (!s.ok())
             return s;
         if (!wait)
@@ -1183,11 +1182,11 @@ bool ApptWindow::takeRestoredDay(bool wait)
         // makes one.
         m_record.id = 0;
         m_record.version = 0;
-        m_record.data = PageText::cleared(m_record.data);
+        m_record.pageText = PageText::cleared(m_record.pageText);
         m_record.memo.clear();
-        m_record.clinic = false;
+        m_record.closed = false;
     }
-    showMerged(m_record.data, memoTyped ? m_dailyMemoEdit->toPlainText() : m_record.memo, m_record.clinic);
+    showMerged(m_record.pageText, memoTyped ? m_dailyMemoEdit->toPlainText() : m_record.memo, m_record.closed);
     if (m_editing)
         m_editBase = recordCell(m_editedRow, m_editedCol);
     m_storedFixedMemo = fixedMemo;

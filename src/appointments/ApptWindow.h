@@ -1,10 +1,10 @@
 #pragma once
 
 #include "appointments/AppointmentSearch.h"
-#include "appointments/CalendarMath.h"
-#include "appointments/DayLayout.h"
-#include "store/DayRecord.h"
-#include "store/Settings.h"
+#include "core/CalendarMath.h"
+#include "core/DayLayout.h"
+#include "core/DayRecord.h"
+#include "core/Settings.h"
 
 #include <QDate>
 #include <QWidget>

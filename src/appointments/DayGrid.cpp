@@ -2,7 +2,7 @@
 
 #include "appointments/DayCellDelegate.h"
 #include "appointments/DayGridHeader.h"
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "platform/Twips.h"
 
 #include <QHeaderView>

@@ -1,17 +1,17 @@
 #include "appointments/DaySheetReader.h"
 
-#include "appointments/DayPlacement.h"
-#include "appointments/PageText.h"
+#include "core/DayPlacement.h"
+#include "core/PageText.h"
 #include "platform/Clock.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
 
 namespace DaySheetReader {
 
-StoreStatus read(Database& db, const QDate& date, DaySheet& out)
+Result read(Database& db, const QDate& date, DaySheet& out)
 {
     Settings settings;
-    StoreStatus st = SettingsStore(db).read(settings);
+    Result st = SettingsStore(db).read(settings);
     if (!st.ok())
         return st;
     std::optional<DayRecord> record;
@@ -27,7 +27,7 @@ StoreStatus read(Database& db, const QDate& date, DaySheet& out)
     sheet.timeTexts = layout.timeTexts;
     sheet.cells = PageText::fit(placed.pageText, layout.pageRows(), layout.pageColumns());
     out = sheet;
-    return StoreStatus::success();
+    return Result::success();
 }
 
 } // namespace DaySheetReader

@@ -37,8 +37,8 @@ int run(const QStringList& arguments)
     const Database::OpenResult opened = db.openReadOnly(DataFolder::databaseAddress());
     if (!opened.ok)
         return failed(opened.message);
-    AppointmentSearch::Result result;
-    const StoreStatus st = AppointmentSearch::findIn(db, text, result);
+    AppointmentSearch::Matches result;
+    const Result st = AppointmentSearch::findIn(db, text, result);
     db.close();
     if (!st.ok())
         return failed(st.message);

@@ -77,7 +77,7 @@ FindPanel::FindPanel(QWidget* parent)
         chooseCurrent();
     });
     connect(&m_build, &QFutureWatcher<SearchPtr>::finished, this, &FindPanel::buildFinished);
-    connect(&m_find, &QFutureWatcher<AppointmentSearch::Result>::finished, this, &FindPanel::findFinished);
+    connect(&m_find, &QFutureWatcher<AppointmentSearch::Matches>::finished, this, &FindPanel::findFinished);
     hide();
 }
 
@@ -102,7 +102,7 @@ void FindPanel::openPanel(Database& db, const std::optional<DayRecord>& shownDay
 
     QList<DayRecord> days;
     Settings current;
-    const StoreStatus read = AppointmentSearch::readDays(db, days, current);
+    const Result read = AppointmentSearch::readDays(db, days, current);
     if (!read.ok()) {
         m_statusLabel->setText(read.message);
         return;
@@ -148,14 +148,14 @@ void FindPanel::startFind()
     m_asked = text;
     m_findAgain = false;
     m_finding = true;
-    m_find.setFuture(runInPool<AppointmentSearch::Result>(
+    m_find.setFuture(runInPool<AppointmentSearch::Matches>(
         [search = m_search, text] { return search->find(text, AppointmentSearch::ShownLimit); }));
 }
 
 void FindPanel::findFinished()
 {
     m_finding = false;
-    const AppointmentSearch::Result result = m_find.result();
+    const AppointmentSearch::Matches result = m_find.result();
     if (m_findAgain || m_findBox->text() != m_asked) {
         // Typing went on meanwhile: only the newest text's results count.
         startFind();
@@ -168,7 +168,7 @@ void FindPanel::findFinished()
     }
 }
 
-void FindPanel::showResult(const AppointmentSearch::Result& result)
+void FindPanel::showResult(const AppointmentSearch::Matches& result)
 {
     m_matches = result.matches;
     QStringList lines;

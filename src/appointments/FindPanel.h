@@ -56,7 +56,7 @@ private:
     void startFind();
     void buildFinished();
     void findFinished();
-    void showResult(const AppointmentSearch::Result& result);
+    void showResult(const AppointmentSearch::Matches& result);
     void moveCurrent(int steps);
     void chooseCurrent();
     void restoreFocus();
@@ -69,7 +69,7 @@ private:
 
     SearchPtr m_search;
     QFutureWatcher<SearchPtr> m_build;
-    QFutureWatcher<AppointmentSearch::Result> m_find;
+    QFutureWatcher<AppointmentSearch::Matches> m_find;
     bool m_building = false;
     bool m_finding = false;
     QString m_asked; // the text the running find was given

@@ -45,7 +45,7 @@ int run(const QStringList& arguments, const QString& pdfPath)
         return failed(opened.message);
 
     DaySheet sheet;
-    const StoreStatus read = DaySheetReader::read(db, day, sheet);
+    const Result read = DaySheetReader::read(db, day, sheet);
     if (!read.ok())
         return failed(read.message);
     db.close();

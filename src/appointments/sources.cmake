@@ -1,8 +1,4 @@
 list(APPEND LEDGERLY_CORE_SOURCES
-    appointments/PageText.cpp
-    appointments/DayLayout.cpp
-    appointments/DayPlacement.cpp
-    appointments/CalendarMath.cpp
     appointments/DaySheet.cpp
     appointments/DayListPrint.cpp
     appointments/DaySheetReader.cpp

@@ -85,15 +85,15 @@ Connection openFile(const QString& path, int flags, QString& reason)
 }
 
 // Runs one statement under the shared back-off; busy comes back as Busy.
-StoreStatus execute(sqlite3* db, const char* sql, RetryPolicy& policy)
+Result execute(sqlite3* db, const char* sql, RetryPolicy& policy)
 {
     return policy.run([&] {
         const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK)
-            return StoreStatus::success();
+            return Result::success();
         if (isBusy(rc))
-            return StoreStatus::busy(errorOf(db));
-        return StoreStatus::failed(errorOf(db));
+            return Result::busy(errorOf(db));
+        return Result::failed(errorOf(db));
     });
 }
 
@@ -110,16 +110,16 @@ QString copyByBackup(sqlite3* from, const QString& source, const QString& target
     sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from, "main");
     if (!backup)
         return QStringLiteral("Cannot copy %1: %2").arg(source, errorOf(to.get()));
-    const StoreStatus st = policy.run([&] {
+    const Result st = policy.run([&] {
         const int rc = sqlite3_backup_step(backup, -1);
         if (rc == SQLITE_DONE)
-            return StoreStatus::success();
+            return Result::success();
         if (isBusy(rc))
-            return StoreStatus::busy(inUse(source));
-        return StoreStatus::failed(QString::fromUtf8(sqlite3_errstr(rc)));
+            return Result::busy(inUse(source));
+        return Result::failed(QString::fromUtf8(sqlite3_errstr(rc)));
     });
     const int finished = sqlite3_backup_finish(backup);
-    if (st.code == StoreStatus::Busy)
+    if (st.code == Result::Busy)
         return st.message;
     if (!st.ok())
         return QStringLiteral("Cannot copy %1: %2").arg(source, st.message);
@@ -139,15 +139,15 @@ QString copyLocked(sqlite3* from, const QString& source, const QString& target, 
     sqlite3_file* file = nullptr;
     if (sqlite3_file_control(from, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
         return QStringLiteral("Cannot copy %1: the file cannot be read").arg(source);
-    const StoreStatus locked = policy.run([&] {
+    const Result locked = policy.run([&] {
         const int rc = sqlite3_exec(from, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK)
-            return StoreStatus::success();
-        const StoreStatus st = isBusy(rc) ? StoreStatus::busy(inUse(source)) : StoreStatus::failed(errorOf(from));
+            return Result::success();
+        const Result st = isBusy(rc) ? Result::busy(inUse(source)) : Result::failed(errorOf(from));
         sqlite3_exec(from, "ROLLBACK", nullptr, nullptr, nullptr);
         return st;
     });
-    if (locked.code == StoreStatus::Busy)
+    if (locked.code == Result::Busy)
         return locked.message;
     if (!locked.ok())
         return QStringLiteral("Cannot copy %1: %2").arg(source, locked.message);
@@ -313,8 +313,8 @@ QString replaceLiveFile(const QString& restored, const QString& livePath, RetryP
         QString reason;
         lock = openFile(livePath, SQLITE_OPEN_READWRITE, reason);
         if (lock) {
-            const StoreStatus st = execute(lock.get(), "BEGIN IMMEDIATE", policy);
-            if (st.code == StoreStatus::Busy)
+            const Result st = execute(lock.get(), "BEGIN IMMEDIATE", policy);
+            if (st.code == Result::Busy)
                 return inUse(livePath);
             // A live file too damaged to lock is exactly what a restore is
             // for: go on without the lock.
@@ -358,12 +358,12 @@ int fieldIndex(const QString& table, const QString& field)
 const int ApptCalDate = fieldIndex(QStringLiteral("tbl_Appt"), QStringLiteral("CalDate"));
 const int ApptVersion = fieldIndex(QStringLiteral("tbl_Appt"), QStringLiteral("Version"));
 
-StoreStatus readContents(QSqlDatabase& db, Contents& out)
+Result readContents(QSqlDatabase& db, Contents& out)
 {
     out = emptyContents();
     for (TableRows& t : out) {
         QSqlQuery q(db);
-        StoreStatus s = Database::exec(
+        Result s = Database::exec(
             q, QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(t.columns.join(QStringLiteral(", ")), t.table));
         if (!s.ok())
             return s;
@@ -374,14 +374,14 @@ StoreStatus readContents(QSqlDatabase& db, Contents& out)
             t.rows.append(row);
         }
     }
-    return StoreStatus::success();
+    return Result::success();
 }
 
-StoreStatus replaceContents(QSqlDatabase& db, const Contents& contents)
+Result replaceContents(QSqlDatabase& db, const Contents& contents)
 {
     for (const TableRows& t : contents) {
         QSqlQuery del(db);
-        StoreStatus s = Database::exec(del, QStringLiteral("DELETE FROM %1").arg(t.table));
+        Result s = Database::exec(del, QStringLiteral("DELETE FROM %1").arg(t.table));
         if (!s.ok())
             return s;
         const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (?%3)")
@@ -394,15 +394,15 @@ StoreStatus replaceContents(QSqlDatabase& db, const Contents& contents)
                 return s;
         }
     }
-    return StoreStatus::success();
+    return Result::success();
 }
 
 // Runs body in a transaction that sees one moment of the server and writes
 // nothing.
-StoreStatus inSnapshot(QSqlDatabase& db, const std::function<StoreStatus(QSqlDatabase&)>& body)
+Result inSnapshot(QSqlDatabase& db, const std::function<Result(QSqlDatabase&)>& body)
 {
     QSqlQuery begin(db);
-    StoreStatus s = Database::exec(begin, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    Result s = Database::exec(begin, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
     if (!s.ok())
         return s;
     s = body(db);
@@ -429,7 +429,7 @@ QString readFileContents(const QString& path, Contents& out)
             reason = QStringLiteral("Cannot open %1: %2").arg(path, db.lastError().text());
         } else {
             QSqlQuery begin(db);
-            StoreStatus s = Database::exec(begin, QStringLiteral("BEGIN"));
+            Result s = Database::exec(begin, QStringLiteral("BEGIN"));
             if (s.ok())
                 s = readContents(db, out);
             QSqlQuery end(db);
@@ -461,7 +461,7 @@ QString writeFileCopy(const Contents& contents, const QString& folder, const QSt
         const Database::OpenResult opened = file.open(path, true);
         if (!opened.ok)
             return opened.message;
-        const StoreStatus s = file.write([&](QSqlDatabase& db) { return replaceContents(db, contents); });
+        const Result s = file.write([&](QSqlDatabase& db) { return replaceContents(db, contents); });
         file.close();
         if (!s.ok())
             return QStringLiteral("Cannot copy %1: %2").arg(source, s.message);
@@ -601,7 +601,7 @@ BackupRestore::RestoreResult BackupRestore::restore(
 QString BackupRestore::backupServer(Database& server, const QString& targetPath)
 {
     Contents contents;
-    const StoreStatus read = server.read([&](QSqlDatabase& db) {
+    const Result read = server.read([&](QSqlDatabase& db) {
         return inSnapshot(db, [&](QSqlDatabase& tdb) { return readContents(tdb, contents); });
     });
     if (!read.ok())
@@ -629,12 +629,12 @@ QString BackupRestore::restoreServer(const QString& sourcePath, Database& server
     if (QString r = backupServer(server, keptFolder + QLatin1Char('/') + KeptName); !r.isEmpty())
         return r;
 
-    const StoreStatus s = server.write([&](QSqlDatabase& db) {
+    const Result s = server.write([&](QSqlDatabase& db) {
         // A desk still showing a day saves onto it by comparing contents;
         // each restored day also gets a version above the one it replaces.
         QHash<QString, qint64> versions;
         QSqlQuery old(db);
-        StoreStatus r = Database::exec(old, QStringLiteral("SELECT CalDate, Version FROM tbl_Appt"));
+        Result r = Database::exec(old, QStringLiteral("SELECT CalDate, Version FROM tbl_Appt"));
         if (!r.ok())
             return r;
         while (old.next())
@@ -663,7 +663,7 @@ QString BackupRestore::restoreServer(const QString& sourcePath, Database& server
             if (!r.ok())
                 return r;
         }
-        return StoreStatus::success();
+        return Result::success();
     });
     return s.ok() ? QString() : s.message;
 }

@@ -111,7 +111,7 @@ void OrderWindow::loadRecord()
 {
     OrderRecord r;
     for (;;) {
-        const StoreStatus st = OrderStore(m_db).read(r);
+        const Result st = OrderStore(m_db).read(r);
         if (st.ok())
             break;
         if (!Dialogs::askRetry(this, st.message))
@@ -124,7 +124,7 @@ bool OrderWindow::save()
 {
     const OrderRecord r = record();
     for (;;) {
-        const StoreStatus st = OrderStore(m_db).write(r);
+        const Result st = OrderStore(m_db).write(r);
         if (st.ok())
             return true;
         if (!Dialogs::askRetry(this, st.message))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/OrderRecord.h"
+#include "core/OrderRecord.h"
 
 #include <QWidget>
 #include <array>

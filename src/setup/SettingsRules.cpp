@@ -1,6 +1,6 @@
 #include "setup/SettingsRules.h"
 
-#include "appointments/DayLayout.h"
+#include "core/DayLayout.h"
 
 #include <QRegularExpression>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "setup/SetupWindow.h"
 
-#include "appointments/DayPlacement.h"
+#include "core/DayPlacement.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
@@ -197,7 +197,7 @@ void SetupWindow::loadSettings()
 {
     Settings s;
     for (;;) {
-        const StoreStatus st = SettingsStore(*Database::current()).read(s);
+        const Result st = SettingsStore(*Database::current()).read(s);
         if (st.ok())
             break;
         if (!Dialogs::askRetry(this, st.message)) {
@@ -210,8 +210,8 @@ void SetupWindow::loadSettings()
     m_locationEdit->setText(s.location);
     m_openTimeValue->setText(s.open);
     m_closeTimeValue->setText(s.close);
-    m_slotMinutesEdit->setText(QString::number(s.timeslot));
-    m_providerCountEdit->setText(QString::number(s.listno));
+    m_slotMinutesEdit->setText(QString::number(s.slotMinutes));
+    m_providerCountEdit->setText(QString::number(s.providerCount));
     showNames(s.names);
 
     const SettingsRules::TimeParts open = SettingsRules::splitTimeText(m_openTimeValue->text());
@@ -261,9 +261,9 @@ void SetupWindow::resetToDefaults()
     m_closeHourEdit->setText(QStringLiteral("05"));
     m_closeMinuteEdit->setText(QStringLiteral("00"));
     m_closeHalfEdit->setText(QStringLiteral("PM"));
-    m_slotMinutesEdit->setText(QString::number(d.timeslot));
-    m_providerCountEdit->setText(QString::number(d.listno));
-    m_promptedCount = static_cast<qint16>(d.listno);
+    m_slotMinutesEdit->setText(QString::number(d.slotMinutes));
+    m_providerCountEdit->setText(QString::number(d.providerCount));
+    m_promptedCount = static_cast<qint16>(d.providerCount);
     showNames(Settings::defaultNames());
     m_locationEdit->setFocus();
 }
@@ -319,11 +319,11 @@ void SetupWindow::storeSettings()
     s.location = m_locationEdit->text();
     s.open = m_openTimeValue->text();
     s.close = m_closeTimeValue->text();
-    s.timeslot = SettingsRules::leadingNumber(m_slotMinutesEdit->text());
-    s.listno = count;
+    s.slotMinutes = SettingsRules::leadingNumber(m_slotMinutesEdit->text());
+    s.providerCount = count;
     s.names = m_namesText;
     for (;;) {
-        const StoreStatus st = SettingsStore(*Database::current()).writeLayout(s);
+        const Result st = SettingsStore(*Database::current()).writeLayout(s);
         if (st.ok())
             break;
         if (!Dialogs::askRetry(this, st.message))

@@ -1,9 +1,9 @@
 #include "store/Database.h"
 
+#include "core/Settings.h"
 #include "store/DatabaseSchema.h"
 #include "store/DefaultDocuments.h"
 #include "store/ServerWatchdog.h"
-#include "store/Settings.h"
 #include "store/SqlDialect.h"
 
 #include <QAtomicInt>
@@ -94,21 +94,21 @@ public:
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;
 
-    StoreStatus begin()
+    Result begin()
     {
         QSqlQuery q(m_db);
         if (!q.exec(SqlDialect::beginWrite(m_db)))
             return Database::statusOf(q.lastError());
         m_active = true;
-        return StoreStatus::success();
+        return Result::success();
     }
-    StoreStatus commit()
+    Result commit()
     {
         QSqlQuery q(m_db);
         if (!q.exec(QStringLiteral("COMMIT")))
             return Database::statusOf(q.lastError());
         m_active = false;
-        return StoreStatus::success();
+        return Result::success();
     }
 
 private:
@@ -117,10 +117,10 @@ private:
 };
 
 // With notify, a server transaction tells the other desks of its commit.
-StoreStatus inTransaction(QSqlDatabase& db, const std::function<StoreStatus(QSqlDatabase&)>& body, bool notify = false)
+Result inTransaction(QSqlDatabase& db, const std::function<Result(QSqlDatabase&)>& body, bool notify = false)
 {
     WriteTransaction tx(db);
-    StoreStatus s = tx.begin();
+    Result s = tx.begin();
     if (!s.ok())
         return s;
     s = body(db);
@@ -136,33 +136,33 @@ StoreStatus inTransaction(QSqlDatabase& db, const std::function<StoreStatus(QSql
     return tx.commit();
 }
 
-StoreStatus readPragmaInt(QSqlDatabase& db, const QString& name, qint64& out)
+Result readPragmaInt(QSqlDatabase& db, const QString& name, qint64& out)
 {
     QSqlQuery q(db);
-    StoreStatus s = Database::exec(q, QStringLiteral("PRAGMA %1").arg(name));
+    Result s = Database::exec(q, QStringLiteral("PRAGMA %1").arg(name));
     if (!s.ok())
         return s;
     if (!q.next())
-        return StoreStatus::failed(QStringLiteral("PRAGMA %1 gave no value").arg(name));
+        return Result::failed(QStringLiteral("PRAGMA %1 gave no value").arg(name));
     out = q.value(0).toLongLong();
-    return StoreStatus::success();
+    return Result::success();
 }
 
-StoreStatus execAll(QSqlDatabase& db, const QStringList& statements)
+Result execAll(QSqlDatabase& db, const QStringList& statements)
 {
     for (const QString& sql : statements) {
         QSqlQuery q(db);
-        StoreStatus s = Database::exec(q, sql);
+        Result s = Database::exec(q, sql);
         if (!s.ok())
             return s;
     }
-    return StoreStatus::success();
+    return Result::success();
 }
 
 // Schema version 0 -> 1: the three tables and their first records.
-StoreStatus createSchema(QSqlDatabase& db)
+Result createSchema(QSqlDatabase& db)
 {
-    StoreStatus s = execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db)));
+    Result s = execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db)));
     if (!s.ok())
         return s;
 
@@ -171,8 +171,8 @@ StoreStatus createSchema(QSqlDatabase& db)
     s = Database::exec(setup,
         QStringLiteral("INSERT INTO tbl_Setup (location, open, close, timeslot, listno, names, FixedMemo, Readme, "
                        "Licence) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        {d.location, d.open, d.close, d.timeslot, d.listno, d.names, QStringLiteral(""), DefaultDocuments::readme(),
-            DefaultDocuments::licence()});
+        {d.location, d.open, d.close, d.slotMinutes, d.providerCount, d.names, QStringLiteral(""),
+            DefaultDocuments::readme(), DefaultDocuments::licence()});
     if (!s.ok())
         return s;
 
@@ -185,7 +185,7 @@ StoreStatus createSchema(QSqlDatabase& db)
 }
 
 // Step k takes a file from schema version k to k + 1.
-using MigrationStep = StoreStatus (*)(QSqlDatabase&);
+using MigrationStep = Result (*)(QSqlDatabase&);
 constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations = {&createSchema};
 
 // Brings the file up to SchemaVersion, one step per transaction. Each step
@@ -193,13 +193,13 @@ constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations = {&crea
 // file at once do not both run it.
 // The schema version: PRAGMA user_version in a file, ledgerly_meta on a server
 // (0 while that table does not exist yet).
-StoreStatus readSchemaVersion(QSqlDatabase& db, qint64& version)
+Result readSchemaVersion(QSqlDatabase& db, qint64& version)
 {
     if (!SqlDialect::isServer(db))
         return readPragmaInt(db, QStringLiteral("user_version"), version);
     version = 0;
     QSqlQuery exists(db);
-    StoreStatus r = Database::exec(exists, QStringLiteral("SELECT to_regclass('ledgerly_meta') IS NOT NULL"));
+    Result r = Database::exec(exists, QStringLiteral("SELECT to_regclass('ledgerly_meta') IS NOT NULL"));
     if (!r.ok())
         return r;
     if (!exists.next() || !exists.value(0).toBool())
@@ -211,12 +211,12 @@ StoreStatus readSchemaVersion(QSqlDatabase& db, qint64& version)
     return r;
 }
 
-StoreStatus markAsOurs(QSqlDatabase& db)
+Result markAsOurs(QSqlDatabase& db)
 {
     QSqlQuery q(db);
     if (!SqlDialect::isServer(db))
         return Database::exec(q, QStringLiteral("PRAGMA application_id = %1").arg(Database::ApplicationId));
-    StoreStatus r = Database::exec(q,
+    Result r = Database::exec(q,
         QStringLiteral(
             "CREATE TABLE ledgerly_meta (application_id INTEGER NOT NULL, schema_version INTEGER NOT NULL)"));
     if (!r.ok())
@@ -227,7 +227,7 @@ StoreStatus markAsOurs(QSqlDatabase& db)
         {Database::ApplicationId});
 }
 
-StoreStatus writeSchemaVersion(QSqlDatabase& db, qint64 version)
+Result writeSchemaVersion(QSqlDatabase& db, qint64 version)
 {
     QSqlQuery q(db);
     if (!SqlDialect::isServer(db))
@@ -239,27 +239,26 @@ StoreStatus writeSchemaVersion(QSqlDatabase& db, qint64 version)
 // re-reads the version inside its transaction, so two copies opening an old
 // file at once do not both run it. On a server, where tables are made inside
 // the transaction, two desks starting at once queue on an advisory lock.
-StoreStatus migrate(QSqlDatabase& db)
+Result migrate(QSqlDatabase& db)
 {
     const bool server = SqlDialect::isServer(db);
     if (server) {
         QSqlQuery lock(db);
-        StoreStatus r
-            = Database::exec(lock, QStringLiteral("SELECT pg_advisory_lock(%1)").arg(Database::ApplicationId));
+        Result r = Database::exec(lock, QStringLiteral("SELECT pg_advisory_lock(%1)").arg(Database::ApplicationId));
         if (!r.ok())
             return r;
     }
-    StoreStatus s;
+    Result s;
     for (;;) {
         bool done = false;
         s = inTransaction(db, [&](QSqlDatabase& tdb) {
             qint64 version = 0;
-            StoreStatus r = readSchemaVersion(tdb, version);
+            Result r = readSchemaVersion(tdb, version);
             if (!r.ok())
                 return r;
             if (version >= Database::SchemaVersion) {
                 done = true;
-                return StoreStatus::success();
+                return Result::success();
             }
             if (version == 0) {
                 r = markAsOurs(tdb);
@@ -430,7 +429,7 @@ QString checkJournal(const QString& path, const FileHeader& file)
 // file: busy says so, and the caller may try again.
 QString unreadable(const QString& path, const QSqlError& error, bool* busy)
 {
-    if (Database::statusOf(error).code == StoreStatus::Busy) {
+    if (Database::statusOf(error).code == Result::Busy) {
         *busy = true;
         return QStringLiteral("The file %1 is in use by another copy of Ledgerly (%2)")
             .arg(shown(path), error.databaseText());
@@ -696,14 +695,14 @@ bool Database::connectServer(QString& error)
         return false;
     }
     QSqlDriver* driver = db.driver();
-    const StoreStatus session = withinAnswerTime([&] {
+    const Result session = withinAnswerTime([&] {
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("SET lock_timeout = %1").arg(ServerLockTimeoutMillis))
             || !q.exec(QStringLiteral("SET statement_timeout = %1").arg(ServerStatementTimeoutMillis)))
-            return StoreStatus::failed(q.lastError().text());
+            return Result::failed(q.lastError().text());
         if (!driver->subscribeToNotification(ChangeChannel))
-            return StoreStatus::failed(driver->lastError().text());
-        return StoreStatus::success();
+            return Result::failed(driver->lastError().text());
+        return Result::success();
     });
     if (!session.ok()) {
         error = session.message;
@@ -756,12 +755,12 @@ Database::OpenResult Database::openServer(const QString& address)
     }
 
     QString why;
-    StoreStatus s = m_retry.run([&] {
+    Result s = m_retry.run([&] {
         return withinAnswerTime([&] {
             QSqlDatabase db = connection();
             bool busy = false;
             why = checkServerDatabase(db, shownAddress, &busy);
-            return busy ? StoreStatus::busy(why) : StoreStatus::success();
+            return busy ? Result::busy(why) : Result::success();
         });
     });
     if (!s.ok() || !why.isEmpty()) {
@@ -779,7 +778,7 @@ Database::OpenResult Database::openServer(const QString& address)
             QSqlDatabase db = connection();
             bool busy = false;
             why = checkSchema(db, shownAddress, Reading::SchemaOnly, &busy);
-            return StoreStatus::success();
+            return Result::success();
         });
     }
     if (!s.ok() || !why.isEmpty()) {
@@ -790,34 +789,33 @@ Database::OpenResult Database::openServer(const QString& address)
     return {true, QString()};
 }
 
-StoreStatus Database::reconnectIfLost()
+Result Database::reconnectIfLost()
 {
     if (!m_server || (!m_lost && isOpen()))
-        return StoreStatus::success();
+        return Result::success();
     if (!m_lost) {
         // The driver found the connection broken on its own, reading the
         // server's farewell while it looked for notifications. Told like a
         // failed statement: the next access connects again.
         m_lost = true;
         m_lostWhy = ConnectionLostText;
-        return StoreStatus::failed(m_lostWhy);
+        return Result::failed(m_lostWhy);
     }
     QString error;
     if (!connectServer(error))
-        return StoreStatus::failed(error);
-    return StoreStatus::success();
+        return Result::failed(error);
+    return Result::success();
 }
 
 // A failed statement on a server may mean the connection broke: then the next
 // access connects again (nothing is lost; the transaction rolled back).
-void Database::noteFailure(const StoreStatus& s)
+void Database::noteFailure(const Result& s)
 {
-    if (!m_server || m_lost || s.ok() || s.code == StoreStatus::Busy)
+    if (!m_server || m_lost || s.ok() || s.code == Result::Busy)
         return;
-    const StoreStatus probed = withinAnswerTime([this] {
+    const Result probed = withinAnswerTime([this] {
         QSqlQuery probe(connection());
-        return isOpen() && probe.exec(QStringLiteral("SELECT 1")) ? StoreStatus::success()
-                                                                  : StoreStatus::failed(QString());
+        return isOpen() && probe.exec(QStringLiteral("SELECT 1")) ? Result::success() : Result::failed(QString());
     });
     if (!probed.ok() && !m_lost) {
         m_lost = true;
@@ -826,9 +824,9 @@ void Database::noteFailure(const StoreStatus& s)
 }
 
 // What the server said on a broken connection means nothing to a receptionist.
-StoreStatus Database::explainFailure(StoreStatus s) const
+Result Database::explainFailure(Result s) const
 {
-    if (m_lost && s.code == StoreStatus::Failed)
+    if (m_lost && s.code == Result::Failed)
         s.message = m_lostWhy;
     return s;
 }
@@ -836,17 +834,17 @@ StoreStatus Database::explainFailure(StoreStatus s) const
 // Runs step on the server with a limit on how long it waits for answers; a
 // server that does not answer in time loses the connection, and the next
 // access connects again.
-StoreStatus Database::withinAnswerTime(const std::function<StoreStatus()>& step)
+Result Database::withinAnswerTime(const std::function<Result()>& step)
 {
     if (!m_server || !m_watchdog)
         return step();
     m_watchdog->arm(serverSocket(), std::chrono::milliseconds(ServerAnswerMillis));
-    const StoreStatus s = step();
+    const Result s = step();
     if (!m_watchdog->disarm())
         return s;
     m_lost = true;
     m_lostWhy = NoAnswerText;
-    return StoreStatus::failed(m_lostWhy);
+    return Result::failed(m_lostWhy);
 }
 
 int Database::serverSocket() const
@@ -895,12 +893,12 @@ Database::OpenResult Database::open(const QString& path, bool createIfMissing)
         const QString building
             = path + QStringLiteral(".new-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         const QString tempName = m_connectionName + QStringLiteral("-create");
-        StoreStatus made;
+        Result made;
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), tempName);
             db.setDatabaseName(building);
             if (!db.open()) {
-                made = StoreStatus::failed(db.lastError().text());
+                made = Result::failed(db.lastError().text());
             } else {
                 made = execAll(db, {QStringLiteral("PRAGMA journal_mode = DELETE")});
                 if (made.ok())
@@ -923,13 +921,13 @@ Database::OpenResult Database::open(const QString& path, bool createIfMissing)
     // Another copy may hold the file for a moment (it may be starting, or
     // saving): the checks wait under the retry policy like any read.
     QString why;
-    const StoreStatus checked = m_retry.run([&] {
+    const Result checked = m_retry.run([&] {
         why = rollBackInterruptedSave(path, m_connectionName);
         if (!why.isEmpty())
-            return StoreStatus::success();
+            return Result::success();
         bool busy = false;
         why = checkFileFor(path, Reading::SchemaOnly, &busy);
-        return busy ? StoreStatus::busy(why) : StoreStatus::success();
+        return busy ? Result::busy(why) : Result::success();
     });
     if (!checked.ok() || !why.isEmpty())
         return {false, why};
@@ -942,12 +940,12 @@ Database::OpenResult Database::open(const QString& path, bool createIfMissing)
     m_path = path;
     m_identity = identity;
 
-    StoreStatus s = m_retry.run([this] {
+    Result s = m_retry.run([this] {
         QSqlDatabase db = connection();
         QSqlQuery q(db);
-        StoreStatus r = exec(q, QStringLiteral("PRAGMA journal_mode = DELETE"));
+        Result r = exec(q, QStringLiteral("PRAGMA journal_mode = DELETE"));
         if (r.ok() && (!q.next() || q.value(0).toString().toLower() != QLatin1String("delete")))
-            r = StoreStatus::failed(QStringLiteral("the file cannot be switched to rollback-journal mode"));
+            r = Result::failed(QStringLiteral("the file cannot be switched to rollback-journal mode"));
         if (r.ok()) {
             QSqlQuery sync(db);
             r = exec(sync, QStringLiteral("PRAGMA synchronous = FULL"));
@@ -988,11 +986,11 @@ Database::OpenResult Database::openReadOnly(const QString& path)
     m_identity = identity;
     m_readOnly = true;
     QString why;
-    const StoreStatus s = m_retry.run([&] {
+    const Result s = m_retry.run([&] {
         QSqlDatabase db = connection();
         bool busy = false;
         why = checkSchema(db, path, Reading::Quick, &busy);
-        return busy ? StoreStatus::busy(why) : StoreStatus::success();
+        return busy ? Result::busy(why) : Result::success();
     });
     if (!s.ok() || !why.isEmpty()) {
         close();
@@ -1039,23 +1037,23 @@ bool Database::fileReplaced() const
     return identityOf(m_path) != m_identity;
 }
 
-StoreStatus Database::followReplacedFile()
+Result Database::followReplacedFile()
 {
     // A path without an open connection: an earlier attempt to open the
     // restored file failed, and this one tries again.
     if (m_server || m_path.isEmpty() || (isOpen() && !fileReplaced()))
-        return StoreStatus::success();
+        return Result::success();
     const QString path = m_path;
     const OpenResult opened = m_readOnly ? openReadOnly(path) : open(path, false);
     if (!opened.ok) {
         m_path = path;
-        return StoreStatus::failed(opened.message);
+        return Result::failed(opened.message);
     }
     ++m_replacements;
-    return StoreStatus::success();
+    return Result::success();
 }
 
-StoreStatus Database::announceRestore(QSqlDatabase& db)
+Result Database::announceRestore(QSqlDatabase& db)
 {
     QSqlQuery q(db);
     return exec(q, QStringLiteral("NOTIFY %1, '%2'").arg(ChangeChannel, RestoreNotice));
@@ -1083,13 +1081,13 @@ sqlite3* Database::handle() const
 
 // Every access: connect again after a lost server connection, run the step
 // (under the retry policy or once), and say where a failure happened.
-StoreStatus Database::access(const std::function<StoreStatus()>& step, bool retried, const QString& failure)
+Result Database::access(const std::function<Result()>& step, bool retried, const QString& failure)
 {
-    StoreStatus s = reconnectIfLost();
+    Result s = reconnectIfLost();
     if (s.ok())
         s = followReplacedFile();
     if (s.ok() && !isOpen())
-        s = StoreStatus::failed(QStringLiteral("the database is not open"));
+        s = Result::failed(QStringLiteral("the database is not open"));
     if (s.ok()) {
         const auto attempt = [&] { return withinAnswerTime(step); };
         s = retried ? m_retry.run(attempt) : attempt();
@@ -1105,11 +1103,11 @@ StoreStatus Database::access(const std::function<StoreStatus()>& step, bool retr
     return s;
 }
 
-StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& body)
+Result Database::write(const std::function<Result(QSqlDatabase&)>& body)
 {
     return access(
         [&] {
-            StoreStatus s = followReplacedFile();
+            Result s = followReplacedFile();
             if (!s.ok())
                 return s;
             QSqlDatabase db = connection();
@@ -1120,7 +1118,7 @@ StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& bod
                     // write lock, so it cannot come now; it may have come
                     // just before. Then the step runs again on the new file.
                     if (!m_server && fileReplaced())
-                        return StoreStatus::busy(QStringLiteral("a restore has just replaced the file"));
+                        return Result::busy(QStringLiteral("a restore has just replaced the file"));
                     return body(tdb);
                 },
                 true);
@@ -1128,7 +1126,7 @@ StoreStatus Database::write(const std::function<StoreStatus(QSqlDatabase&)>& bod
         true, QStringLiteral("The changes could not be saved to %1: %2"));
 }
 
-StoreStatus Database::read(const std::function<StoreStatus(QSqlDatabase&)>& body)
+Result Database::read(const std::function<Result(QSqlDatabase&)>& body)
 {
     return access(
         [&] {
@@ -1138,7 +1136,7 @@ StoreStatus Database::read(const std::function<StoreStatus(QSqlDatabase&)>& body
         true, QStringLiteral("%1 could not be read: %2"));
 }
 
-StoreStatus Database::readOnce(const std::function<StoreStatus(QSqlDatabase&)>& body)
+Result Database::readOnce(const std::function<Result(QSqlDatabase&)>& body)
 {
     return access(
         [&] {
@@ -1161,7 +1159,7 @@ std::optional<qint64> Database::dataVersion()
     return version;
 }
 
-StoreStatus Database::statusOf(const QSqlError& error)
+Result Database::statusOf(const QSqlError& error)
 {
     const QString state = error.nativeErrorCode();
     // PostgreSQL reports a five-character SQLSTATE; SQLite's codes have at
@@ -1170,44 +1168,44 @@ StoreStatus Database::statusOf(const QSqlError& error)
         static const QStringList busyStates
             = {QStringLiteral("40001"), QStringLiteral("40P01"), QStringLiteral("55P03")};
         if (busyStates.contains(state)) {
-            return StoreStatus::busy(
+            return Result::busy(
                 QStringLiteral("another copy of Ledgerly is saving the same records (%1)").arg(error.databaseText()));
         }
         // statement_timeout: a server too slow to answer, not another desk.
         if (state == QLatin1String("57014"))
-            return StoreStatus::failed(NoAnswerText);
-        return StoreStatus::failed(error.text());
+            return Result::failed(NoAnswerText);
+        return Result::failed(error.text());
     }
     bool numeric = false;
     const int code = error.nativeErrorCode().toInt(&numeric);
     const int primary = code & 0xFF;
     if (numeric && (primary == 5 || primary == 6)) {
-        return StoreStatus::busy(
+        return Result::busy(
             QStringLiteral("another copy of Ledgerly is using the file (%1)").arg(error.databaseText()));
     }
     if (isDamage(error))
-        return StoreStatus::failed(QStringLiteral("it is damaged (%1)").arg(error.databaseText()));
+        return Result::failed(QStringLiteral("it is damaged (%1)").arg(error.databaseText()));
     // SQLite's own words for these name no cause a person can act on.
     if (numeric && primary == SQLITE_FULL)
-        return StoreStatus::failed(QStringLiteral("the disk is full"));
+        return Result::failed(QStringLiteral("the disk is full"));
     if (numeric && (code == SQLITE_READONLY_DIRECTORY || primary == SQLITE_CANTOPEN))
-        return StoreStatus::failed(QStringLiteral("the folder that holds it cannot be written"));
+        return Result::failed(QStringLiteral("the folder that holds it cannot be written"));
     if (numeric && primary == SQLITE_READONLY)
-        return StoreStatus::failed(QStringLiteral("it cannot be written"));
+        return Result::failed(QStringLiteral("it cannot be written"));
     if (numeric && primary == SQLITE_IOERR)
-        return StoreStatus::failed(
+        return Result::failed(
             QStringLiteral("the disk could not be read or written (is it damaged, or was it taken out?)"));
-    return StoreStatus::failed(error.text());
+    return Result::failed(error.text());
 }
 
-StoreStatus Database::exec(QSqlQuery& query, const QString& sql, const QVariantList& values)
+Result Database::exec(QSqlQuery& query, const QString& sql, const QVariantList& values)
 {
     query.setForwardOnly(true);
     // PostgreSQL prepares only queries and data changes, not CREATE or NOTIFY.
     if (values.isEmpty()) {
         if (!query.exec(sql))
             return statusOf(query.lastError());
-        return StoreStatus::success();
+        return Result::success();
     }
     if (!query.prepare(sql))
         return statusOf(query.lastError());
@@ -1215,7 +1213,7 @@ StoreStatus Database::exec(QSqlQuery& query, const QString& sql, const QVariantL
         query.addBindValue(v);
     if (!query.exec())
         return statusOf(query.lastError());
-    return StoreStatus::success();
+    return Result::success();
 }
 
 Database* Database::current()

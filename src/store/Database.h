@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
 #include "store/RetryPolicy.h"
-#include "store/StoreStatus.h"
 
 #include <QObject>
 #include <QSqlDatabase>
@@ -84,12 +84,12 @@ public:
     // Runs body inside BEGIN IMMEDIATE ... COMMIT under the retry policy; the
     // whole transaction is retried when busy. body returns its own status; a
     // non-Ok status rolls back.
-    StoreStatus write(const std::function<StoreStatus(QSqlDatabase&)>& body);
+    Result write(const std::function<Result(QSqlDatabase&)>& body);
     // Runs a read under the retry policy (no transaction).
-    StoreStatus read(const std::function<StoreStatus(QSqlDatabase&)>& body);
+    Result read(const std::function<Result(QSqlDatabase&)>& body);
     // Runs a read once: Busy at once when another copy holds the file. For
     // polls, which simply look again on their next turn.
-    StoreStatus readOnce(const std::function<StoreStatus(QSqlDatabase&)>& body);
+    Result readOnce(const std::function<Result(QSqlDatabase&)>& body);
 
     // SQLite's data_version of this connection: it changes whenever another
     // connection (another copy of the program) has committed to the file
@@ -108,21 +108,21 @@ public:
     // dataVersion() look first, and a write looks again once it holds the
     // lock, so nothing is ever written into a replaced file. Nothing to do
     // on a server.
-    StoreStatus followReplacedFile();
+    Result followReplacedFile();
     // How often a restore replaced the database under this connection: a
     // replaced file followed, or a restore another desk announced on the
     // server. Records read before are then no base for a merge.
     qint64 replacements() const { return m_replacements; }
     // Announces a restore to the other desks on a server; inside the
     // restore's transaction, so that it arrives only if that commits.
-    static StoreStatus announceRestore(QSqlDatabase& db);
+    static Result announceRestore(QSqlDatabase& db);
 
     // Maps a failed query to a status: Busy for SQLite's busy and locked codes
     // and for PostgreSQL's serialization failure, deadlock and lock timeout.
-    static StoreStatus statusOf(const QSqlError& error);
+    static Result statusOf(const QSqlError& error);
     // Prepares sql on query, binds values in order and executes it; the
     // status of whichever step failed.
-    static StoreStatus exec(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
+    static Result exec(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
 
     // The program-wide connection used by the windows.
     static Database* current();
@@ -142,12 +142,12 @@ private:
     QString connectFile(const QString& path, bool readOnly);
     OpenResult openServer(const QString& address);
     bool connectServer(QString& error);
-    StoreStatus reconnectIfLost();
-    void noteFailure(const StoreStatus& s);
-    StoreStatus explainFailure(StoreStatus s) const;
-    StoreStatus withinAnswerTime(const std::function<StoreStatus()>& step);
+    Result reconnectIfLost();
+    void noteFailure(const Result& s);
+    Result explainFailure(Result s) const;
+    Result withinAnswerTime(const std::function<Result()>& step);
     int serverSocket() const;
-    StoreStatus access(const std::function<StoreStatus()>& step, bool retried, const QString& failure);
+    Result access(const std::function<Result()>& step, bool retried, const QString& failure);
 
     QString m_connectionName;
     QString m_path;

@@ -1,7 +1,7 @@
 #include "store/DayStore.h"
 
-#include "appointments/DayPlacement.h"
-#include "appointments/PageText.h"
+#include "core/DayPlacement.h"
+#include "core/PageText.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 
@@ -27,32 +27,32 @@ DayRecord recordFrom(const QSqlQuery& q)
     DayRecord r;
     r.id = q.value(0).toLongLong();
     r.calDate = QDate::fromString(q.value(1).toString(), DateFormat);
-    r.clinic = q.value(2).toInt() != 0;
-    r.data = q.value(3).toString();
+    r.closed = q.value(2).toInt() != 0;
+    r.pageText = q.value(3).toString();
     r.memo = q.value(4).toString();
     r.location = q.value(5).toString();
     r.open = q.value(6).toString();
     r.close = q.value(7).toString();
-    r.timeslot = q.value(8).toInt();
-    r.listno = q.value(9).toInt();
+    r.slotMinutes = q.value(8).toInt();
+    r.providerCount = q.value(9).toInt();
     r.names = q.value(10).toString();
     r.version = q.value(11).toLongLong();
     return r;
 }
 
 // Always through the unique index on CalDate.
-StoreStatus findIn(QSqlDatabase& db, const QDate& date, std::optional<DayRecord>& out)
+Result findIn(QSqlDatabase& db, const QDate& date, std::optional<DayRecord>& out)
 {
     out.reset();
     QSqlQuery q(db);
-    StoreStatus s = Database::exec(
+    Result s = Database::exec(
         q, QStringLiteral("SELECT %1 FROM tbl_Appt WHERE CalDate = ?").arg(RecordColumns), {dateKey(date)});
     if (!s.ok())
         return s;
     if (q.next())
         out = recordFrom(q);
     q.finish();
-    return StoreStatus::success();
+    return Result::success();
 }
 
 QVariant text(const QString& s)
@@ -62,21 +62,21 @@ QVariant text(const QString& s)
 
 } // namespace
 
-StoreStatus DayStore::find(const QDate& date, std::optional<DayRecord>& out)
+Result DayStore::find(const QDate& date, std::optional<DayRecord>& out)
 {
     return m_db.read([&](QSqlDatabase& db) { return findIn(db, date, out); });
 }
 
-StoreStatus DayStore::findOnce(const QDate& date, std::optional<DayRecord>& out)
+Result DayStore::findOnce(const QDate& date, std::optional<DayRecord>& out)
 {
     return m_db.readOnce([&](QSqlDatabase& db) { return findIn(db, date, out); });
 }
 
-StoreStatus DayStore::open(const QDate& date, const Settings& current, DayRecord& out, bool& created)
+Result DayStore::open(const QDate& date, const Settings& current, DayRecord& out, bool& created)
 {
     created = false;
     std::optional<DayRecord> found;
-    StoreStatus s = find(date, found);
+    Result s = find(date, found);
     if (!s.ok())
         return s;
     if (found) {
@@ -88,14 +88,14 @@ StoreStatus DayStore::open(const QDate& date, const Settings& current, DayRecord
     return m_db.write([&](QSqlDatabase& db) {
         created = false;
         QSqlQuery q(db);
-        StoreStatus r = Database::exec(q,
+        Result r = Database::exec(q,
             SqlDialect::insertIgnoringDuplicate(QStringLiteral("tbl_Appt"),
                 {QStringLiteral("CalDate"), QStringLiteral("Clinic"), QStringLiteral("location"),
                     QStringLiteral("open"), QStringLiteral("Close"), QStringLiteral("timeslot"),
                     QStringLiteral("Listno"), QStringLiteral("Names"), QStringLiteral("Version")},
                 QStringLiteral("CalDate")),
-            {dateKey(date), 0, text(current.location), text(current.open), text(current.close), current.timeslot,
-                current.listno, text(current.names), 1});
+            {dateKey(date), 0, text(current.location), text(current.open), text(current.close), current.slotMinutes,
+                current.providerCount, text(current.names), 1});
         if (!r.ok())
             return r;
         created = q.numRowsAffected() == 1;
@@ -105,19 +105,19 @@ StoreStatus DayStore::open(const QDate& date, const Settings& current, DayRecord
         if (!r.ok())
             return r;
         if (!again)
-            return StoreStatus::failed(QStringLiteral("the record of %1 could not be created").arg(dateKey(date)));
+            return Result::failed(QStringLiteral("the record of %1 could not be created").arg(dateKey(date)));
         out = *again;
         return r;
     });
 }
 
-StoreStatus DayStore::initialiseData(DayRecord& rec, const QString& emptyPageText)
+Result DayStore::initialiseData(DayRecord& rec, const QString& emptyPageText)
 {
     return m_db.write([&](QSqlDatabase& db) {
         QSqlQuery q(db);
         // Only a record nobody has written a page into yet: another copy may
         // already have saved bookings on it.
-        StoreStatus r = Database::exec(q,
+        Result r = Database::exec(q,
             QStringLiteral("UPDATE tbl_Appt SET Data = ?, Version = Version + 1 "
                            "WHERE CalDate = ? AND (Data IS NULL OR Data = '')"),
             {text(emptyPageText), dateKey(rec.calDate)});
@@ -131,7 +131,7 @@ StoreStatus DayStore::initialiseData(DayRecord& rec, const QString& emptyPageTex
         if (stored)
             rec = *stored;
         else
-            rec.data = emptyPageText; // deleted meanwhile; the next save stores it again if it has content
+            rec.pageText = emptyPageText; // deleted meanwhile; the next save stores it again if it has content
         return r;
     });
 }
@@ -142,7 +142,7 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
     out.status = m_db.write([&](QSqlDatabase& db) {
         out = SaveOutcome();
         std::optional<DayRecord> stored;
-        StoreStatus r = findIn(db, baseAsRead.calDate, stored);
+        Result r = findIn(db, baseAsRead.calDate, stored);
         if (!r.ok())
             return r;
         // Another desk may show the day in another layout (it opened it under
@@ -159,30 +159,30 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
         // Decided by content, not by Version alone: a day deleted and made
         // again can come back under the same id and reach the same Version
         // with other bookings on it.
-        if (stored && stored->id == base.id && stored->data == base.data && stored->memo == base.memo
-            && stored->clinic == base.clinic) {
-            result.data = edited.data;
+        if (stored && stored->id == base.id && stored->pageText == base.pageText && stored->memo == base.memo
+            && stored->closed == base.closed) {
+            result.pageText = edited.pageText;
             result.memo = edited.memo;
-            result.clinic = edited.clinic;
+            result.closed = edited.closed;
         } else {
             // Another copy saved the day since base was read, or deleted it
             // because it was empty then; that copy had every cell cleared.
-            const QString theirData = stored ? stored->data : PageText::cleared(base.data);
+            const QString theirData = stored ? stored->pageText : PageText::cleared(base.pageText);
             const QString theirMemo = stored ? stored->memo : QString();
-            const bool theirClinic = stored ? stored->clinic : false;
-            result.data = PageText::merge(base.data, edited.data, theirData);
+            const bool theirClinic = stored ? stored->closed : false;
+            result.pageText = PageText::merge(base.pageText, edited.pageText, theirData);
             result.memo = PageText::mergeMemo(base.memo, edited.memo, theirMemo);
-            result.clinic = edited.clinic != base.clinic ? edited.clinic : theirClinic;
+            result.closed = edited.closed != base.closed ? edited.closed : theirClinic;
             out.merged = true;
         }
 
-        const bool empty = mode == SaveMode::DeleteWhenEmpty && !result.clinic && result.memo.isEmpty()
-            && PageText::isBlank(result.data);
+        const bool empty = mode == SaveMode::DeleteWhenEmpty && !result.closed && result.memo.isEmpty()
+            && PageText::isBlank(result.pageText);
         QSqlQuery q(db);
         if (empty) {
             out.deleted = true;
             if (!stored)
-                return StoreStatus::success();
+                return Result::success();
             return Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {storedId});
         }
         if (stored) {
@@ -190,15 +190,16 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
             r = Database::exec(q,
                 QStringLiteral("UPDATE tbl_Appt SET Data = ?, Memo = ?, Clinic = ?, location = ?, open = ?, Close = ?, "
                                "timeslot = ?, Listno = ?, Names = ?, Version = Version + 1 WHERE id = ?"),
-                {text(result.data), text(result.memo), result.clinic ? 1 : 0, text(edited.location), text(edited.open),
-                    text(edited.close), edited.timeslot, edited.listno, text(edited.names), storedId});
+                {text(result.pageText), text(result.memo), result.closed ? 1 : 0, text(edited.location),
+                    text(edited.open), text(edited.close), edited.slotMinutes, edited.providerCount, text(edited.names),
+                    storedId});
         } else {
             r = Database::exec(q,
                 QStringLiteral("INSERT INTO tbl_Appt (CalDate, Clinic, Data, Memo, location, open, Close, timeslot, "
                                "Listno, Names, Version) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                {dateKey(result.calDate), result.clinic ? 1 : 0, text(result.data), text(result.memo),
-                    text(edited.location), text(edited.open), text(edited.close), edited.timeslot, edited.listno,
-                    text(edited.names), std::max<qint64>(base.version, 0) + 1});
+                {dateKey(result.calDate), result.closed ? 1 : 0, text(result.pageText), text(result.memo),
+                    text(edited.location), text(edited.open), text(edited.close), edited.slotMinutes,
+                    edited.providerCount, text(edited.names), std::max<qint64>(base.version, 0) + 1});
         }
         if (!r.ok())
             return r;
@@ -213,21 +214,20 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
     });
     if (!out.status.ok()) {
         // Nothing of the failed attempt was committed.
-        const StoreStatus status = out.status;
+        const Result status = out.status;
         out = SaveOutcome();
         out.status = status;
     }
     return out;
 }
 
-StoreStatus DayStore::readAll(QList<DayRecord>& out)
+Result DayStore::readAll(QList<DayRecord>& out)
 {
     return m_db.read([&](QSqlDatabase& db) {
         out.clear();
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        StoreStatus r
-            = Database::exec(q, QStringLiteral("SELECT %1 FROM tbl_Appt ORDER BY CalDate").arg(RecordColumns));
+        Result r = Database::exec(q, QStringLiteral("SELECT %1 FROM tbl_Appt ORDER BY CalDate").arg(RecordColumns));
         if (!r.ok())
             return r;
         while (q.next())
@@ -240,11 +240,11 @@ StoreStatus DayStore::readAll(QList<DayRecord>& out)
     });
 }
 
-StoreStatus DayStore::count(qint64& out)
+Result DayStore::count(qint64& out)
 {
     return m_db.read([&](QSqlDatabase& db) {
         QSqlQuery q(db);
-        StoreStatus r = Database::exec(q, QStringLiteral("SELECT COUNT(*) FROM tbl_Appt"));
+        Result r = Database::exec(q, QStringLiteral("SELECT COUNT(*) FROM tbl_Appt"));
         if (!r.ok())
             return r;
         out = q.next() ? q.value(0).toLongLong() : 0;

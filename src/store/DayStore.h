@@ -1,8 +1,8 @@
 #pragma once
 
-#include "store/DayRecord.h"
-#include "store/Settings.h"
-#include "store/StoreStatus.h"
+#include "core/DayRecord.h"
+#include "core/Result.h"
+#include "core/Settings.h"
 
 #include <QList>
 #include <optional>
@@ -21,23 +21,23 @@ public:
     }
 
     // The record of date, if there is one.
-    StoreStatus find(const QDate& date, std::optional<DayRecord>& out);
+    Result find(const QDate& date, std::optional<DayRecord>& out);
     // The same without waiting: Busy at once while another copy holds the
     // file (for the window's poll of what other copies saved).
-    StoreStatus findOnce(const QDate& date, std::optional<DayRecord>& out);
+    Result findOnce(const QDate& date, std::optional<DayRecord>& out);
 
     // Finds the record of date or creates it (insert-or-ignore, then find) with
     // copies of the current settings' six layout fields. created tells whether
     // this call made it.
-    StoreStatus open(const QDate& date, const Settings& current, DayRecord& out, bool& created);
+    Result open(const QDate& date, const Settings& current, DayRecord& out, bool& created);
 
     // Sets Data of a just-created record to the empty page of its layout (only
     // while the record still has no page text). rec.version follows.
-    StoreStatus initialiseData(DayRecord& rec, const QString& emptyPageText);
+    Result initialiseData(DayRecord& rec, const QString& emptyPageText);
 
     struct SaveOutcome
     {
-        StoreStatus status;
+        Result status;
         bool deleted = false; // the day was open and wholly empty
         bool merged = false; // another copy had changed it since it was read
         DayRecord stored; // what the database now holds (when not deleted)
@@ -48,7 +48,7 @@ public:
         KeepEmpty, // while the day is shown: always stored, never deleted
     };
 
-    // Stores edited.data / memo / clinic for the day read as base. When the
+    // Stores edited.pageText / memo / clinic for the day read as base. When the
     // stored record no longer holds what base held, merges cell by cell against
     // base: a side that alone changed a cell wins; two different changes keep
     // both texts joined by " / " (memo: on two lines). With DeleteWhenEmpty an
@@ -62,10 +62,10 @@ public:
 
     // Every day record in date order, memos left empty: what a search over all
     // the pages needs, read in one statement.
-    StoreStatus readAll(QList<DayRecord>& out);
+    Result readAll(QList<DayRecord>& out);
 
     // Number of day records (for tests, benchmarks and the back-up window).
-    StoreStatus count(qint64& out);
+    Result count(qint64& out);
 
 private:
     Database& m_db;

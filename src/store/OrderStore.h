@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/OrderRecord.h"
-#include "store/StoreStatus.h"
+#include "core/OrderRecord.h"
+#include "core/Result.h"
 
 class Database;
 
@@ -13,8 +13,8 @@ public:
     {
     }
 
-    StoreStatus read(OrderRecord& out);
-    StoreStatus write(const OrderRecord& r);
+    Result read(OrderRecord& out);
+    Result write(const OrderRecord& r);
 
 private:
     Database& m_db;

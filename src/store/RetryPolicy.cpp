@@ -34,14 +34,14 @@ qint64 RetryPolicy::loopCount(double r, int n)
     return base << std::clamp(n, 0, MaxExponent);
 }
 
-StoreStatus RetryPolicy::run(const std::function<StoreStatus()>& step)
+Result RetryPolicy::run(const std::function<Result()>& step)
 {
     QList<qint64> counts;
     qint64 waited = 0;
     int n = 0;
     for (;;) {
-        StoreStatus status = step();
-        if (status.code != StoreStatus::Busy) {
+        Result status = step();
+        if (status.code != Result::Busy) {
             m_lastLoopCounts = counts;
             return status;
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/StoreStatus.h"
+#include "core/Result.h"
 
 #include <QList>
 #include <functional>
@@ -21,7 +21,7 @@ public:
     // Loop iterations of the n-th retry (n >= 1) for the random number r.
     static qint64 loopCount(double r, int n);
 
-    StoreStatus run(const std::function<StoreStatus()>& step);
+    Result run(const std::function<Result()>& step);
 
     // Seams: the random source and the pause (micros of real time). The
     // default pause lets the windows repaint but takes no user input.

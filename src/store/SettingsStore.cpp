@@ -1,6 +1,6 @@
 #include "store/SettingsStore.h"
 
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "store/Database.h"
 
 #include <QSqlQuery>
@@ -9,14 +9,14 @@ namespace {
 // The table holds one record; should there ever be more, the first counts.
 const QString FirstRecord = QStringLiteral("id = (SELECT MIN(id) FROM tbl_Setup)");
 
-StoreStatus updateFirst(Database& db, const QString& assignments, const QVariantList& values)
+Result updateFirst(Database& db, const QString& assignments, const QVariantList& values)
 {
     return db.write([&](QSqlDatabase& conn) {
         QSqlQuery q(conn);
-        StoreStatus r = Database::exec(
+        Result r = Database::exec(
             q, QStringLiteral("UPDATE tbl_Setup SET %1 WHERE %2").arg(assignments, FirstRecord), values);
         if (r.ok() && q.numRowsAffected() != 1)
-            return StoreStatus::failed(QStringLiteral("the settings record is missing"));
+            return Result::failed(QStringLiteral("the settings record is missing"));
         return r;
     });
 }
@@ -26,38 +26,38 @@ QVariant text(const QString& s)
     return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
 }
 
-StoreStatus fixedMemoIn(QSqlDatabase& conn, QString& out)
+Result fixedMemoIn(QSqlDatabase& conn, QString& out)
 {
     QSqlQuery q(conn);
-    StoreStatus r = Database::exec(q, QStringLiteral("SELECT FixedMemo FROM tbl_Setup WHERE %1").arg(FirstRecord));
+    Result r = Database::exec(q, QStringLiteral("SELECT FixedMemo FROM tbl_Setup WHERE %1").arg(FirstRecord));
     if (!r.ok())
         return r;
     if (!q.next())
-        return StoreStatus::failed(QStringLiteral("the settings record is missing"));
+        return Result::failed(QStringLiteral("the settings record is missing"));
     out = q.value(0).toString();
     return r;
 }
 } // namespace
 
-StoreStatus SettingsStore::read(Settings& out)
+Result SettingsStore::read(Settings& out)
 {
     return m_db.read([&](QSqlDatabase& conn) {
         QSqlQuery q(conn);
-        StoreStatus r = Database::exec(q,
+        Result r = Database::exec(q,
             QStringLiteral("SELECT location, open, close, timeslot, listno, names, FixedMemo, Readme, Licence "
                            "FROM tbl_Setup WHERE %1")
                 .arg(FirstRecord));
         if (!r.ok())
             return r;
         if (!q.next())
-            return StoreStatus::failed(QStringLiteral("the settings record is missing"));
+            return Result::failed(QStringLiteral("the settings record is missing"));
         Settings s;
         s.location = q.value(0).toString();
         s.open = q.value(1).toString();
         s.close = q.value(2).toString();
         // Stored as whole numbers, read as 16-bit ones.
-        s.timeslot = static_cast<qint16>(q.value(3).toInt());
-        s.listno = static_cast<qint16>(q.value(4).toInt());
+        s.slotMinutes = static_cast<qint16>(q.value(3).toInt());
+        s.providerCount = static_cast<qint16>(q.value(4).toInt());
         s.names = q.value(5).toString();
         s.fixedMemo = q.value(6).toString();
         s.readme = q.value(7).toString();
@@ -67,22 +67,22 @@ StoreStatus SettingsStore::read(Settings& out)
     });
 }
 
-StoreStatus SettingsStore::writeLayout(const Settings& s)
+Result SettingsStore::writeLayout(const Settings& s)
 {
     return updateFirst(m_db, QStringLiteral("location = ?, open = ?, close = ?, timeslot = ?, listno = ?, names = ?"),
-        {text(s.location), text(s.open), text(s.close), s.timeslot, s.listno, text(s.names)});
+        {text(s.location), text(s.open), text(s.close), s.slotMinutes, s.providerCount, text(s.names)});
 }
 
-StoreStatus SettingsStore::writeFixedMemo(const QString& text)
+Result SettingsStore::writeFixedMemo(const QString& text)
 {
     return updateFirst(m_db, QStringLiteral("FixedMemo = ?"), {::text(text)});
 }
 
-StoreStatus SettingsStore::saveFixedMemo(const QString& base, const QString& mine, QString& stored)
+Result SettingsStore::saveFixedMemo(const QString& base, const QString& mine, QString& stored)
 {
     return m_db.write([&](QSqlDatabase& conn) {
         QString theirs;
-        StoreStatus r = fixedMemoIn(conn, theirs);
+        Result r = fixedMemoIn(conn, theirs);
         if (!r.ok())
             return r;
         const QString result = PageText::mergeMemo(base, mine, theirs);
@@ -98,7 +98,7 @@ StoreStatus SettingsStore::saveFixedMemo(const QString& base, const QString& min
     });
 }
 
-StoreStatus SettingsStore::readFixedMemoOnce(QString& out)
+Result SettingsStore::readFixedMemoOnce(QString& out)
 {
     return m_db.readOnce([&](QSqlDatabase& conn) { return fixedMemoIn(conn, out); });
 }

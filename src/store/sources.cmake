@@ -1,5 +1,4 @@
 list(APPEND LEDGERLY_CORE_SOURCES
-    store/Settings.cpp
     store/RetryPolicy.cpp
     store/SqlDialect.cpp
     store/DefaultDocuments.cpp

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "appointments/AppointmentSearch.h"
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -19,11 +19,11 @@ namespace {
 Settings earlier()
 {
     Settings s = Settings::defaults();
-    s.listno = 3;
+    s.providerCount = 3;
     s.names = QStringLiteral("Dr Lee-Dr Ng-Dr Roe");
     s.open = QStringLiteral("09:00 AM");
     s.close = QStringLiteral("12:00 PM");
-    s.timeslot = 60;
+    s.slotMinutes = 60;
     return s;
 }
 
@@ -32,7 +32,7 @@ Settings earlier()
 Settings now()
 {
     Settings s = Settings::defaults();
-    s.timeslot = 15;
+    s.slotMinutes = 15;
     return s;
 }
 
@@ -41,10 +41,10 @@ Settings now()
 Settings stale()
 {
     Settings s = Settings::defaults();
-    s.listno = 2;
+    s.providerCount = 2;
     s.names = QStringLiteral("Old One-Old Two");
     s.open = QStringLiteral("10:00 AM");
-    s.timeslot = 60;
+    s.slotMinutes = 60;
     return s;
 }
 
@@ -70,25 +70,25 @@ private:
         DayRecord rec;
         bool created = false;
         QVERIFY(store.open(date, copied, rec, created).ok());
-        const PageText::Cells page = PageText::split(rec.data);
+        const PageText::Cells page = PageText::split(rec.pageText);
         int rows = int(page.size());
         int columns = int(page.first().size());
         for (const Booking& b : bookings) {
             rows = std::max(rows, b.row);
             columns = std::max(columns, b.column);
         }
-        PageText::Cells cells = PageText::fit(rec.data, rows, columns);
+        PageText::Cells cells = PageText::fit(rec.pageText, rows, columns);
         for (const Booking& b : bookings)
             cells[b.row - 1][b.column - 1] = b.text;
         DayRecord edited = rec;
-        edited.data = PageText::join(cells);
+        edited.pageText = PageText::join(cells);
         QVERIFY(store.save(rec, edited).status.ok());
     }
 
-    AppointmentSearch::Result find(const QString& text)
+    AppointmentSearch::Matches find(const QString& text)
     {
-        AppointmentSearch::Result r;
-        const StoreStatus st = AppointmentSearch::findIn(m_data->db(), text, r);
+        AppointmentSearch::Matches r;
+        const Result st = AppointmentSearch::findIn(m_data->db(), text, r);
         if (!st.ok())
             qWarning("%s", qPrintable(st.message));
         return r;
@@ -143,7 +143,7 @@ private slots:
         // Another day with the same name under another layout must not disturb it.
         storeDay(Today.addDays(offset < 0 ? -5000 : 5000), copied, {{2, 1, QStringLiteral("Other")}});
 
-        const AppointmentSearch::Result r = find(QStringLiteral("zelda"));
+        const AppointmentSearch::Matches r = find(QStringLiteral("zelda"));
         QCOMPARE(r.matches.size(), 1);
         const AppointmentSearch::Match& m = r.matches.first();
         QCOMPARE(m.date, day);
@@ -180,7 +180,7 @@ private slots:
         storeDay(
             Today.addDays(offset), copied, {{2, 1, QStringLiteral("SEEN")}, {row, column, QStringLiteral("BEYOND")}});
         QCOMPARE(find(QStringLiteral("seen")).matches.size(), 1);
-        const AppointmentSearch::Result beyond = find(QStringLiteral("beyond"));
+        const AppointmentSearch::Matches beyond = find(QStringLiteral("beyond"));
         QCOMPARE(beyond.matches.size(), 1);
         QCOMPARE(beyond.matches.first().column, column);
     }
@@ -225,7 +225,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, found);
         storeDay(Today.addDays(2), now(), {{2, 1, stored}, {2, 2, QStringLiteral("JONES")}});
-        const AppointmentSearch::Result r = find(typed);
+        const AppointmentSearch::Matches r = find(typed);
         QCOMPARE(r.matches.size(), found ? 1 : 0);
         QVERIFY(!r.more);
         if (found)
@@ -257,15 +257,15 @@ private slots:
         Settings current;
         QVERIFY(AppointmentSearch::readDays(m_data->db(), days, current).ok());
         const AppointmentSearch search(days, current, Today);
-        const AppointmentSearch::Result two = search.find(QStringLiteral("roe"), 2);
+        const AppointmentSearch::Matches two = search.find(QStringLiteral("roe"), 2);
         QCOMPARE(two.matches.size(), 2);
         QCOMPARE(two.matches[0].text, QStringLiteral("ROE 2"));
         QCOMPARE(two.matches[1].text, QStringLiteral("ROE 3"));
         QVERIFY(two.more);
-        const AppointmentSearch::Result three = search.find(QStringLiteral("roe"), 3);
+        const AppointmentSearch::Matches three = search.find(QStringLiteral("roe"), 3);
         QCOMPARE(three.matches.last().text, QStringLiteral("ROE 4"));
         QVERIFY(three.more);
-        const AppointmentSearch::Result all = search.find(QStringLiteral("roe"), 4);
+        const AppointmentSearch::Matches all = search.find(QStringLiteral("roe"), 4);
         QCOMPARE(all.matches.last().text, QStringLiteral("ROE 1"));
         QVERIFY(!all.more);
     }

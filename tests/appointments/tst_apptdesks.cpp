@@ -12,7 +12,7 @@
 
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/Dialogs.h"
 #include "store/Database.h"
@@ -42,7 +42,7 @@ namespace {
 QString storedCell(Database& db, int row, int col)
 {
     const std::optional<DayRecord> rec = TestSupport::storedDay(db);
-    return rec ? cellOf(rec->data, row, col) : QStringLiteral("<no record>");
+    return rec ? cellOf(rec->pageText, row, col) : QStringLiteral("<no record>");
 }
 
 // Another desk saving today's page through its own connection, as the window
@@ -203,7 +203,8 @@ private slots:
         type(QStringLiteral("call the lab"));
         const auto storedMemo = [&] {
             Settings s;
-            SettingsStore(m_data->db()).read(s);
+            if (!SettingsStore(m_data->db()).read(s).ok())
+                return QStringLiteral("unreadable");
             return fixed ? s.fixedMemo : TestSupport::storedDay(m_data->db())->memo;
         };
         QCOMPARE(storedMemo(), QString());
@@ -229,12 +230,12 @@ private slots:
         QCOMPARE(editBox()->text(), QStringLiteral("KAIM"));
 
         QVERIFY(other.save([](DayRecord& r) {
-            PageText::Cells cells = PageText::split(r.data);
+            PageText::Cells cells = PageText::split(r.pageText);
             cells[1][0] = QStringLiteral("SMITH JOHN"); // changed there only
             cells[3][0] = QStringLiteral("JONES"); // a new booking
             cells[4][0] = QStringLiteral("GRAY"); // where this desk typed GREEN
             cells[2][1] = QStringLiteral("BROWN"); // the cell being typed here
-            r.data = PageText::join(cells);
+            r.pageText = PageText::join(cells);
             r.memo = QStringLiteral("lab closed");
         }));
 
@@ -254,7 +255,7 @@ private slots:
         // Its commit keeps both names of the cell, and everything else.
         press(Qt::Key_Return);
         QCOMPARE(m_window->grid()->cellText(3, 2), QStringLiteral("KAIM / BROWN"));
-        const QString data = TestSupport::storedDay(m_data->db())->data;
+        const QString data = TestSupport::storedDay(m_data->db())->pageText;
         QCOMPARE(cellOf(data, 3, 2), QStringLiteral("KAIM / BROWN"));
         QCOMPARE(cellOf(data, 5, 1), QStringLiteral("GREEN / GRAY"));
         QCOMPARE(cellOf(data, 2, 1), QStringLiteral("SMITH JOHN"));
@@ -274,7 +275,7 @@ private slots:
         pad("dailyMemoEdit")->setTextCursor(cursor);
 
         QVERIFY(other.save([](DayRecord& r) {
-            r.clinic = true;
+            r.closed = true;
             r.memo = QStringLiteral("holiday");
         }));
         QVERIFY(SettingsStore(other.db()).writeFixedMemo(QStringLiteral("new number 555")).ok());
@@ -292,7 +293,7 @@ private slots:
         // Leaving keeps the merged texts, and the fixed memo is not written back over.
         m_window->close();
         QCOMPARE(TestSupport::storedDay(m_data->db())->memo, QStringLiteral("ring back\nholiday"));
-        QVERIFY(TestSupport::storedDay(m_data->db())->clinic);
+        QVERIFY(TestSupport::storedDay(m_data->db())->closed);
         Settings s;
         QVERIFY(SettingsStore(m_data->db()).read(s).ok());
         QCOMPARE(s.fixedMemo, QStringLiteral("new number 555"));
@@ -370,7 +371,7 @@ private slots:
         desk.send("quit");
         QVERIFY(desk.process().waitForFinished(30'000));
         QCOMPARE(desk.process().exitCode(), 0);
-        const QString data = TestSupport::storedDay(m_data->db())->data;
+        const QString data = TestSupport::storedDay(m_data->db())->pageText;
         QCOMPARE(cellOf(data, 2, 1), QStringLiteral("SMITH"));
         QCOMPARE(cellOf(data, 3, 2), QStringLiteral("KIM"));
         QCOMPARE(cellOf(data, 5, 3), QStringLiteral("LE"));
@@ -390,10 +391,10 @@ private slots:
         const QString backup = BackupRestore::pathIn(medium.path());
         QCOMPARE(BackupRestore::backup(m_data->databasePath(), backup), QString());
         QVERIFY(OtherDesk(m_data->databasePath()).save([](DayRecord& r) {
-            PageText::Cells cells = PageText::split(r.data);
+            PageText::Cells cells = PageText::split(r.pageText);
             cells[1][0] = QStringLiteral("JONES");
             cells[2][1].clear();
-            r.data = PageText::join(cells);
+            r.pageText = PageText::join(cells);
             r.memo.clear();
         }));
 
@@ -425,8 +426,8 @@ private slots:
 
         const std::optional<DayRecord> day = TestSupport::storedDay(m_data->db());
         QVERIFY(day);
-        QCOMPARE(cellOf(day->data, 2, 1), QStringLiteral("SMITH"));
-        QCOMPARE(cellOf(day->data, 3, 2), QStringLiteral("KI")); // typed over the restored OLD, not beside it
+        QCOMPARE(cellOf(day->pageText, 2, 1), QStringLiteral("SMITH"));
+        QCOMPARE(cellOf(day->pageText, 3, 2), QStringLiteral("KI")); // typed over the restored OLD, not beside it
         QCOMPARE(day->memo, QStringLiteral("ring back"));
         QCOMPARE(TestSupport::fileBytes(kept), keptBytes);
     }

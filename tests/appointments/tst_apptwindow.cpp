@@ -4,7 +4,7 @@
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
 #include "appointments/FindPanel.h"
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "platform/Dialogs.h"
 #include "platform/PrintJob.h"
 #include "store/Database.h"
@@ -103,8 +103,8 @@ private slots:
 
         const std::optional<DayRecord> rec = TestSupport::storedDay(m_data->db(), Today);
         QVERIFY(rec);
-        QCOMPARE(rec->data, l.emptyPageText);
-        QCOMPARE(rec->listno, 4);
+        QCOMPARE(rec->pageText, l.emptyPageText);
+        QCOMPARE(rec->providerCount, 4);
         QCOMPARE(rec->open, QStringLiteral("08:00 AM"));
         QCOMPARE(rec->names, Settings::defaultNames());
 
@@ -125,8 +125,8 @@ private slots:
 
         const std::optional<DayRecord> rec = TestSupport::storedDay(m_data->db(), Today);
         QVERIFY(rec);
-        QCOMPARE(cellOf(rec->data, 3, 2), QStringLiteral("SMITH"));
-        QCOMPARE(rec->data.count(QChar(13)), m_window->layout().lastRow - 1);
+        QCOMPARE(cellOf(rec->pageText, 3, 2), QStringLiteral("SMITH"));
+        QCOMPARE(rec->pageText.count(QChar(13)), m_window->layout().lastRow - 1);
 
         clickDay(Today);
         QCOMPARE(m_window->grid()->cellText(3, 2), QStringLiteral("SMITH"));
@@ -147,7 +147,7 @@ private slots:
         press(Qt::Key_Tab);
         QCOMPARE(m_window->grid()->cellBackground(), ApptWindow::ClosedDayColour);
         QCOMPARE(focus()->objectName(), QStringLiteral("monthCalendar"));
-        QVERIFY(TestSupport::storedDay(m_data->db(), Today.addDays(1))->clinic); // stored when chosen
+        QVERIFY(TestSupport::storedDay(m_data->db(), Today.addDays(1))->closed); // stored when chosen
         clickDay(Today.addDays(2));
         QVERIFY(TestSupport::storedDay(m_data->db(), Today.addDays(1)));
 
@@ -186,7 +186,7 @@ private slots:
             m_window->close();
         QTRY_VERIFY(!window || !window->isVisible());
         m_window = nullptr;
-        QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->data, 2, 4), QStringLiteral("GREEN"));
+        QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->pageText, 2, 4), QStringLiteral("GREEN"));
     }
 
     void failedSaveIsNeverSilentAndKeepsTheDay()
@@ -215,7 +215,7 @@ private slots:
         QVERIFY(lock.exec(QStringLiteral("COMMIT")));
         clickDay(Today.addDays(1));
         QCOMPARE(m_window->currentDate(), Today.addDays(1));
-        QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->data, 2, 1), QStringLiteral("WHITE"));
+        QCOMPARE(cellOf(TestSupport::storedDay(m_data->db(), Today)->pageText, 2, 1), QStringLiteral("WHITE"));
     }
 
     void failedOpenOfTheNextDayKeepsTheShownDay()
@@ -243,8 +243,8 @@ private slots:
         QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], Today);
         bookTodayCell(3, 1, QStringLiteral("BLACK"));
         const std::optional<DayRecord> today = TestSupport::storedDay(m_data->db(), Today);
-        QCOMPARE(cellOf(today->data, 2, 1), QStringLiteral("WHITE"));
-        QCOMPARE(cellOf(today->data, 3, 1), QStringLiteral("BLACK"));
+        QCOMPARE(cellOf(today->pageText, 2, 1), QStringLiteral("WHITE"));
+        QCOMPARE(cellOf(today->pageText, 3, 1), QStringLiteral("BLACK"));
         QCOMPARE(today->memo, QStringLiteral("Note"));
 
         QVERIFY(refuse.exec(QStringLiteral("DROP TRIGGER refuse")));
@@ -388,7 +388,7 @@ private slots:
         QVERIFY(!m_window->grid()->cellText(2, 1).contains(QChar(13)));
         press(Qt::Key_Return);
         clickDay(Today.addDays(1));
-        const QString data = TestSupport::storedDay(m_data->db(), Today)->data;
+        const QString data = TestSupport::storedDay(m_data->db(), Today)->pageText;
         QCOMPARE(PageText::split(data).size(), m_window->layout().lastRow);
     }
 
@@ -487,7 +487,7 @@ private slots:
         const std::optional<DayRecord> today = TestSupport::storedDay(m_data->db(), Today);
         Settings settings;
         QVERIFY(SettingsStore(m_data->db()).read(settings).ok());
-        const QString stored = (today ? cellOf(today->data, 2, 1) + today->memo : QString()) + settings.fixedMemo;
+        const QString stored = (today ? cellOf(today->pageText, 2, 1) + today->memo : QString()) + settings.fixedMemo;
         QCOMPARE(stored, text == QLatin1String("find box") ? QString() : QStringLiteral("Lee"));
     }
 
@@ -558,7 +558,7 @@ private slots:
 
         const std::optional<DayRecord> booked = TestSupport::storedDay(m_data->db(), Today.addDays(1));
         QVERIFY(booked);
-        QVERIFY(booked->data.contains(QStringLiteral("NGUYEN")));
+        QVERIFY(booked->pageText.contains(QStringLiteral("NGUYEN")));
         QCOMPARE(booked->memo, QStringLiteral("call back"));
         QVERIFY(TestSupport::storedDay(m_data->db(), Today)); // today's record is shown again
     }

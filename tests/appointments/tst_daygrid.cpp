@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "appointments/DayGrid.h"
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>

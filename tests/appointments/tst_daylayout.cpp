@@ -1,7 +1,7 @@
-#include "appointments/DayLayout.h"
-#include "appointments/PageText.h"
-#include "store/DayRecord.h"
-#include "store/Settings.h"
+#include "core/DayLayout.h"
+#include "core/DayRecord.h"
+#include "core/PageText.h"
+#include "core/Settings.h"
 
 #include <QTest>
 
@@ -191,8 +191,8 @@ void TestDayLayout::fromSettingsAndRecord()
     DayRecord record;
     record.open = QStringLiteral("09:00 AM");
     record.close = QStringLiteral("12:00 PM");
-    record.timeslot = 60;
-    record.listno = 2;
+    record.slotMinutes = 60;
+    record.providerCount = 2;
     record.names = QStringLiteral(" X - Y");
     const DayLayout fromRecord = DayLayout::fromRecord(record);
     QCOMPARE(fromRecord.timeTexts, (QStringList {"09:00 AM", "10:00 AM", "11:00 AM", "12:00 PM", "01:00 PM"}));

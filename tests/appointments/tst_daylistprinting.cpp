@@ -2,8 +2,8 @@
 
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
-#include "appointments/DayLayout.h"
-#include "appointments/PageText.h"
+#include "core/DayLayout.h"
+#include "core/PageText.h"
 #include "platform/Dialogs.h"
 #include "platform/PrintJob.h"
 #include "store/Database.h"
@@ -72,11 +72,11 @@ private:
     void setUpPractice()
     {
         m_settings = Settings::defaults();
-        m_settings.listno = 3;
+        m_settings.providerCount = 3;
         m_settings.names = QStringLiteral("Dr Adams-Dr Brown-Dr Clarke");
         m_settings.open = QStringLiteral("08:00 AM");
         m_settings.close = QStringLiteral("10:00 AM");
-        m_settings.timeslot = 30;
+        m_settings.slotMinutes = 30;
         QVERIFY(SettingsStore(m_data->db()).writeLayout(m_settings).ok());
     }
 
@@ -86,7 +86,7 @@ private:
         bool created = false;
         QVERIFY(DayStore(m_data->db()).open(date, m_settings, rec, created).ok());
         DayRecord edited = rec;
-        edited.data = PageText::join(cells);
+        edited.pageText = PageText::join(cells);
         QVERIFY(DayStore(m_data->db()).save(rec, edited).status.ok());
     }
 

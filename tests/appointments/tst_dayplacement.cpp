@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include "appointments/DayLayout.h"
-#include "appointments/DayPlacement.h"
 #include "appointments/DaySheetReader.h"
-#include "appointments/PageText.h"
+#include "core/DayLayout.h"
+#include "core/DayPlacement.h"
+#include "core/PageText.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -62,7 +62,7 @@ private slots:
     {
         TestSupport::DataFixture data;
         Settings hourly = Settings::defaults();
-        hourly.timeslot = 60;
+        hourly.slotMinutes = 60;
         const QDate day = Today.addDays(3);
         DayStore store(data.db());
         DayRecord first;
@@ -71,9 +71,9 @@ private slots:
         const DayLayout hours = DayLayout::fromSettings(hourly);
         const auto book
             = [](DayRecord record, const DayLayout& layout, const QString& time, int column, const QString& name) {
-                  PageText::Cells cells = PageText::fit(record.data, layout.pageRows(), layout.pageColumns());
+                  PageText::Cells cells = PageText::fit(record.pageText, layout.pageRows(), layout.pageColumns());
                   cells[layout.timeTexts.indexOf(time) + 1][column - 1] = name;
-                  record.data = PageText::join(cells);
+                  record.pageText = PageText::join(cells);
                   DayPlacement::describeLayout(record, layout);
                   return record;
               };

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "appointments/AppointmentSearch.h"
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -72,9 +72,9 @@ private slots:
         m_data = std::make_unique<TestSupport::DataFixture>();
         // Far from any day the test may run on: the order is the same whatever today is.
         Settings earlier = Settings::defaults();
-        earlier.listno = 3;
+        earlier.providerCount = 3;
         earlier.names = QStringLiteral("Dr Lee-Dr Ng-Dr Roe");
-        earlier.timeslot = 60;
+        earlier.slotMinutes = 60;
         storeDay(QDate(2001, 3, 5), earlier, 3, 2, QStringLiteral("SMITH / JONES"));
         storeDay(QDate(2001, 3, 6), earlier, 2, 3, QStringLiteral("M\u00FCller Ren\u00E9e"));
         storeDay(QDate(2090, 1, 2), earlier, 4, 4, QStringLiteral("Smithers"));

@@ -4,7 +4,7 @@
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
 #include "appointments/FindPanel.h"
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "platform/Dialogs.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
@@ -31,11 +31,11 @@ namespace {
 Settings earlier()
 {
     Settings s = Settings::defaults();
-    s.listno = 3;
+    s.providerCount = 3;
     s.names = QStringLiteral("Dr Lee-Dr Ng-Dr Roe");
     s.open = QStringLiteral("09:00 AM");
     s.close = QStringLiteral("12:00 PM");
-    s.timeslot = 60;
+    s.slotMinutes = 60;
     return s;
 }
 } // namespace
@@ -87,7 +87,7 @@ private:
 
     QList<AppointmentSearch::Match> expected(const QString& text)
     {
-        AppointmentSearch::Result r;
+        AppointmentSearch::Matches r;
         if (!AppointmentSearch::findIn(m_data->db(), text, r).ok())
             qWarning("search failed");
         return r.matches;
@@ -234,7 +234,7 @@ private slots:
         std::optional<DayRecord> today;
         QVERIFY(DayStore(m_data->db()).find(Today, today).ok());
         QVERIFY(today);
-        QCOMPARE(PageText::split(today->data)[1][0], QStringLiteral("WALK IN"));
+        QCOMPARE(PageText::split(today->pageText)[1][0], QStringLiteral("WALK IN"));
     }
 
     void enterRightAfterTypingOpensTheNewestFirstResult()

@@ -6,7 +6,7 @@
 
 #include "TestSupport.h"
 
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "maintenance/BackupRestore.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
@@ -98,7 +98,7 @@ QString storedCell(Database& db, int row, int col)
     std::optional<DayRecord> rec;
     if (!DayStore(db).find(Today, rec).ok() || !rec)
         return QStringLiteral("<no record>");
-    const PageText::Cells cells = PageText::split(rec->data);
+    const PageText::Cells cells = PageText::split(rec->pageText);
     if (row - 1 < cells.size() && col - 1 < cells[row - 1].size())
         return cells[row - 1][col - 1];
     return QString();
@@ -175,10 +175,10 @@ private slots:
         const QString backup = BackupRestore::pathIn(medium.path());
         QCOMPARE(BackupRestore::backupServer(data.db(), backup), QString());
         QVERIFY(changeToday(data.db(), [](DayRecord& r) {
-            PageText::Cells cells = PageText::split(r.data);
+            PageText::Cells cells = PageText::split(r.pageText);
             cells[1][0] = QStringLiteral("JONES");
             cells[2][1].clear();
-            r.data = PageText::join(cells);
+            r.pageText = PageText::join(cells);
             r.memo.clear();
         }));
 

@@ -37,7 +37,7 @@ int main(int argc, char** argv)
         DayRecord edited = rec;
         // Several pages' worth, so that a torn copy would show.
         const QString token = QStringLiteral("save %1;").arg(i);
-        edited.data = token.repeated(6000 / token.size());
+        edited.pageText = token.repeated(6000 / token.size());
         edited.memo = token;
         if (!store.save(rec, edited).status.ok())
             return 6;

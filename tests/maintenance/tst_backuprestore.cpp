@@ -92,7 +92,7 @@ void saveDay(Database& db, const QDate& date, const QString& memo)
     QVERIFY(store.open(date, settings, rec, created).ok());
     DayRecord edited = rec;
     edited.memo = memo;
-    edited.data = QStringLiteral("Smith\tJones");
+    edited.pageText = QStringLiteral("Smith\tJones");
     QVERIFY(store.save(rec, edited).status.ok());
 }
 
@@ -197,9 +197,9 @@ void TestBackupRestore::backupWhileAnotherProcessSaves()
             std::optional<DayRecord> rec;
             QVERIFY(DayStore(copy).find(QDate(2024, 1, 1).addDays(d), rec).ok());
             if (rec && !rec->memo.isEmpty()) // else only just created, not saved yet
-                QCOMPARE(rec->data, rec->memo.repeated(6000 / rec->memo.size()));
+                QCOMPARE(rec->pageText, rec->memo.repeated(6000 / rec->memo.size()));
             else if (rec)
-                QCOMPARE(rec->data, QString());
+                QCOMPARE(rec->pageText, QString());
         }
     }
     QCOMPARE(writer.state(), QProcess::Running);
@@ -499,7 +499,7 @@ void TestBackupRestore::anotherCopyGoesOnInTheRestoredFile()
     std::optional<DayRecord> saved;
     QVERIFY(DayStore(f.db()).find(QDate(2024, 6, 3), saved).ok());
     QVERIFY(saved);
-    QCOMPARE(TestSupport::cellOf(saved->data, 1, 1), QStringLiteral("LATE"));
+    QCOMPARE(TestSupport::cellOf(saved->pageText, 1, 1), QStringLiteral("LATE"));
     QCOMPARE(fileBytes(kept), keptBytes);
 }
 

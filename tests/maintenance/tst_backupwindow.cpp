@@ -218,7 +218,7 @@ private slots:
         QVERIFY(copy.open(mediumFile(), false).ok);
         const std::optional<DayRecord> day = TestSupport::storedDay(copy, Today);
         QVERIFY(day);
-        QVERIFY2(day->data.contains(QStringLiteral("SMITH")), qPrintable(day->data));
+        QVERIFY2(day->pageText.contains(QStringLiteral("SMITH")), qPrintable(day->pageText));
     }
 
     void backupStopsWhenTheAppointmentWindowStaysOpen()

@@ -48,7 +48,7 @@ QString firstDayIn(const QString& path)
     if (!db.open(path, false).ok)
         return QStringLiteral("cannot open");
     const std::optional<DayRecord> day = TestSupport::storedDay(db, QDate(2000, 1, 1));
-    return day ? day->data.left(8) : QStringLiteral("no day");
+    return day ? day->pageText.left(8) : QStringLiteral("no day");
 }
 
 TestSupport::Run ledgerly(const QStringList& arguments, const QStringList& wrapper = {})

@@ -72,15 +72,8 @@ void saveDay(Database& db, const QDate& date, const Settings& layout, const QStr
     QVERIFY(store.open(date, layout, rec, created).ok());
     DayRecord edited = rec;
     edited.memo = memo;
-    edited.clinic = clinic;
+    edited.closed = clinic;
     QVERIFY(store.save(rec, edited).status.ok());
-}
-
-std::optional<DayRecord> stored(Database& db, const QDate& date)
-{
-    std::optional<DayRecord> rec;
-    DayStore(db).find(date, rec);
-    return rec;
 }
 
 // A back-up as the file database writes it: days in the past and the
@@ -95,18 +88,20 @@ QString makeBackupFile(const QString& folder)
     Settings second = first;
     second.open = QStringLiteral("10:00 AM");
     second.close = QStringLiteral("02:00 PM");
-    second.timeslot = 15;
-    second.listno = 2;
+    second.slotMinutes = 15;
+    second.providerCount = 2;
     second.names = QStringLiteral("DR A;DR B");
     saveDay(file, Today.addDays(-40), first, QStringLiteral("long ago"));
     saveDay(file, Today, first, QStringLiteral("today"), true);
     saveDay(file, Today.addDays(3), second, QStringLiteral("next week"));
     saveDay(file, Today.addYears(1), second, QStringLiteral("next year"), true);
-    file.write([](QSqlDatabase& db) {
+    const Result ordered = file.write([](QSqlDatabase& db) {
         QSqlQuery q(db);
         return Database::exec(q, QStringLiteral("UPDATE tbl_Order SET Name = ?, City = ?"),
             {QStringLiteral("Green Street Practice"), QStringLiteral("Leeds")});
     });
+    if (!ordered.ok())
+        qFatal("cannot write the order form: %s", qPrintable(ordered.message));
     return path;
 }
 
@@ -173,7 +168,7 @@ private slots:
 
         QCOMPARE(BackupRestore::restoreServer(sourceFile, server(), m_data->folder()), QString());
         QCOMPARE(contentsOf(server()), original);
-        QVERIFY(!stored(server(), Today.addDays(1)));
+        QVERIFY(!TestSupport::storedDay(server(), Today.addDays(1)));
         // The replaced records are kept, as a file that can be restored.
         QCOMPARE(Database::checkFile(keptFile(), true), QString());
         QCOMPARE(fileContents(keptFile()), before);
@@ -182,14 +177,14 @@ private slots:
         QCOMPARE(BackupRestore::backupServer(server(), target), QString());
         QCOMPARE(Database::checkFile(target, true), QString());
         QCOMPARE(fileContents(target), original);
-        const std::optional<DayRecord> later = stored(server(), Today.addDays(3));
+        const std::optional<DayRecord> later = TestSupport::storedDay(server(), Today.addDays(3));
         QVERIFY(later);
-        QCOMPARE(later->timeslot, 15);
+        QCOMPARE(later->slotMinutes, 15);
         QCOMPARE(later->names, QStringLiteral("DR A;DR B"));
 
         // New days get ids after the restored ones.
         saveDay(server(), Today.addDays(2), Settings::defaults(), QStringLiteral("after the restore"));
-        QVERIFY(stored(server(), Today.addDays(2)));
+        QVERIFY(TestSupport::storedDay(server(), Today.addDays(2)));
         QCOMPARE(contentsOf(server()).size(), 7);
     }
 
@@ -204,7 +199,7 @@ private slots:
         QVERIFY(other.open(m_data->databasePath()).ok);
         int told = 0;
         other.onChangedElsewhere = [&] { ++told; };
-        const std::optional<DayRecord> shown = stored(other, day);
+        const std::optional<DayRecord> shown = TestSupport::storedDay(other, day);
         QVERIFY(shown);
 
         QTemporaryDir source;
@@ -213,14 +208,14 @@ private slots:
 
         // The other desk still shows the replaced day and marks it a clinic day.
         DayRecord edited = *shown;
-        edited.clinic = true;
+        edited.closed = true;
         const DayStore::SaveOutcome out = DayStore(other).save(*shown, edited);
         QVERIFY(out.status.ok());
         QVERIFY(out.merged);
-        const std::optional<DayRecord> now = stored(server(), day);
+        const std::optional<DayRecord> now = TestSupport::storedDay(server(), day);
         QVERIFY(now);
         QCOMPARE(now->memo, QStringLiteral("next week"));
-        QVERIFY(now->clinic);
+        QVERIFY(now->closed);
     }
 
     void badSourceLeavesTheServerAlone_data()

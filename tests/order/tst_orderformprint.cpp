@@ -1,6 +1,6 @@
 #include "RecordingPrintTarget.h"
+#include "core/OrderRecord.h"
 #include "order/OrderFormPrint.h"
-#include "store/OrderRecord.h"
 
 #include <QTest>
 

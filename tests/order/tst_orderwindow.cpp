@@ -39,7 +39,7 @@ private:
     OrderRecord stored()
     {
         OrderRecord r;
-        const StoreStatus st = OrderStore(m_data->db()).read(r);
+        const Result st = OrderStore(m_data->db()).read(r);
         if (!st.ok())
             qWarning("cannot read the order record: %s", qPrintable(st.message));
         return r;

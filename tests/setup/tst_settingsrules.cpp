@@ -1,4 +1,4 @@
-#include "appointments/DayLayout.h"
+#include "core/DayLayout.h"
 #include "setup/SettingsRules.h"
 
 #include <QTest>

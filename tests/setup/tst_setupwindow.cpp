@@ -42,8 +42,8 @@ void answerNames(const QStringList& names)
 
 bool sameLayout(const Settings& a, const Settings& b)
 {
-    return a.location == b.location && a.open == b.open && a.close == b.close && a.timeslot == b.timeslot
-        && a.listno == b.listno && a.names == b.names;
+    return a.location == b.location && a.open == b.open && a.close == b.close && a.slotMinutes == b.slotMinutes
+        && a.providerCount == b.providerCount && a.names == b.names;
 }
 } // namespace
 
@@ -58,7 +58,7 @@ private:
     Settings stored()
     {
         Settings s;
-        const StoreStatus st = SettingsStore(m_data->db()).read(s);
+        const Result st = SettingsStore(m_data->db()).read(s);
         if (!st.ok())
             qWarning("cannot read settings: %s", qPrintable(st.message));
         return s;
@@ -132,8 +132,8 @@ private slots:
         s.location = QStringLiteral("Clinic");
         s.open = QStringLiteral("08:30 AM");
         s.close = QStringLiteral("05:45 PM");
-        s.timeslot = 15;
-        s.listno = 2;
+        s.slotMinutes = 15;
+        s.providerCount = 2;
         s.names = QStringLiteral(" Dr Lee -  Dr Kim - ");
         store(s);
 
@@ -152,8 +152,8 @@ private slots:
         Settings s = stored();
         s.location = QStringLiteral("Agency");
         s.open = QStringLiteral("07:15 AM");
-        s.timeslot = 45;
-        s.listno = 2;
+        s.slotMinutes = 45;
+        s.providerCount = 2;
         s.names = QStringLiteral(" X -  Y - ");
         store(s);
         QVERIFY(!Windows::isOpen(Window::Appointments));
@@ -209,7 +209,7 @@ private slots:
 
         QCOMPARE(Windows::isOpen(Window::Appointments), accepted);
         if (accepted) {
-            QCOMPARE(stored().timeslot, value.toInt());
+            QCOMPARE(stored().slotMinutes, value.toInt());
             return;
         }
         QVERIFY(m_window);
@@ -258,7 +258,7 @@ private slots:
         press(Qt::Key_Return);
         QCOMPARE(Dialogs::prompts().size(), count.toInt());
         QCOMPARE(stored().names, names);
-        QCOMPARE(stored().listno, count.toInt());
+        QCOMPARE(stored().providerCount, count.toInt());
     }
 
     void changedCountAskedAtOkay()
@@ -269,7 +269,7 @@ private slots:
         QTest::mouseClick(button("okayButton"), Qt::LeftButton);
         QCOMPARE(Dialogs::prompts(), promptsFor(3));
         QCOMPARE(stored().names, QStringLiteral(" A -  B -  C - "));
-        QCOMPARE(stored().listno, 3);
+        QCOMPARE(stored().providerCount, 3);
     }
 
     void badCountRefusedAtEnter_data()

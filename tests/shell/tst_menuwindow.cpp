@@ -3,7 +3,7 @@
 
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "shell/MenuWindow.h"
 #include "shell/WindowCatalog.h"
 #include "store/Database.h"

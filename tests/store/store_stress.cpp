@@ -24,7 +24,7 @@
 //       a line (or the end) arrives on standard input, then commits and
 //       prints "released".
 
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -74,10 +74,10 @@ bool openDatabase(Database& db, const QString& path)
 }
 
 // The day as a desk showing it has it: found, or made when nobody has yet.
-StoreStatus shownDay(DayStore& store, const Settings& settings, const QDate& date, DayRecord& out)
+Result shownDay(DayStore& store, const Settings& settings, const QDate& date, DayRecord& out)
 {
     std::optional<DayRecord> found;
-    StoreStatus s = store.find(date, found);
+    Result s = store.find(date, found);
     if (!s.ok() || found) {
         if (found)
             out = *found;
@@ -119,14 +119,14 @@ int contend(const QString& path, int seconds, const QString& id, const QString& 
         QElapsedTimer took;
         took.start();
         DayRecord base;
-        StoreStatus s = shownDay(store, settings, date, base);
+        Result s = shownDay(store, settings, date, base);
         DayStore::SaveOutcome outcome;
         if (s.ok()) {
             DayRecord edited = base;
-            PageText::Cells cells = PageText::fit(base.data, Rows, Columns);
+            PageText::Cells cells = PageText::fit(base.pageText, Rows, Columns);
             QString& cell = cells[row][col];
             cell = cell.isEmpty() ? token : cell + QLatin1Char(' ') + token;
-            edited.data = PageText::join(cells);
+            edited.pageText = PageText::join(cells);
             outcome = store.save(base, edited, DayStore::SaveMode::KeepEmpty);
             s = outcome.status;
         }
@@ -136,7 +136,7 @@ int contend(const QString& path, int seconds, const QString& id, const QString& 
             if (outcome.merged)
                 ++merges;
             log.write(QStringLiteral("saved %1\n").arg(token).toUtf8());
-        } else if (s.code == StoreStatus::Busy) {
+        } else if (s.code == Result::Busy) {
             ++busy;
             log.write(QStringLiteral("busy %1\n").arg(s.message).toUtf8());
         } else {
@@ -177,7 +177,7 @@ QSet<QString> storedTokens(Database& db)
             return {};
         if (!rec)
             continue;
-        for (const QRegularExpressionMatch& m : token.globalMatch(rec->data))
+        for (const QRegularExpressionMatch& m : token.globalMatch(rec->pageText))
             out.insert(m.captured());
     }
     return out;
@@ -260,9 +260,9 @@ int sameCell(const QString& path, const QString& name)
     say("ready");
     waitForLine();
     DayRecord edited = base;
-    PageText::Cells cells = PageText::fit(base.data, Rows, Columns);
+    PageText::Cells cells = PageText::fit(base.pageText, Rows, Columns);
     cells[0][0] = name;
-    edited.data = PageText::join(cells);
+    edited.pageText = PageText::join(cells);
     if (!store.save(base, edited, DayStore::SaveMode::KeepEmpty).status.ok())
         return 6;
     say("saved");

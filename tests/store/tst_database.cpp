@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
+#include "core/Settings.h"
 #include "store/Database.h"
-#include "store/Settings.h"
 #include "store/SettingsStore.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -76,9 +76,9 @@ std::optional<DayRecord> stored(Database& db, const QDate& date = Day)
 
 DayRecord edited(DayRecord rec, int row, int col, const QString& text)
 {
-    PageText::Cells cells = PageText::fit(rec.data, 3, 2);
+    PageText::Cells cells = PageText::fit(rec.pageText, 3, 2);
     cells[row][col] = text;
-    rec.data = PageText::join(cells);
+    rec.pageText = PageText::join(cells);
     return rec;
 }
 
@@ -103,7 +103,7 @@ void TestDayStore::openCreatesOnceWithSettingsCopies()
 {
     DataFixture f;
     Settings s = Settings::defaults();
-    s.listno = 3;
+    s.providerCount = 3;
     s.close = QStringLiteral("04:30 PM");
     DayStore store(f.db());
 
@@ -113,13 +113,13 @@ void TestDayStore::openCreatesOnceWithSettingsCopies()
     QVERIFY(created);
     QCOMPARE(rec.calDate, Day);
     QCOMPARE(rec.close, QStringLiteral("04:30 PM"));
-    QCOMPARE(rec.listno, 3);
+    QCOMPARE(rec.providerCount, 3);
 
     DayRecord again;
     QVERIFY(store.open(Day, Settings::defaults(), again, created).ok());
     QVERIFY(!created);
     QCOMPARE(again.id, rec.id);
-    QCOMPARE(again.listno, 3);
+    QCOMPARE(again.providerCount, 3);
 
     qint64 n = 0;
     QVERIFY(store.count(n).ok());
@@ -146,8 +146,8 @@ void TestDayStore::initialiseDataOnlyFillsAnEmptyPage()
     QVERIFY(theirs.save(b, edited(b, 0, 1, QStringLiteral("SMITH"))).status.ok());
 
     QVERIFY(mine.initialiseData(a, page()).ok());
-    QCOMPARE(cell(a.data, 0, 1), QStringLiteral("SMITH"));
-    QCOMPARE(cell(stored(f.db())->data, 0, 1), QStringLiteral("SMITH"));
+    QCOMPARE(cell(a.pageText, 0, 1), QStringLiteral("SMITH"));
+    QCOMPARE(cell(stored(f.db())->pageText, 0, 1), QStringLiteral("SMITH"));
 }
 
 void TestDayStore::saveDeletesAnEmptyOpenDay_data()
@@ -173,7 +173,7 @@ void TestDayStore::saveDeletesAnEmptyOpenDay()
     const DayStore::SaveOutcome first = DayStore(f.db()).save(rec, edited(rec, 2, 1, QStringLiteral("LEE")));
     QVERIFY(first.status.ok());
     DayRecord mine = edited(first.stored, 2, 1, QString());
-    mine.clinic = closed;
+    mine.closed = closed;
     mine.memo = memo;
 
     const DayStore::SaveOutcome out = DayStore(f.db()).save(first.stored, mine);
@@ -181,7 +181,7 @@ void TestDayStore::saveDeletesAnEmptyOpenDay()
     QCOMPARE(out.deleted, !kept);
     QCOMPARE(stored(f.db()).has_value(), kept);
     if (kept) {
-        QCOMPARE(stored(f.db())->clinic, closed);
+        QCOMPARE(stored(f.db())->closed, closed);
         QCOMPARE(stored(f.db())->memo, memo);
     }
 }
@@ -224,9 +224,9 @@ void TestDayStore::twoCopiesMerge()
 
     const std::optional<DayRecord> now = stored(f.db());
     QVERIFY(now);
-    QCOMPARE(now->data, mine.stored.data);
-    QCOMPARE(cell(now->data, 0, 0), expected00);
-    QCOMPARE(cell(now->data, 1, 0), expected10);
+    QCOMPARE(now->pageText, mine.stored.pageText);
+    QCOMPARE(cell(now->pageText, 0, 0), expected00);
+    QCOMPARE(cell(now->pageText, 1, 0), expected10);
 }
 
 void TestDayStore::clearedDayDoesNotLoseTheOtherCopysBooking_data()
@@ -247,7 +247,7 @@ void TestDayStore::clearedDayDoesNotLoseTheOtherCopysBooking()
 
     const DayRecord clearerBase = shownDay(f.db());
     const DayRecord adderBase = shownDay(other.db());
-    QCOMPARE(cell(adderBase.data, 0, 0), QStringLiteral("SMITH"));
+    QCOMPARE(cell(adderBase.pageText, 0, 0), QStringLiteral("SMITH"));
     const DayRecord cleared = edited(clearerBase, 0, 0, QString());
     const DayRecord added = edited(adderBase, 2, 1, QStringLiteral("BROWN"));
 
@@ -267,9 +267,9 @@ void TestDayStore::clearedDayDoesNotLoseTheOtherCopysBooking()
 
     const std::optional<DayRecord> now = stored(f.db());
     QVERIFY2(now, "the day record was lost");
-    QCOMPARE(cell(now->data, 2, 1), QStringLiteral("BROWN"));
-    QCOMPARE(cell(now->data, 0, 0), QString()); // the clearing stands too
-    QCOMPARE(now->listno, start.listno);
+    QCOMPARE(cell(now->pageText, 2, 1), QStringLiteral("BROWN"));
+    QCOMPARE(cell(now->pageText, 0, 0), QString()); // the clearing stands too
+    QCOMPARE(now->providerCount, start.providerCount);
 }
 
 void TestDayStore::busyWrite_data()
@@ -301,10 +301,10 @@ void TestDayStore::busyWrite()
         QVERIFY2(out.status.ok(), qPrintable(out.status.message));
         QCOMPARE(pauses, 1);
         QCOMPARE(f.db().retry().lastLoopCounts(), QList<qint64> {2000});
-        QCOMPARE(cell(stored(f.db())->data, 0, 0), QStringLiteral("SMITH"));
+        QCOMPARE(cell(stored(f.db())->pageText, 0, 0), QStringLiteral("SMITH"));
         return;
     }
-    QCOMPARE(out.status.code, StoreStatus::Busy);
+    QCOMPARE(out.status.code, Result::Busy);
     QVERIFY(pauses > 1);
     QVERIFY(out.status.message.contains(f.databasePath()));
     QVERIFY2(out.status.message.contains(QStringLiteral("another copy")), qPrintable(out.status.message));
@@ -312,7 +312,7 @@ void TestDayStore::busyWrite()
 
     QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
     // Nothing was half-written, and the connection is usable again.
-    QCOMPARE(stored(f.db())->data, page());
+    QCOMPARE(stored(f.db())->pageText, page());
     f.db().retry().pause = {};
     QVERIFY(DayStore(f.db()).save(rec, edited(rec, 0, 0, QStringLiteral("SMITH"))).status.ok());
 }
@@ -348,7 +348,7 @@ void TestDayStore::keepEmptyNeverDeletes()
     mine = out.stored;
     out = DayStore(f.db()).save(mine, edited(mine, 1, 1, QStringLiteral("SMITH")), DayStore::SaveMode::KeepEmpty);
     QVERIFY(out.status.ok());
-    QCOMPARE(cell(stored(f.db())->data, 1, 1), QStringLiteral("SMITH"));
+    QCOMPARE(cell(stored(f.db())->pageText, 1, 1), QStringLiteral("SMITH"));
 
     // Leaving the day, emptied again, deletes it as before.
     mine = out.stored;
@@ -384,7 +384,7 @@ void TestDayStore::dayMadeAgainUnderTheSameIdIsMerged()
     const DayStore::SaveOutcome out = DayStore(f.db()).save(mine, edited(mine, 2, 1, QStringLiteral("BROWN")));
     QVERIFY(out.status.ok());
     QVERIFY(out.merged);
-    const QString data = stored(f.db())->data;
+    const QString data = stored(f.db())->pageText;
     QCOMPARE(cell(data, 1, 0), QStringLiteral("JONES"));
     QCOMPARE(cell(data, 2, 1), QStringLiteral("BROWN"));
     QCOMPARE(cell(data, 0, 0), QString()); // the cancellation stands
@@ -403,7 +403,7 @@ void TestDayStore::findOnceDoesNotWait()
     int pauses = 0;
     f.db().retry().pause = [&](qint64) { ++pauses; };
     std::optional<DayRecord> rec;
-    QCOMPARE(DayStore(f.db()).findOnce(Day, rec).code, StoreStatus::Busy);
+    QCOMPARE(DayStore(f.db()).findOnce(Day, rec).code, Result::Busy);
     QCOMPARE(pauses, 0);
     QVERIFY(lock.exec(QStringLiteral("COMMIT")));
     QVERIFY(DayStore(f.db()).findOnce(Day, rec).ok());
@@ -421,7 +421,7 @@ void TestDayStore::fullDiskSaysSo()
     QVERIFY(limit.exec(QStringLiteral("PRAGMA max_page_count = 1")));
     const DayStore::SaveOutcome out = DayStore(f.db()).save(rec, edited(rec, 0, 0, QString(20000, QLatin1Char('x'))));
     QVERIFY2(out.status.message.contains(QStringLiteral("the disk is full")), qPrintable(out.status.message));
-    QCOMPARE(stored(f.db())->data, page());
+    QCOMPARE(stored(f.db())->pageText, page());
 }
 
 QTEST_GUILESS_MAIN(TestDayStore)

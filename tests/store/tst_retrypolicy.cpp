@@ -39,9 +39,9 @@ void TestRetryPolicy::firstRetries()
     QList<qint64> paused;
     policy.pause = [&](qint64 micros) { paused.append(micros); };
     int calls = 0;
-    const StoreStatus s = policy.run([&] {
+    const Result s = policy.run([&] {
         ++calls;
-        return calls <= 3 ? StoreStatus::busy(QStringLiteral("locked")) : StoreStatus::success();
+        return calls <= 3 ? Result::busy(QStringLiteral("locked")) : Result::success();
     });
 
     QVERIFY(s.ok());
@@ -89,12 +89,12 @@ void TestRetryPolicy::totalWaitIsBounded()
         ++pauses;
     };
     int calls = 0;
-    const StoreStatus s = policy.run([&] {
+    const Result s = policy.run([&] {
         ++calls;
-        return StoreStatus::busy(QStringLiteral("locked"));
+        return Result::busy(QStringLiteral("locked"));
     });
 
-    QCOMPARE(s.code, StoreStatus::Busy);
+    QCOMPARE(s.code, Result::Busy);
     QCOMPARE(s.message, QStringLiteral("locked"));
     QCOMPARE(pauses, retries);
     QCOMPARE(calls, pauses + 1);
@@ -111,11 +111,11 @@ void TestRetryPolicy::otherFailureIsNotRetried()
     int pauses = 0;
     policy.pause = [&](qint64) { ++pauses; };
     int calls = 0;
-    const StoreStatus s = policy.run([&] {
+    const Result s = policy.run([&] {
         ++calls;
-        return StoreStatus::failed(QStringLiteral("disk I/O error"));
+        return Result::failed(QStringLiteral("disk I/O error"));
     });
-    QCOMPARE(s.code, StoreStatus::Failed);
+    QCOMPARE(s.code, Result::Failed);
     QCOMPARE(s.message, QStringLiteral("disk I/O error"));
     QCOMPARE(calls, 1);
     QCOMPARE(pauses, 0);
@@ -130,10 +130,10 @@ void TestRetryPolicy::successAfterBusy()
     policy.pause = [](qint64) {};
     for (int round = 0; round < 2; ++round) {
         bool busy = true;
-        const StoreStatus s = policy.run([&] {
+        const Result s = policy.run([&] {
             const bool was = busy;
             busy = false;
-            return was ? StoreStatus::busy(QStringLiteral("locked")) : StoreStatus::success();
+            return was ? Result::busy(QStringLiteral("locked")) : Result::success();
         });
         QVERIFY(s.ok());
         QCOMPARE(policy.lastLoopCounts(), QList<qint64> {2000});

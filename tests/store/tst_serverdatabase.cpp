@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
+#include "core/Settings.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
-#include "store/Settings.h"
 #include "store/SettingsStore.h"
 
 #include <QSqlDatabase>
@@ -209,7 +209,7 @@ void TestServerDatabase::lostConnectionIsMadeAgain()
     DayRecord edited = rec;
     edited.memo = QStringLiteral("SMITH");
     const DayStore::SaveOutcome lost = DayStore(db).save(rec, edited);
-    QCOMPARE(lost.status.code, StoreStatus::Failed);
+    QCOMPARE(lost.status.code, Result::Failed);
 
     // Asked again (the window's "Retry?"), the save connects anew and is stored.
     const DayStore::SaveOutcome again = DayStore(db).save(rec, edited);

@@ -29,8 +29,8 @@ void TestSettingsStore::writeLayoutKeepsTheOtherFields()
     s.location = QStringLiteral("Clinic");
     s.open = QStringLiteral("8:00 AM");
     s.close = QStringLiteral("12:00 PM");
-    s.timeslot = 240;
-    s.listno = 8;
+    s.slotMinutes = 240;
+    s.providerCount = 8;
     s.names = QStringLiteral(" Dr Lee -  Dr Kim - ");
     s.fixedMemo = QStringLiteral("not written by writeLayout");
     QVERIFY(store.writeLayout(s).ok());
@@ -43,8 +43,8 @@ void TestSettingsStore::writeLayoutKeepsTheOtherFields()
     QCOMPARE(back.location, QStringLiteral("Clinic"));
     QCOMPARE(back.open, QStringLiteral("8:00 AM"));
     QCOMPARE(back.close, QStringLiteral("12:00 PM"));
-    QCOMPARE(back.timeslot, 240);
-    QCOMPARE(back.listno, 8);
+    QCOMPARE(back.slotMinutes, 240);
+    QCOMPARE(back.providerCount, 8);
     QCOMPARE(back.names, QStringLiteral(" Dr Lee -  Dr Kim - "));
     QCOMPARE(back.fixedMemo, QStringLiteral("Closed on Sundays"));
     QCOMPARE(back.readme, readme);
@@ -59,7 +59,7 @@ void TestSettingsStore::writeFixedMemoKeepsTheLayout()
     QVERIFY(store.read(s).ok());
     QCOMPARE(s.fixedMemo, QStringLiteral("line one\nline two"));
     QCOMPARE(s.names, Settings::defaultNames());
-    QCOMPARE(s.listno, 4);
+    QCOMPARE(s.providerCount, 4);
 }
 
 void TestSettingsStore::saveFixedMemoMerges_data()

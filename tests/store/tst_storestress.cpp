@@ -6,7 +6,7 @@
 
 #include "TestSupport.h"
 
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 
@@ -51,7 +51,7 @@ QSet<QString> storedTokens(Database& db)
             qFatal("cannot read the days back");
         if (!rec)
             continue;
-        for (const QRegularExpressionMatch& m : token.globalMatch(rec->data))
+        for (const QRegularExpressionMatch& m : token.globalMatch(rec->pageText))
             out.insert(m.captured());
     }
     return out;
@@ -175,7 +175,7 @@ void TestStoreStress::sameCellKeepsBothNames()
     std::optional<DayRecord> rec;
     QVERIFY(DayStore(f.db()).find(FirstDay, rec).ok());
     QVERIFY(rec);
-    const QString cell = PageText::split(rec->data).first().first();
+    const QString cell = PageText::split(rec->pageText).first().first();
     QVERIFY2(cell == QLatin1String("SMITH / JONES") || cell == QLatin1String("JONES / SMITH"), qPrintable(cell));
 }
 

@@ -1,12 +1,12 @@
 #include "TestSupport.h"
 
-#include "appointments/DayLayout.h"
-#include "appointments/PageText.h"
+#include "core/DayLayout.h"
+#include "core/PageText.h"
+#include "core/Settings.h"
 #include "platform/Clock.h"
 #include "platform/DataFolder.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
-#include "store/Settings.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -137,7 +137,9 @@ QString DataFixture::databasePath() const
 std::optional<DayRecord> storedDay(Database& db, const QDate& date)
 {
     std::optional<DayRecord> rec;
-    DayStore(db).find(date, rec);
+    const Result read = DayStore(db).find(date, rec);
+    if (!read.ok())
+        qWarning("storedDay: %s", qPrintable(read.message));
     return rec;
 }
 
@@ -156,10 +158,10 @@ void bookCell(Database& db, const QDate& date, const Settings& copied, int row, 
     DayRecord rec;
     bool created = false;
     QVERIFY(store.open(date, copied, rec, created).ok());
-    PageText::Cells cells = PageText::fit(rec.data, rows, columns);
+    PageText::Cells cells = PageText::fit(rec.pageText, rows, columns);
     cells[row - 1][column - 1] = text;
     DayRecord edited = rec;
-    edited.data = PageText::join(cells);
+    edited.pageText = PageText::join(cells);
     QVERIFY(store.save(rec, edited).status.ok());
 }
 
@@ -177,7 +179,7 @@ Places placesOf(const DayRecord& record)
 {
     const DayLayout layout = DayLayout::fromRecord(record);
     Places out;
-    const PageText::Cells cells = PageText::split(record.data);
+    const PageText::Cells cells = PageText::split(record.pageText);
     for (int r = 0; r < cells.size(); ++r) {
         for (int c = 0; c < cells[r].size(); ++c) {
             if (!cells[r][c].isEmpty())
@@ -200,8 +202,8 @@ Settings randomLayout(QRandomGenerator& random)
     const int open = 6 * 60 + int(random.bounded(13)) * 30;
     s.open = clock(open);
     s.close = clock(open + int(random.bounded(20 * 60 - open)));
-    s.timeslot = slotLengths[random.bounded(int(std::size(slotLengths)))];
-    s.listno = 1 + int(random.bounded(8));
+    s.slotMinutes = slotLengths[random.bounded(int(std::size(slotLengths)))];
+    s.providerCount = 1 + int(random.bounded(8));
     return s;
 }
 
@@ -211,10 +213,10 @@ Settings damagedLayout(QRandomGenerator& random)
     Settings s = Settings::defaults();
     switch (random.bounded(4)) {
     case 0:
-        s.listno = 0;
+        s.providerCount = 0;
         break;
     case 1:
-        s.timeslot = 0;
+        s.slotMinutes = 0;
         break;
     case 2:
         s.open = QStringLiteral("half past eight");
@@ -242,7 +244,7 @@ Places bookRandomPage(Database& db, const QDate& date, const Settings& layoutSet
     if (!store.open(date, layoutSettings, record, created).ok())
         qFatal("cannot make the day");
     DayRecord booked = record;
-    booked.data = PageText::join(cells);
+    booked.pageText = PageText::join(cells);
     if (!store.save(record, booked).status.ok())
         qFatal("cannot book the day");
     return placesOf(*storedDay(db, date));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/DayRecord.h"
-#include "store/Settings.h"
+#include "core/DayRecord.h"
+#include "core/Settings.h"
 
 #include <QDate>
 #include <QMap>

@@ -8,8 +8,8 @@ struct Settings
     QString location;
     QString open; // time text, "08:00 AM"
     QString close; // time text, "05:00 PM"
-    int timeslot = 30;
-    int listno = 4;
+    int slotMinutes = 30;
+    int providerCount = 4;
     QString names;
     QString fixedMemo;
     QString readme;

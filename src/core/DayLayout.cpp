@@ -1,8 +1,8 @@
-#include "appointments/DayLayout.h"
+#include "core/DayLayout.h"
 
-#include "appointments/PageText.h"
-#include "store/DayRecord.h"
-#include "store/Settings.h"
+#include "core/DayRecord.h"
+#include "core/PageText.h"
+#include "core/Settings.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -135,8 +135,8 @@ DayLayout DayLayout::build(
         l.openTime = open;
         l.closeTime = close;
     }
-    l.slotMinutes = (slotMinutes >= 10 && slotMinutes <= 240) ? slotMinutes : defaults.timeslot;
-    l.providerCount = (providerCount >= 1 && providerCount <= 8) ? providerCount : defaults.listno;
+    l.slotMinutes = (slotMinutes >= 10 && slotMinutes <= 240) ? slotMinutes : defaults.slotMinutes;
+    l.providerCount = (providerCount >= 1 && providerCount <= 8) ? providerCount : defaults.providerCount;
     l.columnCount = l.providerCount + 1;
     l.namesText = names;
     l.providerNames = SplitNames(names);
@@ -157,12 +157,12 @@ DayLayout DayLayout::build(
 
 DayLayout DayLayout::fromSettings(const Settings& s)
 {
-    return build(s.open, s.close, s.timeslot, s.listno, s.names);
+    return build(s.open, s.close, s.slotMinutes, s.providerCount, s.names);
 }
 
 DayLayout DayLayout::fromRecord(const DayRecord& r)
 {
-    return build(r.open, r.close, r.timeslot, r.listno, r.names);
+    return build(r.open, r.close, r.slotMinutes, r.providerCount, r.names);
 }
 
 DayLayout DayLayout::lengthened(int pageRows, int pageColumns) const

@@ -1,4 +1,4 @@
-#include "appointments/CalendarMath.h"
+#include "core/CalendarMath.h"
 
 #include <Qt>
 

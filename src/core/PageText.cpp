@@ -1,4 +1,4 @@
-#include "appointments/PageText.h"
+#include "core/PageText.h"
 
 namespace PageText {
 

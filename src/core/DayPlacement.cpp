@@ -1,7 +1,7 @@
-#include "appointments/DayPlacement.h"
+#include "core/DayPlacement.h"
 
-#include "appointments/PageText.h"
-#include "store/Settings.h"
+#include "core/PageText.h"
+#include "core/Settings.h"
 
 #include <algorithm>
 
@@ -63,8 +63,8 @@ bool isLaidOutIn(const QString& text, const DayLayout& layout)
 DayLayout storedLayout(const DayRecord& record, const DayLayout& alternative)
 {
     const DayLayout copies = DayLayout::fromRecord(record);
-    const Shape shape = shapeOf(record.data);
-    if (record.data.isEmpty() || hasShape(copies, shape))
+    const Shape shape = shapeOf(record.pageText);
+    if (record.pageText.isEmpty() || hasShape(copies, shape))
         return copies;
     if (hasShape(alternative, shape))
         return alternative;
@@ -107,7 +107,7 @@ Placement place(const QDate& date, const QDate& today, const std::optional<DayRe
         return p;
     }
     const DayLayout target = date < today ? DayLayout::fromRecord(*record) : currentLayout;
-    const QString& text = record->data;
+    const QString& text = record->pageText;
     if (PageText::isBlank(text)) {
         // Nothing to keep: a page never written keeps having no text.
         p.layout = target;
@@ -133,10 +133,10 @@ void alignLayouts(DayRecord& base, DayRecord& edited, DayRecord& stored)
 {
     // Nearly every save: both sides copied the same settings and hold pages
     // of one shape, so they share a layout and nothing needs moving.
-    if (stored.open == edited.open && stored.close == edited.close && stored.timeslot == edited.timeslot
-        && stored.listno == edited.listno && stored.names == edited.names) {
-        const Shape mine = shapeOf(edited.data);
-        const Shape theirs = shapeOf(stored.data);
+    if (stored.open == edited.open && stored.close == edited.close && stored.slotMinutes == edited.slotMinutes
+        && stored.providerCount == edited.providerCount && stored.names == edited.names) {
+        const Shape mine = shapeOf(edited.pageText);
+        const Shape theirs = shapeOf(stored.pageText);
         if (mine.rows == theirs.rows && mine.columns == theirs.columns)
             return;
     }
@@ -159,7 +159,8 @@ int daysKeepingTheirLayout(const QList<DayRecord>& days, const QDate& today, con
 {
     int kept = 0;
     for (const DayRecord& day : days) {
-        if (day.calDate >= today && !PageText::isBlank(day.data) && place(day.calDate, today, day, current).fromRecord)
+        if (day.calDate >= today && !PageText::isBlank(day.pageText)
+            && place(day.calDate, today, day, current).fromRecord)
             ++kept;
     }
     return kept;
@@ -169,8 +170,8 @@ void describeLayout(DayRecord& record, const DayLayout& layout)
 {
     record.open = layout.openTime;
     record.close = layout.closeTime;
-    record.timeslot = layout.slotMinutes;
-    record.listno = layout.providerCount;
+    record.slotMinutes = layout.slotMinutes;
+    record.providerCount = layout.providerCount;
     record.names = layout.namesText;
 }
 
@@ -180,11 +181,11 @@ DayRecord inLayout(const DayRecord& record, const DayLayout& layout)
     if (stored == layout)
         return record;
     DayRecord out = record;
-    if (!record.data.isEmpty()) {
-        const std::optional<QString> moved = movePage(record.data, stored, layout);
+    if (!record.pageText.isEmpty()) {
+        const std::optional<QString> moved = movePage(record.pageText, stored, layout);
         if (!moved)
             return record;
-        out.data = *moved;
+        out.pageText = *moved;
     }
     describeLayout(out, layout);
     return out;

@@ -9,14 +9,14 @@ struct DayRecord
 {
     qint64 id = 0;
     QDate calDate;
-    bool clinic = false; // closed
-    QString data; // the page text
+    bool closed = false;
+    QString pageText;
     QString memo;
     QString location;
     QString open;
     QString close;
-    int timeslot = 0;
-    int listno = 0;
+    int slotMinutes = 0;
+    int providerCount = 0;
     QString names;
     // Bumped by every save; a save compares it to detect another copy's write.
     qint64 version = 0;

@@ -1,4 +1,4 @@
-#include "store/Settings.h"
+#include "core/Settings.h"
 
 QString Settings::defaultNames()
 {
@@ -11,8 +11,8 @@ Settings Settings::defaults()
     s.location = QStringLiteral("Office");
     s.open = QStringLiteral("08:00 AM");
     s.close = QStringLiteral("05:00 PM");
-    s.timeslot = 30;
-    s.listno = 4;
+    s.slotMinutes = 30;
+    s.providerCount = 4;
     s.names = defaultNames();
     return s;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "appointments/DayLayout.h"
-#include "store/DayRecord.h"
+#include "core/DayLayout.h"
+#include "core/DayRecord.h"
 
 #include <QDate>
 #include <QString>
