@@ -3,6 +3,7 @@
 #include "appointments/DayGrid.h"
 #include "appointments/DayListPrinting.h"
 #include "appointments/FindPanel.h"
+#include "core/DayMerge.h"
 #include "core/DayPlacement.h"
 #include "core/PageText.h"
 #include "platform/Clock.h"
@@ -1106,28 +1107,22 @@ void ApptWindow::takeOtherDesksDay(const std::optional<DayRecord>& storedAsRead)
     std::optional<DayRecord> stored = storedAsRead;
     if (stored)
         stored = inShownLayout(*stored);
-    if (stored && stored->id == m_record.id && stored->pageText == m_record.pageText && stored->memo == m_record.memo
-        && stored->closed == m_record.closed) {
+    if (DayMerge::unchangedSince(m_record, stored)) {
         m_record = *stored;
         return;
     }
     if (!stored && m_record.id == 0)
         return; // already known to be gone
-    // A copy that deleted the day had left every cell of it empty.
-    const QString theirPage = stored ? stored->pageText : PageText::cleared(m_record.pageText);
-    const QString theirMemo = stored ? stored->memo : QString();
-    const bool theirClosed = stored ? stored->closed : false;
-    const bool mineClosed = m_closedCheck->isChecked();
-    showMerged(PageText::merge(m_record.pageText, pageText(), theirPage),
-        PageText::mergeMemo(m_record.memo, m_dailyMemoEdit->toPlainText(), theirMemo),
-        mineClosed != m_record.closed ? mineClosed : theirClosed);
+    const DayMerge::Content merged
+        = DayMerge::merge(m_record, {pageText(), m_dailyMemoEdit->toPlainText(), m_closedCheck->isChecked()}, stored);
+    showMerged(merged.pageText, merged.memo, merged.closed);
     if (stored) {
         m_record = *stored;
     } else {
         // The next commit makes the record again.
         m_record.id = 0;
         m_record.version = 0;
-        m_record.pageText = theirPage;
+        m_record.pageText = PageText::cleared(m_record.pageText);
         m_record.memo.clear();
         m_record.closed = false;
     }

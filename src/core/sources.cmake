@@ -1,6 +1,7 @@
 list(APPEND LEDGERLY_CORE_SOURCES
     core/Settings.cpp
     core/PageText.cpp
+    core/DayMerge.cpp
     core/DayLayout.cpp
     core/DayPlacement.cpp
     core/CalendarMath.cpp

@@ -1,5 +1,6 @@
 #include "store/DayStore.h"
 
+#include "core/DayMerge.h"
 #include "core/DayPlacement.h"
 #include "core/PageText.h"
 #include "store/Database.h"
@@ -156,25 +157,13 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
 
         DayRecord result = stored ? *stored : base;
         result.calDate = base.calDate;
-        // Decided by content, not by Version alone: a day deleted and made
-        // again can come back under the same id and reach the same Version
-        // with other bookings on it.
-        if (stored && stored->id == base.id && stored->pageText == base.pageText && stored->memo == base.memo
-            && stored->closed == base.closed) {
-            result.pageText = edited.pageText;
-            result.memo = edited.memo;
-            result.closed = edited.closed;
-        } else {
-            // Another copy saved the day since base was read, or deleted it
-            // because it was empty then; that copy had every cell cleared.
-            const QString theirData = stored ? stored->pageText : PageText::cleared(base.pageText);
-            const QString theirMemo = stored ? stored->memo : QString();
-            const bool theirClinic = stored ? stored->closed : false;
-            result.pageText = PageText::merge(base.pageText, edited.pageText, theirData);
-            result.memo = PageText::mergeMemo(base.memo, edited.memo, theirMemo);
-            result.closed = edited.closed != base.closed ? edited.closed : theirClinic;
-            out.merged = true;
-        }
+        // Another copy may have saved the day since base was read, or deleted
+        // it because it was empty then.
+        out.merged = !DayMerge::unchangedSince(base, stored);
+        const DayMerge::Content merged = DayMerge::merge(base, DayMerge::contentOf(edited), stored);
+        result.pageText = merged.pageText;
+        result.memo = merged.memo;
+        result.closed = merged.closed;
 
         const bool empty = mode == SaveMode::DeleteWhenEmpty && !result.closed && result.memo.isEmpty()
             && PageText::isBlank(result.pageText);
