@@ -112,6 +112,17 @@ bool Dialogs::askRetry(QWidget* parent, const QString& reason)
     return message(parent, retryText(reason), Yes | No, Yes, Icon::Question) == Yes;
 }
 
+bool Dialogs::retryUntilDone(QWidget* parent, const std::function<Result()>& step)
+{
+    for (;;) {
+        const Result outcome = step();
+        if (outcome.ok())
+            return true;
+        if (!askRetry(parent, outcome.message))
+            return false;
+    }
+}
+
 std::optional<QString> Dialogs::input(
     QWidget* parent, const QString& prompt, const QString& title, const QString& defaultText, QPoint positionTwips)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QList>
 #include <QPoint>
 #include <QString>
@@ -34,6 +36,9 @@ public:
     // The failure prompt used throughout: the reason followed by ". Retry?",
     // Yes (default) and No, question icon, the program's title. True for Yes.
     static bool askRetry(QWidget* parent, const QString& reason);
+    // Runs step until it succeeds, asking the retry prompt after each
+    // failure. True once it succeeded, false when the user answered No.
+    [[nodiscard]] static bool retryUntilDone(QWidget* parent, const std::function<Result()>& step);
     static QString retryText(const QString& reason);
     // An input box; nullopt when cancelled. The position is in twips from the
     // screen's top-left corner.

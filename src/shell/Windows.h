@@ -1,12 +1,11 @@
 #pragma once
 
+#include "ui/WindowHost.h"
+
 #include <QString>
 #include <functional>
 
 class QWidget;
-
-// Every window of the program.
-enum class Window { Splash, Menu, Appointments, Setup, Backup, Order, Readme };
 
 // The program's windows. No window is modal; opening one that is already open
 // raises it instead of making a second. The program lasts while any of its
