@@ -101,8 +101,8 @@ void generate(const QString& path, int dayCount, qint64 targetBytes)
     {
         // The schema and settings come from the program's own store.
         Database db(QStringLiteral("bench-generate-%1").arg(QRandomGenerator::global()->generate()));
-        const Database::OpenResult opened = db.open(path);
-        if (!opened.ok)
+        const Result opened = db.open(path);
+        if (!opened.ok())
             qFatal("generating a benchmark database: %s", qPrintable(opened.message));
         const Result st = SettingsStore(db).writeLayout(worstCaseSettings());
         if (!st.ok())

@@ -24,8 +24,8 @@ void backup(benchmark::State& state)
     Latencies backups, copies;
     for (auto _ : state) {
         const auto start = Latencies::Clock::now();
-        if (const QString why = BackupRestore::backup(live.databasePath(), backupPath); !why.isEmpty())
-            return fail(state, why);
+        if (const Result done = BackupRestore::backup(live.databasePath(), backupPath); !done.ok())
+            return fail(state, done.message);
         backups.add(Latencies::Clock::now() - start);
         const ChildRun run = runChild(cp, cpArgs);
         if (!run.error.isEmpty())

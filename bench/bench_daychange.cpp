@@ -45,10 +45,10 @@ public:
         Database::setCurrent(nullptr);
     }
 
-    QString open()
+    Result open()
     {
-        if (const Database::OpenResult r = m_db.open(m_ws.databasePath(), false); !r.ok)
-            return r.message;
+        if (const Result r = m_db.open(m_ws.databasePath(), false); !r.ok())
+            return r;
         Database::setCurrent(&m_db);
         m_window = std::make_unique<ApptWindow>();
         m_window->show();
@@ -60,8 +60,8 @@ public:
         m_window->activateCalendarDay(m_indexA);
         QCoreApplication::processEvents();
         if (m_indexA < 0 || m_indexB < 0 || m_window->currentDate() != days.busyA)
-            return QStringLiteral("the first busy day did not open");
-        return QString();
+            return Result::failed(QStringLiteral("the first busy day did not open"));
+        return Result::success();
     }
 
     // One day change, timed from the click to the page drawn.
@@ -113,11 +113,11 @@ public:
         sqlite3_close(m_db);
     }
 
-    QString open()
+    Result open()
     {
         const QByteArray path = m_ws.databasePath().toUtf8();
         if (sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-            return QStringLiteral("floor: cannot open the database");
+            return Result::failed(QStringLiteral("floor: cannot open the database"));
         sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
         sqlite3_prepare_v2(m_db,
             "SELECT id, CalDate, Clinic, Data, Memo, location, open, Close, timeslot, Listno, Names, Version "
@@ -131,8 +131,8 @@ public:
         m_keys[0] = m_ws.days().busyA.toString(Qt::ISODate).toUtf8();
         m_keys[1] = m_ws.days().busyB.toString(Qt::ISODate).toUtf8();
         if (!read(0))
-            return QStringLiteral("floor: the first busy day is missing");
-        return QString();
+            return Result::failed(QStringLiteral("floor: the first busy day is missing"));
+        return Result::success();
     }
 
     bool change(Latencies& latencies)
@@ -192,9 +192,9 @@ void dayChange(benchmark::State& state, bool inMemory)
     WindowRun large(largeDayCount(), inMemory);
     FloorRun smallFloor(SmallDayCount, inMemory);
     FloorRun largeFloor(largeDayCount(), inMemory);
-    for (const QString& why : {small.open(), large.open(), smallFloor.open(), largeFloor.open()}) {
-        if (!why.isEmpty())
-            return fail(state, why);
+    for (const Result& opened : {small.open(), large.open(), smallFloor.open(), largeFloor.open()}) {
+        if (!opened.ok())
+            return fail(state, opened.message);
     }
     Latencies onSmall, onLarge, floorSmall, floorLarge;
     for (auto _ : state) {

@@ -71,7 +71,7 @@ History& history()
     if (g_history)
         return *g_history;
     g_history = std::make_unique<History>();
-    if (!g_history->dir.isValid() || !g_history->db.open(g_history->dir.filePath(QStringLiteral("db.mdb"))).ok)
+    if (!g_history->dir.isValid() || !g_history->db.open(g_history->dir.filePath(QStringLiteral("db.mdb"))).ok())
         qFatal("bench_find: cannot create the database");
 
     std::mt19937 rng(20240515);

@@ -31,7 +31,7 @@ int walk(int argc, char** argv)
     if (args.size() != 5)
         return 2;
     Database db;
-    if (const Database::OpenResult r = db.open(args[2] + QStringLiteral("/db.mdb"), false); !r.ok) {
+    if (const Result r = db.open(args[2] + QStringLiteral("/db.mdb"), false); !r.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(r.message));
         return 1;
     }

@@ -20,7 +20,7 @@ void printDay(benchmark::State& state)
 {
     const Workspace ws(SmallDayCount);
     Database db(QStringLiteral("bench-print"));
-    if (const Database::OpenResult r = db.open(ws.databasePath(), false); !r.ok)
+    if (const Result r = db.open(ws.databasePath(), false); !r.ok())
         return fail(state, r.message);
     const QString pdf = ws.folder() + QStringLiteral("/appointments.pdf");
     Latencies latencies;

@@ -130,9 +130,9 @@ ApptWindow::ApptWindow(QWidget* parent)
     startDesks();
     // The whole file is read once in the background: damage shows at once,
     // with the way out, instead of on some later day or save.
-    Database::checkWholeFileLater(m_db.path(), this, [this](const QString& why) {
-        if (!why.isEmpty())
-            reportDamagedFile(why);
+    Database::checkWholeFileLater(m_db.path(), this, [this](const Result& checked) {
+        if (!checked.ok())
+            reportDamagedFile(checked.message);
     });
     // Ready to type: the first slot of the day has the focus.
     m_dayGrid->setCurrentCell(2, 1);

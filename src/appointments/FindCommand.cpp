@@ -34,8 +34,7 @@ int run(const QStringList& arguments)
         return failed(QStringLiteral("nothing to find (expected: find TEXT)"), 2);
 
     Database db(QStringLiteral("ledgerly-find"));
-    const Database::OpenResult opened = db.openReadOnly(DataFolder::databaseAddress());
-    if (!opened.ok)
+    if (const Result opened = db.openReadOnly(DataFolder::databaseAddress()); !opened.ok())
         return failed(opened.message);
     AppointmentSearch::Matches result;
     const Result st = AppointmentSearch::findIn(db, text, result);

@@ -40,8 +40,7 @@ int run(const QStringList& arguments, const QString& pdfPath)
 
     // Printing only reads the day: it never creates or changes a database.
     Database db(QStringLiteral("ledgerly-print-day"));
-    const Database::OpenResult opened = db.openReadOnly(DataFolder::databaseAddress());
-    if (!opened.ok)
+    if (const Result opened = db.openReadOnly(DataFolder::databaseAddress()); !opened.ok())
         return failed(opened.message);
 
     DaySheet sheet;

@@ -147,17 +147,6 @@ void BackupWindow::showRestoreFolder()
     m_restoringLabel->setText(m_restoreFolderEdit->text());
 }
 
-template<class Step> bool BackupWindow::withRetry(Step step)
-{
-    for (;;) {
-        const QString reason = step();
-        if (reason.isEmpty())
-            return true;
-        if (!Dialogs::askRetry(this, reason))
-            return false;
-    }
-}
-
 bool BackupWindow::closeWindows(const QList<Window>& windows)
 {
     // The appointment window saves its day as it closes; when that save fails
@@ -182,7 +171,7 @@ void BackupWindow::backUp()
         m_backupFolderLabel->hide();
         m_backingUpLabel->hide();
     };
-    if (!withRetry([&] { return BackupRestore::probeDestination(folderText, livePath); }))
+    if (!Dialogs::retryUntilDone(this, [&] { return BackupRestore::probeDestination(folderText, livePath); }))
         return giveUp();
     if (!closeWindows(ClosedForBackup))
         return;
@@ -196,7 +185,7 @@ void BackupWindow::backUp()
         // On a server the back-up is the server's records written as a db.mdb.
         Database* db = Database::current();
         const QString target = BackupRestore::pathIn(folderText);
-        if (!withRetry([&] {
+        if (!Dialogs::retryUntilDone(this, [&] {
                 return db && db->isServer() ? BackupRestore::backupServer(*db, target)
                                             : BackupRestore::backup(livePath, target);
             }))
@@ -227,7 +216,8 @@ void BackupWindow::restore()
     auto giveUp = [this] { m_restoringLabel->hide(); };
     // The source is checked before anything is closed: a folder without a
     // sound back-up leaves every window as it was.
-    if (!withRetry([&] { return BackupRestore::probeSource(m_restoreFolderEdit->text(), livePath); }))
+    if (!Dialogs::retryUntilDone(
+            this, [&] { return BackupRestore::probeSource(m_restoreFolderEdit->text(), livePath); }))
         return giveUp();
     if (!closeWindows(ClosedForRestore))
         return;
@@ -236,19 +226,17 @@ void BackupWindow::restore()
     m_restoringLabel->show();
     m_restoreDoneLabel->hide();
     bool replaced = false;
-    const bool done = withRetry([&] {
+    const bool done = Dialogs::retryUntilDone(this, [&] {
         Database* db = Database::current();
         // On a server the file's records replace the server's; the server's
         // own are kept as db-before-restore.mdb in the data folder.
         if (db && db->isServer())
             return BackupRestore::restoreServer(sourcePath, *db, QFileInfo(livePath).absolutePath());
-        if (replaced) {
-            const Database::OpenResult opened = db->open(livePath, false);
-            return opened.ok ? QString() : opened.message;
-        }
-        const BackupRestore::RestoreResult r = BackupRestore::restore(sourcePath, livePath, db);
+        if (replaced)
+            return db->open(livePath, false);
+        const BackupRestore::RestoreOutcome r = BackupRestore::restore(sourcePath, livePath, db);
         replaced = r.replaced;
-        return r.reason;
+        return r.result;
     });
     if (!done)
         return giveUp();

@@ -11,8 +11,8 @@
 
 namespace MaintenanceCommands {
 namespace {
-// What a command does with the folder named: empty when done, else why not.
-using Operation = std::function<QString(const QString& folder, const QString& database)>;
+// What a command does with the folder named.
+using Operation = std::function<Result(const QString& folder, const QString& database)>;
 
 // Takes the folder argument, runs operation on it and reports as a command
 // does: a line on success, the reason on stderr and a non-zero code else.
@@ -25,53 +25,53 @@ int runOnFolder(const char* command, const QStringList& arguments, const QString
     if (arguments.size() != 1 || arguments.first().isEmpty())
         return fail(QStringLiteral("expected: %1 FOLDER").arg(QString::fromLatin1(command)), 2);
     const QString folder = arguments.first();
-    if (const QString reason = operation(folder, DataFolder::databaseAddress()); !reason.isEmpty())
-        return fail(reason, 1);
+    if (const Result done = operation(folder, DataFolder::databaseAddress()); !done.ok())
+        return fail(done.message, 1);
     std::fprintf(stdout, "%s\n", done.arg(BackupRestore::pathIn(folder)).toUtf8().constData());
     std::fflush(stdout);
     return 0;
 }
 
 // Runs body on the server database at address, opened for it.
-QString onServer(const QString& address, const std::function<QString(Database&)>& body)
+Result onServer(const QString& address, const std::function<Result(Database&)>& body)
 {
     Database db(QStringLiteral("ledgerly-maintenance"));
-    const Database::OpenResult opened = db.open(address, false);
-    return opened.ok ? body(db) : opened.message;
+    const Result opened = db.open(address, false);
+    return opened.ok() ? body(db) : opened;
 }
 } // namespace
 
 int backup(const QStringList& arguments)
 {
     return runOnFolder(BackupName, arguments, QStringLiteral("Backed up into %1"),
-        [](const QString& folder, const QString& address) -> QString {
+        [](const QString& folder, const QString& address) -> Result {
             const QString target = BackupRestore::pathIn(folder);
             if (Database::isServerAddress(address)) {
                 return onServer(address, [&](Database& db) {
-                    const QString problem = FileSystem::folderProblem(folder);
-                    return problem.isEmpty() ? BackupRestore::backupServer(db, target) : problem;
+                    const Result found = FileSystem::checkFolder(folder);
+                    return found.ok() ? BackupRestore::backupServer(db, target) : found;
                 });
             }
             if (!QFileInfo::exists(address))
-                return QStringLiteral("There is no database %1 to back up").arg(address);
-            const QString problem = BackupRestore::probeDestination(folder, address);
-            return problem.isEmpty() ? BackupRestore::backup(address, target) : problem;
+                return Result::failed(QStringLiteral("There is no database %1 to back up").arg(address));
+            const Result probed = BackupRestore::probeDestination(folder, address);
+            return probed.ok() ? BackupRestore::backup(address, target) : probed;
         });
 }
 
 int restore(const QStringList& arguments)
 {
     return runOnFolder(RestoreName, arguments, QStringLiteral("Restored from %1"),
-        [](const QString& folder, const QString& address) -> QString {
+        [](const QString& folder, const QString& address) -> Result {
             const QString source = BackupRestore::pathIn(folder);
             if (Database::isServerAddress(address)) {
                 return onServer(address, [&](Database& db) {
-                    const QString problem = BackupRestore::probeSource(folder, QString());
-                    return problem.isEmpty() ? BackupRestore::restoreServer(source, db, DataFolder::path()) : problem;
+                    const Result probed = BackupRestore::probeSource(folder, QString());
+                    return probed.ok() ? BackupRestore::restoreServer(source, db, DataFolder::path()) : probed;
                 });
             }
-            const QString problem = BackupRestore::probeSource(folder, address);
-            return problem.isEmpty() ? BackupRestore::restore(source, address, nullptr).reason : problem;
+            const Result probed = BackupRestore::probeSource(folder, address);
+            return probed.ok() ? BackupRestore::restore(source, address, nullptr).result : probed;
         });
 }
 } // namespace MaintenanceCommands

@@ -24,16 +24,16 @@ FileSystem::FailureHook& failureHook()
     return hook;
 }
 
-QString injected(const char* operation, const QString& path)
+Result injected(const char* operation, const QString& path)
 {
     if (!failureHook())
-        return QString();
+        return Result::success();
     return failureHook()(QString::fromLatin1(operation), path);
 }
 
-QString systemError(const QString& what, int error)
+Result systemError(const QString& what, int error)
 {
-    return FileSystem::describeFailure(what, error);
+    return Result::failed(FileSystem::describeFailure(what, error));
 }
 
 const QString TemporaryPrefix = QStringLiteral(".ledgerly-");
@@ -52,26 +52,26 @@ bool processRuns(qint64 pid)
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
-QString syncPath(const QString& path, int flags)
+Result syncPath(const QString& path, int flags)
 {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), flags | O_CLOEXEC);
     if (fd < 0)
         return systemError(QStringLiteral("Cannot open %1").arg(path), errno);
-    QString reason;
+    Result synced;
     if (::fsync(fd) != 0)
-        reason = systemError(QStringLiteral("Cannot write %1 to the disk").arg(path), errno);
+        synced = systemError(QStringLiteral("Cannot write %1 to the disk").arg(path), errno);
     ::close(fd);
-    return reason;
+    return synced;
 }
 } // namespace
 
 namespace FileSystem {
 
-QString createTemporary(const QString& folder, QString& path)
+Result createTemporary(const QString& folder, QString& path)
 {
     path.clear();
-    if (QString r = injected("create", folder); !r.isEmpty())
+    if (Result r = injected("create", folder); !r.ok())
         return r;
     // .ledgerly-HOST-PID-XXXXXX.tmp
     QTemporaryFile file(QStringLiteral("%1/%2%3-%4-XXXXXX%5")
@@ -79,28 +79,28 @@ QString createTemporary(const QString& folder, QString& path)
                                 QString::number(QCoreApplication::applicationPid()), TemporarySuffix));
     if (!file.open()) {
         const int error = errno;
-        if (QString r = folderProblem(folder); !r.isEmpty())
+        if (Result r = checkFolder(folder); !r.ok())
             return r;
-        return describeFailure(QStringLiteral("The folder %1 cannot be written").arg(folder), error);
+        return systemError(QStringLiteral("The folder %1 cannot be written").arg(folder), error);
     }
     file.setAutoRemove(false);
     path = file.fileName();
-    return QString();
+    return Result::success();
 }
 
-QString folderProblem(const QString& folder)
+Result checkFolder(const QString& folder)
 {
     struct stat info;
     if (::stat(QFile::encodeName(folder).constData(), &info) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            return QStringLiteral("The folder %1 cannot be found").arg(folder);
-        return describeFailure(QStringLiteral("The folder %1 cannot be entered").arg(folder), errno);
+            return Result::failed(QStringLiteral("The folder %1 cannot be found").arg(folder));
+        return systemError(QStringLiteral("The folder %1 cannot be entered").arg(folder), errno);
     }
     if (!S_ISDIR(info.st_mode))
-        return QStringLiteral("The folder %1 cannot be found").arg(folder);
+        return Result::failed(QStringLiteral("The folder %1 cannot be found").arg(folder));
     if (::access(QFile::encodeName(folder).constData(), X_OK) != 0)
-        return describeFailure(QStringLiteral("The folder %1 cannot be entered").arg(folder), errno);
-    return QString();
+        return systemError(QStringLiteral("The folder %1 cannot be entered").arg(folder), errno);
+    return Result::success();
 }
 
 int removeAbandonedTemporaries(const QString& folder)
@@ -156,36 +156,36 @@ QString describeFailure(const QString& what, int error)
     return QStringLiteral("%1: %2").arg(what, why);
 }
 
-QString flush(const QString& path)
+Result flush(const QString& path)
 {
-    if (QString r = injected("flush", path); !r.isEmpty())
+    if (Result r = injected("flush", path); !r.ok())
         return r;
     return syncPath(path, O_RDONLY);
 }
 
-QString flushFolder(const QString& folder)
+Result flushFolder(const QString& folder)
 {
-    if (QString r = injected("flushFolder", folder); !r.isEmpty())
+    if (Result r = injected("flushFolder", folder); !r.ok())
         return r;
     return syncPath(folder, O_RDONLY | O_DIRECTORY);
 }
 
-QString replace(const QString& from, const QString& to)
+Result replace(const QString& from, const QString& to)
 {
-    if (QString r = injected("replace", to); !r.isEmpty())
+    if (Result r = injected("replace", to); !r.ok())
         return r;
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
         return systemError(QStringLiteral("Cannot replace %1").arg(to), errno);
-    return QString();
+    return Result::success();
 }
 
-QString link(const QString& existing, const QString& newPath)
+Result link(const QString& existing, const QString& newPath)
 {
-    if (QString r = injected("link", newPath); !r.isEmpty())
+    if (Result r = injected("link", newPath); !r.ok())
         return r;
     if (::link(QFile::encodeName(existing).constData(), QFile::encodeName(newPath).constData()) != 0)
         return systemError(QStringLiteral("Cannot keep %1 as %2").arg(existing, newPath), errno);
-    return QString();
+    return Result::success();
 }
 
 void setFailureHook(FailureHook hook)

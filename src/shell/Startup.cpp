@@ -111,8 +111,8 @@ int runLedgerly(int argc, char** argv)
         FileSystem::removeAbandonedTemporaries(DataFolder::path());
 
     Database db;
-    const Database::OpenResult opened = db.open(DataFolder::databaseAddress());
-    if (!opened.ok) {
+    const Result opened = db.open(DataFolder::databaseAddress());
+    if (!opened.ok()) {
         // A file that does not open can still be replaced by a back-up.
         QString message = opened.message;
         if (!Database::isServerAddress(DataFolder::databaseAddress()) && QFileInfo::exists(DataFolder::databasePath()))

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
-#include <QUrl>
 #include <QVariantList>
 #include <functional>
 #include <memory>
@@ -14,7 +13,7 @@
 
 class QSqlError;
 class QSqlQuery;
-class ServerWatchdog;
+class ServerConnection;
 
 struct sqlite3;
 
@@ -23,18 +22,15 @@ struct sqlite3;
 // application id and a schema version. A file that is not one of ours is never
 // written. For several desks it can instead be a PostgreSQL database, named by
 // a postgresql://USER@HOST[:PORT]/DBNAME address; the table ledgerly_meta there
-// holds the application id and the schema version.
+// holds the application id and the schema version. The checks of a file are
+// DatabaseCheck's (checkFile() is defined with them), the schema's steps
+// SchemaMigration's, and the server connection ServerConnection's; this class
+// opens, follows and accesses the database under the retry policy.
 class Database
 {
 public:
     static constexpr qint32 ApplicationId = 0x4C444752; // "LDGR"
     static constexpr int SchemaVersion = 1;
-
-    struct OpenResult
-    {
-        bool ok = false;
-        QString message; // names the file and says what is wrong with it
-    };
 
     explicit Database(const QString& connectionName = QStringLiteral("ledgerly"));
     ~Database();
@@ -43,10 +39,11 @@ public:
 
     // Opens path; a missing file is created with its first records when
     // createIfMissing. Anything else that is not a sound Ledgerly file is
-    // refused and left byte-identical.
+    // refused and left byte-identical; the failure names the file and says
+    // what is wrong with it.
     // A postgresql:// address opens that server database instead; its tables
     // are made on first use when it holds none.
-    OpenResult open(const QString& path, bool createIfMissing = true);
+    Result open(const QString& path, bool createIfMissing = true);
     // Opens path only to read it, for commands that must never change the
     // file: nothing is created, migrated, switched or put right, and the file
     // (with its journal) stays byte-identical. Besides the checks of open()
@@ -54,28 +51,29 @@ public:
     // refused before anything is shown from it. A file in write-ahead-log
     // mode, or with a save cut off by a crash, is refused: reading either
     // needs a write. A server address opens as open() does.
-    OpenResult openReadOnly(const QString& path);
+    Result openReadOnly(const QString& path);
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
     // True when running on a PostgreSQL server rather than a file.
-    bool isServer() const { return m_server; }
+    bool isServer() const { return m_server != nullptr; }
     // True for a postgresql:// (or postgres://) address.
     static bool isServerAddress(const QString& path);
 
-    // Checks a file without writing to it: empty text when it is a Ledgerly
-    // database this program can read, else a message that names the file and
-    // says why it is not. With integrity, SQLite's integrity check runs too
-    // (it reads the whole file).
-    static QString checkFile(const QString& path);
-    static QString checkFile(const QString& path, bool integrity);
+    // Checks a file without writing to it: Ok when it is a Ledgerly database
+    // this program can read, else a message that names the file and says why
+    // it is not (Busy when another copy's lock kept the check from reading
+    // it). With integrity, SQLite's integrity check runs too (it reads the
+    // whole file).
+    static Result checkFile(const QString& path);
+    static Result checkFile(const QString& path, bool integrity);
     // Reads the whole file at path (PRAGMA quick_check) on a thread of the
     // global pool, through a read-only connection of its own, so that a window
     // can show its first page at once and learn of damage a moment later.
-    // done gets the result of checkFile (empty when the file is sound) in
-    // context's thread; it is not called when context is gone by then. On a
-    // server there is nothing to read: done gets an empty text.
-    static void checkWholeFileLater(const QString& path, QObject* context, std::function<void(const QString&)> done);
+    // done gets the result of checkFile in context's thread; it is not called
+    // when context is gone by then. On a server there is nothing to read:
+    // done gets Ok.
+    static void checkWholeFileLater(const QString& path, QObject* context, std::function<void(const Result&)> done);
 
     QSqlDatabase connection() const;
     sqlite3* handle() const;
@@ -113,9 +111,6 @@ public:
     // replaced file followed, or a restore another desk announced on the
     // server. Records read before are then no base for a merge.
     qint64 replacements() const { return m_replacements; }
-    // Announces a restore to the other desks on a server; inside the
-    // restore's transaction, so that it arrives only if that commits.
-    static Result announceRestore(QSqlDatabase& db);
 
     // Maps a failed query to a status: Busy for SQLite's busy and locked codes
     // and for PostgreSQL's serialization failure, deadlock and lock timeout.
@@ -139,27 +134,16 @@ private:
     bool fileReplaced() const;
 
     void removeConnection();
-    QString connectFile(const QString& path, bool readOnly);
-    OpenResult openServer(const QString& address);
-    bool connectServer(QString& error);
-    Result reconnectIfLost();
-    void noteFailure(const Result& s);
-    Result explainFailure(Result s) const;
+    Result connectFile(const QString& path, bool readOnly);
+    Result openServer(const QString& address);
     Result withinAnswerTime(const std::function<Result()>& step);
-    int serverSocket() const;
     Result access(const std::function<Result()>& step, bool retried, const QString& failure);
 
     QString m_connectionName;
     QString m_path;
     RetryPolicy m_retry;
-    bool m_server = false;
+    std::unique_ptr<ServerConnection> m_server; // on a server
     bool m_readOnly = false; // opened by openReadOnly()
-    QUrl m_serverUrl; // the address opened, to connect again
-    bool m_lost = false; // the server connection broke; the next access connects again
-    QString m_lostWhy; // why, in words for the person at the desk
-    std::unique_ptr<ServerWatchdog> m_watchdog; // on a server
-    qint64 m_notifications = 0;
     std::optional<FileIdentity> m_identity; // of the file this connection opened
     qint64 m_replacements = 0;
-    QMetaObject::Connection m_notificationConnection;
 };

@@ -188,8 +188,8 @@ int main(int argc, char** argv)
     if (argc == 3)
         DataFolder::setDatabaseAddress(QString::fromLocal8Bit(argv[2]));
     Database db;
-    const Database::OpenResult opened = db.open(DataFolder::databaseAddress());
-    if (!opened.ok) {
+    const Result opened = db.open(DataFolder::databaseAddress());
+    if (!opened.ok()) {
         std::fprintf(stderr, "desk_window: %s\n", qPrintable(opened.message));
         return 3;
     }

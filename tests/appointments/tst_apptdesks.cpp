@@ -52,7 +52,7 @@ class OtherDesk
 public:
     explicit OtherDesk(const QString& path)
     {
-        if (!m_db.open(path).ok)
+        if (!m_db.open(path).ok())
             qFatal("cannot open the other desk's connection");
     }
 
@@ -389,7 +389,7 @@ private slots:
             OtherDesk(m_data->databasePath()).save([](DayRecord& r) { r.memo = QStringLiteral("from the back-up"); }));
         QTemporaryDir medium;
         const QString backup = BackupRestore::pathIn(medium.path());
-        QCOMPARE(BackupRestore::backup(m_data->databasePath(), backup), QString());
+        QCOMPARE(BackupRestore::backup(m_data->databasePath(), backup).message, QString());
         QVERIFY(OtherDesk(m_data->databasePath()).save([](DayRecord& r) {
             PageText::Cells cells = PageText::split(r.pageText);
             cells[1][0] = QStringLiteral("JONES");
@@ -405,9 +405,9 @@ private slots:
         desk.send("edit 3 2 KI");
         QCOMPARE(desk.next(), QStringLiteral("editing"));
 
-        const BackupRestore::RestoreResult restored
+        const BackupRestore::RestoreOutcome restored
             = BackupRestore::restore(backup, m_data->databasePath(), &m_data->db());
-        QCOMPARE(restored.reason, QString());
+        QCOMPARE(restored.result.message, QString());
         const QString kept = m_data->folder() + QLatin1Char('/') + BackupRestore::KeptName;
         const QByteArray keptBytes = TestSupport::fileBytes(kept);
 

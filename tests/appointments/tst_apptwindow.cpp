@@ -195,7 +195,7 @@ private slots:
         bookTodayCell(2, 1, QStringLiteral("WHITE"));
         // Another copy holds the file.
         Database other(QStringLiteral("other"));
-        QVERIFY(other.open(m_data->databasePath()).ok);
+        QVERIFY(other.open(m_data->databasePath()).ok());
         QSqlQuery lock(other.connection());
         QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
         m_data->db().retry().pause = [](qint64) {};

@@ -173,7 +173,7 @@ private slots:
         QVERIFY(changeToday(data.db(), [](DayRecord& r) { r.memo = QStringLiteral("from the back-up"); }));
         QTemporaryDir medium;
         const QString backup = BackupRestore::pathIn(medium.path());
-        QCOMPARE(BackupRestore::backupServer(data.db(), backup), QString());
+        QCOMPARE(BackupRestore::backupServer(data.db(), backup).message, QString());
         QVERIFY(changeToday(data.db(), [](DayRecord& r) {
             PageText::Cells cells = PageText::split(r.pageText);
             cells[1][0] = QStringLiteral("JONES");
@@ -188,7 +188,7 @@ private slots:
         QCOMPARE(desk.next(), QStringLiteral("typed"));
         desk.send("edit 3 2 KI");
         QCOMPARE(desk.next(), QStringLiteral("editing"));
-        QCOMPARE(BackupRestore::restoreServer(backup, data.db(), data.folder()), QString());
+        QCOMPARE(BackupRestore::restoreServer(backup, data.db(), data.folder()).message, QString());
 
         desk.send("watch 2 1 SMITH");
         const QString seen = desk.next(10'000);
@@ -238,7 +238,7 @@ private slots:
             address = ownServer->address();
             QVERIFY(!address.isEmpty());
             ownDatabase = std::make_unique<Database>(QStringLiteral("own-server"));
-            QVERIFY(ownDatabase->open(address).ok);
+            QVERIFY(ownDatabase->open(address).ok());
             db = ownDatabase.get();
         }
 
@@ -253,7 +253,7 @@ private slots:
         });
         if (loss == QLatin1String("restart")) {
             QVERIFY(ownServer->restart());
-            QVERIFY(ownDatabase->open(address).ok);
+            QVERIFY(ownDatabase->open(address).ok());
         } else if (loss == QLatin1String("terminate")) {
             QSqlQuery q(data.db().connection());
             QVERIFY(q.exec(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backend)));

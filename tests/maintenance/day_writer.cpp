@@ -23,7 +23,7 @@ int main(int argc, char** argv)
     const QString stopFile = path + QStringLiteral(".stop");
 
     Database db(QStringLiteral("writer"));
-    if (!db.open(path, false).ok)
+    if (!db.open(path, false).ok())
         return 3;
     Settings settings;
     if (!SettingsStore(db).read(settings).ok())

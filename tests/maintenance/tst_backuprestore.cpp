@@ -117,7 +117,7 @@ QStringList strayFiles(const QString& folder, const QStringList& expected)
 void makeBackupFile(const QString& path, const QString& memo)
 {
     Database other(QStringLiteral("maker"));
-    QVERIFY(other.open(path).ok);
+    QVERIFY(other.open(path).ok());
     saveDay(other, Day, memo);
 }
 
@@ -134,13 +134,13 @@ void TestBackupRestore::backupHoldsTheSameRows()
     QTemporaryDir medium;
     const QString target = BackupRestore::pathIn(medium.path());
     saveDay(f.db(), Day, QStringLiteral("first"));
-    QCOMPARE(BackupRestore::backup(f.databasePath(), target), QString());
+    QCOMPARE(BackupRestore::backup(f.databasePath(), target).message, QString());
     // A second back-up replaces the first.
     saveDay(f.db(), Day, QStringLiteral("call the bank"));
     saveDay(f.db(), Day.addDays(1), QStringLiteral("second day"));
-    QCOMPARE(BackupRestore::backup(f.databasePath(), target), QString());
+    QCOMPARE(BackupRestore::backup(f.databasePath(), target).message, QString());
 
-    QCOMPARE(Database::checkFile(target, true), QString());
+    QCOMPARE(Database::checkFile(target, true).message, QString());
     QCOMPARE(rowsOf(target), rowsOf(f.databasePath()));
     QVERIFY(rowsOf(target).join(QLatin1Char('\n')).contains(QStringLiteral("call the bank")));
     QCOMPARE(strayFiles(medium.path(), {QStringLiteral("db.mdb")}), QStringList());
@@ -161,14 +161,14 @@ void TestBackupRestore::failedBackupKeepsTheEarlierBackup()
     QTemporaryDir medium;
     const QString target = BackupRestore::pathIn(medium.path());
     saveDay(f.db(), Day, QStringLiteral("old"));
-    QCOMPARE(BackupRestore::backup(f.databasePath(), target), QString());
+    QCOMPARE(BackupRestore::backup(f.databasePath(), target).message, QString());
     const QByteArray earlier = fileBytes(target);
     saveDay(f.db(), Day, QStringLiteral("new"));
 
     FileSystem::setFailureHook([&](const QString& op, const QString&) {
-        return op == failing ? QStringLiteral("The medium is write-protected") : QString();
+        return op == failing ? Result::failed(QStringLiteral("The medium is write-protected")) : Result::success();
     });
-    QCOMPARE(BackupRestore::backup(f.databasePath(), target), QStringLiteral("The medium is write-protected"));
+    QCOMPARE(BackupRestore::backup(f.databasePath(), target).message, QStringLiteral("The medium is write-protected"));
 
     QCOMPARE(fileBytes(target), earlier);
     QCOMPARE(strayFiles(medium.path(), {QStringLiteral("db.mdb")}), QStringList());
@@ -188,11 +188,11 @@ void TestBackupRestore::backupWhileAnotherProcessSaves()
 
     for (int round = 0; round < 5; ++round) {
         QCOMPARE(writer.state(), QProcess::Running);
-        QCOMPARE(BackupRestore::backup(f.databasePath(), target), QString());
-        QCOMPARE(Database::checkFile(target, true), QString());
+        QCOMPARE(BackupRestore::backup(f.databasePath(), target).message, QString());
+        QCOMPARE(Database::checkFile(target, true).message, QString());
         // A committed state: each day's page and memo come from the same save.
         Database copy(QStringLiteral("copy"));
-        QVERIFY(copy.open(target, false).ok);
+        QVERIFY(copy.open(target, false).ok());
         for (int d = 0; d < 40; ++d) {
             std::optional<DayRecord> rec;
             QVERIFY(DayStore(copy).find(QDate(2024, 1, 1).addDays(d), rec).ok());
@@ -208,7 +208,7 @@ void TestBackupRestore::backupWhileAnotherProcessSaves()
     QVERIFY(writer.waitForFinished(60000));
     QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(writer.exitCode(), 0);
-    QCOMPARE(Database::checkFile(f.databasePath(), true), QString());
+    QCOMPARE(Database::checkFile(f.databasePath(), true).message, QString());
 }
 
 // A file switched to write-ahead logging (by hand: the program never does)
@@ -231,7 +231,7 @@ void TestBackupRestore::backupOfAFileInWalModeHoldsItsLog()
     QTemporaryDir medium;
 
     const QString target = BackupRestore::pathIn(medium.path());
-    QCOMPARE(BackupRestore::backup(f.databasePath(), target), QString());
+    QCOMPARE(BackupRestore::backup(f.databasePath(), target).message, QString());
 
     QVERIFY(rowsOf(target).join(QLatin1Char('\n')).contains(QStringLiteral("only in the log")));
 
@@ -244,7 +244,8 @@ void TestBackupRestore::backupOfAFileInWalModeHoldsItsLog()
     const QByteArray fileBefore = fileBytes(BackupRestore::pathIn(walBackup.path()));
     const QByteArray logBefore = fileBytes(BackupRestore::pathIn(walBackup.path()) + QStringLiteral("-wal"));
     DataFixture other;
-    QVERIFY(BackupRestore::restore(BackupRestore::pathIn(walBackup.path()), other.databasePath(), &other.db()).ok());
+    QVERIFY(
+        BackupRestore::restore(BackupRestore::pathIn(walBackup.path()), other.databasePath(), &other.db()).result.ok());
     QCOMPARE(QDir(walBackup.path()).entryList(QDir::Files), filesBefore);
     QCOMPARE(fileBytes(BackupRestore::pathIn(walBackup.path())), fileBefore);
     QCOMPARE(fileBytes(BackupRestore::pathIn(walBackup.path()) + QStringLiteral("-wal")), logBefore);
@@ -271,7 +272,7 @@ void TestBackupRestore::probeDestination()
     writeFile(tmp.path() + QStringLiteral("/afile"), "x");
     const QString text = folder == QLatin1String("@data") ? f.folder() : tmp.path() + QLatin1Char('/') + folder;
 
-    const QString reason = BackupRestore::probeDestination(text, f.databasePath());
+    const QString reason = BackupRestore::probeDestination(text, f.databasePath()).message;
     if (reasonStart.isEmpty()) {
         QCOMPARE(reason, QString());
         QCOMPARE(strayFiles(text, {}), QStringList());
@@ -303,7 +304,7 @@ void TestBackupRestore::probeSource()
         writeFile(path, "not a database\n");
     const QString text = content == QLatin1String("@data") ? f.folder() : medium.path();
 
-    const QString reason = BackupRestore::probeSource(text, f.databasePath());
+    const QString reason = BackupRestore::probeSource(text, f.databasePath()).message;
     QCOMPARE(reason.isEmpty(), passes);
 }
 
@@ -313,13 +314,13 @@ void TestBackupRestore::restoreBringsTheBackupBack()
     QTemporaryDir medium;
     const QString backup = BackupRestore::pathIn(medium.path());
     saveDay(f.db(), Day, QStringLiteral("before the crash"));
-    QCOMPARE(BackupRestore::backup(f.databasePath(), backup), QString());
+    QCOMPARE(BackupRestore::backup(f.databasePath(), backup).message, QString());
     saveDay(f.db(), Day, QStringLiteral("typed after the back-up"));
     saveDay(f.db(), Day.addDays(7), QStringLiteral("a later day"));
     const QStringList replacedRows = rowsOf(f.databasePath());
 
-    const BackupRestore::RestoreResult r = BackupRestore::restore(backup, f.databasePath(), &f.db());
-    QCOMPARE(r.reason, QString());
+    const BackupRestore::RestoreOutcome r = BackupRestore::restore(backup, f.databasePath(), &f.db());
+    QCOMPARE(r.result.message, QString());
     QVERIFY(r.replaced);
 
     // The program-wide connection reads the restored file.
@@ -332,7 +333,7 @@ void TestBackupRestore::restoreBringsTheBackupBack()
 
     // The replaced database is kept beside it, whole.
     const QString kept = f.folder() + QLatin1Char('/') + BackupRestore::KeptName;
-    QCOMPARE(Database::checkFile(kept, true), QString());
+    QCOMPARE(Database::checkFile(kept, true).message, QString());
     QCOMPARE(rowsOf(kept), replacedRows);
     QCOMPARE(strayFiles(f.folder(), {QStringLiteral("db.mdb"), BackupRestore::KeptName}), QStringList());
 }
@@ -389,8 +390,8 @@ void TestBackupRestore::restoreRefusesAFileThatIsNotSound()
     const QByteArray live = fileBytes(f.databasePath());
     const QByteArray sourceBytes = fileBytes(source);
 
-    const BackupRestore::RestoreResult r = BackupRestore::restore(source, f.databasePath(), &f.db());
-    QVERIFY(!r.reason.isEmpty());
+    const BackupRestore::RestoreOutcome r = BackupRestore::restore(source, f.databasePath(), &f.db());
+    QVERIFY(!r.result.message.isEmpty());
     QVERIFY(!r.replaced);
 
     QCOMPARE(fileBytes(f.databasePath()), live);
@@ -422,10 +423,11 @@ void TestBackupRestore::failedReplacementKeepsTheLiveFile()
     const QByteArray live = fileBytes(f.databasePath());
 
     FileSystem::setFailureHook([&](const QString& op, const QString& path) {
-        return op == failing && path.endsWith(onPathEnding) ? QStringLiteral("No space left on device") : QString();
+        return op == failing && path.endsWith(onPathEnding) ? Result::failed(QStringLiteral("No space left on device"))
+                                                            : Result::success();
     });
-    const BackupRestore::RestoreResult r = BackupRestore::restore(backup, f.databasePath(), &f.db());
-    QCOMPARE(r.reason, QStringLiteral("No space left on device"));
+    const BackupRestore::RestoreOutcome r = BackupRestore::restore(backup, f.databasePath(), &f.db());
+    QCOMPARE(r.result.message, QStringLiteral("No space left on device"));
     QVERIFY(!r.replaced);
 
     QCOMPARE(fileBytes(f.databasePath()), live);
@@ -435,7 +437,7 @@ void TestBackupRestore::failedReplacementKeepsTheLiveFile()
 
     // The same restore goes through once the cause is gone.
     FileSystem::setFailureHook({});
-    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).reason, QString());
+    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).result.message, QString());
     QCOMPARE(memoOf(f.db(), Day), QStringLiteral("from the back-up"));
 }
 
@@ -450,15 +452,15 @@ void TestBackupRestore::restoreWaitsForNoOtherWriter()
     // Another copy holds a write transaction open for longer than the retry
     // policy waits.
     Database other(QStringLiteral("other"));
-    QVERIFY(other.open(f.databasePath(), false).ok);
+    QVERIFY(other.open(f.databasePath(), false).ok());
     QSqlQuery q(other.connection());
     QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
     const QByteArray live = fileBytes(f.databasePath());
 
     // The policy's pauses pass at once; it still gives up as it would.
     f.db().retry().pause = [](qint64) {};
-    const BackupRestore::RestoreResult r = BackupRestore::restore(backup, f.databasePath(), &f.db());
-    QVERIFY2(r.reason.contains(QStringLiteral("in use")), qPrintable(r.reason));
+    const BackupRestore::RestoreOutcome r = BackupRestore::restore(backup, f.databasePath(), &f.db());
+    QVERIFY2(r.result.message.contains(QStringLiteral("in use")), qPrintable(r.result.message));
     QVERIFY(!r.replaced);
     QCOMPARE(fileBytes(f.databasePath()), live);
 
@@ -466,7 +468,7 @@ void TestBackupRestore::restoreWaitsForNoOtherWriter()
     QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
     q = QSqlQuery();
     other.close();
-    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).reason, QString());
+    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).result.message, QString());
     QVERIFY(f.db().isOpen());
     QCOMPARE(memoOf(f.db(), Day), QStringLiteral("from the back-up"));
 }
@@ -488,7 +490,7 @@ void TestBackupRestore::anotherCopyGoesOnInTheRestoredFile()
     QVERIFY(other.waitForReadyRead(30'000));
     QCOMPARE(other.readLine().trimmed(), QByteArray("ready"));
 
-    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).reason, QString());
+    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).result.message, QString());
     const QString kept = f.folder() + QLatin1Char('/') + BackupRestore::KeptName;
     const QByteArray keptBytes = fileBytes(kept);
     other.write("save\n");
@@ -512,9 +514,9 @@ void TestBackupRestore::copiesKeepTheAccessRights()
         | QFile::WriteGroup | QFile::ReadOther;
     QVERIFY(QFile::setPermissions(f.databasePath(), shared));
 
-    QCOMPARE(BackupRestore::backup(f.databasePath(), backup), QString());
+    QCOMPARE(BackupRestore::backup(f.databasePath(), backup).message, QString());
     QCOMPARE(QFileInfo(backup).permissions(), shared);
-    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).reason, QString());
+    QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).result.message, QString());
     QCOMPARE(QFileInfo(f.databasePath()).permissions(), shared);
 }
 

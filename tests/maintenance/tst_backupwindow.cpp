@@ -213,9 +213,9 @@ private slots:
         QVERIFY(!label("backupFolderLabel")->isVisible());
         QCOMPARE(openNames(), QStringList {QStringLiteral("readmeWindow")});
 
-        QCOMPARE(Database::checkFile(mediumFile(), true), QString());
+        QCOMPARE(Database::checkFile(mediumFile(), true).message, QString());
         Database copy(QStringLiteral("copy"));
-        QVERIFY(copy.open(mediumFile(), false).ok);
+        QVERIFY(copy.open(mediumFile(), false).ok());
         const std::optional<DayRecord> day = TestSupport::storedDay(copy, Today);
         QVERIFY(day);
         QVERIFY2(day->pageText.contains(QStringLiteral("SMITH")), qPrintable(day->pageText));
@@ -255,8 +255,8 @@ private slots:
         writeFile(mediumFile(), "an earlier back-up");
         FileSystem::setFailureHook([&](const QString& op, const QString& path) {
             return op == QLatin1String("create") && path == folder
-                ? QStringLiteral("Cannot write to %1: Permission denied").arg(path)
-                : QString();
+                ? Result::failed(QStringLiteral("Cannot write to %1: Permission denied").arg(path))
+                : Result::success();
         });
         replaceText(backupFolderEdit(), folder);
 
@@ -296,7 +296,7 @@ private slots:
         QPushButton* button = restore ? restoreButton() : backupButton();
         QLabel* success = label(restore ? "restoreDoneLabel" : "backupDoneLabel");
         if (restore)
-            QCOMPARE(BackupRestore::backup(m_data->databasePath(), mediumFile()), QString());
+            QCOMPARE(BackupRestore::backup(m_data->databasePath(), mediumFile()).message, QString());
         const QList<Dialogs::Button> questions
             = restore ? QList {Dialogs::Ok, Dialogs::Yes} : QList<Dialogs::Button> {};
         replaceText(folderBox, m_medium->path());
@@ -322,9 +322,9 @@ private slots:
         FileSystem::setFailureHook([&](const QString& op, const QString&) {
             if (op == QLatin1String("replace") && failures > 0) {
                 --failures;
-                return QStringLiteral("The medium was removed");
+                return Result::failed(QStringLiteral("The medium was removed"));
             }
-            return QString();
+            return Result::success();
         });
         replaceText(backupFolderEdit(), m_medium->path());
         Dialogs::pushAnswer(Dialogs::Yes);
@@ -334,7 +334,7 @@ private slots:
         QCOMPARE(Dialogs::shown()[0].text, QStringLiteral("The medium was removed. Retry?"));
         QVERIFY(label("backupDoneLabel")->isVisible());
         Database copy(QStringLiteral("copy"));
-        QVERIFY(copy.open(mediumFile(), false).ok);
+        QVERIFY(copy.open(mediumFile(), false).ok());
         QCOMPARE(TestSupport::storedDay(copy, Today)->memo, QStringLiteral("kept safe"));
     }
 
@@ -348,7 +348,7 @@ private slots:
     void declinedRestoreChangesNothing()
     {
         QFETCH(QList<int>, answers);
-        BackupRestore::backup(m_data->databasePath(), mediumFile());
+        QVERIFY(BackupRestore::backup(m_data->databasePath(), mediumFile()).ok());
         saveDay(m_data->db(), Today, QStringLiteral("live"));
         openOthers();
         Windows::open(Window::Appointments);
@@ -382,7 +382,7 @@ private slots:
     void restoreBringsTheBackupBack()
     {
         saveDay(m_data->db(), Today, QStringLiteral("from the back-up"));
-        QCOMPARE(BackupRestore::backup(m_data->databasePath(), mediumFile()), QString());
+        QCOMPARE(BackupRestore::backup(m_data->databasePath(), mediumFile()).message, QString());
         saveDay(m_data->db(), Today, QStringLiteral("typed later"));
         openOthers();
         Windows::open(Window::Appointments);

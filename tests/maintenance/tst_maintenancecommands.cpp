@@ -45,7 +45,7 @@ void fillWithDays(Database& db, int days, const QString& text)
 QString firstDayIn(const QString& path)
 {
     Database db(QStringLiteral("reader"));
-    if (!db.open(path, false).ok)
+    if (!db.open(path, false).ok())
         return QStringLiteral("cannot open");
     const std::optional<DayRecord> day = TestSupport::storedDay(db, QDate(2000, 1, 1));
     return day ? day->pageText.left(8) : QStringLiteral("no day");
@@ -86,7 +86,7 @@ private slots:
         {
             TestSupport::DataFixture other;
             fillWithDays(other.db(), 3000, QStringLiteral("KEPT "));
-            QCOMPARE(BackupRestore::backup(other.databasePath(), backup), QString());
+            QCOMPARE(BackupRestore::backup(other.databasePath(), backup).message, QString());
         }
         const QString live = data.databasePath();
         const QByteArray backupBefore = fileBytes(backup);
@@ -101,7 +101,7 @@ private slots:
             TestSupport::DataFixture scratch;
             fillWithDays(scratch.db(), 3000, QStringLiteral("LIVE "));
             QTemporaryDir scratchMedium;
-            QVERIFY(BackupRestore::backup(live, BackupRestore::pathIn(scratchMedium.path())).isEmpty());
+            QVERIFY(BackupRestore::backup(live, BackupRestore::pathIn(scratchMedium.path())).ok());
             const TestSupport::Run timed
                 = ledgerly({command[0], scratchMedium.path(), QStringLiteral("--data-dir"), scratch.folder()});
             QCOMPARE(timed.exitCode, 0);
@@ -123,7 +123,7 @@ private slots:
                     QStringList({QStringLiteral("LIVE LIV"), QStringLiteral("KEPT KEP")}).contains(firstDayIn(live)));
             } else {
                 QCOMPARE(fileBytes(live), liveBefore);
-                QCOMPARE(Database::checkFile(backup, true), QString());
+                QCOMPARE(Database::checkFile(backup, true).message, QString());
                 QVERIFY(
                     QStringList({QStringLiteral("LIVE LIV"), QStringLiteral("KEPT KEP")}).contains(firstDayIn(backup)));
             }

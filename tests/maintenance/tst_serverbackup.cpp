@@ -58,8 +58,8 @@ QStringList contentsOf(Database& db)
 QStringList fileContents(const QString& path)
 {
     Database file(QStringLiteral("file-contents"));
-    const Database::OpenResult r = file.open(path, false);
-    if (!r.ok)
+    const Result r = file.open(path, false);
+    if (!r.ok())
         qFatal("%s", qPrintable(r.message));
     return contentsOf(file);
 }
@@ -82,7 +82,7 @@ QString makeBackupFile(const QString& folder)
 {
     const QString path = BackupRestore::pathIn(folder);
     Database file(QStringLiteral("backup-maker"));
-    if (!file.open(path).ok)
+    if (!file.open(path).ok())
         qFatal("cannot make %s", qPrintable(path));
     Settings first = Settings::defaults();
     Settings second = first;
@@ -166,16 +166,16 @@ private slots:
         const QStringList original = fileContents(sourceFile);
         QCOMPARE(original.size(), 6);
 
-        QCOMPARE(BackupRestore::restoreServer(sourceFile, server(), m_data->folder()), QString());
+        QCOMPARE(BackupRestore::restoreServer(sourceFile, server(), m_data->folder()).message, QString());
         QCOMPARE(contentsOf(server()), original);
         QVERIFY(!TestSupport::storedDay(server(), Today.addDays(1)));
         // The replaced records are kept, as a file that can be restored.
-        QCOMPARE(Database::checkFile(keptFile(), true), QString());
+        QCOMPARE(Database::checkFile(keptFile(), true).message, QString());
         QCOMPARE(fileContents(keptFile()), before);
 
         const QString target = BackupRestore::pathIn(m_medium->path());
-        QCOMPARE(BackupRestore::backupServer(server(), target), QString());
-        QCOMPARE(Database::checkFile(target, true), QString());
+        QCOMPARE(BackupRestore::backupServer(server(), target).message, QString());
+        QCOMPARE(Database::checkFile(target, true).message, QString());
         QCOMPARE(fileContents(target), original);
         const std::optional<DayRecord> later = TestSupport::storedDay(server(), Today.addDays(3));
         QVERIFY(later);
@@ -196,14 +196,15 @@ private slots:
         for (int i = 0; i < 3; ++i)
             saveDay(server(), day, Settings::defaults(), QStringLiteral("server %1").arg(i));
         Database other(QStringLiteral("other desk"));
-        QVERIFY(other.open(m_data->databasePath()).ok);
+        QVERIFY(other.open(m_data->databasePath()).ok());
         int told = 0;
         other.onChangedElsewhere = [&] { ++told; };
         const std::optional<DayRecord> shown = TestSupport::storedDay(other, day);
         QVERIFY(shown);
 
         QTemporaryDir source;
-        QCOMPARE(BackupRestore::restoreServer(makeBackupFile(source.path()), server(), m_data->folder()), QString());
+        QCOMPARE(
+            BackupRestore::restoreServer(makeBackupFile(source.path()), server(), m_data->folder()).message, QString());
         QTRY_VERIFY(told > 0);
 
         // The other desk still shows the replaced day and marks it a clinic day.
@@ -250,7 +251,7 @@ private slots:
             TestSupport::writeFile(path, whole.left(whole.size() / 2 + 100));
         }
 
-        const QString reason = BackupRestore::restoreServer(path, server(), m_data->folder());
+        const QString reason = BackupRestore::restoreServer(path, server(), m_data->folder()).message;
         QVERIFY(!reason.isEmpty());
         QVERIFY2(reason.contains(QDir::toNativeSeparators(path)), qPrintable(reason));
         QCOMPARE(contentsOf(server()), before);
@@ -269,7 +270,7 @@ private slots:
         QVERIFY(Dialogs::shown().isEmpty());
         QVERIFY(child<QLabel>("backupDoneLabel")->isVisible());
         const QString file = BackupRestore::pathIn(m_medium->path());
-        QCOMPARE(Database::checkFile(file, true), QString());
+        QCOMPARE(Database::checkFile(file, true).message, QString());
         QCOMPARE(fileContents(file), contentsOf(server()));
     }
 

@@ -466,7 +466,7 @@ private slots:
         retype("locationEdit", QStringLiteral("Clinic"));
 
         Database other(QStringLiteral("other"));
-        QVERIFY(other.open(m_data->databasePath()).ok);
+        QVERIFY(other.open(m_data->databasePath()).ok());
         QSqlQuery lock(other.connection());
         QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
         m_data->db().retry().pause = [](qint64) {};

@@ -324,7 +324,7 @@ private slots:
         bookToday(QStringLiteral("BROWN"));
         // Another copy of the program holds the file.
         Database other(QStringLiteral("other"));
-        QVERIFY(other.open(m_data->databasePath()).ok);
+        QVERIFY(other.open(m_data->databasePath()).ok());
         QSqlQuery lock(other.connection());
         QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
         m_data->db().retry().pause = [](qint64) {};

@@ -67,10 +67,10 @@ void waitForLine()
 
 bool openDatabase(Database& db, const QString& path)
 {
-    const Database::OpenResult r = db.open(path);
-    if (!r.ok)
+    const Result r = db.open(path);
+    if (!r.ok())
         std::fprintf(stderr, "store_stress: %s\n", qPrintable(r.message));
-    return r.ok;
+    return r.ok();
 }
 
 // The day as a desk showing it has it: found, or made when nobody has yet.

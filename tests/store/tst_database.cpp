@@ -54,7 +54,7 @@ QByteArray realDatabaseBytes()
     const QString path = dir.filePath(QStringLiteral("db.mdb"));
     {
         Database db(QStringLiteral("maker"));
-        if (!db.open(path).ok)
+        if (!db.open(path).ok())
             qFatal("cannot create a database");
     }
     return TestSupport::fileBytes(path);
@@ -101,7 +101,7 @@ void TestDatabase::newFileIsMarked()
     q.finish();
     // Made under another name and moved into place: nothing else is left.
     QCOMPARE(folderEntries(f.folder()), QStringList {QStringLiteral("db.mdb")});
-    QVERIFY(Database::checkFile(f.databasePath(), true).isEmpty());
+    QVERIFY(Database::checkFile(f.databasePath(), true).ok());
 }
 
 void TestDatabase::hostileFileIsLeftAlone_data()
@@ -150,13 +150,13 @@ void TestDatabase::hostileFileIsLeftAlone()
     const QStringList entries = folderEntries(dir.path());
     QCOMPARE(entries, QStringList {QStringLiteral("db.mdb")});
 
-    QString checked = Database::checkFile(path);
+    QString checked = Database::checkFile(path).message;
     QVERIFY2(checked.contains(why), qPrintable(checked));
     QVERIFY(checked.contains(QDir::toNativeSeparators(path)));
 
     Database db(QStringLiteral("hostile"));
-    const Database::OpenResult r = db.open(path);
-    QVERIFY(!r.ok);
+    const Result r = db.open(path);
+    QVERIFY(!r.ok());
     QVERIFY(!db.isOpen());
     QVERIFY2(r.message.contains(why), qPrintable(r.message));
     QVERIFY(r.message.startsWith(QStringLiteral("The file %1 ").arg(QDir::toNativeSeparators(path))));
@@ -182,8 +182,8 @@ void TestDatabase::missingFileOrFolder()
     QTemporaryDir dir;
     const QString path = dir.filePath(name);
     Database db(QStringLiteral("missing"));
-    const Database::OpenResult r = db.open(path, create);
-    QVERIFY(!r.ok);
+    const Result r = db.open(path, create);
+    QVERIFY(!r.ok());
     QVERIFY2(r.message.contains(why), qPrintable(r.message));
     QVERIFY(r.message.contains(QDir::toNativeSeparators(path)));
     QVERIFY(folderEntries(dir.path()).isEmpty());
@@ -211,13 +211,13 @@ void TestDatabase::wholeFileCheckReportsLater()
         bytes[i] = char(0x5A);
     TestSupport::writeFile(path, bytes);
     Database db(QStringLiteral("window"));
-    QVERIFY(db.open(path, false).ok);
+    QVERIFY(db.open(path, false).ok());
 
     QObject window;
     std::optional<QString> reported;
-    Database::checkWholeFileLater(path, &window, [&](const QString& why) {
+    Database::checkWholeFileLater(path, &window, [&](const Result& checked) {
         QCOMPARE(QThread::currentThread(), window.thread());
-        reported = why;
+        reported = checked.message;
     });
     QTRY_VERIFY(reported.has_value());
     if (damage)
@@ -240,7 +240,7 @@ void TestDatabase::dataVersionTellsOfOtherCopiesCommits()
 {
     DataFixture f;
     Database other(QStringLiteral("other"));
-    QVERIFY(other.open(f.databasePath()).ok);
+    QVERIFY(other.open(f.databasePath()).ok());
 
     const std::optional<qint64> start = f.db().dataVersion();
     QVERIFY(start);
@@ -271,8 +271,8 @@ void TestDatabase::openWaitsForAnotherCopysLock()
         if (++pauses == 1)
             QVERIFY(lock.exec(QStringLiteral("COMMIT")));
     };
-    const Database::OpenResult r = starting.open(f.databasePath(), false);
-    QVERIFY2(r.ok, qPrintable(r.message));
+    const Result r = starting.open(f.databasePath(), false);
+    QVERIFY2(r.ok(), qPrintable(r.message));
     QCOMPARE(pauses, 1);
 }
 
@@ -305,9 +305,9 @@ void TestDatabase::openPutsRightASaveCutOffByACrash()
     QVERIFY(TestSupport::fileBytes(copy) != TestSupport::fileBytes(f.databasePath()));
 
     Database after(QStringLiteral("after"));
-    const Database::OpenResult r = after.open(copy, false);
-    QVERIFY2(r.ok, qPrintable(r.message));
-    QCOMPARE(Database::checkFile(copy, true), QString());
+    const Result r = after.open(copy, false);
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(Database::checkFile(copy, true).message, QString());
     Settings s;
     QVERIFY(SettingsStore(after).read(s).ok());
     QCOMPARE(s.fixedMemo, QStringLiteral("before"));

@@ -87,8 +87,8 @@ class SecondCopy
 public:
     explicit SecondCopy(const QString& path)
     {
-        const Database::OpenResult r = m_db.open(path);
-        if (!r.ok)
+        const Result r = m_db.open(path);
+        if (!r.ok())
             qFatal("%s", qPrintable(r.message));
     }
     Database& db() { return m_db; }

@@ -298,7 +298,7 @@ void TestHostileFiles::initTestCase()
     m_sound = m_work.filePath(QStringLiteral("sound.mdb"));
     {
         Database db(QStringLiteral("sound"));
-        QVERIFY(db.open(m_sound).ok);
+        QVERIFY(db.open(m_sound).ok());
         Settings layout = Settings::defaults();
         // Enough days for tbl_Appt to take several pages.
         for (int i = 0; i < BookedDays; ++i) {
@@ -354,17 +354,17 @@ void TestHostileFiles::everyCommandRefusesOrWorks()
             printed.wrong = QStringLiteral("exit status %1 with output: %2").arg(print.exitCode).arg(print.err);
         outcomes.append({QStringLiteral("print-day"), printed});
 
-        const QString checked = Database::checkFile(path, true);
+        const QString checked = Database::checkFile(path, true).message;
         outcomes.append({QStringLiteral("back-up check"), {!checked.isEmpty(), checked, {}, {}}});
         const bool readOnlyChanged = folderState(data.path()) != before;
 
         Outcome opened;
         {
             Database db(QStringLiteral("hostile"));
-            const Database::OpenResult r = db.open(path, false);
-            opened.refused = !r.ok;
+            const Result r = db.open(path, false);
+            opened.refused = !r.ok();
             opened.message = r.message;
-            if (r.ok) {
+            if (r.ok()) {
                 bool ok = false;
                 opened.lines = searched(db, &ok);
                 opened.refused = !ok;

@@ -81,8 +81,8 @@ void TestServerDatabase::emptyDatabaseGetsTablesAndFirstRecords()
 {
     {
         Database db;
-        const Database::OpenResult r = db.open(m_address);
-        QVERIFY2(r.ok, qPrintable(r.message));
+        const Result r = db.open(m_address);
+        QVERIFY2(r.ok(), qPrintable(r.message));
         QVERIFY(db.isServer());
         Settings s;
         QVERIFY(SettingsStore(db).read(s).ok());
@@ -99,7 +99,7 @@ void TestServerDatabase::emptyDatabaseGetsTablesAndFirstRecords()
 
     // A second start finds them and adds nothing.
     Database again;
-    QVERIFY(again.open(m_address).ok);
+    QVERIFY(again.open(m_address).ok());
     QCOMPARE(rawSql(m_address, QStringLiteral("SELECT COUNT(*) FROM tbl_setup")), QStringList {QStringLiteral("1")});
 }
 
@@ -138,7 +138,7 @@ void TestServerDatabase::foreignDatabaseIsLeftAlone()
     QFETCH(QString, why);
     QFETCH(bool, oursFirst);
     if (oursFirst)
-        QVERIFY(Database().open(m_address).ok);
+        QVERIFY(Database().open(m_address).ok());
     rawSql(m_address, setup);
     const QStringList before = tables(m_address);
     const QStringList metaBefore = before.contains(QStringLiteral("ledgerly_meta"))
@@ -146,8 +146,8 @@ void TestServerDatabase::foreignDatabaseIsLeftAlone()
         : QStringList();
 
     Database db;
-    const Database::OpenResult r = db.open(m_address);
-    QVERIFY(!r.ok);
+    const Result r = db.open(m_address);
+    QVERIFY(!r.ok());
     QVERIFY2(r.message.contains(why), qPrintable(r.message));
     QVERIFY(!db.isOpen());
     QCOMPARE(tables(m_address), before);
@@ -162,8 +162,8 @@ void TestServerDatabase::passwordInTheAddressIsRefused()
     QUrl url(m_address);
     url.setPassword(QStringLiteral("secret"));
     Database db;
-    const Database::OpenResult r = db.open(url.toString());
-    QVERIFY(!r.ok);
+    const Result r = db.open(url.toString());
+    QVERIFY(!r.ok());
     QVERIFY2(r.message.contains(QStringLiteral("pgpass")), qPrintable(r.message));
     QVERIFY(!r.message.contains(QStringLiteral("secret")));
 }
@@ -172,8 +172,8 @@ void TestServerDatabase::otherConnectionsCommitIsNotified()
 {
     Database mine(QStringLiteral("mine"));
     Database other(QStringLiteral("other"));
-    QVERIFY(mine.open(m_address).ok);
-    QVERIFY(other.open(m_address).ok);
+    QVERIFY(mine.open(m_address).ok());
+    QVERIFY(other.open(m_address).ok());
     int told = 0;
     mine.onChangedElsewhere = [&] { ++told; };
     const std::optional<qint64> start = mine.dataVersion();
@@ -198,7 +198,7 @@ void TestServerDatabase::otherConnectionsCommitIsNotified()
 void TestServerDatabase::lostConnectionIsMadeAgain()
 {
     Database db;
-    QVERIFY(db.open(m_address).ok);
+    QVERIFY(db.open(m_address).ok());
     DayRecord rec;
     bool created = false;
     QVERIFY(DayStore(db).open(TestSupport::Today, Settings::defaults(), rec, created).ok());

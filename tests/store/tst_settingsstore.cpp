@@ -37,7 +37,7 @@ void TestSettingsStore::writeLayoutKeepsTheOtherFields()
 
     // Read through another connection: it is on disk, not in a cache.
     Database other(QStringLiteral("reader"));
-    QVERIFY(other.open(f.databasePath()).ok);
+    QVERIFY(other.open(f.databasePath()).ok());
     Settings back;
     QVERIFY(SettingsStore(other).read(back).ok());
     QCOMPARE(back.location, QStringLiteral("Clinic"));
@@ -87,7 +87,7 @@ void TestSettingsStore::saveFixedMemoMerges()
     const QString base = QStringLiteral("Closed on Sundays");
     QVERIFY(SettingsStore(f.db()).writeFixedMemo(base).ok());
     Database other(QStringLiteral("other"));
-    QVERIFY(other.open(f.databasePath()).ok);
+    QVERIFY(other.open(f.databasePath()).ok());
     QVERIFY(SettingsStore(other).writeFixedMemo(theirs).ok());
 
     QString stored;

@@ -206,11 +206,11 @@ void TestStoreStress::killedWriterLosesNoCommittedSave()
 
         // The program opens the file as after any crash, and it is sound.
         Database db(QStringLiteral("after-kill"));
-        const Database::OpenResult opened = db.open(path, false);
-        QVERIFY2(opened.ok, qPrintable(QStringLiteral("run %1: %2").arg(run).arg(opened.message)));
+        const Result opened = db.open(path, false);
+        QVERIFY2(opened.ok(), qPrintable(QStringLiteral("run %1: %2").arg(run).arg(opened.message)));
         // A file is checked byte by byte too; a server looks after its own.
         if (!TestSupport::onServer()) {
-            const QString damage = Database::checkFile(path, true);
+            const QString damage = Database::checkFile(path, true).message;
             QVERIFY2(damage.isEmpty(), qPrintable(QStringLiteral("run %1: %2").arg(run).arg(damage)));
         }
 

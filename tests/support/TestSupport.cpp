@@ -112,8 +112,8 @@ DataFixture::DataFixture()
     if (onServer())
         m_serverAddress = newServerDatabase();
     m_db = std::make_unique<Database>();
-    const Database::OpenResult r = m_db->open(databasePath());
-    if (!r.ok)
+    const Result r = m_db->open(databasePath());
+    if (!r.ok())
         qFatal("cannot open test database: %s", qPrintable(r.message));
     Database::setCurrent(m_db.get());
 }

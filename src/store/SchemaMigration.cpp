@@ -1,0 +1,159 @@
+#include "store/SchemaMigration.h"
+
+#include "core/Settings.h"
+#include "store/Database.h"
+#include "store/DatabaseSchema.h"
+#include "store/DefaultDocuments.h"
+#include "store/SqlDialect.h"
+#include "store/WriteTransaction.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+#include <array>
+
+namespace {
+
+Result readPragmaInt(QSqlDatabase& db, const QString& name, qint64& out)
+{
+    QSqlQuery q(db);
+    Result s = Database::exec(q, QStringLiteral("PRAGMA %1").arg(name));
+    if (!s.ok())
+        return s;
+    if (!q.next())
+        return Result::failed(QStringLiteral("PRAGMA %1 gave no value").arg(name));
+    out = q.value(0).toLongLong();
+    return Result::success();
+}
+
+Result execAll(QSqlDatabase& db, const QStringList& statements)
+{
+    for (const QString& sql : statements) {
+        QSqlQuery q(db);
+        Result s = Database::exec(q, sql);
+        if (!s.ok())
+            return s;
+    }
+    return Result::success();
+}
+
+// Schema version 0 -> 1: the three tables and their first records.
+Result createSchema(QSqlDatabase& db)
+{
+    Result s = execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db)));
+    if (!s.ok())
+        return s;
+
+    const Settings d = Settings::defaults();
+    QSqlQuery setup(db);
+    s = Database::exec(setup,
+        QStringLiteral("INSERT INTO tbl_Setup (location, open, close, timeslot, listno, names, FixedMemo, Readme, "
+                       "Licence) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {d.location, d.open, d.close, d.slotMinutes, d.providerCount, d.names, QStringLiteral(""),
+            DefaultDocuments::readme(), DefaultDocuments::licence()});
+    if (!s.ok())
+        return s;
+
+    QSqlQuery order(db);
+    const QString e = QStringLiteral("");
+    return Database::exec(order,
+        QStringLiteral("INSERT INTO tbl_Order (Name, Address, City, State, Zip, Country, Phone, Fax, Contact, "
+                       "Practice, OrderDate) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {e, e, e, e, e, e, e, e, e, e, e});
+}
+
+// Step k takes a file from schema version k to k + 1.
+using MigrationStep = Result (*)(QSqlDatabase&);
+constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations = {&createSchema};
+
+// The schema version: PRAGMA user_version in a file, ledgerly_meta on a server
+// (0 while that table does not exist yet).
+Result readSchemaVersion(QSqlDatabase& db, qint64& version)
+{
+    if (!SqlDialect::isServer(db))
+        return readPragmaInt(db, QStringLiteral("user_version"), version);
+    version = 0;
+    QSqlQuery exists(db);
+    Result r = Database::exec(exists, QStringLiteral("SELECT to_regclass('ledgerly_meta') IS NOT NULL"));
+    if (!r.ok())
+        return r;
+    if (!exists.next() || !exists.value(0).toBool())
+        return r;
+    QSqlQuery q(db);
+    r = Database::exec(q, QStringLiteral("SELECT schema_version FROM ledgerly_meta"));
+    if (r.ok() && q.next())
+        version = q.value(0).toLongLong();
+    return r;
+}
+
+Result markAsOurs(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    if (!SqlDialect::isServer(db))
+        return Database::exec(q, QStringLiteral("PRAGMA application_id = %1").arg(Database::ApplicationId));
+    Result r = Database::exec(q,
+        QStringLiteral(
+            "CREATE TABLE ledgerly_meta (application_id INTEGER NOT NULL, schema_version INTEGER NOT NULL)"));
+    if (!r.ok())
+        return r;
+    QSqlQuery insert(db);
+    return Database::exec(insert,
+        QStringLiteral("INSERT INTO ledgerly_meta (application_id, schema_version) VALUES (?, 0)"),
+        {Database::ApplicationId});
+}
+
+Result writeSchemaVersion(QSqlDatabase& db, qint64 version)
+{
+    QSqlQuery q(db);
+    if (!SqlDialect::isServer(db))
+        return Database::exec(q, QStringLiteral("PRAGMA user_version = %1").arg(version));
+    return Database::exec(q, QStringLiteral("UPDATE ledgerly_meta SET schema_version = ?"), {version});
+}
+
+} // namespace
+
+namespace SchemaMigration {
+
+// On a server, where tables are made inside the transaction, two desks
+// starting at once queue on an advisory lock.
+Result migrate(QSqlDatabase& db)
+{
+    const bool server = SqlDialect::isServer(db);
+    if (server) {
+        QSqlQuery lock(db);
+        Result r = Database::exec(lock, QStringLiteral("SELECT pg_advisory_lock(%1)").arg(Database::ApplicationId));
+        if (!r.ok())
+            return r;
+    }
+    Result s;
+    for (;;) {
+        bool done = false;
+        s = WriteTransaction::run(db, [&](QSqlDatabase& tdb) {
+            qint64 version = 0;
+            Result r = readSchemaVersion(tdb, version);
+            if (!r.ok())
+                return r;
+            if (version >= Database::SchemaVersion) {
+                done = true;
+                return Result::success();
+            }
+            if (version == 0) {
+                r = markAsOurs(tdb);
+                if (!r.ok())
+                    return r;
+            }
+            r = Migrations[static_cast<std::size_t>(version)](tdb);
+            if (!r.ok())
+                return r;
+            return writeSchemaVersion(tdb, version + 1);
+        });
+        if (!s.ok() || done)
+            break;
+    }
+    if (server) {
+        QSqlQuery unlock(db);
+        unlock.exec(QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(Database::ApplicationId));
+    }
+    return s;
+}
+
+} // namespace SchemaMigration
