@@ -4,7 +4,6 @@
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
-#include "shell/Windows.h"
 #include "store/Database.h"
 
 #include <QApplication>
@@ -61,8 +60,10 @@ private:
 };
 } // namespace
 
-BackupWindow::BackupWindow(QWidget* parent)
+BackupWindow::BackupWindow(Database& db, WindowHost& host, QWidget* parent)
     : QWidget(parent)
+    , m_db(db)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("backupWindow"));
     setWindowTitle(QStringLiteral("Back-up /Restore Files"));
@@ -163,7 +164,7 @@ bool BackupWindow::closeWindows(const QList<Window>& windows)
     // The appointment window saves its day as it closes; when that save fails
     // and the user gives up, it stays open and the copy must not go ahead.
     for (Window window : windows) {
-        if (!Windows::close(window))
+        if (!m_host.close(window))
             return false;
     }
     return true;
@@ -194,11 +195,10 @@ void BackupWindow::backUp()
     {
         BusyPointer busy(this);
         // On a server the back-up is the server's records written as a db.mdb.
-        Database* db = Database::current();
         const QString target = BackupRestore::pathIn(folderText);
         if (!withRetry([&] {
-                return db && db->isServer() ? BackupRestore::backupServer(*db, target)
-                                            : BackupRestore::backup(livePath, target);
+                return m_db.isServer() ? BackupRestore::backupServer(m_db, target)
+                                       : BackupRestore::backup(livePath, target);
             }))
             return giveUp();
     }
@@ -237,16 +237,15 @@ void BackupWindow::restore()
     m_restoreDoneLabel->hide();
     bool replaced = false;
     const bool done = withRetry([&] {
-        Database* db = Database::current();
         // On a server the file's records replace the server's; the server's
         // own are kept as db-before-restore.mdb in the data folder.
-        if (db && db->isServer())
-            return BackupRestore::restoreServer(sourcePath, *db, QFileInfo(livePath).absolutePath());
+        if (m_db.isServer())
+            return BackupRestore::restoreServer(sourcePath, m_db, QFileInfo(livePath).absolutePath());
         if (replaced) {
-            const Database::OpenResult opened = db->open(livePath, false);
+            const Database::OpenResult opened = m_db.open(livePath, false);
             return opened.ok ? QString() : opened.message;
         }
-        const BackupRestore::RestoreResult r = BackupRestore::restore(sourcePath, livePath, db);
+        const BackupRestore::RestoreResult r = BackupRestore::restore(sourcePath, livePath, &m_db);
         replaced = r.replaced;
         return r.reason;
     });
@@ -258,8 +257,8 @@ void BackupWindow::restore()
 
 void BackupWindow::leave()
 {
-    if (!Windows::exitAfterBackup()) {
-        Windows::open(Window::Menu);
+    if (!m_host.exitAfterBackup()) {
+        m_host.open(Window::Menu);
         close();
         return;
     }
@@ -267,7 +266,7 @@ void BackupWindow::leave()
     // Ending the program destroys every window, this one too: not from inside
     // its own click.
     QMetaObject::invokeMethod(
-        qApp, [] { Windows::endProgram(); }, Qt::QueuedConnection);
+        qApp, [&host = m_host] { host.endProgram(); }, Qt::QueuedConnection);
 }
 
 bool BackupWindow::eventFilter(QObject* watched, QEvent* event)

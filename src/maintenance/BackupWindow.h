@@ -1,10 +1,11 @@
 #pragma once
 
-#include "shell/Windows.h"
+#include "ui/WindowHost.h"
 
 #include <QList>
 #include <QWidget>
 
+class Database;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,7 +18,7 @@ class BackupWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit BackupWindow(QWidget* parent = nullptr);
+    BackupWindow(Database& db, WindowHost& host, QWidget* parent = nullptr);
 
     void backUp();
     void restore();
@@ -34,6 +35,9 @@ private:
     // prompt; false when declined.
     template<class Step> bool withRetry(Step step);
     bool closeWindows(const QList<Window>& windows);
+
+    Database& m_db;
+    WindowHost& m_host;
 
     QLineEdit* m_backupFolderEdit = nullptr;
     QPushButton* m_backupButton = nullptr;

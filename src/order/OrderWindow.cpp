@@ -6,9 +6,8 @@
 #include "platform/Dialogs.h"
 #include "platform/PrintJob.h"
 #include "platform/Twips.h"
-#include "shell/Windows.h"
-#include "store/Database.h"
 #include "store/OrderStore.h"
+#include "ui/WindowHost.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
@@ -35,9 +34,10 @@ QPushButton* button(QWidget* parent, const QString& name, const QString& text, Q
 }
 } // namespace
 
-OrderWindow::OrderWindow(QWidget* parent)
+OrderWindow::OrderWindow(Database& db, WindowHost& host, QWidget* parent)
     : QWidget(parent)
-    , m_db(*Database::current())
+    , m_db(db)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("orderWindow"));
     setWindowTitle(QStringLiteral("Order Form"));
@@ -163,7 +163,7 @@ void OrderWindow::printForm()
 
 void OrderWindow::leave()
 {
-    Windows::open(Window::Menu);
+    m_host.open(Window::Menu);
     close();
 }
 

@@ -8,6 +8,7 @@
 class Database;
 class QLineEdit;
 class QPushButton;
+class WindowHost;
 
 // The order window: the practice's mailing details, kept in the one order
 // record, and the printed mail order form. Typed letters become capitals,
@@ -16,7 +17,7 @@ class OrderWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit OrderWindow(QWidget* parent = nullptr);
+    OrderWindow(Database& db, WindowHost& host, QWidget* parent = nullptr);
 
     // Stores the eleven boxes in the order record; a failure asks to retry.
     // False when the user gave up.
@@ -41,6 +42,7 @@ private:
     int boxIndex(const QObject* o) const;
 
     Database& m_db;
+    WindowHost& m_host;
     std::array<QLineEdit*, 11> m_boxes {};
     QPushButton* m_saveButton = nullptr;
     QPushButton* m_clearButton = nullptr;

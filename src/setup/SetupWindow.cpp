@@ -5,10 +5,9 @@
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "setup/SettingsRules.h"
-#include "shell/Windows.h"
-#include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
+#include "ui/WindowHost.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -62,8 +61,10 @@ bool allDigits(const QString& text, QChar highest)
 }
 } // namespace
 
-SetupWindow::SetupWindow(QWidget* parent)
+SetupWindow::SetupWindow(Database& db, WindowHost& host, QWidget* parent)
     : QWidget(parent)
+    , m_db(db)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("setupWindow"));
     setWindowTitle(QStringLiteral("Set-up"));
@@ -197,7 +198,7 @@ void SetupWindow::loadSettings()
 {
     Settings s;
     for (;;) {
-        const Result st = SettingsStore(*Database::current()).read(s);
+        const Result st = SettingsStore(m_db).read(s);
         if (st.ok())
             break;
         if (!Dialogs::askRetry(this, st.message)) {
@@ -323,7 +324,7 @@ void SetupWindow::storeSettings()
     s.providerCount = count;
     s.names = m_namesText;
     for (;;) {
-        const Result st = SettingsStore(*Database::current()).writeLayout(s);
+        const Result st = SettingsStore(m_db).writeLayout(s);
         if (st.ok())
             break;
         if (!Dialogs::askRetry(this, st.message))
@@ -333,9 +334,9 @@ void SetupWindow::storeSettings()
 
     // The appointment window saves its day as it closes; if it cannot, it
     // stays as it is and so does this window.
-    if (!Windows::close(Window::Appointments))
+    if (!m_host.close(Window::Appointments))
         return;
-    if (!Windows::open(Window::Appointments))
+    if (!m_host.open(Window::Appointments))
         return;
     close();
 }
@@ -345,7 +346,7 @@ void SetupWindow::storeSettings()
 void SetupWindow::tellOfDaysKeepingTheirLayout(const Settings& stored)
 {
     QList<DayRecord> days;
-    if (!DayStore(*Database::current()).readAll(days).ok())
+    if (!DayStore(m_db).readAll(days).ok())
         return;
     const int kept = DayPlacement::daysKeepingTheirLayout(days, Clock::today(), stored);
     if (kept == 0)

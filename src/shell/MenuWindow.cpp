@@ -2,7 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
-#include "shell/Windows.h"
+#include "ui/WindowHost.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -54,8 +54,9 @@ const EntrySpec EntrySpecs[] = {
 };
 } // namespace
 
-MenuWindow::MenuWindow(QWidget* parent)
+MenuWindow::MenuWindow(WindowHost& host, QWidget* parent)
     : QWidget(parent)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("mainMenu"));
     setWindowTitle(QStringLiteral("Main Menu"));
@@ -215,31 +216,31 @@ void MenuWindow::exitEntryPressed()
 
 void MenuWindow::showReadme()
 {
-    Windows::open(Window::Readme);
-    Windows::close(Window::Menu);
+    m_host.open(Window::Readme);
+    m_host.close(Window::Menu);
 }
 
 void MenuWindow::showAppointments()
 {
-    Windows::open(Window::Appointments);
+    m_host.open(Window::Appointments);
 }
 
 void MenuWindow::showSetup()
 {
-    Windows::open(Window::Setup);
+    m_host.open(Window::Setup);
 }
 
 void MenuWindow::showBackup()
 {
-    Windows::setExitAfterBackup(false);
-    Windows::open(Window::Backup);
-    Windows::close(Window::Menu);
+    m_host.setExitAfterBackup(false);
+    m_host.open(Window::Backup);
+    m_host.close(Window::Menu);
 }
 
 void MenuWindow::showOrder()
 {
-    Windows::open(Window::Order);
-    Windows::close(Window::Menu);
+    m_host.open(Window::Order);
+    m_host.close(Window::Menu);
 }
 
 void MenuWindow::exitPrompt(Chosen how)
@@ -248,17 +249,17 @@ void MenuWindow::exitPrompt(Chosen how)
     const Dialogs::Button answer
         = Dialogs::message(this, text, Dialogs::Yes | Dialogs::No, Dialogs::Yes, Dialogs::Icon::Question, ExitTitle);
     if (answer == Dialogs::Yes) {
-        Windows::setExitAfterBackup(true);
-        Windows::open(Window::Backup);
-        Windows::close(Window::Appointments);
-        Windows::close(Window::Menu);
+        m_host.setExitAfterBackup(true);
+        m_host.open(Window::Backup);
+        m_host.close(Window::Appointments);
+        m_host.close(Window::Menu);
         return;
     }
     // The appointment window saves its day as it closes. When that save
     // failed and the user chose not to retry, the program must not end: the
     // unsaved page would be lost.
-    if (!Windows::close(Window::Appointments))
+    if (!m_host.close(Window::Appointments))
         return;
-    Windows::close(Window::Menu);
-    Windows::endProgram();
+    m_host.close(Window::Menu);
+    m_host.endProgram();
 }
