@@ -5,10 +5,10 @@
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "store/Database.h"
+#include "ui/KeyNavigator.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -130,11 +130,18 @@ void BackupWindow::buildControls()
     connect(m_backupButton, &QPushButton::clicked, this, &BackupWindow::backUp);
     connect(m_restoreButton, &QPushButton::clicked, this, &BackupWindow::restore);
     connect(m_exitButton, &QPushButton::clicked, this, &BackupWindow::leave);
+    buildKeyNavigation();
+}
 
-    for (QWidget* w : {static_cast<QWidget*>(m_backupFolderEdit), static_cast<QWidget*>(m_backupButton),
-             static_cast<QWidget*>(m_restoreFolderEdit), static_cast<QWidget*>(m_restoreButton),
-             static_cast<QWidget*>(m_exitButton)})
-        w->installEventFilter(this);
+void BackupWindow::buildKeyNavigation()
+{
+    // Up and Down walk the controls without going round; Enter in the back-up
+    // box moves on to its button, and Enter on a button presses it.
+    auto* keys = new KeyNavigator(this,
+        KeyNavigator::column({m_backupFolderEdit, m_backupButton, m_restoreFolderEdit, m_restoreButton, m_exitButton}),
+        KeyNavigator::Ends::PassOn);
+    keys->setEnter({m_backupFolderEdit}, KeyNavigator::moveOn());
+    keys->setEnter({m_backupButton, m_restoreButton, m_exitButton}, KeyNavigator::press());
 }
 
 void BackupWindow::showBackupFolder()
@@ -267,52 +274,4 @@ void BackupWindow::leave()
     // its own click.
     QMetaObject::invokeMethod(
         qApp, [&host = m_host] { host.endProgram(); }, Qt::QueuedConnection);
-}
-
-bool BackupWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return QWidget::eventFilter(watched, event);
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-    auto moveTo = [](QWidget* w) {
-        w->setFocus(Qt::OtherFocusReason);
-        return true;
-    };
-
-    if (watched == m_backupFolderEdit) {
-        if (key == Qt::Key_Down || enter)
-            return moveTo(m_backupButton);
-    } else if (watched == m_backupButton) {
-        if (key == Qt::Key_Up)
-            return moveTo(m_backupFolderEdit);
-        if (key == Qt::Key_Down)
-            return moveTo(m_restoreFolderEdit);
-        if (enter) {
-            backUp();
-            return true;
-        }
-    } else if (watched == m_restoreFolderEdit) {
-        if (key == Qt::Key_Up)
-            return moveTo(m_backupButton);
-        if (key == Qt::Key_Down)
-            return moveTo(m_restoreButton);
-    } else if (watched == m_restoreButton) {
-        if (key == Qt::Key_Up)
-            return moveTo(m_restoreFolderEdit);
-        if (key == Qt::Key_Down)
-            return moveTo(m_exitButton);
-        if (enter) {
-            restore();
-            return true;
-        }
-    } else if (watched == m_exitButton) {
-        if (key == Qt::Key_Up)
-            return moveTo(m_restoreButton);
-        if (enter) {
-            leave();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }

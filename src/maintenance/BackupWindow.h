@@ -24,11 +24,9 @@ public:
     void restore();
     void leave();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void buildControls();
+    void buildKeyNavigation();
     void showBackupFolder();
     void showRestoreFolder();
     // Runs step until it gives no reason or the user declines the retry

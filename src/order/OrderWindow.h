@@ -36,10 +36,10 @@ protected:
 
 private:
     void buildControls();
+    void buildKeyNavigation();
     void loadRecord();
     void showRecord(const OrderRecord& r);
-    bool handleKey(QObject* watched, QKeyEvent* key);
-    int boxIndex(const QObject* o) const;
+    bool typeCapital(QObject* watched, QKeyEvent* key);
 
     Database& m_db;
     WindowHost& m_host;

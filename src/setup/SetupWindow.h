@@ -38,12 +38,11 @@ protected:
 
 private:
     void buildControls();
+    void buildKeyNavigation();
     void loadSettings();
     void showNames(const QString& text);
-    void enterInBox(QLineEdit* edit);
     void countEnter();
     void tellOfDaysKeepingTheirLayout(const Settings& stored);
-    void moveUpDown(QWidget* from, bool down);
     // True when the key is consumed (dropped or typed in upper case).
     bool filterTypedKey(QLineEdit* edit, QKeyEvent* key);
 

@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
+#include "ui/KeyNavigator.h"
 #include "ui/WindowHost.h"
 
 #include <QGuiApplication>
@@ -84,6 +85,7 @@ void MenuWindow::buildControls()
     }};
 
     QWidget* previous = nullptr;
+    QList<QWidget*> entryButtons;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const EntrySpec& spec = EntrySpecs[i];
         auto* b = new QRadioButton(QString::fromLatin1(spec.caption), this);
@@ -96,6 +98,7 @@ void MenuWindow::buildControls()
         b->setPalette(pal);
         b->installEventFilter(this);
         m_entries[i] = {b, handlers[i].first, handlers[i].second};
+        entryButtons.append(b);
         if (previous)
             setTabOrder(previous, b);
         previous = b;
@@ -107,28 +110,21 @@ void MenuWindow::buildControls()
     QFont small(QStringLiteral("Arial"));
     small.setPointSize(8);
     m_readmeButton->setFont(small);
-    m_readmeButton->installEventFilter(this);
     connect(m_readmeButton, &QPushButton::clicked, this, &MenuWindow::showReadme);
     setTabOrder(previous, m_readmeButton);
+
+    // The arrows go round the entries in tab order and open nothing; Enter
+    // and Space on an entry are its choice keys (eventFilter).
+    auto* keys = new KeyNavigator(this, KeyNavigator::column(entryButtons), KeyNavigator::Ends::WrapAround,
+        KeyNavigator::LeftRightToo | KeyNavigator::MoveLikeTab);
+    keys->setEnter({m_readmeButton}, KeyNavigator::press());
 
     m_entries[0].button->setFocus();
 }
 
 bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
 {
-    if (watched == m_readmeButton) {
-        // Enter does not press a button outside a dialog on its own.
-        if (e->type() == QEvent::KeyPress) {
-            const auto* ke = static_cast<QKeyEvent*>(e);
-            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-                m_readmeButton->click();
-                return true;
-            }
-        }
-        return QWidget::eventFilter(watched, e);
-    }
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& entry = m_entries[i];
+    for (const Entry& entry : m_entries) {
         if (watched != entry.button)
             continue;
         if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
@@ -139,15 +135,6 @@ bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
         if (e->type() == QEvent::MouseButtonRelease)
             return true;
         if (e->type() == QEvent::KeyPress) {
-            // The arrows go round the entries in tab order and open nothing.
-            const int key = static_cast<QKeyEvent*>(e)->key();
-            if (key == Qt::Key_Down || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Left) {
-                const std::size_t n = m_entries.size();
-                const bool forward = key == Qt::Key_Down || key == Qt::Key_Right;
-                const std::size_t next = forward ? (i + 1) % n : (i + n - 1) % n;
-                m_entries[next].button->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-                return true;
-            }
             const int ascii = asciiOf(static_cast<QKeyEvent*>(e));
             if (isChoiceKey(ascii)) {
                 (this->*entry.keyPress)(ascii);
