@@ -42,6 +42,12 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, const Q
     return l;
 }
 
+// BackupRestore reports a failure as its reason; success is empty.
+Result asResult(const QString& reason)
+{
+    return reason.isEmpty() ? Result::success() : Result::failed(reason);
+}
+
 // The busy pointer over this window for as long as a copy runs.
 class BusyPointer
 {
@@ -155,17 +161,6 @@ void BackupWindow::showRestoreFolder()
     m_restoringLabel->setText(m_restoreFolderEdit->text());
 }
 
-template<class Step> bool BackupWindow::withRetry(Step step)
-{
-    for (;;) {
-        const QString reason = step();
-        if (reason.isEmpty())
-            return true;
-        if (!Dialogs::askRetry(this, reason))
-            return false;
-    }
-}
-
 bool BackupWindow::closeWindows(const QList<Window>& windows)
 {
     // The appointment window saves its day as it closes; when that save fails
@@ -190,7 +185,7 @@ void BackupWindow::backUp()
         m_backupFolderLabel->hide();
         m_backingUpLabel->hide();
     };
-    if (!withRetry([&] { return BackupRestore::probeDestination(folderText, livePath); }))
+    if (!Dialogs::retryUntilDone(this, [&] { return asResult(BackupRestore::probeDestination(folderText, livePath)); }))
         return giveUp();
     if (!closeWindows(ClosedForBackup))
         return;
@@ -203,9 +198,9 @@ void BackupWindow::backUp()
         BusyPointer busy(this);
         // On a server the back-up is the server's records written as a db.mdb.
         const QString target = BackupRestore::pathIn(folderText);
-        if (!withRetry([&] {
-                return m_db.isServer() ? BackupRestore::backupServer(m_db, target)
-                                       : BackupRestore::backup(livePath, target);
+        if (!Dialogs::retryUntilDone(this, [&] {
+                return asResult(m_db.isServer() ? BackupRestore::backupServer(m_db, target)
+                                                : BackupRestore::backup(livePath, target));
             }))
             return giveUp();
     }
@@ -234,7 +229,8 @@ void BackupWindow::restore()
     auto giveUp = [this] { m_restoringLabel->hide(); };
     // The source is checked before anything is closed: a folder without a
     // sound back-up leaves every window as it was.
-    if (!withRetry([&] { return BackupRestore::probeSource(m_restoreFolderEdit->text(), livePath); }))
+    if (!Dialogs::retryUntilDone(
+            this, [&] { return asResult(BackupRestore::probeSource(m_restoreFolderEdit->text(), livePath)); }))
         return giveUp();
     if (!closeWindows(ClosedForRestore))
         return;
@@ -243,18 +239,18 @@ void BackupWindow::restore()
     m_restoringLabel->show();
     m_restoreDoneLabel->hide();
     bool replaced = false;
-    const bool done = withRetry([&] {
+    const bool done = Dialogs::retryUntilDone(this, [&] {
         // On a server the file's records replace the server's; the server's
         // own are kept as db-before-restore.mdb in the data folder.
         if (m_db.isServer())
-            return BackupRestore::restoreServer(sourcePath, m_db, QFileInfo(livePath).absolutePath());
+            return asResult(BackupRestore::restoreServer(sourcePath, m_db, QFileInfo(livePath).absolutePath()));
         if (replaced) {
             const Database::OpenResult opened = m_db.open(livePath, false);
-            return opened.ok ? QString() : opened.message;
+            return opened.ok ? Result::success() : Result::failed(opened.message);
         }
         const BackupRestore::RestoreResult r = BackupRestore::restore(sourcePath, livePath, &m_db);
         replaced = r.replaced;
-        return r.reason;
+        return asResult(r.reason);
     });
     if (!done)
         return giveUp();

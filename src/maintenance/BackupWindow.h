@@ -29,9 +29,6 @@ private:
     void buildKeyNavigation();
     void showBackupFolder();
     void showRestoreFolder();
-    // Runs step until it gives no reason or the user declines the retry
-    // prompt; false when declined.
-    template<class Step> bool withRetry(Step step);
     bool closeWindows(const QList<Window>& windows);
 
     Database& m_db;

@@ -125,26 +125,15 @@ void OrderWindow::showRecord(const OrderRecord& r)
 void OrderWindow::loadRecord()
 {
     OrderRecord r;
-    for (;;) {
-        const Result st = OrderStore(m_db).read(r);
-        if (st.ok())
-            break;
-        if (!Dialogs::askRetry(this, st.message))
-            return; // the boxes keep what they show
-    }
+    if (!Dialogs::retryUntilDone(this, [&] { return OrderStore(m_db).read(r); }))
+        return; // the boxes keep what they show
     showRecord(r);
 }
 
 bool OrderWindow::save()
 {
     const OrderRecord r = record();
-    for (;;) {
-        const Result st = OrderStore(m_db).write(r);
-        if (st.ok())
-            return true;
-        if (!Dialogs::askRetry(this, st.message))
-            return false;
-    }
+    return Dialogs::retryUntilDone(this, [&] { return OrderStore(m_db).write(r); });
 }
 
 void OrderWindow::clearForm()

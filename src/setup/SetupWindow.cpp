@@ -216,16 +216,11 @@ void SetupWindow::buildKeyNavigation()
 void SetupWindow::loadSettings()
 {
     Settings s;
-    for (;;) {
-        const Result st = SettingsStore(m_db).read(s);
-        if (st.ok())
-            break;
-        if (!Dialogs::askRetry(this, st.message)) {
-            // Without the record there is nothing to edit: Okay would store
-            // whatever the boxes happen to hold.
-            QTimer::singleShot(0, this, &QWidget::close);
-            return;
-        }
+    if (!Dialogs::retryUntilDone(this, [&] { return SettingsStore(m_db).read(s); })) {
+        // Without the record there is nothing to edit: Okay would store
+        // whatever the boxes happen to hold.
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
     }
     m_locationEdit->setText(s.location);
     m_openTimeValue->setText(s.open);
@@ -342,13 +337,8 @@ void SetupWindow::storeSettings()
     s.slotMinutes = SettingsRules::leadingNumber(m_slotMinutesEdit->text());
     s.providerCount = count;
     s.names = m_namesText;
-    for (;;) {
-        const Result st = SettingsStore(m_db).writeLayout(s);
-        if (st.ok())
-            break;
-        if (!Dialogs::askRetry(this, st.message))
-            return;
-    }
+    if (!Dialogs::retryUntilDone(this, [&] { return SettingsStore(m_db).writeLayout(s); }))
+        return;
     tellOfDaysKeepingTheirLayout(s);
 
     // The appointment window saves its day as it closes; if it cannot, it
