@@ -4,12 +4,11 @@
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
-#include "shell/Windows.h"
 #include "store/Database.h"
+#include "ui/KeyNavigator.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,8 +60,10 @@ private:
 };
 } // namespace
 
-BackupWindow::BackupWindow(QWidget* parent)
+BackupWindow::BackupWindow(Database& db, WindowHost& host, QWidget* parent)
     : QWidget(parent)
+    , m_db(db)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("backupWindow"));
     setWindowTitle(QStringLiteral("Back-up /Restore Files"));
@@ -129,11 +130,18 @@ void BackupWindow::buildControls()
     connect(m_backupButton, &QPushButton::clicked, this, &BackupWindow::backUp);
     connect(m_restoreButton, &QPushButton::clicked, this, &BackupWindow::restore);
     connect(m_exitButton, &QPushButton::clicked, this, &BackupWindow::leave);
+    buildKeyNavigation();
+}
 
-    for (QWidget* w : {static_cast<QWidget*>(m_backupFolderEdit), static_cast<QWidget*>(m_backupButton),
-             static_cast<QWidget*>(m_restoreFolderEdit), static_cast<QWidget*>(m_restoreButton),
-             static_cast<QWidget*>(m_exitButton)})
-        w->installEventFilter(this);
+void BackupWindow::buildKeyNavigation()
+{
+    // Up and Down walk the controls without going round; Enter in the back-up
+    // box moves on to its button, and Enter on a button presses it.
+    auto* keys = new KeyNavigator(this,
+        KeyNavigator::column({m_backupFolderEdit, m_backupButton, m_restoreFolderEdit, m_restoreButton, m_exitButton}),
+        KeyNavigator::Ends::PassOn);
+    keys->setEnter({m_backupFolderEdit}, KeyNavigator::moveOn());
+    keys->setEnter({m_backupButton, m_restoreButton, m_exitButton}, KeyNavigator::press());
 }
 
 void BackupWindow::showBackupFolder()
@@ -152,7 +160,7 @@ bool BackupWindow::closeWindows(const QList<Window>& windows)
     // The appointment window saves its day as it closes; when that save fails
     // and the user gives up, it stays open and the copy must not go ahead.
     for (Window window : windows) {
-        if (!Windows::close(window))
+        if (!m_host.close(window))
             return false;
     }
     return true;
@@ -183,11 +191,10 @@ void BackupWindow::backUp()
     {
         BusyPointer busy(this);
         // On a server the back-up is the server's records written as a db.mdb.
-        Database* db = Database::current();
         const QString target = BackupRestore::pathIn(folderText);
         if (!Dialogs::retryUntilDone(this, [&] {
-                return db && db->isServer() ? BackupRestore::backupServer(*db, target)
-                                            : BackupRestore::backup(livePath, target);
+                return m_db.isServer() ? BackupRestore::backupServer(m_db, target)
+                                       : BackupRestore::backup(livePath, target);
             }))
             return giveUp();
     }
@@ -227,14 +234,13 @@ void BackupWindow::restore()
     m_restoreDoneLabel->hide();
     bool replaced = false;
     const bool done = Dialogs::retryUntilDone(this, [&] {
-        Database* db = Database::current();
         // On a server the file's records replace the server's; the server's
         // own are kept as db-before-restore.mdb in the data folder.
-        if (db && db->isServer())
-            return BackupRestore::restoreServer(sourcePath, *db, QFileInfo(livePath).absolutePath());
+        if (m_db.isServer())
+            return BackupRestore::restoreServer(sourcePath, m_db, QFileInfo(livePath).absolutePath());
         if (replaced)
-            return db->open(livePath, false);
-        const BackupRestore::RestoreOutcome r = BackupRestore::restore(sourcePath, livePath, db);
+            return m_db.open(livePath, false);
+        const BackupRestore::RestoreOutcome r = BackupRestore::restore(sourcePath, livePath, &m_db);
         replaced = r.replaced;
         return r.result;
     });
@@ -246,8 +252,8 @@ void BackupWindow::restore()
 
 void BackupWindow::leave()
 {
-    if (!Windows::exitAfterBackup()) {
-        Windows::open(Window::Menu);
+    if (!m_host.exitAfterBackup()) {
+        m_host.open(Window::Menu);
         close();
         return;
     }
@@ -255,53 +261,5 @@ void BackupWindow::leave()
     // Ending the program destroys every window, this one too: not from inside
     // its own click.
     QMetaObject::invokeMethod(
-        qApp, [] { Windows::endProgram(); }, Qt::QueuedConnection);
-}
-
-bool BackupWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return QWidget::eventFilter(watched, event);
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-    auto moveTo = [](QWidget* w) {
-        w->setFocus(Qt::OtherFocusReason);
-        return true;
-    };
-
-    if (watched == m_backupFolderEdit) {
-        if (key == Qt::Key_Down || enter)
-            return moveTo(m_backupButton);
-    } else if (watched == m_backupButton) {
-        if (key == Qt::Key_Up)
-            return moveTo(m_backupFolderEdit);
-        if (key == Qt::Key_Down)
-            return moveTo(m_restoreFolderEdit);
-        if (enter) {
-            backUp();
-            return true;
-        }
-    } else if (watched == m_restoreFolderEdit) {
-        if (key == Qt::Key_Up)
-            return moveTo(m_backupButton);
-        if (key == Qt::Key_Down)
-            return moveTo(m_restoreButton);
-    } else if (watched == m_restoreButton) {
-        if (key == Qt::Key_Up)
-            return moveTo(m_restoreFolderEdit);
-        if (key == Qt::Key_Down)
-            return moveTo(m_exitButton);
-        if (enter) {
-            restore();
-            return true;
-        }
-    } else if (watched == m_exitButton) {
-        if (key == Qt::Key_Up)
-            return moveTo(m_restoreButton);
-        if (enter) {
-            leave();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
+        qApp, [&host = m_host] { host.endProgram(); }, Qt::QueuedConnection);
 }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "shell/Windows.h"
+#include "ui/WindowHost.h"
 
 #include <QList>
 #include <QWidget>
 
+class Database;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,20 +18,21 @@ class BackupWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit BackupWindow(QWidget* parent = nullptr);
+    BackupWindow(Database& db, WindowHost& host, QWidget* parent = nullptr);
 
     void backUp();
     void restore();
     void leave();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void buildControls();
+    void buildKeyNavigation();
     void showBackupFolder();
     void showRestoreFolder();
     bool closeWindows(const QList<Window>& windows);
+
+    Database& m_db;
+    WindowHost& m_host;
 
     QLineEdit* m_backupFolderEdit = nullptr;
     QPushButton* m_backupButton = nullptr;

@@ -6,9 +6,9 @@
 #include "platform/Dialogs.h"
 #include "platform/PrintJob.h"
 #include "platform/Twips.h"
-#include "shell/Windows.h"
-#include "store/Database.h"
 #include "store/OrderStore.h"
+#include "ui/KeyNavigator.h"
+#include "ui/WindowHost.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
@@ -35,9 +35,10 @@ QPushButton* button(QWidget* parent, const QString& name, const QString& text, Q
 }
 } // namespace
 
-OrderWindow::OrderWindow(QWidget* parent)
+OrderWindow::OrderWindow(Database& db, WindowHost& host, QWidget* parent)
     : QWidget(parent)
-    , m_db(*Database::current())
+    , m_db(db)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("orderWindow"));
     setWindowTitle(QStringLiteral("Order Form"));
@@ -91,6 +92,20 @@ void OrderWindow::buildControls()
     connect(m_cancelButton, &QPushButton::clicked, this, &OrderWindow::discardChanges);
     connect(m_printButton, &QPushButton::clicked, this, &OrderWindow::printForm);
     connect(m_exitButton, &QPushButton::clicked, this, &OrderWindow::leave);
+    buildKeyNavigation();
+}
+
+void OrderWindow::buildKeyNavigation()
+{
+    // Up and Down walk the boxes, and Down from the last reaches Save; Up
+    // from Print comes back to the last box.
+    const QList<QWidget*> boxes(m_boxes.begin(), m_boxes.end());
+    auto* keys = new KeyNavigator(this, KeyNavigator::column(boxes), KeyNavigator::Ends::Stop);
+    keys->setDown(m_boxes.back(), KeyNavigator::focusOn(m_saveButton));
+    keys->setUp(m_printButton, KeyNavigator::focusOn(m_boxes.back()));
+    // Enter moves on like Tab; it never presses a button.
+    keys->setEnter(boxes + QList<QWidget*> {m_saveButton, m_clearButton, m_cancelButton, m_printButton, m_exitButton},
+        KeyNavigator::run([this] { focusNextPrevChild(true); }));
 }
 
 OrderRecord OrderWindow::record() const
@@ -110,26 +125,15 @@ void OrderWindow::showRecord(const OrderRecord& r)
 void OrderWindow::loadRecord()
 {
     OrderRecord r;
-    for (;;) {
-        const Result st = OrderStore(m_db).read(r);
-        if (st.ok())
-            break;
-        if (!Dialogs::askRetry(this, st.message))
-            return; // the boxes keep what they show
-    }
+    if (!Dialogs::retryUntilDone(this, [&] { return OrderStore(m_db).read(r); }))
+        return; // the boxes keep what they show
     showRecord(r);
 }
 
 bool OrderWindow::save()
 {
     const OrderRecord r = record();
-    for (;;) {
-        const Result st = OrderStore(m_db).write(r);
-        if (st.ok())
-            return true;
-        if (!Dialogs::askRetry(this, st.message))
-            return false;
-    }
+    return Dialogs::retryUntilDone(this, [&] { return OrderStore(m_db).write(r); });
 }
 
 void OrderWindow::clearForm()
@@ -163,56 +167,20 @@ void OrderWindow::printForm()
 
 void OrderWindow::leave()
 {
-    Windows::open(Window::Menu);
+    m_host.open(Window::Menu);
     close();
-}
-
-int OrderWindow::boxIndex(const QObject* o) const
-{
-    for (size_t i = 0; i < m_boxes.size(); ++i) {
-        if (m_boxes[i] == o)
-            return int(i);
-    }
-    return -1;
 }
 
 bool OrderWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && handleKey(watched, static_cast<QKeyEvent*>(event)))
+    if (event->type() == QEvent::KeyPress && typeCapital(watched, static_cast<QKeyEvent*>(event)))
         return true;
     return QWidget::eventFilter(watched, event);
 }
 
-bool OrderWindow::handleKey(QObject* watched, QKeyEvent* key)
+// Every typed letter reaches the box as a capital.
+bool OrderWindow::typeCapital(QObject* watched, QKeyEvent* key)
 {
-    switch (key->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // Enter moves on like Tab; it never presses a button.
-        focusNextPrevChild(true);
-        return true;
-    case Qt::Key_Up:
-    case Qt::Key_Down: {
-        const bool down = key->key() == Qt::Key_Down;
-        const int i = boxIndex(watched);
-        if (i >= 0) {
-            if (down)
-                (i + 1 < int(m_boxes.size()) ? static_cast<QWidget*>(m_boxes[i + 1]) : m_saveButton)->setFocus();
-            else if (i > 0)
-                m_boxes[i - 1]->setFocus();
-            return true;
-        }
-        if (watched == m_printButton && !down) {
-            m_boxes.back()->setFocus();
-            return true;
-        }
-        return false;
-    }
-    default:
-        break;
-    }
-
-    // Every typed letter reaches the box as a capital.
     const Qt::KeyboardModifiers commandKeys = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const QString text = key->text();
     if (text.isEmpty() || (key->modifiers() & commandKeys))

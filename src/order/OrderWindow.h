@@ -8,6 +8,7 @@
 class Database;
 class QLineEdit;
 class QPushButton;
+class WindowHost;
 
 // The order window: the practice's mailing details, kept in the one order
 // record, and the printed mail order form. Typed letters become capitals,
@@ -16,7 +17,7 @@ class OrderWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit OrderWindow(QWidget* parent = nullptr);
+    OrderWindow(Database& db, WindowHost& host, QWidget* parent = nullptr);
 
     // Stores the eleven boxes in the order record; a failure asks to retry.
     // False when the user gave up.
@@ -35,12 +36,13 @@ protected:
 
 private:
     void buildControls();
+    void buildKeyNavigation();
     void loadRecord();
     void showRecord(const OrderRecord& r);
-    bool handleKey(QObject* watched, QKeyEvent* key);
-    int boxIndex(const QObject* o) const;
+    bool typeCapital(QObject* watched, QKeyEvent* key);
 
     Database& m_db;
+    WindowHost& m_host;
     std::array<QLineEdit*, 11> m_boxes {};
     QPushButton* m_saveButton = nullptr;
     QPushButton* m_clearButton = nullptr;

@@ -50,18 +50,24 @@ QString writtenMessage(const QString& pdfPath)
 bool runInteractive(QWidget* parent, const QString& title, const QString& pdfFileName,
     const std::function<bool()>& prepare, const Job& job)
 {
-    for (;;) {
-        if (prepare && !prepare())
-            return false;
+    bool prepared = true;
+    QString pdfPath;
+    const bool printed = Dialogs::retryUntilDone(parent, [&] {
+        prepared = !prepare || prepare();
+        // An abandoned preparation ends the printout without a question.
+        if (!prepared)
+            return Result::success();
         const Outcome outcome = run(title, pdfFileName, job);
-        if (outcome.ok) {
-            if (!outcome.pdfPath.isEmpty())
-                Dialogs::inform(parent, writtenMessage(outcome.pdfPath));
-            return true;
-        }
-        if (!Dialogs::askRetry(parent, outcome.message))
-            return false;
-    }
+        if (!outcome.ok)
+            return Result::failed(outcome.message);
+        pdfPath = outcome.pdfPath;
+        return Result::success();
+    });
+    if (!printed || !prepared)
+        return false;
+    if (!pdfPath.isEmpty())
+        Dialogs::inform(parent, writtenMessage(pdfPath));
+    return true;
 }
 
 } // namespace PrintJob

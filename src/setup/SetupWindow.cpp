@@ -5,10 +5,10 @@
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "setup/SettingsRules.h"
-#include "shell/Windows.h"
-#include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
+#include "ui/KeyNavigator.h"
+#include "ui/WindowHost.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -62,8 +62,10 @@ bool allDigits(const QString& text, QChar highest)
 }
 } // namespace
 
-SetupWindow::SetupWindow(QWidget* parent)
+SetupWindow::SetupWindow(Database& db, WindowHost& host, QWidget* parent)
     : QWidget(parent)
+    , m_db(db)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("setupWindow"));
     setWindowTitle(QStringLiteral("Set-up"));
@@ -154,7 +156,6 @@ void SetupWindow::buildControls()
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(Twips::rect(left, 7050, 1500, 400));
         b->setAutoDefault(false);
-        b->installEventFilter(this);
         return b;
     };
     m_okayButton = makeButton("okayButton", QStringLiteral("Okay"), 1695);
@@ -191,21 +192,35 @@ void SetupWindow::buildControls()
             m_closeHalfEdit, m_slotMinutesEdit, m_providerCountEdit, m_okayButton, m_resetButton, m_providerNamesText};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    buildKeyNavigation();
+}
+
+void SetupWindow::buildKeyNavigation()
+{
+    // Up and Down go to the box above or beneath; Enter in a box that holds
+    // something moves on to the next.
+    auto* keys = new KeyNavigator(this,
+        {{m_locationEdit}, {m_openHourEdit, m_openMinuteEdit, m_openHalfEdit},
+            {m_closeHourEdit, m_closeMinuteEdit, m_closeHalfEdit}, {m_slotMinutesEdit}, {m_providerCountEdit},
+            {m_okayButton, m_resetButton}},
+        KeyNavigator::Ends::Stop, KeyNavigator::PlainKeysOnly);
+    keys->setEnter({m_locationEdit, m_openHourEdit, m_openMinuteEdit, m_openHalfEdit, m_closeHourEdit,
+                       m_closeMinuteEdit, m_closeHalfEdit, m_slotMinutesEdit},
+        KeyNavigator::moveOnWhenFilled());
+    // Leaving the count by Enter or Down asks for the providers' names.
+    keys->setEnter({m_providerCountEdit}, KeyNavigator::run([this] { countEnter(); }));
+    keys->setDown(m_providerCountEdit, KeyNavigator::run([this] { countEnter(); }));
+    keys->setEnter({m_okayButton, m_resetButton}, KeyNavigator::press());
 }
 
 void SetupWindow::loadSettings()
 {
     Settings s;
-    for (;;) {
-        const Result st = SettingsStore(*Database::current()).read(s);
-        if (st.ok())
-            break;
-        if (!Dialogs::askRetry(this, st.message)) {
-            // Without the record there is nothing to edit: Okay would store
-            // whatever the boxes happen to hold.
-            QTimer::singleShot(0, this, &QWidget::close);
-            return;
-        }
+    if (!Dialogs::retryUntilDone(this, [&] { return SettingsStore(m_db).read(s); })) {
+        // Without the record there is nothing to edit: Okay would store
+        // whatever the boxes happen to hold.
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
     }
     m_locationEdit->setText(s.location);
     m_openTimeValue->setText(s.open);
@@ -322,20 +337,15 @@ void SetupWindow::storeSettings()
     s.slotMinutes = SettingsRules::leadingNumber(m_slotMinutesEdit->text());
     s.providerCount = count;
     s.names = m_namesText;
-    for (;;) {
-        const Result st = SettingsStore(*Database::current()).writeLayout(s);
-        if (st.ok())
-            break;
-        if (!Dialogs::askRetry(this, st.message))
-            return;
-    }
+    if (!Dialogs::retryUntilDone(this, [&] { return SettingsStore(m_db).writeLayout(s); }))
+        return;
     tellOfDaysKeepingTheirLayout(s);
 
     // The appointment window saves its day as it closes; if it cannot, it
     // stays as it is and so does this window.
-    if (!Windows::close(Window::Appointments))
+    if (!m_host.close(Window::Appointments))
         return;
-    if (!Windows::open(Window::Appointments))
+    if (!m_host.open(Window::Appointments))
         return;
     close();
 }
@@ -345,7 +355,7 @@ void SetupWindow::storeSettings()
 void SetupWindow::tellOfDaysKeepingTheirLayout(const Settings& stored)
 {
     QList<DayRecord> days;
-    if (!DayStore(*Database::current()).readAll(days).ok())
+    if (!DayStore(m_db).readAll(days).ok())
         return;
     const int kept = DayPlacement::daysKeepingTheirLayout(days, Clock::today(), stored);
     if (kept == 0)
@@ -377,58 +387,6 @@ void SetupWindow::countEnter()
     m_okayButton->setFocus();
 }
 
-void SetupWindow::enterInBox(QLineEdit* edit)
-{
-    if (edit == m_providerCountEdit) {
-        countEnter();
-        return;
-    }
-    if (edit->text().isEmpty())
-        return;
-    QLineEdit* const chain[] = {m_locationEdit, m_openHourEdit, m_openMinuteEdit, m_openHalfEdit, m_closeHourEdit,
-        m_closeMinuteEdit, m_closeHalfEdit, m_slotMinutesEdit, m_providerCountEdit};
-    for (size_t i = 0; i + 1 < std::size(chain); ++i) {
-        if (chain[i] == edit) {
-            chain[i + 1]->setFocus();
-            return;
-        }
-    }
-}
-
-void SetupWindow::moveUpDown(QWidget* from, bool down)
-{
-    struct Move
-    {
-        QWidget* from;
-        QWidget* up;
-        QWidget* down;
-    };
-    const Move moves[] = {
-        {m_locationEdit, nullptr, m_openHourEdit},
-        {m_openHourEdit, m_locationEdit, m_closeHourEdit},
-        {m_openMinuteEdit, m_locationEdit, m_closeMinuteEdit},
-        {m_openHalfEdit, m_locationEdit, m_closeHalfEdit},
-        {m_closeHourEdit, m_openHourEdit, m_slotMinutesEdit},
-        {m_closeMinuteEdit, m_openMinuteEdit, m_slotMinutesEdit},
-        {m_closeHalfEdit, m_openHalfEdit, m_slotMinutesEdit},
-        {m_slotMinutesEdit, m_closeHourEdit, m_providerCountEdit},
-        {m_providerCountEdit, m_slotMinutesEdit, nullptr},
-        {m_okayButton, m_providerCountEdit, nullptr},
-        {m_resetButton, m_providerCountEdit, nullptr},
-    };
-    if (from == m_providerCountEdit && down) {
-        countEnter();
-        return;
-    }
-    for (const Move& m : moves) {
-        if (m.from != from)
-            continue;
-        if (QWidget* to = down ? m.down : m.up)
-            to->setFocus();
-        return;
-    }
-}
-
 bool SetupWindow::filterTypedKey(QLineEdit* edit, QKeyEvent* key)
 {
     if (key->key() == Qt::Key_Backspace || !isTyped(key))
@@ -457,33 +415,8 @@ bool SetupWindow::filterTypedKey(QLineEdit* edit, QKeyEvent* key)
 
 bool SetupWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress)
-        return QWidget::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-
-    if (auto* button = qobject_cast<QPushButton*>(watched)) {
-        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-            button->click();
-            return true;
-        }
-        if (plain && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
-            moveUpDown(button, key->key() == Qt::Key_Down);
-            return true;
-        }
-        return QWidget::eventFilter(watched, event);
-    }
-
     auto* edit = qobject_cast<QLineEdit*>(watched);
-    if (!edit)
+    if (event->type() != QEvent::KeyPress || !edit)
         return QWidget::eventFilter(watched, event);
-    if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-        enterInBox(edit);
-        return true;
-    }
-    if (plain && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
-        moveUpDown(edit, key->key() == Qt::Key_Down);
-        return true;
-    }
-    return filterTypedKey(edit, key);
+    return filterTypedKey(edit, static_cast<QKeyEvent*>(event));
 }

@@ -4,7 +4,9 @@
 #include <QStringList>
 #include <QWidget>
 
+class Database;
 struct Settings;
+class WindowHost;
 
 class QLabel;
 class QLineEdit;
@@ -18,7 +20,7 @@ class SetupWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit SetupWindow(QWidget* parent = nullptr);
+    SetupWindow(Database& db, WindowHost& host, QWidget* parent = nullptr);
 
     void storeSettings();
     void resetToDefaults();
@@ -36,15 +38,16 @@ protected:
 
 private:
     void buildControls();
+    void buildKeyNavigation();
     void loadSettings();
     void showNames(const QString& text);
-    void enterInBox(QLineEdit* edit);
     void countEnter();
     void tellOfDaysKeepingTheirLayout(const Settings& stored);
-    void moveUpDown(QWidget* from, bool down);
     // True when the key is consumed (dropped or typed in upper case).
     bool filterTypedKey(QLineEdit* edit, QKeyEvent* key);
 
+    Database& m_db;
+    WindowHost& m_host;
     qint16 m_promptedCount = 0; // how many names were last asked for
     QStringList m_promptedNames; // as typed
     QString m_namesText; // shown in the provider names box

@@ -2,7 +2,8 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
-#include "shell/Windows.h"
+#include "ui/KeyNavigator.h"
+#include "ui/WindowHost.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -54,8 +55,9 @@ const EntrySpec EntrySpecs[] = {
 };
 } // namespace
 
-MenuWindow::MenuWindow(QWidget* parent)
+MenuWindow::MenuWindow(WindowHost& host, QWidget* parent)
     : QWidget(parent)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("mainMenu"));
     setWindowTitle(QStringLiteral("Main Menu"));
@@ -83,6 +85,7 @@ void MenuWindow::buildControls()
     }};
 
     QWidget* previous = nullptr;
+    QList<QWidget*> entryButtons;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const EntrySpec& spec = EntrySpecs[i];
         auto* b = new QRadioButton(QString::fromLatin1(spec.caption), this);
@@ -95,6 +98,7 @@ void MenuWindow::buildControls()
         b->setPalette(pal);
         b->installEventFilter(this);
         m_entries[i] = {b, handlers[i].first, handlers[i].second};
+        entryButtons.append(b);
         if (previous)
             setTabOrder(previous, b);
         previous = b;
@@ -106,28 +110,21 @@ void MenuWindow::buildControls()
     QFont small(QStringLiteral("Arial"));
     small.setPointSize(8);
     m_readmeButton->setFont(small);
-    m_readmeButton->installEventFilter(this);
     connect(m_readmeButton, &QPushButton::clicked, this, &MenuWindow::showReadme);
     setTabOrder(previous, m_readmeButton);
+
+    // The arrows go round the entries in tab order and open nothing; Enter
+    // and Space on an entry are its choice keys (eventFilter).
+    auto* keys = new KeyNavigator(this, KeyNavigator::column(entryButtons), KeyNavigator::Ends::WrapAround,
+        KeyNavigator::LeftRightToo | KeyNavigator::MoveLikeTab);
+    keys->setEnter({m_readmeButton}, KeyNavigator::press());
 
     m_entries[0].button->setFocus();
 }
 
 bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
 {
-    if (watched == m_readmeButton) {
-        // Enter does not press a button outside a dialog on its own.
-        if (e->type() == QEvent::KeyPress) {
-            const auto* ke = static_cast<QKeyEvent*>(e);
-            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-                m_readmeButton->click();
-                return true;
-            }
-        }
-        return QWidget::eventFilter(watched, e);
-    }
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& entry = m_entries[i];
+    for (const Entry& entry : m_entries) {
         if (watched != entry.button)
             continue;
         if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
@@ -138,15 +135,6 @@ bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
         if (e->type() == QEvent::MouseButtonRelease)
             return true;
         if (e->type() == QEvent::KeyPress) {
-            // The arrows go round the entries in tab order and open nothing.
-            const int key = static_cast<QKeyEvent*>(e)->key();
-            if (key == Qt::Key_Down || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Left) {
-                const std::size_t n = m_entries.size();
-                const bool forward = key == Qt::Key_Down || key == Qt::Key_Right;
-                const std::size_t next = forward ? (i + 1) % n : (i + n - 1) % n;
-                m_entries[next].button->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-                return true;
-            }
             const int ascii = asciiOf(static_cast<QKeyEvent*>(e));
             if (isChoiceKey(ascii)) {
                 (this->*entry.keyPress)(ascii);
@@ -215,31 +203,31 @@ void MenuWindow::exitEntryPressed()
 
 void MenuWindow::showReadme()
 {
-    Windows::open(Window::Readme);
-    Windows::close(Window::Menu);
+    m_host.open(Window::Readme);
+    m_host.close(Window::Menu);
 }
 
 void MenuWindow::showAppointments()
 {
-    Windows::open(Window::Appointments);
+    m_host.open(Window::Appointments);
 }
 
 void MenuWindow::showSetup()
 {
-    Windows::open(Window::Setup);
+    m_host.open(Window::Setup);
 }
 
 void MenuWindow::showBackup()
 {
-    Windows::setExitAfterBackup(false);
-    Windows::open(Window::Backup);
-    Windows::close(Window::Menu);
+    m_host.setExitAfterBackup(false);
+    m_host.open(Window::Backup);
+    m_host.close(Window::Menu);
 }
 
 void MenuWindow::showOrder()
 {
-    Windows::open(Window::Order);
-    Windows::close(Window::Menu);
+    m_host.open(Window::Order);
+    m_host.close(Window::Menu);
 }
 
 void MenuWindow::exitPrompt(Chosen how)
@@ -248,17 +236,17 @@ void MenuWindow::exitPrompt(Chosen how)
     const Dialogs::Button answer
         = Dialogs::message(this, text, Dialogs::Yes | Dialogs::No, Dialogs::Yes, Dialogs::Icon::Question, ExitTitle);
     if (answer == Dialogs::Yes) {
-        Windows::setExitAfterBackup(true);
-        Windows::open(Window::Backup);
-        Windows::close(Window::Appointments);
-        Windows::close(Window::Menu);
+        m_host.setExitAfterBackup(true);
+        m_host.open(Window::Backup);
+        m_host.close(Window::Appointments);
+        m_host.close(Window::Menu);
         return;
     }
     // The appointment window saves its day as it closes. When that save
     // failed and the user chose not to retry, the program must not end: the
     // unsaved page would be lost.
-    if (!Windows::close(Window::Appointments))
+    if (!m_host.close(Window::Appointments))
         return;
-    Windows::close(Window::Menu);
-    Windows::endProgram();
+    m_host.close(Window::Menu);
+    m_host.endProgram();
 }

@@ -5,6 +5,7 @@
 
 class QPushButton;
 class QRadioButton;
+class WindowHost;
 
 // The main menu: every other window is reached from here, and the way out of
 // the program (with the offer of a back-up) starts here.
@@ -16,7 +17,7 @@ public:
     static const QString ExitTextByKeyboard;
     static const QString ExitTextByMouse;
 
-    explicit MenuWindow(QWidget* parent = nullptr);
+    explicit MenuWindow(WindowHost& host, QWidget* parent = nullptr);
 
     // The entries act on Enter (13) or Space (32) typed on them, or on any
     // mouse button pressed on them; other keys do nothing.
@@ -52,6 +53,7 @@ private:
     void showOrder();
     void exitPrompt(Chosen how);
 
+    WindowHost& m_host;
     std::array<Entry, 5> m_entries {}; // in tab order
     QPushButton* m_readmeButton = nullptr;
 };

@@ -1,9 +1,8 @@
 #include "shell/ReadmeWindow.h"
 
 #include "platform/Twips.h"
-#include "shell/Windows.h"
-#include "store/Database.h"
 #include "store/SettingsStore.h"
+#include "ui/WindowHost.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -14,8 +13,10 @@
 const QString ReadmeWindow::ToLicence = QStringLiteral("License Agreement");
 const QString ReadmeWindow::ToMenu = QStringLiteral("Main Menu");
 
-ReadmeWindow::ReadmeWindow(QWidget* parent)
+ReadmeWindow::ReadmeWindow(Database& db, WindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
+    , m_db(db)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("readmeWindow"));
     buildControls();
@@ -58,7 +59,7 @@ void ReadmeWindow::showDocument(const QString& caption, QString Settings::*field
     // Read afresh each time: another copy of the program may have changed it.
     Settings s;
     QString document;
-    if (Database* db = Database::current(); db && SettingsStore(*db).read(s).ok())
+    if (SettingsStore(m_db).read(s).ok())
         document = s.*field;
     m_documentText->setPlainText(document);
 }
@@ -70,8 +71,8 @@ void ReadmeWindow::showNextDocument()
         m_nextButton->setText(ToMenu);
         return;
     }
-    Windows::open(Window::Menu);
-    Windows::close(Window::Readme);
+    m_host.open(Window::Menu);
+    m_host.close(Window::Readme);
 }
 
 void ReadmeWindow::keyPressEvent(QKeyEvent* e)

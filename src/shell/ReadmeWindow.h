@@ -4,8 +4,10 @@
 
 #include <QWidget>
 
+class Database;
 class QPlainTextEdit;
 class QPushButton;
+class WindowHost;
 
 // Shows the read-me document, then at the press of its button the licence
 // agreement; the next press returns to the main menu. It has no close box:
@@ -17,7 +19,7 @@ public:
     static const QString ToLicence; // the button while the read-me is shown
     static const QString ToMenu; // the button while the licence is shown
 
-    explicit ReadmeWindow(QWidget* parent = nullptr);
+    ReadmeWindow(Database& db, WindowHost& host, QWidget* parent = nullptr);
 
     void showNextDocument();
 
@@ -31,6 +33,8 @@ private:
     void buildControls();
     void showDocument(const QString& caption, QString Settings::*field);
 
+    Database& m_db;
+    WindowHost& m_host;
     QPlainTextEdit* m_documentText = nullptr;
     QPushButton* m_nextButton = nullptr;
 };

@@ -2,7 +2,7 @@
 
 #include "Version.h"
 #include "platform/Twips.h"
-#include "shell/Windows.h"
+#include "ui/WindowHost.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -69,8 +69,9 @@ QLabel* text(QWidget* parent, const QString& name, const QString& caption, const
 }
 } // namespace
 
-SplashWindow::SplashWindow(QWidget* parent)
+SplashWindow::SplashWindow(WindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , m_host(host)
 {
     setObjectName(QStringLiteral("splashWindow"));
     setWindowTitle(QStringLiteral(LEDGERLY_TITLE));
@@ -81,9 +82,6 @@ SplashWindow::SplashWindow(QWidget* parent)
     setFixedSize(Twips::size(7908, 6684));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-
-    // The menu loads now, before the splash is shown, and stays hidden.
-    Windows::load(Window::Menu);
 }
 
 void SplashWindow::buildControls()
@@ -123,8 +121,8 @@ void SplashWindow::dismiss()
 {
     // The menu becomes visible before the splash goes, so that the program
     // never finds itself without a visible window in between.
-    Windows::open(Window::Menu);
-    Windows::close(Window::Splash);
+    m_host.open(Window::Menu);
+    m_host.close(Window::Splash);
 }
 
 void SplashWindow::keyPressEvent(QKeyEvent* e)

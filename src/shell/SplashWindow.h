@@ -3,14 +3,15 @@
 #include <QWidget>
 
 class QFrame;
+class WindowHost;
 
-// The first window: names the program and its maker, loads the main menu
-// hidden behind it and makes way for the menu at a key press or a click.
+// The first window: names the program and its maker and makes way for the
+// main menu, loaded hidden behind it, at a key press or a click.
 class SplashWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit SplashWindow(QWidget* parent = nullptr);
+    explicit SplashWindow(WindowHost& host, QWidget* parent = nullptr);
 
     QFrame* panel() const { return m_panel; }
 
@@ -24,6 +25,7 @@ protected:
 private:
     void buildControls();
 
+    WindowHost& m_host;
     QFrame* m_panel = nullptr;
     bool m_pressOnPanel = false;
 };

@@ -21,4 +21,5 @@ public:
     virtual bool endProgram() = 0;
     // True when the user accepted a back-up on the way out of the program.
     virtual bool exitAfterBackup() const = 0;
+    virtual void setExitAfterBackup(bool on) = 0;
 };

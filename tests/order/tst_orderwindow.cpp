@@ -3,6 +3,7 @@
 #include "order/OrderWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/PrintJob.h"
+#include "shell/Windows.h"
 #include "store/Database.h"
 #include "store/OrderStore.h"
 
@@ -51,7 +52,7 @@ private:
 
     void openWindow()
     {
-        m_window = new OrderWindow;
+        m_window = new OrderWindow(m_data->db(), Windows::host());
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         m_window->show();
         QApplication::setActiveWindow(m_window);

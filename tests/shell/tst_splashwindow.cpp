@@ -105,7 +105,7 @@ private slots:
         bool splashShownAtMenuLoad = true;
         Windows::registerWindow(Window::Menu, [&] {
             splashShownAtMenuLoad = !ShellTest::visibleWindows().isEmpty();
-            return new MenuWindow;
+            return new MenuWindow(Windows::host());
         });
         SplashWindow* splash = openSplash();
         QVERIFY(splash);

@@ -1,0 +1,3 @@
+list(APPEND LEDGERLY_UI_SOURCES
+    ui/KeyNavigator.cpp
+)
