@@ -26,6 +26,15 @@ std::function<void()>& quitHandler()
 }
 
 bool g_exitAfterBackup = false;
+
+class RegistryHost : public WindowHost
+{
+public:
+    bool open(Window window) override { return Windows::open(window) != nullptr; }
+    bool close(Window window) override { return Windows::close(window); }
+    bool endProgram() override { return Windows::endProgram(); }
+    bool exitAfterBackup() const override { return Windows::exitAfterBackup(); }
+};
 } // namespace
 
 namespace Windows {
@@ -164,6 +173,12 @@ bool exitAfterBackup()
 void setExitAfterBackup(bool on)
 {
     g_exitAfterBackup = on;
+}
+
+WindowHost& host()
+{
+    static RegistryHost registry;
+    return registry;
 }
 
 } // namespace Windows

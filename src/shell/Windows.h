@@ -45,4 +45,7 @@ void setQuitHandler(std::function<void()> handler);
 // Set when the user accepted a back-up on the way out of the program.
 bool exitAfterBackup();
 void setExitAfterBackup(bool on);
+
+// The registry as a window sees it: the functions above behind WindowHost.
+WindowHost& host();
 } // namespace Windows
