@@ -9,7 +9,9 @@
 
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
+#include "appointments/MonthCalendar.h"
 #include "platform/Dialogs.h"
+#include "shell/Windows.h"
 #include "store/Database.h"
 
 #include <QApplication>
@@ -50,14 +52,14 @@ public:
         if (const Result r = m_db.open(m_ws.databasePath(), false); !r.ok())
             return r;
         Database::setCurrent(&m_db);
-        m_window = std::make_unique<ApptWindow>();
+        m_window = std::make_unique<ApptWindow>(m_db, Windows::host());
         m_window->show();
         QCoreApplication::processEvents();
         const Days& days = m_ws.days();
-        m_window->fillCalendar(days.busyA);
+        m_window->calendar()->showMonthOf(days.busyA);
         m_indexA = indexOf(days.busyA);
         m_indexB = indexOf(days.busyB);
-        m_window->activateCalendarDay(m_indexA);
+        m_window->calendar()->activateDay(m_indexA);
         QCoreApplication::processEvents();
         if (m_indexA < 0 || m_indexB < 0 || m_window->currentDate() != days.busyA)
             return Result::failed(QStringLiteral("the first busy day did not open"));
@@ -72,7 +74,7 @@ public:
         m_window->grid()->setCellText(2 + m_count % 40, 1 + m_count % 8, clientName(m_count));
         const bool toB = m_count % 2 == 0;
         const auto start = Latencies::Clock::now();
-        m_window->activateCalendarDay(toB ? m_indexB : m_indexA);
+        m_window->calendar()->activateDay(toB ? m_indexB : m_indexA);
         QCoreApplication::processEvents();
         latencies.addMillis(millisSince(start));
         ++m_count;
@@ -82,7 +84,7 @@ public:
 private:
     int indexOf(const QDate& date) const
     {
-        const CalendarMath::Dates& dates = m_window->calendarDates();
+        const CalendarMath::Dates& dates = m_window->calendar()->dates();
         const auto at = std::find(dates.begin(), dates.end(), date);
         return at == dates.end() ? -1 : int(at - dates.begin());
     }

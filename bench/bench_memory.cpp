@@ -6,8 +6,10 @@
 #include "BenchSupport.h"
 
 #include "appointments/ApptWindow.h"
+#include "appointments/MonthCalendar.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "shell/Windows.h"
 #include "store/Database.h"
 
 #include <QApplication>
@@ -38,17 +40,17 @@ int walk(int argc, char** argv)
     Database::setCurrent(&db);
     double atStart = 0;
     {
-        ApptWindow w;
+        ApptWindow w(db, Windows::host());
         w.show();
         QCoreApplication::processEvents();
         atStart = peakRssMB();
         const int days = args[3].toInt();
         for (int i = 1; i <= days; ++i) {
             const QDate day = Clock::today().addDays(-i);
-            w.fillCalendar(day);
-            const CalendarMath::Dates& dates = w.calendarDates();
+            w.calendar()->showMonthOf(day);
+            const CalendarMath::Dates& dates = w.calendar()->dates();
             const auto at = std::find(dates.begin(), dates.end(), day);
-            w.activateCalendarDay(int(at - dates.begin()));
+            w.calendar()->activateDay(int(at - dates.begin()));
             QCoreApplication::processEvents();
             if (w.currentDate() != day) {
                 std::fprintf(stderr, "the walk stopped at %s\n", qPrintable(day.toString(Qt::ISODate)));

@@ -2,6 +2,7 @@
 
 #include "appointments/DayCellDelegate.h"
 #include "appointments/DayGridHeader.h"
+#include "core/DayPlacement.h"
 #include "core/PageText.h"
 #include "platform/Twips.h"
 
@@ -208,6 +209,63 @@ void DayGrid::putSelectionText(const QString& text)
     if (pageOnly && lastRow >= m_selRow1 && lastCol >= m_selCol1)
         emit model()->dataChanged(
             model()->index(m_selRow1 - 1, m_selCol1 - 1), model()->index(lastRow - 1, lastCol - 1));
+}
+
+void DayGrid::layOutPage(const DayLayout& layout)
+{
+    if (layout == m_pageLayout && columnCountGrid() == layout.columnCount)
+        return;
+    suspendRedraw();
+    setColumnWidthTwips(0, DayLayoutRules::TimeColumnWidth);
+    setColumnCountGrid(layout.columnCount);
+    for (int c = 1; c < layout.columnCount; ++c) {
+        setColumnWidthTwips(c, DayLayoutRules::providerColumnWidth(layout.columnCount));
+        setCellText(0, c, c < layout.providerNames.size() ? layout.providerNames[c] : QString());
+    }
+    setRowCountGrid(layout.rowCount());
+    setCellText(1, 0, QString());
+    for (int i = 0; i < layout.timeTexts.size(); ++i)
+        setCellText(i + 2, 0, layout.timeTexts[i]);
+    setCellText(layout.lastRow, 0, QString());
+    resumeRedraw();
+    m_pageLayout = layout;
+    setSelectionRange(1, 1, m_pageLayout.lastRow, m_pageLayout.lastCol);
+}
+
+QString DayGrid::pageText()
+{
+    setSelectionRange(1, 1, m_pageLayout.lastRow, m_pageLayout.lastCol);
+    return selectionText();
+}
+
+void DayGrid::putPageText(const QString& text)
+{
+    setSelectionRange(1, 1, m_pageLayout.lastRow, m_pageLayout.lastCol);
+    putSelectionText(text);
+}
+
+void DayGrid::movePage(const DayLayout& layout, const QString& text)
+{
+    const int row = DayPlacement::rowFor(currentRowGrid(), m_pageLayout, layout);
+    const int column = currentColGrid();
+    layOutPage(layout);
+    putPageText(text);
+    if (row > 0)
+        setCurrentCell(row, column);
+}
+
+void DayGrid::mergePageText(const QString& text, int keepRow, int keepCol)
+{
+    const PageText::Cells cells = PageText::fit(text, m_pageLayout.lastRow, m_pageLayout.lastCol);
+    for (int r = 1; r <= m_pageLayout.lastRow; ++r) {
+        for (int c = 1; c <= m_pageLayout.lastCol; ++c) {
+            if (r == keepRow && c == keepCol)
+                continue;
+            const QString& cell = cells[r - 1][c - 1];
+            if (cellText(r, c) != cell)
+                setCellText(r, c, cell);
+        }
+    }
 }
 
 QRect DayGrid::currentCellRect() const

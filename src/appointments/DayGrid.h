@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/DayLayout.h"
+
 #include <QColor>
 #include <QTableWidget>
 
@@ -38,6 +40,22 @@ public:
     // it are ignored, selection cells it does not reach keep their text.
     void putSelectionText(const QString& text);
 
+    // Lays the grid out as a page of layout: provider columns and their
+    // names, time rows and their times. Redraws only what changed, nothing
+    // when the grid has that layout already.
+    void layOutPage(const DayLayout& layout);
+    const DayLayout& pageLayout() const { return m_pageLayout; }
+    // The whole page's text, and a page text put into it by position.
+    QString pageText();
+    void putPageText(const QString& text);
+    // Lays the grid out anew in layout and shows text there; the current
+    // cell moves to the row of the same time.
+    void movePage(const DayLayout& layout, const QString& text);
+    // Puts a page text into the page without disturbing the person typing:
+    // only cells whose text changed are touched, and (keepRow, keepCol)
+    // keeps its own.
+    void mergePageText(const QString& text, int keepRow, int keepCol);
+
     // Geometry of the current cell relative to the grid widget.
     QRect currentCellRect() const;
 
@@ -62,6 +80,7 @@ private:
     QTableWidgetItem* itemAt(int row, int col, bool create);
     void changing();
     void setHeaderText(Qt::Orientation orientation, int section, const QString& text);
+    DayLayout m_pageLayout;
     QColor m_background = Qt::white;
     bool m_backgroundSet = false;
     int m_selRow1 = 1, m_selCol1 = 1, m_selRow2 = 0, m_selCol2 = 0;

@@ -236,6 +236,12 @@ void FindPanel::restoreFocus()
 
 bool FindPanel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_findBox && event->type() == QEvent::ShortcutOverride
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        // Esc closes the panel: it is no shortcut of the window here.
+        event->accept();
+        return true;
+    }
     if (watched != m_findBox || event->type() != QEvent::KeyPress)
         return QFrame::eventFilter(watched, event);
     const int pageSteps

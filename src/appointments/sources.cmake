@@ -4,12 +4,18 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/DaySheetReader.cpp
     appointments/AppointmentSearch.cpp
     appointments/FindCommand.cpp
+    appointments/ShownDay.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
     appointments/DayCellDelegate.cpp
     appointments/DayGrid.cpp
     appointments/DayGridHeader.cpp
     appointments/ApptWindow.cpp
+    appointments/MonthCalendar.cpp
+    appointments/MemoPads.cpp
+    appointments/CellEditor.cpp
+    appointments/DayStatusBar.cpp
+    appointments/HelpLine.cpp
     appointments/DayListPrinting.cpp
     appointments/PrintDayCommand.cpp
     appointments/FindPanel.cpp

@@ -20,7 +20,7 @@ void registerProgramWindows()
     });
     Windows::registerWindow(Window::Menu, [] { return new MenuWindow(Windows::host()); });
     Windows::registerWindow(Window::Readme, [] { return new ReadmeWindow(*Database::current(), Windows::host()); });
-    Windows::registerWindow(Window::Appointments, [] { return new ApptWindow; });
+    Windows::registerWindow(Window::Appointments, [] { return new ApptWindow(*Database::current(), Windows::host()); });
     Windows::registerWindow(Window::Backup, [] { return new BackupWindow(*Database::current(), Windows::host()); });
     Windows::registerWindow(Window::Order, [] { return new OrderWindow(*Database::current(), Windows::host()); });
     Windows::registerWindow(Window::Setup, [] { return new SetupWindow(*Database::current(), Windows::host()); });

@@ -31,6 +31,7 @@
 #include "appointments/DayGrid.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
+#include "shell/Windows.h"
 #include "store/Database.h"
 
 #include <QApplication>
@@ -195,7 +196,7 @@ int main(int argc, char** argv)
     }
     Database::setCurrent(&db);
 
-    auto* window = new ApptWindow;
+    auto* window = new ApptWindow(db, Windows::host());
     window->show();
     QApplication::setActiveWindow(window);
     if (!QTest::qWaitForWindowActive(window))

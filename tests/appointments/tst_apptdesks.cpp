@@ -15,6 +15,7 @@
 #include "core/PageText.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/Dialogs.h"
+#include "shell/Windows.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -122,7 +123,7 @@ private:
 
     ApptWindow* openWindow()
     {
-        m_window = new ApptWindow;
+        m_window = new ApptWindow(m_data->db(), Windows::host());
         m_window->show();
         QApplication::setActiveWindow(m_window);
         if (!QTest::qWaitForWindowActive(m_window))

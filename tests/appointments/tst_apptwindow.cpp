@@ -4,9 +4,11 @@
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
 #include "appointments/FindPanel.h"
+#include "appointments/MonthCalendar.h"
 #include "core/PageText.h"
 #include "platform/Dialogs.h"
 #include "platform/PrintJob.h"
+#include "shell/Windows.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -40,7 +42,7 @@ private:
 
     ApptWindow* openWindow()
     {
-        m_window = new ApptWindow;
+        m_window = new ApptWindow(m_data->db(), Windows::host());
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         m_window->show();
         QApplication::setActiveWindow(m_window);
@@ -60,7 +62,7 @@ private:
     int labelOf(const QDate& date) const
     {
         for (int i = 0; i < 42; ++i) {
-            if (m_window->calendarDates()[size_t(i)] == date)
+            if (m_window->calendar()->dates()[size_t(i)] == date)
                 return i;
         }
         return -1;
@@ -70,7 +72,7 @@ private:
     {
         const int i = labelOf(date);
         QVERIFY2(i >= 0, qPrintable(date.toString()));
-        QTest::mouseClick(m_window->dayLabel(i), Qt::LeftButton);
+        QTest::mouseClick(m_window->calendar()->dayLabel(i), Qt::LeftButton);
     }
 
 private slots:
@@ -240,7 +242,7 @@ private slots:
         QCOMPARE(m_window->grid()->cellText(2, 1), QStringLiteral("WHITE"));
         QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("dailyMemoEdit"))->toPlainText(),
             QStringLiteral("Note"));
-        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], Today);
+        QCOMPARE(m_window->calendar()->dates()[size_t(m_window->calendar()->selectedIndex())], Today);
         bookTodayCell(3, 1, QStringLiteral("BLACK"));
         const std::optional<DayRecord> today = TestSupport::storedDay(m_data->db(), Today);
         QCOMPARE(cellOf(today->pageText, 2, 1), QStringLiteral("WHITE"));
@@ -397,15 +399,15 @@ private slots:
     void clickOnNextMonthOpensItWithoutRefilling()
     {
         openWindow();
-        const CalendarMath::Dates before = m_window->calendarDates();
+        const CalendarMath::Dates before = m_window->calendar()->dates();
         const QDate june1(2024, 6, 1);
         QVERIFY(labelOf(june1) >= 0);
         clickDay(june1);
         QCOMPARE(m_window->currentDate(), june1);
-        QVERIFY(m_window->calendarDates() == before);
+        QVERIFY(m_window->calendar()->dates() == before);
         QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("monthCombo"))->currentIndex(), 5);
-        QCOMPARE(
-            m_window->dayLabel(labelOf(june1))->property("calendarColour").value<QColor>(), ApptWindow::CalendarCyan);
+        QCOMPARE(m_window->calendar()->dayLabel(labelOf(june1))->property("calendarColour").value<QColor>(),
+            MonthCalendar::ChosenColour);
         QCOMPARE(focus(), m_window->grid());
     }
 
@@ -436,10 +438,10 @@ private slots:
         m_window->findChild<QWidget*>(QStringLiteral("monthCalendar"))->setFocus();
         for (int k : keys)
             press(k, Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], selected);
+        QCOMPARE(m_window->calendar()->dates()[size_t(m_window->calendar()->selectedIndex())], selected);
         QCOMPARE(m_window->currentDate(), Today); // moving never changes the page
         for (int i = 1; i < 42; ++i)
-            QCOMPARE(m_window->calendarDates()[size_t(i - 1)].addDays(1), m_window->calendarDates()[size_t(i)]);
+            QCOMPARE(m_window->calendar()->dates()[size_t(i - 1)].addDays(1), m_window->calendar()->dates()[size_t(i)]);
     }
 
     void altShortcutsNeverTypeIntoTheText_data()
@@ -596,14 +598,14 @@ private slots:
         press(Qt::Key_M, Qt::AltModifier);
         months->setCurrentIndex(11);
         press(Qt::Key_Tab);
-        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], QDate(2038, 12, 15));
+        QCOMPARE(m_window->calendar()->dates()[size_t(m_window->calendar()->selectedIndex())], QDate(2038, 12, 15));
 
         press(Qt::Key_PageDown); // 12 January 2039: the list has no such year
-        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], QDate(2039, 1, 12));
+        QCOMPARE(m_window->calendar()->dates()[size_t(m_window->calendar()->selectedIndex())], QDate(2039, 1, 12));
         QCOMPARE(years->currentIndex(), -1);
         QCOMPARE(months->currentIndex(), 0);
         press(Qt::Key_Right); // past the forward limit nothing moves
-        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], QDate(2039, 1, 12));
+        QCOMPARE(m_window->calendar()->dates()[size_t(m_window->calendar()->selectedIndex())], QDate(2039, 1, 12));
         press(Qt::Key_Return); // the day still opens
         QCOMPARE(m_window->currentDate(), QDate(2039, 1, 12));
     }

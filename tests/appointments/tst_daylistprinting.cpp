@@ -2,10 +2,12 @@
 
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
+#include "appointments/MonthCalendar.h"
 #include "core/DayLayout.h"
 #include "core/PageText.h"
 #include "platform/Dialogs.h"
 #include "platform/PrintJob.h"
+#include "shell/Windows.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -92,7 +94,7 @@ private:
 
     void openWindow()
     {
-        m_window = new ApptWindow;
+        m_window = new ApptWindow(m_data->db(), Windows::host());
         m_window->show();
         QApplication::setActiveWindow(m_window);
         QVERIFY(QTest::qWaitForWindowActive(m_window));
@@ -139,7 +141,7 @@ private slots:
         QWidget* calendar = m_window->findChild<QWidget*>(QStringLiteral("monthCalendar"));
         calendar->setFocus();
         QTest::keyClick(calendar, Qt::Key_Right);
-        QCOMPARE(m_window->calendarDates()[size_t(m_window->selectedDayIndex())], Today.addDays(1));
+        QCOMPARE(m_window->calendar()->dates()[size_t(m_window->calendar()->selectedIndex())], Today.addDays(1));
         QCOMPARE(m_window->currentDate(), Today);
 
         clickPrint();

@@ -4,8 +4,10 @@
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
 #include "appointments/FindPanel.h"
+#include "appointments/MonthCalendar.h"
 #include "core/PageText.h"
 #include "platform/Dialogs.h"
+#include "shell/Windows.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -65,7 +67,7 @@ private:
 
     ApptWindow* openWindow()
     {
-        m_window = new ApptWindow;
+        m_window = new ApptWindow(m_data->db(), Windows::host());
         m_window->show();
         QApplication::setActiveWindow(m_window);
         if (!QTest::qWaitForWindowActive(m_window))
@@ -104,7 +106,7 @@ private:
     int labelOf(const QDate& date) const
     {
         for (int i = 0; i < 42; ++i) {
-            if (m_window->calendarDates()[size_t(i)] == date)
+            if (m_window->calendar()->dates()[size_t(i)] == date)
                 return i;
         }
         return -1;
@@ -222,13 +224,15 @@ private slots:
             QLocale().toString(date, QLocale::ShortFormat));
 
         // The calendar shows the day opened, as after a click on it.
-        const int label = m_window->selectedDayIndex();
-        QCOMPARE(m_window->calendarDates()[size_t(label)], date);
-        QCOMPARE(m_window->dayLabel(label)->property("calendarColour").value<QColor>(), ApptWindow::CalendarCyan);
+        const int label = m_window->calendar()->selectedIndex();
+        QCOMPARE(m_window->calendar()->dates()[size_t(label)], date);
+        QCOMPARE(m_window->calendar()->dayLabel(label)->property("calendarColour").value<QColor>(),
+            MonthCalendar::ChosenColour);
         QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("monthCombo"))->currentIndex(), date.month() - 1);
         for (int i = 0; i < 42; ++i) {
             if (i != label)
-                QCOMPARE(m_window->dayLabel(i)->property("calendarColour").value<QColor>(), QColor(Qt::white));
+                QCOMPARE(
+                    m_window->calendar()->dayLabel(i)->property("calendarColour").value<QColor>(), QColor(Qt::white));
         }
 
         std::optional<DayRecord> today;
@@ -266,7 +270,7 @@ private slots:
         storeKimball();
         openWindow();
         // On another day than today: Esc elsewhere would go back to today.
-        QTest::mouseClick(m_window->dayLabel(labelOf(Today.addDays(1))), Qt::LeftButton);
+        QTest::mouseClick(m_window->calendar()->dayLabel(labelOf(Today.addDays(1))), Qt::LeftButton);
         QCOMPARE(m_window->currentDate(), Today.addDays(1));
         auto* widget = m_window->findChild<QWidget*>(from);
         QVERIFY(widget);
