@@ -40,18 +40,15 @@ public:
     ~WindowRun()
     {
         if (m_window) {
-            Database::setCurrent(&m_db);
             m_window->close();
             m_window.reset();
         }
-        Database::setCurrent(nullptr);
     }
 
     Result open()
     {
         if (const Result r = m_db.open(m_ws.databasePath(), false); !r.ok())
             return r;
-        Database::setCurrent(&m_db);
         m_window = std::make_unique<ApptWindow>(m_db, Windows::host());
         m_window->show();
         QCoreApplication::processEvents();
@@ -69,7 +66,6 @@ public:
     // One day change, timed from the click to the page drawn.
     bool change(Latencies& latencies)
     {
-        Database::setCurrent(&m_db);
         // A booking on the shown page, so that leaving it stores a changed page.
         m_window->grid()->setCellText(2 + m_count % 40, 1 + m_count % 8, clientName(m_count));
         const bool toB = m_count % 2 == 0;

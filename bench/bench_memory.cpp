@@ -37,7 +37,6 @@ int walk(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(r.message));
         return 1;
     }
-    Database::setCurrent(&db);
     double atStart = 0;
     {
         ApptWindow w(db, Windows::host());
@@ -59,7 +58,6 @@ int walk(int argc, char** argv)
         }
         w.close();
     }
-    Database::setCurrent(nullptr);
     QFile out(args[4]);
     if (!out.open(QIODevice::WriteOnly))
         return 1;

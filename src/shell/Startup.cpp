@@ -121,9 +121,7 @@ int runLedgerly(int argc, char** argv)
         Dialogs::message(nullptr, message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
         return 1;
     }
-    Database::setCurrent(&db);
-
-    registerProgramWindows();
+    registerProgramWindows(db);
     // The program lasts while one of its windows is shown; the main menu,
     // loaded hidden behind the splash, does not count until it is shown.
     QApplication::setQuitOnLastWindowClosed(true);
@@ -147,6 +145,5 @@ int runLedgerly(int argc, char** argv)
     // Whatever is still loaded (hidden) goes before the database does.
     Windows::discardAll();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    Database::setCurrent(nullptr);
     return rc;
 }

@@ -10,7 +10,7 @@
 #include "shell/Windows.h"
 #include "store/Database.h"
 
-void registerProgramWindows()
+void registerProgramWindows(Database& db)
 {
     Windows::registerWindow(Window::Splash, [] {
         auto* splash = new SplashWindow(Windows::host());
@@ -19,9 +19,9 @@ void registerProgramWindows()
         return splash;
     });
     Windows::registerWindow(Window::Menu, [] { return new MenuWindow(Windows::host()); });
-    Windows::registerWindow(Window::Readme, [] { return new ReadmeWindow(*Database::current(), Windows::host()); });
-    Windows::registerWindow(Window::Appointments, [] { return new ApptWindow(*Database::current(), Windows::host()); });
-    Windows::registerWindow(Window::Backup, [] { return new BackupWindow(*Database::current(), Windows::host()); });
-    Windows::registerWindow(Window::Order, [] { return new OrderWindow(*Database::current(), Windows::host()); });
-    Windows::registerWindow(Window::Setup, [] { return new SetupWindow(*Database::current(), Windows::host()); });
+    Windows::registerWindow(Window::Readme, [&db] { return new ReadmeWindow(db, Windows::host()); });
+    Windows::registerWindow(Window::Appointments, [&db] { return new ApptWindow(db, Windows::host()); });
+    Windows::registerWindow(Window::Backup, [&db] { return new BackupWindow(db, Windows::host()); });
+    Windows::registerWindow(Window::Order, [&db] { return new OrderWindow(db, Windows::host()); });
+    Windows::registerWindow(Window::Setup, [&db] { return new SetupWindow(db, Windows::host()); });
 }

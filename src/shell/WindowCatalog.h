@@ -1,4 +1,7 @@
 #pragma once
 
-// Registers every window of the program with the window registry.
-void registerProgramWindows();
+class Database;
+
+// Registers every window of the program with the window registry; the
+// windows work on db, which outlives them.
+void registerProgramWindows(Database& db);

@@ -18,8 +18,6 @@
 
 namespace {
 
-Database* g_current = nullptr;
-
 // SQLite waits this long inside a statement before reporting busy; the retry
 // policy does the real waiting, so it stays short.
 constexpr int BusyTimeoutMillis = 20;
@@ -39,8 +37,6 @@ Database::Database(const QString& connectionName)
 Database::~Database()
 {
     close();
-    if (g_current == this)
-        g_current = nullptr;
 }
 
 bool Database::isServerAddress(const QString& path)
@@ -419,14 +415,4 @@ Result Database::exec(QSqlQuery& query, const QString& sql, const QVariantList& 
     if (!query.exec())
         return statusOf(query.lastError());
     return Result::success();
-}
-
-Database* Database::current()
-{
-    return g_current;
-}
-
-void Database::setCurrent(Database* db)
-{
-    g_current = db;
 }

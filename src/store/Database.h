@@ -119,10 +119,6 @@ public:
     // status of whichever step failed.
     static Result exec(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
 
-    // The program-wide connection used by the windows.
-    static Database* current();
-    static void setCurrent(Database* db);
-
 private:
     struct FileIdentity
     {

@@ -70,8 +70,9 @@ void type(const QString& text)
 class Desk : public QObject
 {
 public:
-    explicit Desk(ApptWindow* window)
+    Desk(ApptWindow* window, Database& db)
         : m_window(window)
+        , m_db(db)
         , m_input(STDIN_FILENO, QSocketNotifier::Read)
     {
         connect(&m_input, &QSocketNotifier::activated, this, &Desk::readInput);
@@ -146,7 +147,7 @@ private:
                 m_question->quit();
             say(QStringLiteral("answered"));
         } else if (command == QLatin1String("backend")) {
-            QSqlQuery q(Database::current()->connection());
+            QSqlQuery q(m_db.connection());
             q.exec(QStringLiteral("SELECT pg_backend_pid()"));
             say(QStringLiteral("backend ") + (q.next() ? q.value(0).toString() : QString()));
         } else if (command == QLatin1String("quit")) {
@@ -173,6 +174,7 @@ private:
     }
 
     ApptWindow* m_window;
+    Database& m_db;
     QSocketNotifier m_input;
     QByteArray m_pending;
     QEventLoop* m_question = nullptr; // runs while a message waits for "answer"
@@ -194,17 +196,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "desk_window: %s\n", qPrintable(opened.message));
         return 3;
     }
-    Database::setCurrent(&db);
-
     auto* window = new ApptWindow(db, Windows::host());
     window->show();
     QApplication::setActiveWindow(window);
     if (!QTest::qWaitForWindowActive(window))
         return 4;
-    Desk desk(window);
+    Desk desk(window, db);
     say(QStringLiteral("ready"));
     const int rc = QApplication::exec();
     delete window;
-    Database::setCurrent(nullptr);
     return rc;
 }

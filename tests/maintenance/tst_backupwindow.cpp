@@ -131,7 +131,7 @@ private slots:
         m_data = std::make_unique<DataFixture>();
         m_medium = new QTemporaryDir;
         Windows::unregisterAll();
-        registerProgramWindows();
+        registerProgramWindows(m_data->db());
         for (Window window : OtherWindows)
             Windows::registerWindow(window, [] { return new QWidget; });
         Windows::setExitAfterBackup(false);

@@ -145,7 +145,7 @@ private slots:
         QVERIFY(server().isServer());
         m_medium = std::make_unique<QTemporaryDir>();
         Windows::unregisterAll();
-        registerProgramWindows();
+        registerProgramWindows(m_data->db());
         Windows::setExitAfterBackup(false);
     }
 

@@ -96,12 +96,12 @@ private:
     }
 
 private slots:
-    void initTestCase() { registerProgramWindows(); }
-
     void init()
     {
         Dialogs::resetRecord();
         m_data = std::make_unique<TestSupport::DataFixture>();
+        Windows::unregisterAll();
+        registerProgramWindows(m_data->db());
     }
 
     void cleanup()

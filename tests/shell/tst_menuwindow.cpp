@@ -114,7 +114,7 @@ private slots:
         m_quits = 0;
         m_data = std::make_unique<TestSupport::DataFixture>();
         Windows::unregisterAll();
-        registerProgramWindows();
+        registerProgramWindows(m_data->db());
         openMenu();
     }
 

@@ -66,7 +66,7 @@ private slots:
     {
         m_data = std::make_unique<TestSupport::DataFixture>();
         Windows::unregisterAll();
-        registerProgramWindows();
+        registerProgramWindows(m_data->db());
         storeDocuments(ReadmeText, LicenceText);
     }
 

@@ -115,13 +115,10 @@ DataFixture::DataFixture()
     const Result r = m_db->open(databasePath());
     if (!r.ok())
         qFatal("cannot open test database: %s", qPrintable(r.message));
-    Database::setCurrent(m_db.get());
 }
 
 DataFixture::~DataFixture()
 {
-    if (Database::current() == m_db.get())
-        Database::setCurrent(nullptr);
     m_db.reset();
     if (!m_serverAddress.isEmpty())
         dropServerDatabase(m_serverAddress);
