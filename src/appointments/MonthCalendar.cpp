@@ -159,7 +159,7 @@ bool MonthCalendar::keyPressed(int key)
     const std::optional<CalendarMath::Key> k = CalendarMath::keyFor(key);
     if (!k)
         return false;
-    const CalendarMath::Move move = CalendarMath::MoveCalendarSelection(*k, m_dates, m_selectedIndex);
+    const CalendarMath::Move move = CalendarMath::moveSelection(*k, m_dates, m_selectedIndex);
     if (!move.changed)
         return true;
     for (int i : move.paintedWhite)

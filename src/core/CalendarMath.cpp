@@ -55,7 +55,7 @@ std::optional<Key> keyFor(int qtKey)
     }
 }
 
-Move MoveCalendarSelection(Key key, const Dates& dates, int index)
+Move moveSelection(Key key, const Dates& dates, int index)
 {
     Move m;
     m.dates = dates;

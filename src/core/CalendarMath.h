@@ -57,7 +57,7 @@ struct Move
 
 // One key on the calendar: moves the selection, scrolling by weeks at the
 // edges. The limits are tested on the selected date before the move.
-Move MoveCalendarSelection(Key key, const Dates& dates, int index);
+Move moveSelection(Key key, const Dates& dates, int index);
 
 // The date of year, month and day with calendar carry: day 31 of February is
 // 3 March (2 March in a leap year). Invalid for a month outside 1..12.

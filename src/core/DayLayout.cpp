@@ -9,7 +9,7 @@
 
 namespace DayLayoutRules {
 
-QStringList SplitNames(const QString& namesText)
+QStringList splitNames(const QString& namesText)
 {
     QStringList out {QString()};
     if (namesText.isEmpty())
@@ -139,7 +139,7 @@ DayLayout DayLayout::build(
     l.providerCount = (providerCount >= 1 && providerCount <= 8) ? providerCount : defaults.providerCount;
     l.columnCount = l.providerCount + 1;
     l.namesText = names;
-    l.providerNames = SplitNames(names);
+    l.providerNames = splitNames(names);
 
     l.columnWidths.append(TimeColumnWidth);
     for (int c = 1; c < l.columnCount; ++c)

@@ -56,7 +56,7 @@ struct DayLayout
 
 namespace DayLayoutRules {
 // Pieces of a names text split at "-", untrimmed; element 0 is empty.
-QStringList SplitNames(const QString& namesText);
+QStringList splitNames(const QString& namesText);
 
 // Provider column width in twips for a grid of columnCount columns.
 int providerColumnWidth(int columnCount);

@@ -161,7 +161,7 @@ void TestCalendarMath::move()
     const std::optional<CalendarPage> page = fill(fillDate);
     QVERIFY(page);
     const int from = index < 0 ? page->selIndex : index;
-    const Move m = MoveCalendarSelection(key, page->dates, from);
+    const Move m = moveSelection(key, page->dates, from);
 
     QCOMPARE(m.changed, changed);
     QCOMPARE(m.selIndex, newIndex);
@@ -196,7 +196,7 @@ void TestCalendarMath::pressUntilStopped()
     Dates dates = page->dates;
     int index = page->selIndex;
     for (int presses = 0; presses < 1000; ++presses) {
-        const Move m = MoveCalendarSelection(key, dates, index);
+        const Move m = moveSelection(key, dates, index);
         if (!m.changed) {
             QCOMPARE(m.selectedDate(), last);
             return;
@@ -213,7 +213,7 @@ void TestCalendarMath::badIndexDoesNothing()
 {
     const Dates dates = pageOf(QDate(2024, 5, 15));
     for (int bad : {-1, 42, 1000}) {
-        const Move m = MoveCalendarSelection(Key::Right, dates, bad);
+        const Move m = moveSelection(Key::Right, dates, bad);
         QVERIFY(!m.changed);
         QCOMPARE(m.selIndex, bad);
         QVERIFY(m.dates == dates);
