@@ -165,6 +165,8 @@ void ApptWindow::buildControls()
 
     m_memoPads = new MemoPads(this);
     m_memoPads->setGeometry(Twips::rect(9480, 4560, 2196, 3012));
+    // The pads' hints reach past the pads themselves.
+    m_memoPads->resize(m_memoPads->childrenRect().united(m_memoPads->rect()).size());
     connect(m_memoPads, &MemoPads::tabPressed, m_calendar, qOverload<>(&QWidget::setFocus));
 
     // Under the memo button: the help overlaps it a little.
