@@ -69,10 +69,12 @@ Result checkCopy(const QString& path, const QString& source)
     return Result::success();
 }
 
-// Writes a copy of source into folder under a temporary name, checked and
-// flushed; out names it when it succeeds. The copy takes the access rights of
-// permissionsOf (a temporary file is private to its owner, and a database in a
-// shared folder must stay readable by the other users).
+// Writes a copy of source into folder under a temporary name, flushed and
+// then checked, so that nothing but the rename comes between the check and
+// the copy taking its place; out names it when it succeeds. The copy takes
+// the access rights of permissionsOf (a temporary file is private to its
+// owner, and a database in a shared folder must stay readable by the other
+// users).
 Result checkedCopy(const QString& source, DatabaseFileCopy::Source access, const QString& folder,
     const QString& permissionsOf, RetryPolicy& policy, std::unique_ptr<TemporaryFile>& out)
 {
@@ -84,9 +86,9 @@ Result checkedCopy(const QString& source, DatabaseFileCopy::Source access, const
     QFile::setPermissions(path, QFileInfo(permissionsOf).permissions());
     if (Result r = DatabaseFileCopy::copy(source, access, path, policy); !r.ok())
         return r;
-    if (Result r = checkCopy(path, source); !r.ok())
-        return r;
     if (Result r = FileSystem::flush(path); !r.ok())
+        return r;
+    if (Result r = checkCopy(path, source); !r.ok())
         return r;
     out = std::move(tmp);
     return Result::success();
@@ -136,8 +138,8 @@ Result replaceLiveFile(const QString& restored, const QString& livePath, RetryPo
     return FileSystem::flushFolder(folderOf(livePath));
 }
 
-// Writes records as a new, checked and flushed db.mdb under a temporary name
-// in folder; out names it when it succeeds.
+// Writes records as a new db.mdb under a temporary name in folder, flushed
+// and then checked; out names it when it succeeds.
 Result writeFileCopy(const DatabaseRecords& records, const QString& folder, const QString& permissionsOf,
     const QString& source, std::unique_ptr<TemporaryFile>& out)
 {
@@ -153,9 +155,9 @@ Result writeFileCopy(const DatabaseRecords& records, const QString& folder, cons
     // without access rights (FAT) refuse this harmlessly.
     if (!permissionsOf.isEmpty())
         QFile::setPermissions(path, QFileInfo(permissionsOf).permissions());
-    if (Result r = checkCopy(path, source); !r.ok())
-        return r;
     if (Result r = FileSystem::flush(path); !r.ok())
+        return r;
+    if (Result r = checkCopy(path, source); !r.ok())
         return r;
     out = std::move(tmp);
     return Result::success();

@@ -46,7 +46,7 @@ public:
     static Result probeSource(const QString& folderText, const QString& livePath);
 
     // Copies the live database to targetPath. The copy is written under a
-    // temporary name in the target's folder, checked, flushed and only then
+    // temporary name in the target's folder, flushed, checked and only then
     // renamed over targetPath, so an earlier back-up there survives any
     // failure.
     static Result backup(const QString& livePath, const QString& targetPath);
@@ -60,7 +60,7 @@ public:
 
     // On a server database the back-up is a db.mdb file all the same, in the
     // very format of the file database: the server's records, read in one
-    // transaction, written under a temporary name, checked, flushed and
+    // transaction, written under a temporary name, flushed, checked and
     // renamed over targetPath.
     static Result backupServer(Database& server, const QString& targetPath);
     // Replaces the server's records by those of the db.mdb at sourcePath in
