@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -45,6 +46,8 @@ private slots:
     void restoreWaitsForNoOtherWriter();
     void anotherCopyGoesOnInTheRestoredFile();
     void copiesKeepTheAccessRights();
+    void replacingIsCheckedDurableAndInOneStep_data();
+    void replacingIsCheckedDurableAndInOneStep();
 
     void presetFolderPrefersAMountedMedium();
 };
@@ -518,6 +521,76 @@ void TestBackupRestore::copiesKeepTheAccessRights()
     QCOMPARE(QFileInfo(backup).permissions(), shared);
     QCOMPARE(BackupRestore::restore(backup, f.databasePath(), &f.db()).result.message, QString());
     QCOMPARE(QFileInfo(f.databasePath()).permissions(), shared);
+}
+
+void TestBackupRestore::replacingIsCheckedDurableAndInOneStep_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("back-up") << "backup";
+    QTest::newRow("restore") << "restore";
+    QTest::newRow("server back-up") << "server";
+}
+
+// The file replaced (an earlier back-up, the live file) stays whole unless a
+// checked copy takes its place in one rename, which is then made durable.
+void TestBackupRestore::replacingIsCheckedDurableAndInOneStep()
+{
+    QFETCH(QString, kind);
+    DataFixture f;
+    QTemporaryDir medium;
+    const QString backup = BackupRestore::pathIn(medium.path());
+    QString target = backup;
+    Database server(QStringLiteral("server"));
+    QString address;
+    const auto dropServer = qScopeGuard([&] {
+        server.close();
+        if (!address.isEmpty())
+            TestSupport::dropServerDatabase(address);
+    });
+    std::function<Result()> replace = [&] { return BackupRestore::backup(f.databasePath(), backup); };
+    if (kind == QLatin1String("restore")) {
+        makeBackupFile(backup, QStringLiteral("from the back-up"));
+        target = f.databasePath();
+        replace = [&] { return BackupRestore::restore(backup, f.databasePath(), &f.db()).result; };
+    } else if (kind == QLatin1String("server")) {
+        if (qEnvironmentVariableIsEmpty("LEDGERLY_TEST_PG"))
+            QSKIP("LEDGERLY_TEST_PG names no test server");
+        address = TestSupport::newServerDatabase();
+        QVERIFY(server.open(address).ok());
+        replace = [&] { return BackupRestore::backupServer(server, backup); };
+    }
+    const QString folder = QFileInfo(target).absolutePath();
+    QStringList done;
+    FileSystem::setFailureHook([&](const QString& op, const QString& path) {
+        done.append(op + QLatin1Char(' ') + path);
+        return Result::success();
+    });
+    QCOMPARE(replace().message, QString());
+    // The rename is made durable: its folder is flushed after it.
+    QCOMPARE(done.mid(done.lastIndexOf(QStringLiteral("replace ") + target)),
+        QStringList({QStringLiteral("replace ") + target, QStringLiteral("flushFolder ") + folder}));
+    const QByteArray earlier = fileBytes(target);
+
+    // The copy is cut short on its way to the medium.
+    FileSystem::setFailureHook([&](const QString& op, const QString& path) {
+        if (op == QLatin1String("flush"))
+            QFile::resize(path, QFileInfo(path).size() / 2);
+        return Result::success();
+    });
+    QVERIFY(replace().message.contains(QStringLiteral("is not sound")));
+    QCOMPARE(fileBytes(target), earlier);
+
+    // The rename fails: the copy is gone by then.
+    FileSystem::setFailureHook([&](const QString& op, const QString& path) {
+        if (op == QLatin1String("replace") && path == target) {
+            for (const QString& name :
+                QDir(folder).entryList({QStringLiteral(".ledgerly-*")}, QDir::Files | QDir::Hidden))
+                QFile::remove(folder + QLatin1Char('/') + name);
+        }
+        return Result::success();
+    });
+    QVERIFY(!replace().ok());
+    QCOMPARE(fileBytes(target), earlier);
 }
 
 void TestBackupRestore::presetFolderPrefersAMountedMedium()
