@@ -5,7 +5,8 @@
 // The other desk is either a second connection in this process or a real
 // process: another appointment window (desk_window) or a copy of the store
 // holding the file (store_stress hold-lock). The merge rules themselves are
-// DayStore's; here one desk of each kind shows them reach the window.
+// DayMerge's, tested in core; here one desk of each kind shows them reach
+// the window.
 
 #include "Keyboard.h"
 #include "TestSupport.h"
