@@ -16,6 +16,7 @@ class TestDayStore : public QObject
 
 private slots:
     void openCreatesOnceWithSettingsCopies();
+    void openMeetsTheSameDayMadeMeanwhile();
     void initialiseDataOnlyFillsAnEmptyPage();
     void saveDeletesAnEmptyOpenDay_data();
     void saveDeletesAnEmptyOpenDay();
@@ -123,6 +124,31 @@ void TestDayStore::openCreatesOnceWithSettingsCopies()
     qint64 n = 0;
     QVERIFY(store.count(n).ok());
     QCOMPARE(n, 1);
+}
+
+// Another copy makes the same new day after this copy looked for it and before
+// its insert: both get the one record.
+void TestDayStore::openMeetsTheSameDayMadeMeanwhile()
+{
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    QSqlQuery lock(other.db().connection());
+    QVERIFY(TestSupport::holdWriteLock(other.db().connection()));
+    DayRecord theirs;
+    bool theyCreated = false;
+    // Paused by the lock once the look found nothing, this copy's insert waits
+    // while the other copy makes the day.
+    f.db().retry().pause = [&](qint64) {
+        QVERIFY(theirs.id == 0 && lock.exec(QStringLiteral("ROLLBACK")));
+        QVERIFY(DayStore(other.db()).open(Day, Settings::defaults(), theirs, theyCreated).ok());
+    };
+    DayRecord mine;
+    bool created = true;
+    const Result opened = DayStore(f.db()).open(Day, Settings::defaults(), mine, created);
+    QVERIFY2(opened.ok(), qPrintable(opened.message));
+    QVERIFY(theyCreated);
+    QVERIFY(!created);
+    QCOMPARE(mine.id, theirs.id);
 }
 
 void TestDayStore::initialiseDataOnlyFillsAnEmptyPage()
