@@ -215,6 +215,22 @@ private slots:
         QCOMPARE(m_window->currentDate(), Today);
     }
 
+    // The memo's pause commits the day while a cell is still being typed:
+    // the cell waits for its edit to end.
+    void cellBeingTypedIsStoredWhenItsEditEnds()
+    {
+        openWindow();
+        startEdit(3, 2, QStringLiteral("KI"));
+        QTest::mouseClick(pad("dailyMemoEdit")->viewport(), Qt::LeftButton);
+        QCOMPARE(focus(), pad("dailyMemoEdit"));
+        type(QStringLiteral("ring back"));
+        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storedDay(m_data->db())->memo, QStringLiteral("ring back"), 10'000);
+        QVERIFY(editBox()->isVisible());
+        QCOMPARE(storedCell(m_data->db(), 3, 2), QString());
+        press(Qt::Key_D, Qt::AltModifier);
+        QCOMPARE(storedCell(m_data->db(), 3, 2), QStringLiteral("KI"));
+    }
+
     // ---- Live refresh (the other desk is a connection of this process)
 
     void otherDesksSavesAreMergedAroundTheEdit()
