@@ -5,7 +5,8 @@
 // The other desk is either a second connection in this process or a real
 // process: another appointment window (desk_window) or a copy of the store
 // holding the file (store_stress hold-lock). The merge rules themselves are
-// DayStore's; here one desk of each kind shows them reach the window.
+// DayMerge's, tested in core; here one desk of each kind shows them reach
+// the window.
 
 #include "Keyboard.h"
 #include "TestSupport.h"
@@ -212,6 +213,22 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(storedMemo(), QStringLiteral("call the lab"), 10'000);
         QCOMPARE(focus(), pad(fixed ? "fixedMemoEdit" : "dailyMemoEdit"));
         QCOMPARE(m_window->currentDate(), Today);
+    }
+
+    // The memo's pause commits the day while a cell is still being typed:
+    // the cell waits for its edit to end.
+    void cellBeingTypedIsStoredWhenItsEditEnds()
+    {
+        openWindow();
+        startEdit(3, 2, QStringLiteral("KI"));
+        QTest::mouseClick(pad("dailyMemoEdit")->viewport(), Qt::LeftButton);
+        QCOMPARE(focus(), pad("dailyMemoEdit"));
+        type(QStringLiteral("ring back"));
+        QTRY_COMPARE_WITH_TIMEOUT(TestSupport::storedDay(m_data->db())->memo, QStringLiteral("ring back"), 10'000);
+        QVERIFY(editBox()->isVisible());
+        QCOMPARE(storedCell(m_data->db(), 3, 2), QString());
+        press(Qt::Key_D, Qt::AltModifier);
+        QCOMPARE(storedCell(m_data->db(), 3, 2), QStringLiteral("KI"));
     }
 
     // ---- Live refresh (the other desk is a connection of this process)

@@ -16,6 +16,7 @@ class TestDayStore : public QObject
 
 private slots:
     void openCreatesOnceWithSettingsCopies();
+    void openMeetsTheSameDayMadeMeanwhile();
     void initialiseDataOnlyFillsAnEmptyPage();
     void saveDeletesAnEmptyOpenDay_data();
     void saveDeletesAnEmptyOpenDay();
@@ -27,7 +28,6 @@ private slots:
     void busyWrite();
     void keepEmptyNeverDeletes_data();
     void keepEmptyNeverDeletes();
-    void dayMadeAgainUnderTheSameIdIsMerged();
     void findOnceDoesNotWait();
     void fullDiskSaysSo();
 };
@@ -124,6 +124,31 @@ void TestDayStore::openCreatesOnceWithSettingsCopies()
     qint64 n = 0;
     QVERIFY(store.count(n).ok());
     QCOMPARE(n, 1);
+}
+
+// Another copy makes the same new day after this copy looked for it and before
+// its insert: both get the one record.
+void TestDayStore::openMeetsTheSameDayMadeMeanwhile()
+{
+    DataFixture f;
+    SecondCopy other(f.databasePath());
+    QSqlQuery lock(other.db().connection());
+    QVERIFY(TestSupport::holdWriteLock(other.db().connection()));
+    DayRecord theirs;
+    bool theyCreated = false;
+    // Paused by the lock once the look found nothing, this copy's insert waits
+    // while the other copy makes the day.
+    f.db().retry().pause = [&](qint64) {
+        QVERIFY(theirs.id == 0 && lock.exec(QStringLiteral("ROLLBACK")));
+        QVERIFY(DayStore(other.db()).open(Day, Settings::defaults(), theirs, theyCreated).ok());
+    };
+    DayRecord mine;
+    bool created = true;
+    const Result opened = DayStore(f.db()).open(Day, Settings::defaults(), mine, created);
+    QVERIFY2(opened.ok(), qPrintable(opened.message));
+    QVERIFY(theyCreated);
+    QVERIFY(!created);
+    QCOMPARE(mine.id, theirs.id);
 }
 
 void TestDayStore::initialiseDataOnlyFillsAnEmptyPage()
@@ -355,39 +380,6 @@ void TestDayStore::keepEmptyNeverDeletes()
     out = DayStore(f.db()).save(mine, edited(mine, 1, 1, QString()));
     QVERIFY(out.deleted);
     QVERIFY(!stored(f.db()));
-}
-
-// A day deleted as empty and made again by another copy takes the freed id and
-// counts its versions from the start again, so id and Version can match what
-// this copy read long before. Its bookings must still be merged, not
-// overwritten.
-void TestDayStore::dayMadeAgainUnderTheSameIdIsMerged()
-{
-    DataFixture f;
-    SecondCopy other(f.databasePath());
-    DayRecord start = shownDay(f.db());
-    const DayRecord mine = DayStore(f.db()).save(start, edited(start, 0, 0, QStringLiteral("SMITH"))).stored;
-
-    // The other copy cancels SMITH and leaves the day: deleted.
-    DayRecord theirs = shownDay(other.db());
-    QVERIFY(DayStore(other.db()).save(theirs, edited(theirs, 0, 0, QString())).deleted);
-    // Then it books JONES on the day, made again.
-    theirs = shownDay(other.db());
-    theirs = DayStore(other.db()).save(theirs, edited(theirs, 1, 0, QStringLiteral("JONES"))).stored;
-    // A file hands out the deleted id again; a server's sequence never does,
-    // and the save below must merge either way.
-    if (!TestSupport::onServer()) {
-        QCOMPARE(theirs.id, mine.id);
-        QCOMPARE(theirs.version, mine.version);
-    }
-
-    const DayStore::SaveOutcome out = DayStore(f.db()).save(mine, edited(mine, 2, 1, QStringLiteral("BROWN")));
-    QVERIFY(out.status.ok());
-    QVERIFY(out.merged);
-    const QString data = stored(f.db())->pageText;
-    QCOMPARE(cell(data, 1, 0), QStringLiteral("JONES"));
-    QCOMPARE(cell(data, 2, 1), QStringLiteral("BROWN"));
-    QCOMPARE(cell(data, 0, 0), QString()); // the cancellation stands
 }
 
 void TestDayStore::findOnceDoesNotWait()
