@@ -11,13 +11,14 @@
 
 namespace {
 bool g_printerDisabled = false;
-}
+PrintJob::Printer g_printer;
+} // namespace
 
 namespace PrintJob {
 
 bool hasPrinter()
 {
-    return !g_printerDisabled && !QPrinterInfo::defaultPrinter().isNull();
+    return g_printer || (!g_printerDisabled && !QPrinterInfo::defaultPrinter().isNull());
 }
 
 void setPrinterDisabled(bool disabled)
@@ -25,12 +26,18 @@ void setPrinterDisabled(bool disabled)
     g_printerDisabled = disabled;
 }
 
+void setPrinter(const Printer& printer)
+{
+    g_printer = printer;
+}
+
 Outcome run(const QString& title, const QString& pdfFileName, const Job& job, const QString& pdfPath)
 {
     Outcome out;
     std::unique_ptr<PrintTarget> target;
     if (pdfPath.isEmpty() && hasPrinter()) {
-        target = std::make_unique<PrinterPrintTarget>(QPrinterInfo::defaultPrinter(), title);
+        target = g_printer ? g_printer(title)
+                           : std::make_unique<PrinterPrintTarget>(QPrinterInfo::defaultPrinter(), title);
     } else {
         out.pdfPath = pdfPath.isEmpty() ? QDir(DataFolder::path()).filePath(pdfFileName) : pdfPath;
         target = std::make_unique<PdfPrintTarget>(out.pdfPath, title);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class PrintTarget;
 class QWidget;
@@ -21,6 +22,10 @@ struct Outcome
 bool hasPrinter();
 // Tests keep every printout in PDF files, whatever the machine has.
 void setPrinterDisabled(bool disabled);
+// Tests give the machine a printer of their own: while set, it stands in for
+// the default printer and makes the target of every printout sent to it.
+using Printer = std::function<std::unique_ptr<PrintTarget>(const QString& title)>;
+void setPrinter(const Printer& printer);
 
 // Runs job once on the default printer, or into pdfFileName in the data
 // folder when there is none. A non-empty pdfPath always writes that file.

@@ -39,6 +39,7 @@ class TestDayListPrint : public QObject
 private slots:
     void onePagePerProvider_data();
     void onePagePerProvider();
+    void failureStopsAtOnce_data();
     void failureStopsAtOnce();
 };
 
@@ -73,15 +74,26 @@ void TestDayListPrint::onePagePerProvider()
     }
 }
 
+void TestDayListPrint::failureStopsAtOnce_data()
+{
+    QTest::addColumn<int>("failAt");
+    QTest::addColumn<int>("pages");
+    QTest::newRow("in the lists") << 20 << 1;
+    // Three pages of 27 calls and two page breaks: call 83 ends the document.
+    QTest::newRow("handing over") << 83 << 3;
+}
+
 void TestDayListPrint::failureStopsAtOnce()
 {
+    QFETCH(int, failAt);
+    QFETCH(int, pages);
     RecordingPrintTarget t;
-    t.failAtCall(20, QStringLiteral("Out of paper"));
+    t.failAtCall(failAt, QStringLiteral("Out of paper"));
     QVERIFY(!DayListPrint::print(t, sheetOf(3)));
     QCOMPARE(t.errorString(), QStringLiteral("Out of paper"));
-    QCOMPARE(t.calls().size(), 20);
+    QCOMPARE(t.calls().size(), failAt);
     QVERIFY(!t.ended());
-    QCOMPARE(t.pageCount(), 1);
+    QCOMPARE(t.pageCount(), pages);
 }
 
 QTEST_GUILESS_MAIN(TestDayListPrint)

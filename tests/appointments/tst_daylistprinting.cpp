@@ -1,8 +1,10 @@
+#include "RecordingPrintTarget.h"
 #include "TestSupport.h"
 
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
 #include "appointments/MonthCalendar.h"
+#include "appointments/PrintDayCommand.h"
 #include "core/DayLayout.h"
 #include "core/PageText.h"
 #include "platform/Dialogs.h"
@@ -243,6 +245,22 @@ private slots:
         QVERIFY(run.exitCode != 0);
         QVERIFY2(run.err.contains(QStringLiteral("db.mdb")), qPrintable(run.err));
         QCOMPARE(QDir(empty.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void commandWithPdfNeverPrints()
+    {
+        // This machine has a printer; --pdf writes the file all the same.
+        int sent = 0;
+        PrintJob::setPrinter([&](const QString&) {
+            ++sent;
+            return std::make_unique<RecordingPrintTarget>();
+        });
+        const QString pdf = dataFile(QStringLiteral("asked-for.pdf"));
+        const int exitCode = PrintDayCommand::run({QStringLiteral("2024-05-15")}, pdf);
+        PrintJob::setPrinter({});
+        QCOMPARE(exitCode, 0);
+        QCOMPARE(sent, 0);
+        QCOMPARE(pages(pdfText(pdf)).size(), 3);
     }
 
     void commandPrintsTodayByDefault()

@@ -11,17 +11,39 @@
 #include <QTest>
 
 namespace {
+QString pdftotext(const QString& option, const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {option, path, QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 // The text of a PDF as pdftotext lays it out, one entry per page.
 QStringList pdfPages(const QString& path)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(p.readAllStandardError())};
-    QStringList pages = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\f'));
+    QStringList pages = pdftotext(QStringLiteral("-layout"), path).split(QLatin1Char('\f'));
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();
     return pages;
+}
+
+// How far each word of a PDF lies from the head (x) and the foot (y) of its
+// page, in points, as pdftotext finds its box.
+QList<QPointF> wordDistances(const QString& path)
+{
+    static const QRegularExpression page(QStringLiteral("<page .*height=\"([\\d.]+)\""));
+    static const QRegularExpression word(QStringLiteral("<word .*yMin=\"([\\d.]+)\".*yMax=\"([\\d.]+)\""));
+    QList<QPointF> out;
+    double height = 0;
+    for (const QString& line : pdftotext(QStringLiteral("-bbox"), path).split(QLatin1Char('\n'))) {
+        if (const QRegularExpressionMatch m = page.match(line); m.hasMatch())
+            height = m.captured(1).toDouble();
+        else if (const QRegularExpressionMatch w = word.match(line); w.hasMatch())
+            out.append({w.captured(1).toDouble(), height - w.captured(2).toDouble()});
+    }
+    return out;
 }
 
 bool hasLine(const QString& page, const QString& pattern)
@@ -109,6 +131,13 @@ void TestPdfPrintTarget::longDayRunsOntoAnotherPage()
     // Nothing falls off the foot of a page.
     QVERIFY(hasLine(all, QStringLiteral("20:00\\s+ROW%1\\s*$").arg(s.timeTexts.size() + 1)));
     QVERIFY(hasLine(all, QStringLiteral("^\\s*ROW%1\\s*$").arg(s.timeTexts.size() + 2)));
+    // Every line lies wholly inside the printable area, a quarter inch in
+    // from the edges of the paper.
+    const QList<QPointF> distances = wordDistances(path);
+    QVERIFY(distances.size() > s.cells.size());
+    for (const QPointF& d : distances)
+        QVERIFY2(d.x() > 17.99 && d.y() > 17.99,
+            qPrintable(QStringLiteral("a word %1 pt from the head, %2 pt from the foot").arg(d.x()).arg(d.y())));
 }
 
 QTEST_MAIN(TestPdfPrintTarget)
