@@ -25,14 +25,7 @@
 using TestSupport::Today;
 
 namespace {
-QString pdfText(const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
+using TestSupport::pdfText;
 
 QStringList pages(const QString& text)
 {

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -19,14 +18,7 @@ namespace {
 const char* const Boxes[] = {"nameEdit", "addressEdit", "cityEdit", "stateEdit", "zipEdit", "countryEdit", "phoneEdit",
     "faxEdit", "contactEdit", "practiceEdit", "orderDateEdit"};
 
-QString pdfText(const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
+using TestSupport::pdfText;
 } // namespace
 
 class TestOrderWindow : public QObject

@@ -5,29 +5,12 @@
 #include "TestSupport.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-QString pdftotext(const QString& option, const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {option, path, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// The text of a PDF as pdftotext lays it out, one entry per page.
-QStringList pdfPages(const QString& path)
-{
-    QStringList pages = pdftotext(QStringLiteral("-layout"), path).split(QLatin1Char('\f'));
-    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
-        pages.removeLast();
-    return pages;
-}
+using TestSupport::pdfPages;
 
 // How far each word of a PDF lies from the head (x) and the foot (y) of its
 // page, in points, as pdftotext finds its box.
@@ -37,7 +20,7 @@ QList<QPointF> wordDistances(const QString& path)
     static const QRegularExpression word(QStringLiteral("<word .*yMin=\"([\\d.]+)\".*yMax=\"([\\d.]+)\""));
     QList<QPointF> out;
     double height = 0;
-    for (const QString& line : pdftotext(QStringLiteral("-bbox"), path).split(QLatin1Char('\n'))) {
+    for (const QString& line : TestSupport::pdfText(path, QStringLiteral("-bbox")).split(QLatin1Char('\n'))) {
         if (const QRegularExpressionMatch m = page.match(line); m.hasMatch())
             height = m.captured(1).toDouble();
         else if (const QRegularExpressionMatch w = word.match(line); w.hasMatch())

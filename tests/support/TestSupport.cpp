@@ -288,4 +288,21 @@ void writeFile(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
+QString pdfText(const QString& path, const QString& option)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {option, path, QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QStringList pdfPages(const QString& path)
+{
+    QStringList pages = pdfText(path).split(QLatin1Char('\f'));
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
 } // namespace TestSupport

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 #include <optional>
@@ -86,6 +87,11 @@ struct Run
     QString err;
 };
 Run runProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment);
+
+// The text of a PDF file as pdftotext gives it (with -layout unless another
+// option is named), or why pdftotext failed; pdfPages splits it by page.
+QString pdfText(const QString& path, const QString& option = QStringLiteral("-layout"));
+QStringList pdfPages(const QString& path);
 
 QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
