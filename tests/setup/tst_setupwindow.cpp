@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -110,20 +109,6 @@ private slots:
         Windows::close(Window::Appointments);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_data.reset();
-    }
-
-    void tabOrderSkipsTheNames()
-    {
-        QVERIFY(openSetup());
-        QVERIFY(m_window->findChild<QPlainTextEdit*>(QStringLiteral("providerNamesText"))->isReadOnly());
-        const QStringList order {"locationEdit", "openHourEdit", "openMinuteEdit", "openHalfEdit", "closeHourEdit",
-            "closeMinuteEdit", "closeHalfEdit", "slotMinutesEdit", "providerCountEdit", "okayButton", "resetButton",
-            "locationEdit"};
-        QCOMPARE(focus()->objectName(), order.first());
-        for (qsizetype i = 1; i < order.size(); ++i) {
-            press(Qt::Key_Tab);
-            QCOMPARE(focus()->objectName(), order[i]);
-        }
     }
 
     void loadFillsTheBoxes()
