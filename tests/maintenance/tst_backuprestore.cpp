@@ -152,7 +152,7 @@ private slots:
         });
         QCOMPARE(replace().message, QString());
         QCOMPARE(bookedIn(target), restore ? QStringLiteral("from the back-up") : QStringLiteral("live data"));
-        QCOMPARE(QFileInfo(target).permissions() == shared, source != &server);
+        QVERIFY(source == &server || QFileInfo(target).permissions() == shared);
         // The rename is made durable: its folder is flushed after it.
         QCOMPARE(done.mid(done.lastIndexOf(QStringLiteral("replace ") + target)),
             QStringList({QStringLiteral("replace ") + target, QStringLiteral("flushFolder ") + folder}));
