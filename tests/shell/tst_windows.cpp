@@ -1,156 +1,240 @@
-#include "ShellTest.h"
 #include "TestSupport.h"
 
+#include "appointments/ApptWindow.h"
+#include "appointments/DayGrid.h"
+#include "platform/Dialogs.h"
+#include "shell/ReadmeWindow.h"
+#include "shell/SplashWindow.h"
+#include "shell/WindowCatalog.h"
 #include "shell/Windows.h"
+#include "store/Database.h"
 
-#include <QCloseEvent>
-#include <QPointer>
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
-namespace {
-// A window that counts the close events it sees and accepts or refuses them.
-class ProbeWindow : public QWidget
-{
-public:
-    explicit ProbeWindow(bool acceptClose = true)
-        : m_accept(acceptClose)
-    {
-        resize(200, 100);
-    }
-    int closeEvents = 0;
-
-protected:
-    void closeEvent(QCloseEvent* e) override
-    {
-        ++closeEvents;
-        e->setAccepted(m_accept);
-    }
-
-private:
-    bool m_accept;
-};
-
-ProbeWindow* probe(Window window)
-{
-    return static_cast<ProbeWindow*>(Windows::find(window));
-}
-} // namespace
-
+// The program's windows as the user meets them (the splash, the main menu,
+// the read-me) and the rules every window is opened and closed by.
 class TestWindows : public QObject
 {
     Q_OBJECT
 
 private:
+    std::unique_ptr<TestSupport::DataFixture> m_data;
+    QWidget* m_menu = nullptr;
     int m_quits = 0;
-    bool m_apptAccepts = true;
+
+    static QStringList visibleWindows()
+    {
+        QStringList names;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible())
+                names << w->objectName();
+        }
+        names.sort();
+        return names;
+    }
+
+    // Runs the event loop as main() does, with start queued in it; how often
+    // the last shown window went, which ends the program.
+    static int runProgram(const std::function<void()>& start)
+    {
+        QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
+        QTimer::singleShot(0, qApp, start);
+        // Only a way out should the program never end.
+        QTimer::singleShot(60000, &lastWindowClosed, [] { QCoreApplication::exit(3); });
+        return QCoreApplication::exec() == 0 ? int(lastWindowClosed.count()) : -1;
+    }
+
+    // Chooses a control of the menu by a key with the focus on it or by a
+    // mouse button pressed on it.
+    void choose(const char* name, int keyOrButton = Qt::Key_Return)
+    {
+        m_menu = m_menu ? m_menu : Windows::open(Window::Menu);
+        m_menu->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_menu));
+        QWidget* c = m_menu->findChild<QWidget*>(QString::fromLatin1(name));
+        c->setFocus();
+        if (keyOrButton > int(Qt::RightButton))
+            QTest::keyClick(c, Qt::Key(keyOrButton));
+        else
+            QTest::mouseClick(c, Qt::MouseButton(keyOrButton));
+    }
+
+    ApptWindow* bookToday(const QString& name)
+    {
+        choose("appointmentsEntry");
+        auto* appt = static_cast<ApptWindow*>(Windows::find(Window::Appointments));
+        appt->grid()->setCellText(1, 1, name);
+        return appt;
+    }
+
+    QString storedCell()
+    {
+        return TestSupport::cellOf(TestSupport::storedDay(m_data->db()).value_or(DayRecord()).pageText, 1, 1);
+    }
 
 private slots:
-    void initTestCase()
-    {
-        Windows::setQuitHandler([this] { ++m_quits; });
-    }
-
     void init()
     {
+        Windows::setQuitHandler([this] { ++m_quits; });
         m_quits = 0;
-        m_apptAccepts = true;
+        m_data = std::make_unique<TestSupport::DataFixture>();
         Windows::unregisterAll();
-        Windows::registerWindow(Window::Appointments, [this] { return new ProbeWindow(m_apptAccepts); });
-        Windows::registerWindow(Window::Setup, [] { return new ProbeWindow; });
-        Windows::registerWindow(Window::Order, [] { return new ProbeWindow; });
+        registerProgramWindows(m_data->db());
     }
 
-    void cleanup() { ShellTest::discardWindows(); }
+    void cleanup()
+    {
+        Windows::discardAll();
+        m_menu = nullptr;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Dialogs::resetRecord();
+        m_data.reset();
+    }
 
+    // The menu is loaded hidden behind the splash, which Shift alone or a
+    // click on its picture leave alone. The program lasts while a window of it
+    // is shown: the splash going as the menu comes up must not end it, nor
+    // must the hidden menu alone keep it going. (scope: what is queued below
+    // goes with the test should the program end early.)
+    void theSplashGivesWayToTheMenu_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("a key") << "key";
+        QTest::newRow("a click on the panel") << "click";
+        QTest::newRow("the splash closed") << "close";
+    }
+
+    void theSplashGivesWayToTheMenu()
+    {
+        QFETCH(QString, how);
+        QStringList shownAfterSplash;
+        QObject scope;
+        const int lastWindowsClosed = runProgram([&] {
+            auto* splash = static_cast<SplashWindow*>(Windows::open(Window::Splash));
+            auto* logo = splash->findChild<QLabel*>(QStringLiteral("logo"));
+            QVERIFY(!logo->pixmap().isNull());
+            QTest::keyClick(splash, Qt::Key_Shift);
+            QTest::mouseClick(logo, Qt::LeftButton, {}, QPoint(8, 8));
+            QVERIFY(Windows::isOpen(Window::Menu));
+            QCOMPARE(visibleWindows(), QStringList {QStringLiteral("splashWindow")});
+            if (how == QLatin1String("close")) {
+                Windows::close(Window::Splash);
+                return;
+            }
+            if (how == QLatin1String("key"))
+                QTest::keyClick(splash, Qt::Key_A);
+            else
+                QTest::mouseClick(splash->panel(), Qt::LeftButton, {}, QPoint(8, 8));
+            // Queued behind any quit request the splash's going made.
+            QTimer::singleShot(0, &scope, [&] {
+                shownAfterSplash = visibleWindows();
+                Windows::close(Window::Menu);
+            });
+        });
+        QCOMPARE(lastWindowsClosed, 1);
+        QCOMPARE(shownAfterSplash, how == QLatin1String("close") ? QStringList() : QStringList {"mainMenu"});
+    }
+
+    // Each entry by another key or mouse button, the entry being the row's name.
+    void eachEntryOpensItsWindow_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("appointmentsEntry") << int(Qt::Key_Return) << QStringList {"appointmentWindow", "mainMenu"};
+        QTest::newRow("setupEntry") << int(Qt::RightButton) << QStringList {"mainMenu", "setupWindow"};
+        QTest::newRow("backupEntry") << int(Qt::LeftButton) << QStringList {"backupWindow"};
+        QTest::newRow("orderEntry") << int(Qt::Key_Space) << QStringList {"orderWindow"};
+    }
+
+    void eachEntryOpensItsWindow()
+    {
+        QFETCH(int, how);
+        QFETCH(QStringList, shown);
+        Windows::setExitAfterBackup(true);
+        choose(QTest::currentDataTag(), how);
+        QCOMPARE(visibleWindows(), shown);
+        // Only the back-up entry says that the back-up is not the way out.
+        QCOMPARE(Windows::exitAfterBackup(), shown != QStringList {QStringLiteral("backupWindow")});
+    }
+
+    // Opened again, a window is the same one, brought to the front.
     void aWindowIsOpenedOnce()
     {
-        QWidget* w = Windows::load(Window::Setup);
-        QVERIFY(w);
-        QVERIFY(!w->isVisible());
-        QVERIFY(Windows::isOpen(Window::Setup));
-        QCOMPARE(Windows::open(Window::Setup), w);
-        QVERIFY(w->isVisible());
-        QCOMPARE(Windows::open(Window::Setup), w);
-        QCOMPARE(ShellTest::instancesOf(QStringLiteral("setupWindow")), 1);
-        QVERIFY(!Windows::open(Window::Backup)); // not registered
+        choose("appointmentsEntry");
+        QWidget* first = Windows::find(Window::Appointments);
+        choose("appointmentsEntry");
+        QCOMPARE(Windows::find(Window::Appointments), first);
+        QTRY_COMPARE(QApplication::activeWindow(), first);
     }
 
-    void aClosedWindowIsGoneAtOnce()
+    // The arrows go round the entries and open nothing.
+    void arrowKeysMoveRoundTheEntries()
     {
-        QPointer<QWidget> first = Windows::open(Window::Setup);
-        QVERIFY(Windows::close(Window::Setup));
-        // Deleted only later, but no longer the open window of that name.
-        QVERIFY(!Windows::isOpen(Window::Setup));
-        QWidget* second = Windows::open(Window::Setup);
-        QVERIFY(second);
-        QVERIFY(second != first.data());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!first);
-        QCOMPARE(Windows::find(Window::Setup), second);
+        choose("appointmentsEntry", Qt::Key_Up);
+        for (const auto& [key, to] : {std::pair {Qt::Key_Down, "appointmentsEntry"}, {Qt::Key_Down, "setupEntry"},
+                 {Qt::Key_Right, "backupEntry"}, {Qt::Key_Left, "setupEntry"}}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(to));
+        }
+        QCOMPARE(visibleWindows(), QStringList {QStringLiteral("mainMenu")});
     }
 
-    void aWindowClosedByItsOwnCloseBoxIsGone()
+    // The button, by the keypad's Enter: the read-me, then the licence (by
+    // Enter in the text), then back to the menu.
+    void theReadmeButtonShowsTheDocuments()
     {
-        QWidget* w = Windows::open(Window::Setup);
-        QVERIFY(w->close());
-        QVERIFY(!Windows::isOpen(Window::Setup));
+        TestSupport::sqlOnFile(m_data->databasePath(), QStringLiteral("UPDATE tbl_Setup SET Readme='R', Licence='L'"));
+        choose("readmeButton", Qt::Key_Enter);
+        auto* readme = static_cast<ReadmeWindow*>(Windows::find(Window::Readme));
+        QCOMPARE(visibleWindows(), QStringList {QStringLiteral("readmeWindow")});
+        QCOMPARE(readme->text()->toPlainText(), QStringLiteral("R"));
+        QTest::keyClick(readme->text(), Qt::Key_Return);
+        QCOMPARE(readme->text()->toPlainText(), QStringLiteral("L"));
+        QTest::mouseClick(readme->button(), Qt::LeftButton);
+        QCOMPARE(visibleWindows(), QStringList {QStringLiteral("mainMenu")});
     }
 
-    void aWindowCanCloseItselfFromItsOwnButton()
+    void exitYesGoesToTheBackupWindow()
     {
-        QWidget* a = Windows::open(Window::Setup);
-        auto* button = new QPushButton(QStringLiteral("Exit"), a);
-        button->setGeometry(10, 10, 80, 30);
-        button->show();
-        connect(button, &QPushButton::clicked, a, [] {
-            Windows::open(Window::Order);
-            Windows::close(Window::Setup);
-        });
-        QPointer<QWidget> guard(a);
-        QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(!Windows::isOpen(Window::Setup));
-        QVERIFY(Windows::isOpen(Window::Order));
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!guard);
+        bookToday(QStringLiteral("JONES"));
+        Dialogs::pushAnswer(Dialogs::Yes);
+        choose("exitEntry");
+        QCOMPARE(visibleWindows(), QStringList {QStringLiteral("backupWindow")});
+        QVERIFY(Windows::exitAfterBackup());
+        QCOMPARE(storedCell(), QStringLiteral("JONES"));
     }
 
-    void aRefusedCloseKeepsTheWindow()
+    // Exit, No: the program ends once the day is saved. While another copy
+    // holds the file and the user does not retry the save, the appointment
+    // window stays, and so does the program.
+    void exitNoEndsTheProgramKeepingTheDay()
     {
-        m_apptAccepts = false;
-        QWidget* w = Windows::open(Window::Appointments);
-        QVERIFY(!Windows::close(Window::Appointments));
-        QCOMPARE(Windows::find(Window::Appointments), w);
-        QVERIFY(w->isVisible());
-    }
-
-    void endProgramRunsOnlyTheAppointmentWindowsClose()
-    {
-        QPointer<ProbeWindow> appt = static_cast<ProbeWindow*>(Windows::open(Window::Appointments));
-        QPointer<ProbeWindow> a = static_cast<ProbeWindow*>(Windows::open(Window::Setup));
-
-        QVERIFY(Windows::endProgram());
-        QCOMPARE(appt->closeEvents, 1);
-        QCOMPARE(a->closeEvents, 0);
-        QVERIFY(!a->isVisible());
-        QCOMPARE(m_quits, 1);
-        QVERIFY(!Windows::isOpen(Window::Setup));
-        QVERIFY(!Windows::isOpen(Window::Appointments));
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!a);
-        QVERIFY(!appt);
-    }
-
-    void endProgramStopsWhenTheAppointmentWindowStays()
-    {
-        m_apptAccepts = false;
-        Windows::open(Window::Appointments);
-        Windows::open(Window::Setup);
+        ApptWindow* appt = bookToday(QStringLiteral("BROWN"));
+        Database other(QStringLiteral("other"));
+        QVERIFY(other.open(m_data->databasePath()).ok());
+        QVERIFY(TestSupport::holdWriteLock(other.connection()));
+        m_data->db().retry().pause = [](qint64) {};
+        for (int i = 0; i < 3; ++i)
+            Dialogs::pushAnswer(Dialogs::No); // no back-up, no retry; at the end, no retry
+        choose("exitEntry");
         QVERIFY(!Windows::endProgram());
         QCOMPARE(m_quits, 0);
-        QVERIFY(Windows::isOpen(Window::Appointments));
-        QVERIFY(Windows::isOpen(Window::Setup));
-        QCOMPARE(probe(Window::Setup)->closeEvents, 0);
+        QCOMPARE(Windows::find(Window::Appointments), appt);
+        QCOMPARE(appt->grid()->cellText(1, 1), QStringLiteral("BROWN"));
+
+        other.close();
+        choose("setupEntry");
+        Dialogs::pushAnswer(Dialogs::No);
+        choose("exitEntry", Qt::LeftButton);
+        QCOMPARE(m_quits, 1);
+        QVERIFY(visibleWindows().isEmpty());
+        QCOMPARE(storedCell(), QStringLiteral("BROWN"));
     }
 };
 
