@@ -86,7 +86,7 @@ private slots:
         t.failAtCall(failAt, QStringLiteral("Out of paper"));
         QVERIFY(!DayListPrint::print(t, sheetOf(3)));
         QCOMPARE(t.errorString(), QStringLiteral("Out of paper"));
-        QCOMPARE(t.calls().size(), failAt);
+        QCOMPARE(t.callCount(), failAt);
         QVERIFY(!t.ended());
         QCOMPARE(t.pageCount(), pages);
     }
