@@ -1,16 +1,48 @@
-#include "core/DayLayout.h"
-#include "core/DayRecord.h"
-#include "core/PageText.h"
-#include "core/Settings.h"
+#include "TestSupport.h"
 
+#include "core/DayLayout.h"
+#include "core/DayPlacement.h"
+#include "core/PageText.h"
+#include "store/DayStore.h"
+
+#include <QRandomGenerator>
 #include <QTest>
 
-using namespace DayLayoutRules;
+using TestSupport::Today;
 
 namespace {
-const QString Eight = QStringLiteral("08:00 AM");
-const QString Five = QStringLiteral("05:00 PM");
-const QString FourNames = QStringLiteral(" A - B - C - D");
+// Tests write "|" for a tab and "#" for a carriage return.
+QString t(const char* readable)
+{
+    QString s = QString::fromUtf8(readable);
+    s.replace(QLatin1Char('|'), PageText::CellSeparator);
+    s.replace(QLatin1Char('#'), PageText::RowSeparator);
+    return s;
+}
+
+Settings layout(const char* close, int slotMinutes, int providers)
+{
+    Settings s = Settings::defaults();
+    s.close = QString::fromLatin1(close);
+    s.slotMinutes = slotMinutes;
+    s.providerCount = providers;
+    return s;
+}
+
+// Page rows: first, 08:00, 09:00, 10:00, last.
+const Settings Hourly = layout("09:00 AM", 60, 2);
+// Page rows: first, 08:00, 08:30, 09:00, 09:30, last.
+const Settings HalfHourly = layout("09:00 AM", 30, 2);
+const Settings OneProvider = layout("09:00 AM", 60, 1);
+const Settings ClosesBeforeOpening = layout("07:00 AM", 30, 2);
+
+// The record with page as its text, its copies describing the layout.
+DayRecord booked(DayRecord record, const Settings& settings, const char* page)
+{
+    DayPlacement::describeLayout(record, DayLayout::fromSettings(settings));
+    record.pageText = t(page);
+    return record;
+}
 } // namespace
 
 class TestDayLayout : public QObject
@@ -18,192 +50,164 @@ class TestDayLayout : public QObject
     Q_OBJECT
 
 private slots:
-    void timeRows_data();
-    void timeRows();
-    void columns_data();
-    void columns();
-    void headers_data();
-    void headers();
-    void parseTime_data();
-    void parseTime();
-    void fromSettingsAndRecord();
-};
-
-void TestDayLayout::timeRows_data()
-{
-    QTest::addColumn<QString>("open");
-    QTest::addColumn<QString>("close");
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<int>("times");
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("last");
-    QTest::addColumn<QString>("openUsed");
-    QTest::addColumn<int>("slotUsed");
-
-    auto row = [](const char* name, const QString& open, const QString& close, int slot, int times, const char* first,
-                   const char* last, const QString& openUsed, int slotUsed) {
-        QTest::newRow(name) << open << close << slot << times << QString::fromLatin1(first) << QString::fromLatin1(last)
-                            << openUsed << slotUsed;
-    };
-    row("60-minute slots", Eight, Five, 60, 11, "08:00 AM", "06:00 PM", Eight, 60);
-    row("30-minute slots", Eight, Five, 30, 20, "08:00 AM", "05:30 PM", Eight, 30);
-    row("slot not dividing the day", Eight, Five, 45, 14, "08:00 AM", "05:45 PM", Eight, 45);
-    row("no blank before the day half", "08:00AM", "05:00PM", 60, 11, "08:00 AM", "06:00 PM", "08:00AM", 60);
-    row("last earlier than first", Five, Eight, 30, 1, "05:00 PM", "05:00 PM", Five, 30);
-    row("last equal to first", Eight, Eight, 60, 2, "08:00 AM", "09:00 AM", Eight, 60);
-    row("noon", "12:00 PM", "01:00 PM", 60, 3, "12:00 PM", "02:00 PM", "12:00 PM", 60);
-    row("late evening passes midnight once", "08:30 AM", "11:30 PM", 60, 17, "08:30 AM", "12:30 AM", "08:30 AM", 60);
-    row("whole day from midnight", "12:00 AM", "11:59 PM", 240, 7, "12:00 AM", "12:00 AM", "12:00 AM", 240);
-    row("last minute of the day", "11:59 PM", "11:59 PM", 10, 2, "11:59 PM", "12:09 AM", "11:59 PM", 10);
-    row("slot 10", Eight, "09:00 AM", 10, 8, "08:00 AM", "09:10 AM", Eight, 10);
-    row("slot 240", Eight, Five, 240, 4, "08:00 AM", "08:00 PM", Eight, 240);
-    // Damaged values fall back to the defaults (08:00 AM, 05:00 PM, 30).
-    row("slot 0", Eight, Five, 0, 20, "08:00 AM", "05:30 PM", Eight, 30);
-    row("slot 9", Eight, Five, 9, 20, "08:00 AM", "05:30 PM", Eight, 30);
-    row("slot 241", Eight, Five, 241, 20, "08:00 AM", "05:30 PM", Eight, 30);
-    row("negative slot", Eight, Five, -60, 20, "08:00 AM", "05:30 PM", Eight, 30);
-    row("unreadable first time", "garbage", "11:00 PM", 60, 11, "08:00 AM", "06:00 PM", Eight, 60);
-    row("unreadable last time", "09:00 AM", ":00 AM", 60, 11, "08:00 AM", "06:00 PM", Eight, 60);
-    row("empty time texts", "", "", 60, 11, "08:00 AM", "06:00 PM", Eight, 60);
-    row("hour 13 with PM", "13:00 PM", Five, 60, 11, "08:00 AM", "06:00 PM", Eight, 60);
-}
-
-void TestDayLayout::timeRows()
-{
-    QFETCH(QString, open);
-    QFETCH(QString, close);
-    QFETCH(int, slot);
-    QFETCH(int, times);
-    QFETCH(QString, first);
-    QFETCH(QString, last);
-    QFETCH(QString, openUsed);
-    QFETCH(int, slotUsed);
-
-    const DayLayout l = DayLayout::build(open, close, slot, 4, FourNames);
-    QCOMPARE(l.timeTexts.size(), times);
-    QCOMPARE(l.timeTexts.first(), first);
-    QCOMPARE(l.timeTexts.last(), last);
-    QCOMPARE(l.openTime, openUsed);
-    QCOMPARE(l.slotMinutes, slotUsed);
-    // Header, blank, the times, blank.
-    QCOMPARE(l.lastRow, times + 2);
-    QCOMPARE(PageText::split(l.emptyPageText).size(), l.lastRow);
-    // Every time row is one slot after the one before it.
-    for (qsizetype i = 1; i < l.timeTexts.size(); ++i) {
-        const int before = *DayLayoutRules::parseTime(l.timeTexts[i - 1]);
-        const int after = *DayLayoutRules::parseTime(l.timeTexts[i]);
-        QCOMPARE((after - before + 1440) % 1440, slotUsed);
+    // Unreadable or out-of-range values fall back to the defaults (08:00 AM,
+    // 05:00 PM, 30 minutes, 4 providers), and the layout counts as damaged.
+    void rowsAndColumns_data()
+    {
+        QTest::addColumn<QString>("open");
+        QTest::addColumn<QString>("close");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("providers");
+        QTest::addColumn<QStringList>("times"); // first, last and how many
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<bool>("damaged");
+        auto row = [](const char* name, const char* open, const char* close, int slot, int providers, const char* first,
+                       const char* last, int times, int columns, bool damaged = false) {
+            QTest::newRow(name) << QString::fromLatin1(open) << QString::fromLatin1(close) << slot << providers
+                                << QStringList {first, last, QString::number(times)} << columns << damaged;
+        };
+        row("hourly, one provider", "08:00 AM", "05:00 PM", 60, 1, "08:00 AM", "06:00 PM", 11, 1);
+        row("slot not dividing the day, 8 providers", "8:00 am", "05:00PM", 45, 8, "08:00 AM", "05:45 PM", 14, 8);
+        row("24-hour times", "17:30", "18:00", 30, 4, "05:30 PM", "06:30 PM", 3, 4);
+        row("last equal to first", "08:00 AM", "08:00 AM", 60, 4, "08:00 AM", "09:00 AM", 2, 4);
+        row("last earlier than first", "05:00 PM", "08:00 AM", 30, 4, "05:00 PM", "05:00 PM", 1, 4, true);
+        row("noon", "12:30 PM", "01:00 PM", 30, 4, "12:30 PM", "01:30 PM", 3, 4);
+        row("late evening passes midnight once", "08:30 AM", "11:30 PM", 60, 4, "08:30 AM", "12:30 AM", 17, 4);
+        row("whole day from midnight, slot 240", "12:00 AM", "11:59 PM", 240, 4, "12:00 AM", "12:00 AM", 7, 4);
+        row("slot 10", "08:00 AM", "09:00 AM", 10, 4, "08:00 AM", "09:10 AM", 8, 4);
+        row("slot 9", "08:00 AM", "09:00 AM", 9, 4, "08:00 AM", "09:30 AM", 4, 4, true);
+        row("slot 241", "08:00 AM", "09:00 AM", 241, 4, "08:00 AM", "09:30 AM", 4, 4, true);
+        row("no providers", "08:00 AM", "09:00 AM", 60, 0, "08:00 AM", "10:00 AM", 3, 4, true);
+        row("9 providers", "08:00 AM", "09:00 AM", 60, 9, "08:00 AM", "10:00 AM", 3, 4, true);
+        row("minute 60", "08:60 AM", "11:00 PM", 60, 4, "08:00 AM", "06:00 PM", 11, 4, true);
+        row("hour 13 with PM", "13:00 PM", "11:00 PM", 60, 4, "08:00 AM", "06:00 PM", 11, 4, true);
+        row("hour 24", "09:00 AM", "24:00", 60, 4, "08:00 AM", "06:00 PM", 11, 4, true);
     }
-}
 
-void TestDayLayout::columns_data()
-{
-    QTest::addColumn<int>("providers");
-    QTest::addColumn<int>("providersUsed");
-    QTest::newRow("1") << 1 << 1;
-    QTest::newRow("8") << 8 << 8;
-    QTest::newRow("0 falls back") << 0 << 4;
-    QTest::newRow("9 falls back") << 9 << 4;
-    QTest::newRow("negative falls back") << -3 << 4;
-}
+    void rowsAndColumns()
+    {
+        QFETCH(QString, open);
+        QFETCH(QString, close);
+        QFETCH(int, slot);
+        QFETCH(int, providers);
+        QFETCH(QStringList, times);
+        QFETCH(int, columns);
+        QFETCH(bool, damaged);
+        const DayLayout l = DayLayout::build(open, close, slot, providers, QString());
+        QCOMPARE((QStringList {l.timeTexts.first(), l.timeTexts.last(), QString::number(l.timeTexts.size())}), times);
+        QCOMPARE(l.damaged, damaged);
+        // Header, blank, the times, blank; the page has the rows but the header.
+        QCOMPARE(l.rowCount(), l.timeTexts.size() + 3);
+        QCOMPARE(l.lastCol, columns);
+        QCOMPARE(l.columnWidths.size(), columns + 1);
+        const PageText::Cells page = PageText::split(l.emptyPageText);
+        QCOMPARE(page.size(), l.lastRow);
+        QCOMPARE(page.last().size(), columns);
+    }
 
-void TestDayLayout::columns()
-{
-    QFETCH(int, providers);
-    QFETCH(int, providersUsed);
-    const DayLayout l = DayLayout::build(Eight, Five, 60, providers, FourNames);
-    QCOMPARE(l.providerCount, providersUsed);
-    QCOMPARE(l.lastCol, providersUsed);
-    QCOMPARE(l.columnWidths.size(), providersUsed + 1);
-    // The empty page has exactly the page's rows and provider columns.
-    QVERIFY(PageText::isBlank(l.emptyPageText));
-    const PageText::Cells cells = PageText::split(l.emptyPageText);
-    QCOMPARE(cells.size(), 13);
-    for (const QStringList& row : cells)
-        QCOMPARE(row.size(), providersUsed);
-}
+    void headers_data()
+    {
+        QTest::addColumn<QString>("names");
+        QTest::addColumn<QStringList>("headers"); // columns 0 .. 3 of two providers
+        QTest::newRow("trailing separator") << " Dr Lee -  Dr Kim - " << QStringList {"", " Dr Lee ", "  Dr Kim ", ""};
+        QTest::newRow("more pieces than providers") << " A - B - C" << QStringList {"", " A ", " B ", ""};
+        QTest::newRow("fewer pieces than providers") << " A" << QStringList {"", " A", "", ""};
+        QTest::newRow("hyphen inside a name") << " A-B - " << QStringList {"", " A", "B ", ""};
+    }
 
-void TestDayLayout::headers_data()
-{
-    QTest::addColumn<QString>("names");
-    QTest::addColumn<int>("providers");
-    QTest::addColumn<QStringList>("headers"); // columns 1 .. providers + 1
-    QTest::newRow("default list") << Settings::defaultNames() << 4
-                                  << QStringList {" Practitioner A ", " Practitioner B ", " Practitioner C ",
-                                         " Practitioner D", ""};
-    QTest::newRow("more pieces than providers")
-        << Settings::defaultNames() << 2 << QStringList {" Practitioner A ", " Practitioner B ", ""};
-    QTest::newRow("setup list with trailing separator")
-        << " Dr Lee -  Dr Kim - " << 2 << QStringList {" Dr Lee ", "  Dr Kim ", ""};
-    QTest::newRow("fewer pieces than providers") << " A - B" << 4 << QStringList {" A ", " B", "", "", ""};
-    QTest::newRow("no names") << "" << 3 << QStringList {"", "", "", ""};
-    QTest::newRow("hyphen inside a name") << " A-B - " << 3 << QStringList {" A", "B ", " ", ""};
-}
+    void headers()
+    {
+        QFETCH(QString, names);
+        QFETCH(QStringList, headers);
+        const DayLayout l = DayLayout::build(QStringLiteral("08:00 AM"), QStringLiteral("05:00 PM"), 60, 2, names);
+        QStringList shown;
+        for (int c = 0; c <= 3; ++c)
+            shown.append(l.providerName(c));
+        QCOMPARE(shown, headers);
+    }
 
-void TestDayLayout::headers()
-{
-    QFETCH(QString, names);
-    QFETCH(int, providers);
-    QFETCH(QStringList, headers);
-    const DayLayout l = DayLayout::build(Eight, Five, 60, providers, names);
-    QStringList shown;
-    for (int c = 1; c <= providers + 1; ++c)
-        shown.append(l.providerName(c));
-    QCOMPARE(shown, headers);
-    QCOMPARE(l.providerName(0), QString());
-    QCOMPARE(l.providerName(-1), QString());
-    QCOMPARE(l.namesText, names);
-}
+    void place_data()
+    {
+        QTest::addColumn<int>("day"); // days from today
+        QTest::addColumn<DayRecord>("record");
+        QTest::addColumn<Settings>("current");
+        QTest::addColumn<QString>("placed");
+        QTest::addColumn<bool>("fromRecord");
+        auto row = [](const char* name, int day, const Settings& stored, const char* page, const Settings& current,
+                       const char* placed, bool fromRecord) {
+            QTest::newRow(name) << day << booked({}, stored, page) << current << t(placed) << fromRecord;
+        };
+        row("a past day keeps its own layout", -1, Hourly, "|#A|#|#|#|", HalfHourly, "|#A|#|#|#|", true);
+        row("today takes the current one, rows by time", 0, Hourly, "F|#A|#|B#|#L|", HalfHourly, "F|#A|#|#|B#|#L|",
+            false);
+        row("a time the current one lacks", 1, Hourly, "|#|#|#X|#|", HalfHourly, "|#|#|#X|#|", true);
+        row("a provider the current one lacks", 1, Hourly, "|#|X#|#|#|", OneProvider, "|#|X#|#|#|", true);
+        row("an empty cell there is no loss", 1, Hourly, "F|#A|#|#|#|", OneProvider, "F#A###", false);
+        row("a damaged layout never cuts a page", 1, HalfHourly, "|#|#|#|X#|#|", ClosesBeforeOpening, "|#|#|#|X#|#|",
+            true);
+        row("a blank page takes the current one", 1, Hourly, "|#|#|#|#|", HalfHourly, "|#|#|#|#|#|", false);
+        // Longer than its copies: the times continue to the last row.
+        row("a page longer than its layout", -1, Hourly, "|#|#|#|#|#X|#|", Hourly, "|#|#|#|#|#X|#|", true);
+    }
 
-void TestDayLayout::parseTime_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("minutes"); // -1: unreadable
-    QTest::newRow("08:00 AM") << "08:00 AM" << 480;
-    QTest::newRow("08:00AM") << "08:00AM" << 480;
-    QTest::newRow("8:00 am") << "8:00 am" << 480;
-    QTest::newRow("24-hour") << "17:30" << 1050;
-    QTest::newRow("midnight") << "12:00 AM" << 0;
-    QTest::newRow("half past midnight") << "12:30 AM" << 30;
-    QTest::newRow("noon") << "12:00 PM" << 720;
-    QTest::newRow("last minute") << "11:59 PM" << 1439;
-    QTest::newRow("hour 13 with PM") << "13:00 PM" << -1;
-    QTest::newRow("minute 60") << "08:60 AM" << -1;
-    QTest::newRow("hour 24") << "24:00" << -1;
-    QTest::newRow("no hour") << ":00 AM" << -1;
-    QTest::newRow("empty") << "" << -1;
-    QTest::newRow("words") << "eight" << -1;
-}
+    void place()
+    {
+        QFETCH(int, day);
+        QFETCH(DayRecord, record);
+        QFETCH(Settings, current);
+        QFETCH(QString, placed);
+        QFETCH(bool, fromRecord);
+        const DayPlacement::Placement p = DayPlacement::place(Today.addDays(day), Today, record, current);
+        QCOMPARE(p.pageText, placed);
+        QCOMPARE(p.fromRecord, fromRecord);
+        QVERIFY(DayPlacement::isLaidOutIn(p.pageText, p.layout));
+        QCOMPARE(p.layout.timeTexts.size(), p.layout.lastRow - 2);
+    }
 
-void TestDayLayout::parseTime()
-{
-    QFETCH(QString, text);
-    QFETCH(int, minutes);
-    const std::optional<int> parsed = DayLayoutRules::parseTime(text);
-    QCOMPARE(parsed.value_or(-1), minutes);
-}
+    // However the practice's settings change, a day is shown with every
+    // booking at its own time and provider column.
+    void aChangeOfLayoutNeverMovesABooking()
+    {
+        QRandomGenerator random(20241506);
+        for (int i = 0; i < 500; ++i) {
+            const DayLayout stored = DayLayout::fromSettings(TestSupport::randomLayout(random));
+            PageText::Cells cells = PageText::fit(QString(), stored.pageRows(), stored.pageColumns());
+            for (int booking = 0; booking < 4; ++booking)
+                cells[random.bounded(stored.pageRows())][random.bounded(stored.pageColumns())]
+                    = QString::number(booking);
+            DayRecord record;
+            DayPlacement::describeLayout(record, stored);
+            record.pageText = PageText::join(cells);
+            const Settings current
+                = random.bounded(5) == 0 ? TestSupport::damagedLayout(random) : TestSupport::randomLayout(random);
 
-void TestDayLayout::fromSettingsAndRecord()
-{
-    QVERIFY(DayLayout::fromSettings(Settings::defaults())
-        == DayLayout::build(Eight, Five, 30, 4, Settings::defaultNames()));
+            const DayPlacement::Placement p
+                = DayPlacement::place(Today.addDays(int(random.bounded(3)) - 1), Today, record, current);
+            DayRecord shown;
+            DayPlacement::describeLayout(shown, p.layout);
+            shown.pageText = p.pageText;
+            QCOMPARE(TestSupport::placesOf(shown), TestSupport::placesOf(record));
+        }
+    }
 
-    DayRecord record;
-    record.open = QStringLiteral("09:00 AM");
-    record.close = QStringLiteral("12:00 PM");
-    record.slotMinutes = 60;
-    record.providerCount = 2;
-    record.names = QStringLiteral(" X - Y");
-    const DayLayout fromRecord = DayLayout::fromRecord(record);
-    QCOMPARE(fromRecord.timeTexts, (QStringList {"09:00 AM", "10:00 AM", "11:00 AM", "12:00 PM", "01:00 PM"}));
-    QCOMPARE(fromRecord.providerName(2), QStringLiteral(" Y"));
-
-    // A record with nothing copied into it still gives a sound page.
-    const DayLayout damaged = DayLayout::fromRecord(DayRecord {});
-    QCOMPARE(damaged.providerCount, 4);
-    QCOMPARE(damaged.slotMinutes, 30);
-    QCOMPARE(damaged.lastRow, 22);
-}
+    // Two desks that lay a day out differently (one opened it before the slots
+    // changed) merge their saves by time, not by position.
+    void desksWithOtherLayoutsMergeByTime()
+    {
+        TestSupport::DataFixture data;
+        DayStore store(data.db());
+        DayRecord read;
+        bool created = false;
+        QVERIFY(store.open(Today, Hourly, read, created).ok());
+        const DayRecord hourDesk = store.save(read, booked(read, Hourly, "|#|#A|#|#|")).stored;
+        // The other desk shows the day in half hours and books 08:30.
+        const DayRecord halfDesk = DayPlacement::inLayout(hourDesk, DayLayout::fromSettings(HalfHourly));
+        QVERIFY(store.save(halfDesk, booked(halfDesk, HalfHourly, "|#|#|B#A|#|#|")).status.ok());
+        // The first desk, still on hours, books 08:00.
+        QVERIFY(store.save(hourDesk, booked(hourDesk, Hourly, "|#C|#A|#|#|")).status.ok());
+        QCOMPARE(TestSupport::storedDay(data.db())->pageText, t("|#C|#|B#A|#|#|"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDayLayout)
 #include "tst_daylayout.moc"

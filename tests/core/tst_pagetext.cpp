@@ -1,8 +1,10 @@
+#include "core/DayMerge.h"
 #include "core/PageText.h"
 
 #include <QTest>
 
 using namespace PageText;
+using DayMerge::Content;
 
 namespace {
 // Tests write "|" for a tab and "#" for a carriage return.
@@ -13,6 +15,22 @@ QString t(const char* readable)
     s.replace(QLatin1Char('#'), RowSeparator);
     return s;
 }
+
+Content content(const char* pageText, const char* memo, bool closed = false)
+{
+    return {t(pageText), QString::fromUtf8(memo), closed};
+}
+
+DayRecord day(const Content& c, qint64 id = 7)
+{
+    DayRecord r;
+    r.id = id;
+    r.version = 3;
+    r.pageText = c.pageText;
+    r.memo = c.memo;
+    r.closed = c.closed;
+    return r;
+}
 } // namespace
 
 class TestPageText : public QObject
@@ -20,199 +38,113 @@ class TestPageText : public QObject
     Q_OBJECT
 
 private slots:
-    void roundTrip_data();
-    void roundTrip();
-    void splitShape();
-    void empty_data();
-    void empty();
-    void isBlank_data();
-    void isBlank();
-    void fit_data();
-    void fit();
-    void cleanCell_data();
-    void cleanCell();
-    void merge_data();
-    void merge();
-    void mergeMemo_data();
-    void mergeMemo();
+    // A page is placed into a page of rows x columns by position.
+    void fit_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QString>("placed");
+        QTest::addColumn<bool>("blank");
+        QTest::newRow("into a bigger page") << t("a|b#c|d") << 3 << 3 << t("a|b|#c|d|#||") << false;
+        QTest::newRow("into a smaller page") << t("a|b|c#d|e|f#g|h|i") << 2 << 2 << t("a|b#d|e") << false;
+        QTest::newRow("fewer tabs than columns") << t("a#b|c") << 2 << 3 << t("a||#b|c|") << false;
+        QTest::newRow("a blank is text") << t("| |") << 1 << 3 << t("| |") << false;
+        QTest::newRow("separators only") << t("|||#|||") << 2 << 4 << t("|||#|||") << true;
+        QTest::newRow("nothing stored") << QString() << 2 << 3 << t("||#||") << true;
+        QTest::newRow("one provider") << QString() << 3 << 1 << t("##") << true;
+    }
+
+    void fit()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(QString, placed);
+        QFETCH(bool, blank);
+        QCOMPARE(join(PageText::fit(text, rows, columns)), placed);
+        QCOMPARE(isBlank(text), blank);
+        if (blank)
+            QCOMPARE(PageText::empty(rows, columns), placed);
+    }
+
+    // A cell can never hold a separator: the page would change its shape.
+    void cleanCell() { QCOMPARE(PageText::cleanCell(QStringLiteral("Lee\tKim\r\nBo")), QStringLiteral("Lee Kim  Bo")); }
+
+    // Three-way merge by position: a cell changed on one side takes that side;
+    // changed on both keeps both, and a booking is never cleared by the other.
+    void merge_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("mine");
+        QTest::addColumn<QString>("theirs");
+        QTest::addColumn<QString>("merged");
+        auto row = [](const char* name, const char* base, const char* mine, const char* theirs, const char* merged) {
+            QTest::newRow(name) << t(base) << t(mine) << t(theirs) << t(merged);
+        };
+        row("mine only", "|#|", "A|#|", "|#|", "A|#|");
+        row("theirs only", "|#|", "|#|", "|#|B", "|#|B");
+        row("different cells", "|#|", "A|#|", "|#|B", "A|#|B");
+        row("same change both sides", "|#|", "A|#|x", "A|#|", "A|#|x");
+        row("changed differently and elsewhere", "a|#|", "A|x#|", "B|#|y", "A / B|x#|y");
+        row("mine cleared, theirs unchanged", "a|b", "|b", "a|c", "|c");
+        row("mine cleared, theirs changed", "a|", "|", "b|", "b|");
+        row("theirs cleared, mine changed", "a|", "m|x", "|", "m|x");
+        row("mine has more rows", "|", "A|#C|", "|B", "A|B#C|");
+        row("theirs has more rows and columns", "a", "b", "a|c#d", "b|c#d");
+    }
+
+    void merge()
+    {
+        QFETCH(QString, base);
+        QFETCH(QString, mine);
+        QFETCH(QString, theirs);
+        QFETCH(QString, merged);
+        QCOMPARE(PageText::merge(base, mine, theirs), merged);
+    }
+
+    // A whole day: this desk read SMITH and the memo "lab", and booked JONES
+    // since. The memo merges as a cell does, both texts on two lines.
+    void mergeDay_data()
+    {
+        QTest::addColumn<Content>("mine");
+        QTest::addColumn<std::optional<DayRecord>>("theirs");
+        QTest::addColumn<Content>("merged");
+        QTest::addColumn<bool>("unchanged");
+        const Content mine = content("SMITH|JONES", "lab");
+        auto row
+            = [](const char* name, const Content& mine, const std::optional<DayRecord>& theirs, const Content& merged,
+                  bool unchanged = false) { QTest::newRow(name) << mine << theirs << merged << unchanged; };
+        row("nothing changed there", mine, day(content("SMITH|", "lab")), mine, true);
+        row("memo changed there", mine, day(content("SMITH|", "off")), content("SMITH|JONES", "off"));
+        row("memo changed on both", content("SMITH|JONES", "on"), day(content("SMITH|", "off")),
+            content("SMITH|JONES", "on\noff"));
+        row("memo cleared here, changed there", content("SMITH|JONES", ""), day(content("SMITH|", "off")),
+            content("SMITH|JONES", "off"));
+        row("memo changed here, cleared there", content("SMITH|JONES", "on"), day(content("SMITH|", "")),
+            content("SMITH|JONES", "on"));
+        row("closed there", mine, day(content("SMITH|", "lab", true)), content("SMITH|JONES", "lab", true));
+        row("closed here", content("SMITH|JONES", "lab", true), day(content("SMITH|", "off")),
+            content("SMITH|JONES", "off", true));
+        row("deleted there", mine, std::nullopt, content("|JONES", ""));
+        row("made again, same content", mine, day(content("SMITH|", "lab"), 8), mine);
+        row("made again under the same id and version", mine, day(content("LEE|", "")), content("LEE|JONES", ""));
+    }
+
+    void mergeDay()
+    {
+        QFETCH(Content, mine);
+        QFETCH(std::optional<DayRecord>, theirs);
+        QFETCH(Content, merged);
+        QFETCH(bool, unchanged);
+        const DayRecord base = day(content("SMITH|", "lab"));
+        QCOMPARE(DayMerge::unchangedSince(base, theirs), unchanged);
+        const Content result = DayMerge::merge(base, mine, theirs);
+        QCOMPARE(result.pageText, merged.pageText);
+        QCOMPARE(result.memo, merged.memo);
+        QCOMPARE(result.closed, merged.closed);
+    }
 };
-
-void TestPageText::roundTrip_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("one row") << t("Smith||Jones");
-    QTest::newRow("rows") << t("a|b#c|d#|");
-    QTest::newRow("empty page 3x3") << t("||#||#||");
-    QTest::newRow("trailing row separator") << t("x#");
-    QTest::newRow("blanks kept") << t(" a | b /  ");
-}
-
-void TestPageText::roundTrip()
-{
-    QFETCH(QString, text);
-    QCOMPARE(join(split(text)), text);
-}
-
-void TestPageText::splitShape()
-{
-    const Cells cells = split(t("a|b|c#d#|e"));
-    QCOMPARE(cells.size(), 3);
-    QCOMPARE(cells[0], (QStringList {"a", "b", "c"}));
-    QCOMPARE(cells[1], (QStringList {"d"}));
-    QCOMPARE(cells[2], (QStringList {"", "e"}));
-}
-
-void TestPageText::empty_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("columns");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("2x3") << 2 << 3 << t("||#||");
-    QTest::newRow("one provider") << 3 << 1 << t("##");
-    QTest::newRow("no rows") << 0 << 4 << QString();
-    QTest::newRow("no columns") << 3 << 0 << QString();
-}
-
-void TestPageText::empty()
-{
-    QFETCH(int, rows);
-    QFETCH(int, columns);
-    QFETCH(QString, text);
-    QCOMPARE(PageText::empty(rows, columns), text);
-}
-
-void TestPageText::isBlank_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("blank");
-    QTest::newRow("nothing") << QString() << true;
-    QTest::newRow("separators only") << t("|||#|||") << true;
-    QTest::newRow("one name") << t("||Smith#||") << false;
-    QTest::newRow("a blank is text") << t("| |") << false;
-}
-
-void TestPageText::isBlank()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, blank);
-    QCOMPARE(PageText::isBlank(text), blank);
-}
-
-void TestPageText::fit_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("columns");
-    QTest::addColumn<QString>("placed");
-    QTest::newRow("same size") << t("a|b#c|d") << 2 << 2 << t("a|b#c|d");
-    QTest::newRow("into a bigger page") << t("a|b#c|d") << 3 << 3 << t("a|b|#c|d|#||");
-    QTest::newRow("into a smaller page") << t("a|b|c#d|e|f#g|h|i") << 2 << 2 << t("a|b#d|e");
-    QTest::newRow("fewer tabs than columns") << t("a#b|c") << 2 << 3 << t("a||#b|c|");
-    QTest::newRow("nothing stored") << QString() << 2 << 2 << t("|#|");
-    // A day stored with 60-minute slots shown with 30-minute slots: the
-    // second stored row lands on the second page row, whatever its time.
-    QTest::newRow("60 into 30 minute slots") << t("|#9am|#10am|#|") << 6 << 2 << t("|#9am|#10am|#|#|#|");
-}
-
-void TestPageText::fit()
-{
-    QFETCH(QString, text);
-    QFETCH(int, rows);
-    QFETCH(int, columns);
-    QFETCH(QString, placed);
-    const Cells cells = PageText::fit(text, rows, columns);
-    QCOMPARE(cells.size(), rows);
-    for (const QStringList& row : cells)
-        QCOMPARE(row.size(), columns);
-    QCOMPARE(join(cells), placed);
-}
-
-void TestPageText::cleanCell_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("clean");
-    QTest::newRow("plain") << QStringLiteral("Smith, J") << QStringLiteral("Smith, J");
-    QTest::newRow("tab") << QStringLiteral("Smith\tJones") << QStringLiteral("Smith Jones");
-    QTest::newRow("carriage return") << QStringLiteral("Smith\rJones") << QStringLiteral("Smith Jones");
-    QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QStringLiteral("a  b");
-}
-
-void TestPageText::cleanCell()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, clean);
-    const QString cleaned = PageText::cleanCell(text);
-    QCOMPARE(cleaned, clean);
-    // A cleaned cell never changes the page's shape.
-    QCOMPARE(split(cleaned).size(), 1);
-    QCOMPARE(split(cleaned).first().size(), 1);
-}
-
-void TestPageText::merge_data()
-{
-    QTest::addColumn<QString>("base");
-    QTest::addColumn<QString>("mine");
-    QTest::addColumn<QString>("theirs");
-    QTest::addColumn<QString>("merged");
-    QTest::addColumn<bool>("conflicted");
-    QTest::newRow("nobody changed") << t("a|") << t("a|") << t("a|") << t("a|") << false;
-    QTest::newRow("mine only") << t("|#|") << t("A|#|") << t("|#|") << t("A|#|") << false;
-    QTest::newRow("theirs only") << t("|#|") << t("|#|") << t("|#|B") << t("|#|B") << false;
-    QTest::newRow("different cells") << t("|#|") << t("A|#|") << t("|#|B") << t("A|#|B") << false;
-    QTest::newRow("same change both sides") << t("|#|") << t("A|#|x") << t("A|#|") << t("A|#|x") << false;
-    QTest::newRow("same cell, different text") << t("|#|") << t("A|#|") << t("B|#|") << t("A / B|#|") << true;
-    QTest::newRow("changed differently and elsewhere")
-        << t("a|#|") << t("A|x#|") << t("B|#|y") << t("A / B|x#|y") << true;
-    QTest::newRow("mine cleared, theirs unchanged") << t("a|b") << t("|b") << t("a|c") << t("|c") << false;
-    QTest::newRow("mine cleared, theirs changed") << t("a|") << t("|") << t("b|") << t("b|") << true;
-    QTest::newRow("theirs cleared, mine changed") << t("a|") << t("m|x") << t("|") << t("m|x") << true;
-    QTest::newRow("mine has more rows") << t("|") << t("A|#C|") << t("|B") << t("A|B#C|") << false;
-    QTest::newRow("theirs has more columns") << t("a") << t("b") << t("a|c") << t("b|c") << false;
-    QTest::newRow("no base") << QString() << t("A|") << t("|B") << t("A|B") << false;
-}
-
-void TestPageText::merge()
-{
-    QFETCH(QString, base);
-    QFETCH(QString, mine);
-    QFETCH(QString, theirs);
-    QFETCH(QString, merged);
-    QFETCH(bool, conflicted);
-    bool wasConflicted = !conflicted;
-    QCOMPARE(PageText::merge(base, mine, theirs, &wasConflicted), merged);
-    QCOMPARE(wasConflicted, conflicted);
-    QCOMPARE(PageText::merge(base, mine, theirs), merged);
-}
-
-void TestPageText::mergeMemo_data()
-{
-    QTest::addColumn<QString>("base");
-    QTest::addColumn<QString>("mine");
-    QTest::addColumn<QString>("theirs");
-    QTest::addColumn<QString>("merged");
-    auto row = [](const char* name, const char* base, const char* mine, const char* theirs, const char* merged) {
-        QTest::newRow(name) << QString::fromLatin1(base) << QString::fromLatin1(mine) << QString::fromLatin1(theirs)
-                            << QString::fromLatin1(merged);
-    };
-    row("nobody changed", "memo", "memo", "memo", "memo");
-    row("mine only", "memo", "mine", "memo", "mine");
-    row("theirs only", "memo", "memo", "theirs", "theirs");
-    row("same both sides", "memo", "new", "new", "new");
-    row("both changed", "memo", "mine", "theirs", "mine\ntheirs");
-    row("mine cleared, theirs changed", "memo", "", "theirs", "theirs");
-    row("theirs cleared, mine changed", "memo", "mine", "", "mine");
-    row("mine cleared only", "memo", "", "memo", "");
-}
-
-void TestPageText::mergeMemo()
-{
-    QFETCH(QString, base);
-    QFETCH(QString, mine);
-    QFETCH(QString, theirs);
-    QFETCH(QString, merged);
-    QCOMPARE(PageText::mergeMemo(base, mine, theirs), merged);
-}
 
 QTEST_GUILESS_MAIN(TestPageText)
 #include "tst_pagetext.moc"
