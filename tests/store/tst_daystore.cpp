@@ -3,417 +3,261 @@
 #include "core/PageText.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
-#include "store/SettingsStore.h"
 
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTest>
 
-using TestSupport::DataFixture;
+using TestSupport::cellOf;
+using TestSupport::storedDay;
 
+// Two desks on one database: this one (m_data's connection) and another; at
+// the end, four real processes at once.
 class TestDayStore : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void openCreatesOnceWithSettingsCopies();
+    void init();
     void openMeetsTheSameDayMadeMeanwhile();
     void initialiseDataOnlyFillsAnEmptyPage();
-    void saveDeletesAnEmptyOpenDay_data();
-    void saveDeletesAnEmptyOpenDay();
-    void twoCopiesMerge_data();
-    void twoCopiesMerge();
-    void clearedDayDoesNotLoseTheOtherCopysBooking_data();
-    void clearedDayDoesNotLoseTheOtherCopysBooking();
-    void busyWrite_data();
-    void busyWrite();
-    void keepEmptyNeverDeletes_data();
-    void keepEmptyNeverDeletes();
-    void findOnceDoesNotWait();
-    void fullDiskSaysSo();
+    void save_data();
+    void save();
+    void saveStoresTheLayoutOfThePage();
+    void failedSaveLeavesTheDay_data();
+    void failedSaveLeavesTheDay();
+    void concurrentSavesLoseNothing();
+
+private:
+    Database& thisDesk() { return m_data->db(); }
+    Database& otherDesk() { return *m_other; }
+
+    std::unique_ptr<TestSupport::DataFixture> m_data;
+    std::unique_ptr<Database> m_other;
 };
 
 namespace {
 
 const QDate Day = TestSupport::Today;
+const QString Brown = "BROWN";
 
-// A page of 3 rows by 2 cells with the given cell set.
-QString page(int row = -1, int col = -1, const QString& text = QString())
+// What the other desk does with the day both desks read.
+enum class Other { Nothing, BooksRow2First, BooksRow1First, BooksRow2Last };
+
+// A blank page of 3 rows by 2 cells.
+QString page()
 {
-    PageText::Cells cells = PageText::fit(QString(), 3, 2);
-    if (row >= 0)
-        cells[row][col] = text;
-    return PageText::join(cells);
+    return PageText::join(PageText::fit(QString(), 3, 2));
 }
 
-QString cell(const QString& pageText, int row, int col)
-{
-    return PageText::fit(pageText, 3, 2)[row][col];
-}
-
-// An opened and initialised day, as the appointment window has it on screen.
-DayRecord shownDay(Database& db, const QDate& date = Day)
-{
-    Settings s;
-    if (!SettingsStore(db).read(s).ok())
-        qFatal("settings");
-    DayStore store(db);
-    DayRecord rec;
-    bool created = false;
-    if (!store.open(date, s, rec, created).ok())
-        qFatal("open");
-    if (created && !store.initialiseData(rec, page()).ok())
-        qFatal("initialise");
-    return rec;
-}
-
-std::optional<DayRecord> stored(Database& db, const QDate& date = Day)
-{
-    std::optional<DayRecord> r;
-    if (!DayStore(db).find(date, r).ok())
-        qFatal("find");
-    return r;
-}
-
+// rec with text in cell (row, col), counted from 1.
 DayRecord edited(DayRecord rec, int row, int col, const QString& text)
 {
     PageText::Cells cells = PageText::fit(rec.pageText, 3, 2);
-    cells[row][col] = text;
+    cells[row - 1][col - 1] = text;
     rec.pageText = PageText::join(cells);
     return rec;
 }
 
-class SecondCopy
+// The day opened and its page made, as a desk shows it.
+DayRecord shownDay(Database& db)
 {
-public:
-    explicit SecondCopy(const QString& path)
-    {
-        const Result r = m_db.open(path);
-        if (!r.ok())
-            qFatal("%s", qPrintable(r.message));
-    }
-    Database& db() { return m_db; }
-
-private:
-    Database m_db {QStringLiteral("second copy")};
-};
+    DayRecord rec;
+    bool created = false;
+    if (!DayStore(db).open(Day, Settings::defaults(), rec, created).ok()
+        || (created && !DayStore(db).initialiseData(rec, page()).ok()))
+        qFatal("the day could not be opened");
+    return rec;
+}
 
 } // namespace
 
-void TestDayStore::openCreatesOnceWithSettingsCopies()
+// A fresh database for every test, the earlier one closed first.
+void TestDayStore::init()
 {
-    DataFixture f;
-    Settings s = Settings::defaults();
-    s.providerCount = 3;
-    s.close = QStringLiteral("04:30 PM");
-    DayStore store(f.db());
-
-    DayRecord rec;
-    bool created = false;
-    QVERIFY(store.open(Day, s, rec, created).ok());
-    QVERIFY(created);
-    QCOMPARE(rec.calDate, Day);
-    QCOMPARE(rec.close, QStringLiteral("04:30 PM"));
-    QCOMPARE(rec.providerCount, 3);
-
-    DayRecord again;
-    QVERIFY(store.open(Day, Settings::defaults(), again, created).ok());
-    QVERIFY(!created);
-    QCOMPARE(again.id, rec.id);
-    QCOMPARE(again.providerCount, 3);
-
-    qint64 n = 0;
-    QVERIFY(store.count(n).ok());
-    QCOMPARE(n, 1);
+    m_other.reset();
+    m_data.reset();
+    m_data = std::make_unique<TestSupport::DataFixture>();
+    m_other = std::make_unique<Database>("other desk");
+    QVERIFY(m_other->open(m_data->databasePath()).ok());
 }
 
-// Another copy makes the same new day after this copy looked for it and before
-// its insert: both get the one record.
+// The other desk makes the same new day after this one looked for it and
+// before its insert: both succeed, with the one record and the first desk's
+// copies of the settings.
 void TestDayStore::openMeetsTheSameDayMadeMeanwhile()
 {
-    DataFixture f;
-    SecondCopy other(f.databasePath());
-    QSqlQuery lock(other.db().connection());
-    QVERIFY(TestSupport::holdWriteLock(other.db().connection()));
+    QSqlQuery lock(otherDesk().connection());
+    QVERIFY(TestSupport::holdWriteLock(otherDesk().connection()));
+    Settings theirSettings = Settings::defaults();
+    theirSettings.providerCount = 3;
     DayRecord theirs;
     bool theyCreated = false;
-    // Paused by the lock once the look found nothing, this copy's insert waits
-    // while the other copy makes the day.
-    f.db().retry().pause = [&](qint64) {
-        QVERIFY(theirs.id == 0 && lock.exec(QStringLiteral("ROLLBACK")));
-        QVERIFY(DayStore(other.db()).open(Day, Settings::defaults(), theirs, theyCreated).ok());
+    // The lock pauses this desk's insert once its look found nothing.
+    thisDesk().retry().pause = [&](qint64) {
+        QVERIFY(theirs.id == 0 && lock.exec("ROLLBACK"));
+        QVERIFY(DayStore(otherDesk()).open(Day, theirSettings, theirs, theyCreated).ok());
     };
-    DayRecord mine;
+    DayRecord rec;
     bool created = true;
-    const Result opened = DayStore(f.db()).open(Day, Settings::defaults(), mine, created);
+    const Result opened = DayStore(thisDesk()).open(Day, Settings::defaults(), rec, created);
     QVERIFY2(opened.ok(), qPrintable(opened.message));
-    QVERIFY(theyCreated);
-    QVERIFY(!created);
-    QCOMPARE(mine.id, theirs.id);
+    QVERIFY(theyCreated && !created);
+    QCOMPARE(rec.id, theirs.id);
+    QCOMPARE(rec.providerCount, 3);
 }
 
 void TestDayStore::initialiseDataOnlyFillsAnEmptyPage()
 {
-    DataFixture f;
-    SecondCopy other(f.databasePath());
-    DayStore mine(f.db());
-    DayStore theirs(other.db());
-
-    DayRecord a;
+    DayRecord rec;
     bool created = false;
-    QVERIFY(mine.open(Day, Settings::defaults(), a, created).ok());
-    QVERIFY(created);
-    // The other copy opens the same new day, fills in its page and saves it
-    // before this copy has initialised the page.
-    DayRecord b;
-    QVERIFY(theirs.open(Day, Settings::defaults(), b, created).ok());
-    QVERIFY(!created);
-    QVERIFY(theirs.initialiseData(b, page()).ok());
-    QVERIFY(theirs.save(b, edited(b, 0, 1, QStringLiteral("SMITH"))).status.ok());
+    QVERIFY(DayStore(thisDesk()).open(Day, Settings::defaults(), rec, created).ok() && created);
+    // The other desk opens the same new day and saves a booking before this
+    // desk has made the page.
+    const DayRecord theirs = shownDay(otherDesk());
+    QVERIFY(DayStore(otherDesk()).save(theirs, edited(theirs, 1, 2, Brown)).status.ok());
 
-    QVERIFY(mine.initialiseData(a, page()).ok());
-    QCOMPARE(cell(a.pageText, 0, 1), QStringLiteral("SMITH"));
-    QCOMPARE(cell(stored(f.db())->pageText, 0, 1), QStringLiteral("SMITH"));
+    QVERIFY(DayStore(thisDesk()).initialiseData(rec, page()).ok());
+    QCOMPARE(cellOf(rec.pageText, 1, 2), Brown);
+    QCOMPARE(cellOf(storedDay(thisDesk())->pageText, 1, 2), Brown);
 }
 
-void TestDayStore::saveDeletesAnEmptyOpenDay_data()
+void TestDayStore::save_data()
 {
+    // Both desks read the day with "LEE" in cell (1, 1); the other desk may
+    // book BROWN, and this desk saves cell (1, 1), its closed mark and memo.
+    QTest::addColumn<Other>("other");
+    QTest::addColumn<QString>("mine");
     QTest::addColumn<bool>("closed");
     QTest::addColumn<QString>("memo");
-    QTest::addColumn<bool>("kept");
-
-    QTest::newRow("open, blank, no memo") << false << QString() << false;
-    QTest::newRow("closed, blank, no memo") << true << QString() << true;
-    QTest::newRow("open, blank, a memo") << false << QStringLiteral("holiday") << true;
+    QTest::addColumn<DayStore::SaveMode>("mode");
+    QTest::addColumn<QString>("cells"); // cells (1, 1) and (2, 1) afterwards; null: no record
+    const auto leaving = DayStore::SaveMode::DeleteWhenEmpty;
+    QTest::newRow("changed") << Other::Nothing << "SMITH" << false << "" << leaving << "SMITH|";
+    QTest::newRow("emptied: deleted") << Other::Nothing << "" << false << "" << leaving << QString();
+    QTest::newRow("emptied, closed") << Other::Nothing << "" << true << "" << leaving << "|";
+    QTest::newRow("emptied, a memo") << Other::Nothing << "" << false << "holiday" << leaving << "|";
+    QTest::newRow("emptied while shown") << Other::Nothing << "" << false << "" << DayStore::SaveMode::KeepEmpty << "|";
+    QTest::newRow("the other desk booked another cell")
+        << Other::BooksRow2First << "SMITH" << false << "" << leaving << "SMITH|BROWN";
+    QTest::newRow("both desks changed the cell")
+        << Other::BooksRow1First << "SMITH" << false << "" << leaving << "SMITH / BROWN|";
+    QTest::newRow("emptied after the other desk booked")
+        << Other::BooksRow2First << "" << false << "" << leaving << "|BROWN";
+    QTest::newRow("emptied before the other desk booked")
+        << Other::BooksRow2Last << "" << false << "" << leaving << "|BROWN";
 }
 
-void TestDayStore::saveDeletesAnEmptyOpenDay()
+void TestDayStore::save()
 {
+    QFETCH(Other, other);
+    QFETCH(QString, mine);
     QFETCH(bool, closed);
     QFETCH(QString, memo);
-    QFETCH(bool, kept);
+    QFETCH(DayStore::SaveMode, mode);
+    QFETCH(QString, cells);
 
-    DataFixture f;
-    DayRecord rec = shownDay(f.db());
-    // The page had a booking that is now wiped out again.
-    const DayStore::SaveOutcome first = DayStore(f.db()).save(rec, edited(rec, 2, 1, QStringLiteral("LEE")));
-    QVERIFY(first.status.ok());
-    DayRecord mine = edited(first.stored, 2, 1, QString());
-    mine.closed = closed;
-    mine.memo = memo;
-
-    const DayStore::SaveOutcome out = DayStore(f.db()).save(first.stored, mine);
+    const DayRecord shown = shownDay(thisDesk());
+    const DayRecord base = DayStore(thisDesk()).save(shown, edited(shown, 1, 1, "LEE")).stored;
+    const DayRecord theirs = edited(base, other == Other::BooksRow1First ? 1 : 2, 1, Brown);
+    if (other == Other::BooksRow2First || other == Other::BooksRow1First)
+        QVERIFY(DayStore(otherDesk()).save(base, theirs).status.ok());
+    DayRecord edit = edited(base, 1, 1, mine);
+    edit.closed = closed;
+    edit.memo = memo;
+    const DayStore::SaveOutcome out = DayStore(thisDesk()).save(base, edit, mode);
     QVERIFY(out.status.ok());
-    QCOMPARE(out.deleted, !kept);
-    QCOMPARE(stored(f.db()).has_value(), kept);
-    if (kept) {
-        QCOMPARE(stored(f.db())->closed, closed);
-        QCOMPARE(stored(f.db())->memo, memo);
-    }
-}
+    QCOMPARE(out.merged, other == Other::BooksRow2First || other == Other::BooksRow1First);
+    if (other == Other::BooksRow2Last)
+        QVERIFY(DayStore(otherDesk()).save(base, theirs).status.ok());
+    else
+        QCOMPARE(out.deleted, cells.isNull());
 
-void TestDayStore::twoCopiesMerge_data()
-{
-    QTest::addColumn<int>("theirRow");
-    QTest::addColumn<QString>("theirText");
-    QTest::addColumn<QString>("expected00"); // cell 0,0 afterwards
-    QTest::addColumn<QString>("expected10"); // cell 1,0 afterwards
-
-    QTest::newRow("different cells") << 1 << QStringLiteral("BROWN") << QStringLiteral("SMITH")
-                                     << QStringLiteral("BROWN");
-    QTest::newRow("same cell") << 0 << QStringLiteral("BROWN") << QStringLiteral("SMITH / BROWN") << QString();
-    QTest::newRow("same cell, same text") << 0 << QStringLiteral("SMITH") << QStringLiteral("SMITH") << QString();
-}
-
-void TestDayStore::twoCopiesMerge()
-{
-    QFETCH(int, theirRow);
-    QFETCH(QString, theirText);
-    QFETCH(QString, expected00);
-    QFETCH(QString, expected10);
-
-    DataFixture f;
-    SecondCopy other(f.databasePath());
-    const DayRecord mineBase = shownDay(f.db());
-    const DayRecord theirBase = shownDay(other.db());
-    QCOMPARE(theirBase.id, mineBase.id);
-
-    const DayStore::SaveOutcome theirs
-        = DayStore(other.db()).save(theirBase, edited(theirBase, theirRow, 0, theirText));
-    QVERIFY(theirs.status.ok());
-    QVERIFY(!theirs.merged);
-
-    const DayStore::SaveOutcome mine = DayStore(f.db()).save(mineBase, edited(mineBase, 0, 0, QStringLiteral("SMITH")));
-    QVERIFY(mine.status.ok());
-    QVERIFY(mine.merged);
-    QVERIFY(!mine.deleted);
-
-    const std::optional<DayRecord> now = stored(f.db());
-    QVERIFY(now);
-    QCOMPARE(now->pageText, mine.stored.pageText);
-    QCOMPARE(cell(now->pageText, 0, 0), expected00);
-    QCOMPARE(cell(now->pageText, 1, 0), expected10);
-}
-
-void TestDayStore::clearedDayDoesNotLoseTheOtherCopysBooking_data()
-{
-    QTest::addColumn<bool>("clearerFirst");
-    QTest::newRow("cleared, then the other copy saves") << true;
-    QTest::newRow("the other copy saves, then cleared") << false;
-}
-
-void TestDayStore::clearedDayDoesNotLoseTheOtherCopysBooking()
-{
-    QFETCH(bool, clearerFirst);
-
-    DataFixture f;
-    SecondCopy other(f.databasePath());
-    DayRecord start = shownDay(f.db());
-    start = DayStore(f.db()).save(start, edited(start, 0, 0, QStringLiteral("SMITH"))).stored;
-
-    const DayRecord clearerBase = shownDay(f.db());
-    const DayRecord adderBase = shownDay(other.db());
-    QCOMPARE(cell(adderBase.pageText, 0, 0), QStringLiteral("SMITH"));
-    const DayRecord cleared = edited(clearerBase, 0, 0, QString());
-    const DayRecord added = edited(adderBase, 2, 1, QStringLiteral("BROWN"));
-
-    DayStore::SaveOutcome clear;
-    DayStore::SaveOutcome add;
-    if (clearerFirst) {
-        clear = DayStore(f.db()).save(clearerBase, cleared);
-        add = DayStore(other.db()).save(adderBase, added);
-        QVERIFY(clear.deleted);
-    } else {
-        add = DayStore(other.db()).save(adderBase, added);
-        clear = DayStore(f.db()).save(clearerBase, cleared);
-        QVERIFY(!clear.deleted);
-    }
-    QVERIFY(clear.status.ok());
-    QVERIFY(add.status.ok());
-
-    const std::optional<DayRecord> now = stored(f.db());
-    QVERIFY2(now, "the day record was lost");
-    QCOMPARE(cell(now->pageText, 2, 1), QStringLiteral("BROWN"));
-    QCOMPARE(cell(now->pageText, 0, 0), QString()); // the clearing stands too
-    QCOMPARE(now->providerCount, start.providerCount);
-}
-
-void TestDayStore::busyWrite_data()
-{
-    QTest::addColumn<bool>("released");
-    QTest::newRow("released after the first pause: retried") << true;
-    QTest::newRow("held throughout: gives up with a reason") << false;
-}
-
-void TestDayStore::busyWrite()
-{
-    QFETCH(bool, released);
-    DataFixture f;
-    SecondCopy other(f.databasePath());
-    const DayRecord rec = shownDay(f.db());
-
-    QSqlDatabase holder = other.db().connection();
-    QSqlQuery lock(holder);
-    QVERIFY(TestSupport::holdWriteLock(holder));
-
-    int pauses = 0;
-    f.db().retry().random = [] { return 0.0; };
-    f.db().retry().pause = [&](qint64) {
-        if (++pauses == 1 && released)
-            QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
-    };
-    const DayStore::SaveOutcome out = DayStore(f.db()).save(rec, edited(rec, 0, 0, QStringLiteral("SMITH")));
-    if (released) {
-        QVERIFY2(out.status.ok(), qPrintable(out.status.message));
-        QCOMPARE(pauses, 1);
-        QCOMPARE(f.db().retry().lastLoopCounts(), QList<qint64> {2000});
-        QCOMPARE(cell(stored(f.db())->pageText, 0, 0), QStringLiteral("SMITH"));
+    const std::optional<DayRecord> now = storedDay(thisDesk());
+    QCOMPARE(now.has_value(), !cells.isNull());
+    if (!now)
         return;
-    }
-    QCOMPARE(out.status.code, Result::Busy);
-    QVERIFY(pauses > 1);
-    QVERIFY(out.status.message.contains(f.databasePath()));
-    QVERIFY2(out.status.message.contains(QStringLiteral("another copy")), qPrintable(out.status.message));
-    QVERIFY(!out.deleted);
-
-    QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
-    // Nothing was half-written, and the connection is usable again.
-    QCOMPARE(stored(f.db())->pageText, page());
-    f.db().retry().pause = {};
-    QVERIFY(DayStore(f.db()).save(rec, edited(rec, 0, 0, QStringLiteral("SMITH"))).status.ok());
+    QCOMPARE(cellOf(now->pageText, 1, 1) + QLatin1Char('|') + cellOf(now->pageText, 2, 1), cells);
+    QCOMPARE(now->closed, closed);
+    QCOMPARE(now->memo, memo);
+    // Other desks see that the day changed.
+    QVERIFY(now->version > base.version);
 }
 
-void TestDayStore::keepEmptyNeverDeletes_data()
+// The copies of the settings stored with a day describe the layout its page
+// was saved in, whatever the day was read in.
+void TestDayStore::saveStoresTheLayoutOfThePage()
 {
-    QTest::addColumn<bool>("deletedByTheOtherCopy");
-    QTest::newRow("a blank day") << false;
-    QTest::newRow("a day the other copy deleted") << true;
+    const DayRecord base = shownDay(thisDesk());
+    DayRecord edit = base;
+    edit.open = "07:00 AM";
+    edit.closed = true;
+    QVERIFY(DayStore(thisDesk()).save(base, edit).status.ok());
+    QCOMPARE(storedDay(thisDesk())->open, "07:00 AM");
 }
 
-void TestDayStore::keepEmptyNeverDeletes()
+void TestDayStore::failedSaveLeavesTheDay_data()
 {
-    QFETCH(bool, deletedByTheOtherCopy);
-
-    DataFixture f;
-    SecondCopy other(f.databasePath());
-    DayRecord mine = shownDay(f.db());
-    if (deletedByTheOtherCopy) {
-        const DayRecord theirs = shownDay(other.db());
-        QVERIFY(DayStore(other.db()).save(theirs, theirs).deleted);
-        QVERIFY(!stored(f.db()));
-    }
-
-    // Committed while the day is still shown: a blank page stays a record...
-    DayStore::SaveOutcome out = DayStore(f.db()).save(mine, mine, DayStore::SaveMode::KeepEmpty);
-    QVERIFY(out.status.ok());
-    QVERIFY(!out.deleted);
-    QVERIFY(stored(f.db()));
-    QCOMPARE(stored(f.db())->id, out.stored.id);
-
-    // ...and a booking made after another copy deleted the day brings it back.
-    mine = out.stored;
-    out = DayStore(f.db()).save(mine, edited(mine, 1, 1, QStringLiteral("SMITH")), DayStore::SaveMode::KeepEmpty);
-    QVERIFY(out.status.ok());
-    QCOMPARE(cell(stored(f.db())->pageText, 1, 1), QStringLiteral("SMITH"));
-
-    // Leaving the day, emptied again, deletes it as before.
-    mine = out.stored;
-    out = DayStore(f.db()).save(mine, edited(mine, 1, 1, QString()));
-    QVERIFY(out.deleted);
-    QVERIFY(!stored(f.db()));
+    QTest::addColumn<bool>("diskFull");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("another desk holds the database") << false << "another copy";
+    QTest::newRow("the disk is full") << true << "the disk is full";
 }
 
-void TestDayStore::findOnceDoesNotWait()
+// A save that cannot be made says why, naming the file, and writes nothing;
+// the window's look for other desks' saves never waits meanwhile.
+void TestDayStore::failedSaveLeavesTheDay()
 {
-    DataFixture f;
-    SecondCopy other(f.databasePath());
-    if (TestSupport::onServer())
-        QSKIP("on a server a writer never keeps others from reading");
-    shownDay(f.db());
-    QSqlQuery lock(other.db().connection());
-    QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-
-    int pauses = 0;
-    f.db().retry().pause = [&](qint64) { ++pauses; };
-    std::optional<DayRecord> rec;
-    QCOMPARE(DayStore(f.db()).findOnce(Day, rec).code, Result::Busy);
-    QCOMPARE(pauses, 0);
-    QVERIFY(lock.exec(QStringLiteral("COMMIT")));
-    QVERIFY(DayStore(f.db()).findOnce(Day, rec).ok());
-    QVERIFY(rec);
-}
-
-// A save that finds no room says so in words, and leaves the day as it was.
-void TestDayStore::fullDiskSaysSo()
-{
-    if (TestSupport::onServer())
+    QFETCH(bool, diskFull);
+    QFETCH(QString, why);
+    const bool server = TestSupport::onServer();
+    if (diskFull && server)
         QSKIP("a full file is made with SQLite's page limit");
-    DataFixture f;
-    const DayRecord rec = shownDay(f.db());
-    QSqlQuery limit(f.db().connection());
-    QVERIFY(limit.exec(QStringLiteral("PRAGMA max_page_count = 1")));
-    const DayStore::SaveOutcome out = DayStore(f.db()).save(rec, edited(rec, 0, 0, QString(20000, QLatin1Char('x'))));
-    QVERIFY2(out.status.message.contains(QStringLiteral("the disk is full")), qPrintable(out.status.message));
-    QCOMPARE(stored(f.db())->pageText, page());
+    const DayRecord rec = shownDay(thisDesk());
+    QSqlQuery hold(diskFull ? thisDesk().connection() : otherDesk().connection());
+    // On a file, the other desk keeps this one from reading too.
+    QVERIFY(diskFull ? hold.exec("PRAGMA max_page_count = 1")
+            : server ? TestSupport::holdWriteLock(otherDesk().connection())
+                     : hold.exec("BEGIN EXCLUSIVE"));
+    int pauses = 0;
+    thisDesk().retry().random = [] { return 0.9999; }; // the fewest retries
+    thisDesk().retry().pause = [&](qint64) { ++pauses; };
+
+    const DayStore::SaveOutcome out
+        = DayStore(thisDesk()).save(rec, edited(rec, 1, 1, QString(20000, QLatin1Char('x'))));
+    QCOMPARE(out.status.code, diskFull ? Result::Failed : Result::Busy);
+    QVERIFY2(out.status.message.contains(why), qPrintable(out.status.message));
+    QVERIFY(out.status.message.contains(m_data->databasePath()));
+    QCOMPARE(pauses > 0, !diskFull);
+    pauses = 0;
+    std::optional<DayRecord> found;
+    QCOMPARE(DayStore(thisDesk()).findOnce(Day, found).code, diskFull || server ? Result::Ok : Result::Busy);
+    QCOMPARE(pauses, 0);
+    QVERIFY(diskFull || hold.exec("ROLLBACK"));
+    QCOMPARE(storedDay(thisDesk())->pageText, page());
+}
+
+// Four desks, real processes, read the same day and then save one cell of
+// it at once: every name is kept.
+void TestDayStore::concurrentSavesLoseNothing()
+{
+    QStringList names = {"ADAMS", "BAKER", "CLARK", "DAVIS"};
+    std::vector<std::unique_ptr<QProcess>> desks;
+    for (const QString& name : names) {
+        desks.push_back(std::make_unique<QProcess>());
+        desks.back()->start(QStringLiteral(STORE_STRESS), {"same-cell", m_data->databasePath(), name});
+        QVERIFY(desks.back()->waitForReadyRead(30'000));
+        QCOMPARE(desks.back()->readLine(), QByteArray("ready\n"));
+    }
+    for (auto& desk : desks)
+        desk->write("go\n");
+    for (auto& desk : desks) {
+        QVERIFY(desk->waitForFinished(30'000));
+        QCOMPARE(desk->readAll(), QByteArray("saved\n"));
+    }
+    QStringList stored = cellOf(storedDay(thisDesk(), QDate(2024, 6, 3))->pageText, 1, 1).split(" / ");
+    stored.sort();
+    QCOMPARE(stored, names);
 }
 
 QTEST_GUILESS_MAIN(TestDayStore)

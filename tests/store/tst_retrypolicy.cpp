@@ -7,138 +7,56 @@ class TestRetryPolicy : public QObject
     Q_OBJECT
 
 private slots:
-    void firstRetries_data();
-    void firstRetries();
-    void exponentIsCapped();
-    void totalWaitIsBounded_data();
-    void totalWaitIsBounded();
-    void otherFailureIsNotRetried();
-    void successAfterBusy();
+    void run_data();
+    void run();
 };
 
 namespace {
 constexpr double AlmostOne = 0.9999999999;
-}
+constexpr int AlwaysBusy = 1000;
+} // namespace
 
-void TestRetryPolicy::firstRetries_data()
+void TestRetryPolicy::run_data()
 {
     QTest::addColumn<double>("r");
-    QTest::addColumn<QList<qint64>>("loops");
+    QTest::addColumn<int>("busyAnswers"); // the step answers Busy this often, then `last`
+    QTest::addColumn<int>("last");
+    QTest::addColumn<QList<qint64>>("loops"); // the pauses, in loop iterations
 
-    QTest::newRow("r = 0: lower bounds") << 0.0 << QList<qint64> {2000, 4000, 8000};
-    QTest::newRow("r close to 1: upper bounds") << AlmostOne << QList<qint64> {7998, 15996, 31992};
+    QTest::newRow("busy, then done") << 0.0 << 2 << int(Result::Ok) << QList<qint64> {2000, 4000};
+    QTest::newRow("another failure: not retried") << 0.0 << 0 << int(Result::Failed) << QList<qint64> {};
+    // 20 ms doubling to 2.56 s by the 8th retry (5.1 s in all), then nine
+    // retries at the cap make 28.14 s; a tenth would pass 30 s.
+    QTest::newRow("shortest pauses: capped, then bounded")
+        << 0.0 << AlwaysBusy << int(Result::Ok)
+        << QList<qint64> {2000, 4000, 8000, 16000, 32000, 64000, 128000, 256000} + QList<qint64>(9, 256000);
+    // The first eight retries take 20.4 s; a ninth of 10.2 s would pass 30 s.
+    QTest::newRow("longest pauses: bounded")
+        << AlmostOne << AlwaysBusy << int(Result::Ok)
+        << QList<qint64> {7998, 15996, 31992, 63984, 127968, 255936, 511872, 1023744};
 }
-
-void TestRetryPolicy::firstRetries()
+void TestRetryPolicy::run()
 {
     QFETCH(double, r);
+    QFETCH(int, busyAnswers);
+    QFETCH(int, last);
     QFETCH(QList<qint64>, loops);
 
     RetryPolicy policy;
     policy.random = [r] { return r; };
     QList<qint64> paused;
-    policy.pause = [&](qint64 micros) { paused.append(micros); };
+    policy.pause = [&](qint64 micros) { paused.append(micros / RetryPolicy::IterationMicros); };
     int calls = 0;
     const Result s = policy.run([&] {
-        ++calls;
-        return calls <= 3 ? Result::busy(QStringLiteral("locked")) : Result::success();
+        return ++calls <= busyAnswers ? Result::busy("locked") : Result {Result::Code(last), "last"};
     });
 
-    QVERIFY(s.ok());
-    QCOMPARE(calls, 4);
+    const bool gaveUp = busyAnswers == AlwaysBusy;
+    QCOMPARE(s.code, gaveUp ? Result::Busy : Result::Code(last));
+    QCOMPARE(s.message, gaveUp ? "locked" : "last");
+    QCOMPARE(calls, int(loops.size()) + 1);
     QCOMPARE(policy.lastLoopCounts(), loops);
-    QList<qint64> micros;
-    for (qint64 l : loops)
-        micros.append(l * RetryPolicy::IterationMicros);
-    QCOMPARE(paused, micros);
-    for (int n = 1; n <= 3; ++n)
-        QCOMPARE(RetryPolicy::loopCount(r, n), loops[n - 1]);
-}
-
-void TestRetryPolicy::exponentIsCapped()
-{
-    const qint64 capped = RetryPolicy::loopCount(AlmostOne, RetryPolicy::MaxExponent);
-    QCOMPARE(capped, qint64(3999) << RetryPolicy::MaxExponent);
-    QCOMPARE(RetryPolicy::loopCount(AlmostOne, RetryPolicy::MaxExponent + 1), capped);
-    QCOMPARE(RetryPolicy::loopCount(AlmostOne, 32767), capped);
-}
-
-void TestRetryPolicy::totalWaitIsBounded_data()
-{
-    QTest::addColumn<double>("r");
-    QTest::addColumn<int>("retries");
-
-    // r = 0: 20 ms doubling to 2.56 s by the 8th retry (5.1 s in all), then
-    // nine more capped retries of 2.56 s make 28.14 s; a tenth would pass 30 s.
-    QTest::newRow("short pauses") << 0.0 << 17;
-    // r close to 1: the first eight retries take 20.4 s, a ninth of 10.2 s would pass 30 s.
-    QTest::newRow("long pauses") << AlmostOne << 8;
-}
-
-void TestRetryPolicy::totalWaitIsBounded()
-{
-    QFETCH(double, r);
-    QFETCH(int, retries);
-
-    RetryPolicy policy;
-    policy.random = [r] { return r; };
-    qint64 waited = 0;
-    int pauses = 0;
-    policy.pause = [&](qint64 micros) {
-        waited += micros;
-        ++pauses;
-    };
-    int calls = 0;
-    const Result s = policy.run([&] {
-        ++calls;
-        return Result::busy(QStringLiteral("locked"));
-    });
-
-    QCOMPARE(s.code, Result::Busy);
-    QCOMPARE(s.message, QStringLiteral("locked"));
-    QCOMPARE(pauses, retries);
-    QCOMPARE(calls, pauses + 1);
-    QVERIFY(waited <= RetryPolicy::MaxTotalMicros);
-    // It stopped because the next pause would have gone beyond the bound.
-    QVERIFY(
-        waited + RetryPolicy::loopCount(r, pauses + 1) * RetryPolicy::IterationMicros > RetryPolicy::MaxTotalMicros);
-    QCOMPARE(policy.lastLoopCounts().size(), pauses);
-}
-
-void TestRetryPolicy::otherFailureIsNotRetried()
-{
-    RetryPolicy policy;
-    int pauses = 0;
-    policy.pause = [&](qint64) { ++pauses; };
-    int calls = 0;
-    const Result s = policy.run([&] {
-        ++calls;
-        return Result::failed(QStringLiteral("disk I/O error"));
-    });
-    QCOMPARE(s.code, Result::Failed);
-    QCOMPARE(s.message, QStringLiteral("disk I/O error"));
-    QCOMPARE(calls, 1);
-    QCOMPARE(pauses, 0);
-}
-
-void TestRetryPolicy::successAfterBusy()
-{
-    // The counter starts again for every run: the second run's first retry
-    // waits like a first retry again.
-    RetryPolicy policy;
-    policy.random = [] { return 0.0; };
-    policy.pause = [](qint64) {};
-    for (int round = 0; round < 2; ++round) {
-        bool busy = true;
-        const Result s = policy.run([&] {
-            const bool was = busy;
-            busy = false;
-            return was ? Result::busy(QStringLiteral("locked")) : Result::success();
-        });
-        QVERIFY(s.ok());
-        QCOMPARE(policy.lastLoopCounts(), QList<qint64> {2000});
-    }
-    QCOMPARE(policy.totalRetries(), 2);
+    QCOMPARE(paused, loops);
 }
 
 QTEST_GUILESS_MAIN(TestRetryPolicy)
