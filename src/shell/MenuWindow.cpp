@@ -119,6 +119,9 @@ void MenuWindow::buildControls()
         KeyNavigator::LeftRightToo | KeyNavigator::MoveLikeTab);
     keys->setEnter({m_readmeButton}, KeyNavigator::press());
 
+    // The entry with the focus is the chosen one, so that the menu always
+    // shows where Enter acts, from the start on.
+    m_entries[0].button->setChecked(true);
     m_entries[0].button->setFocus();
 }
 
@@ -134,6 +137,8 @@ bool MenuWindow::eventFilter(QObject* watched, QEvent* e)
         }
         if (e->type() == QEvent::MouseButtonRelease)
             return true;
+        if (e->type() == QEvent::FocusIn)
+            entry.button->setChecked(true);
         if (e->type() == QEvent::KeyPress) {
             const int ascii = asciiOf(static_cast<QKeyEvent*>(e));
             if (isChoiceKey(ascii)) {

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -176,11 +177,15 @@ private slots:
     // The arrows go round the entries and open nothing.
     void arrowKeysMoveRoundTheEntries()
     {
+        // The entry with the focus shows as chosen, from the start on.
+        m_menu = Windows::open(Window::Menu);
+        QVERIFY(m_menu->findChild<QRadioButton*>(QStringLiteral("appointmentsEntry"))->isChecked());
         choose("appointmentsEntry", Qt::Key_Up);
         for (const auto& [key, to] : {std::pair {Qt::Key_Down, "appointmentsEntry"}, {Qt::Key_Down, "setupEntry"},
                  {Qt::Key_Right, "backupEntry"}, {Qt::Key_Left, "setupEntry"}}) {
             QTest::keyClick(QApplication::focusWidget(), key);
             QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(to));
+            QVERIFY(static_cast<QRadioButton*>(QApplication::focusWidget())->isChecked());
         }
         QCOMPARE(visibleWindows(), QStringList {QStringLiteral("mainMenu")});
     }
