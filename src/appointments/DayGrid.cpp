@@ -7,9 +7,11 @@
 #include "platform/Twips.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QToolTip>
 
 DayGrid::DayGrid(QWidget* parent)
     : QTableWidget(parent)
@@ -348,6 +350,23 @@ bool DayGrid::event(QEvent* e)
         }
     }
     return QTableWidget::event(e);
+}
+
+bool DayGrid::viewportEvent(QEvent* e)
+{
+    if (e->type() != QEvent::ToolTip)
+        return QTableWidget::viewportEvent(e);
+    const auto* help = static_cast<QHelpEvent*>(e);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.data().toString();
+    // The cell's own margins: what the delegate leaves for the text.
+    const int room
+        = visualRect(index).width() - 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    if (index.isValid() && fontMetrics().horizontalAdvance(text) > room)
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 void DayGrid::keyPressEvent(QKeyEvent* e)

@@ -73,6 +73,8 @@ signals:
 
 protected:
     bool event(QEvent* e) override;
+    // A text too long for its cell shows whole in a tooltip.
+    bool viewportEvent(QEvent* e) override;
     void changeEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,6 +24,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
+#include <QToolTip>
 
 using Keyboard::focus;
 using Keyboard::press;
@@ -204,6 +206,19 @@ private slots:
         QVERIFY(TestSupport::storedDay(m_data->db(), Today)->closed);
         const QRect cell = grid()->visualRect(grid()->model()->index(5, 2));
         QCOMPARE(grid()->viewport()->grab().toImage().pixelColor(cell.center()), ApptWindow::ClosedDayColour);
+    }
+
+    // A name too long for its cell shows whole in a tooltip; a short one none.
+    void longNameShowsWholeInATooltip()
+    {
+        const QString name = QStringLiteral("MRS ALEXANDRA KOWALCZYK-PAPADOPOULOU, NEW PATIENT, BRING X-RAYS");
+        for (const QString& text : {QStringLiteral("ANNA"), name}) {
+            grid()->setCellText(3, 1, text);
+            const QPoint at = grid()->visualRect(grid()->model()->index(2, 0)).center();
+            QHelpEvent hover(QEvent::ToolTip, at, grid()->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(grid()->viewport(), &hover);
+            QCOMPARE(QToolTip::text(), text == name ? name : QString());
+        }
     }
 
     // The panel lists as it is typed into and opens nothing by itself; Esc

@@ -186,19 +186,14 @@ Places placesOf(const DayRecord& record)
     return out;
 }
 
-static QString clock(int minutes)
-{
-    return DayLayoutRules::formatSlotTime(minutes);
-}
-
 // A sound layout of a working day that never passes midnight.
 Settings randomLayout(QRandomGenerator& random)
 {
     static const int slotLengths[] = {10, 15, 20, 30, 45, 60, 90, 120, 240};
     Settings s = Settings::defaults();
     const int open = 6 * 60 + int(random.bounded(13)) * 30;
-    s.open = clock(open);
-    s.close = clock(open + int(random.bounded(20 * 60 - open)));
+    s.open = DayLayoutRules::formatSlotTime(open);
+    s.close = DayLayoutRules::formatSlotTime(open + int(random.bounded(20 * 60 - open)));
     s.slotMinutes = slotLengths[random.bounded(int(std::size(slotLengths)))];
     s.providerCount = 1 + int(random.bounded(8));
     return s;
