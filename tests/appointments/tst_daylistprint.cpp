@@ -125,8 +125,7 @@ private slots:
         QTemporaryDir empty;
         const TestSupport::Run run = TestSupport::runProgram(QStringLiteral(LEDGERLY_EXE),
             QStringList {QStringLiteral("--data-dir"), empty.path(), QStringLiteral("print-day")} + arguments
-                + QStringList {QStringLiteral("--pdf"), empty.filePath(QStringLiteral("never.pdf"))},
-            QProcessEnvironment::systemEnvironment());
+                + QStringList {QStringLiteral("--pdf"), empty.filePath(QStringLiteral("never.pdf"))});
         QVERIFY(run.exitCode != 0);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QCOMPARE(QDir(empty.path()).entryList(QDir::Files | QDir::Hidden), QStringList());

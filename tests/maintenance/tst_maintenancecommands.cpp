@@ -34,7 +34,7 @@ QString bookedIn(const QString& path)
 
 TestSupport::Run ledgerly(const QStringList& arguments)
 {
-    return TestSupport::runProgram(Program, arguments, QProcessEnvironment::systemEnvironment());
+    return TestSupport::runProgram(Program, arguments);
 }
 } // namespace
 

@@ -203,20 +203,15 @@ Settings randomLayout(QRandomGenerator& random)
 Settings damagedLayout(QRandomGenerator& random)
 {
     Settings s = Settings::defaults();
-    switch (random.bounded(4)) {
-    case 0:
+    const quint32 kind = random.bounded(4);
+    if (kind == 0)
         s.providerCount = 0;
-        break;
-    case 1:
+    else if (kind == 1)
         s.slotMinutes = 0;
-        break;
-    case 2:
+    else if (kind == 2)
         s.open = QStringLiteral("half past eight");
-        break;
-    default:
+    else
         s.close = QStringLiteral("07:00 AM"); // before the first appointment
-        break;
-    }
     return s;
 }
 

@@ -86,7 +86,8 @@ struct Run
     QString out;
     QString err;
 };
-Run runProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment);
+Run runProgram(const QString& program, const QStringList& arguments,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 // The text of a PDF file as pdftotext gives it (with -layout unless another
 // option is named), or why pdftotext failed; pdfPages splits it by page.
