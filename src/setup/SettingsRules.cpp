@@ -96,6 +96,29 @@ Field check(const SetupInput& in)
     return Field::None;
 }
 
+QString refusalText(const SetupInput& in)
+{
+    switch (check(in)) {
+    case Field::None:
+        break;
+    case Field::HourOpen:
+        return QStringLiteral("The hour of the first appointment must be a number from 0 to 12.");
+    case Field::HourClose:
+        if (holdsNumber(in.hourClose) && inRange(in.hourClose, 0, 12))
+            return QStringLiteral("The last appointment cannot be earlier than the first.");
+        return QStringLiteral("The hour of the last appointment must be a number from 0 to 12.");
+    case Field::MinOpen:
+        return QStringLiteral("The minutes of the first appointment must be a number from 0 to 59.");
+    case Field::MinClose:
+        return QStringLiteral("The minutes of the last appointment must be a number from 0 to 59.");
+    case Field::Slot:
+        return QStringLiteral("The time for each appointment must be from %1 to %2 minutes.").arg(MinSlot).arg(MaxSlot);
+    case Field::Count:
+        return QStringLiteral("The number of service providers must be from %1 to %2.").arg(MinCount).arg(MaxCount);
+    }
+    return QString();
+}
+
 QString correctAmPm(const QString& text, bool isOpen)
 {
     // Typed letters arrive in upper case; a pasted "pm" means the same.

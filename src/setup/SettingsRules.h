@@ -53,6 +53,9 @@ enum class Field { None, HourOpen, HourClose, MinOpen, MinClose, Slot, Count };
 // earlier than the first fails at the last hour: it would leave every day
 // one row long.
 Field check(const SetupInput& input);
+// Why check() refused the input, in one line for the person at the set-up;
+// empty when it passes.
+QString refusalText(const SetupInput& input);
 
 inline constexpr int MinSlot = 10;
 inline constexpr int MaxSlot = 240;

@@ -187,6 +187,15 @@ void SetupWindow::buildControls()
     m_closeTimeValue->setGeometry(Twips::rect(7200, 2880, 615, 375));
     m_closeTimeValue->hide();
 
+    m_refusalLabel = new QLabel(this);
+    m_refusalLabel->setObjectName(QStringLiteral("refusalLabel"));
+    QPalette red = m_refusalLabel->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_refusalLabel->setPalette(red);
+    m_refusalLabel->hide();
+    for (QLineEdit* box : findChildren<QLineEdit*>())
+        connect(box, &QLineEdit::textEdited, m_refusalLabel, &QWidget::hide);
+
     QWidget* order[]
         = {m_locationEdit, m_openHourEdit, m_openMinuteEdit, m_openHalfEdit, m_closeHourEdit, m_closeMinuteEdit,
             m_closeHalfEdit, m_slotMinutesEdit, m_providerCountEdit, m_okayButton, m_resetButton, m_providerNamesText};
@@ -312,9 +321,16 @@ void SetupWindow::storeSettings()
         break;
     }
     if (failing) {
+        // In the row of the failing box, from the left edge of the questions.
+        const QRect box = failing->geometry();
+        const int left = Twips::point(360, 0).x();
+        m_refusalLabel->setText(SettingsRules::refusalText(input));
+        m_refusalLabel->setGeometry(left, box.bottom() + 2, width() - 2 * left, m_refusalLabel->sizeHint().height());
+        m_refusalLabel->show();
         failing->setFocus();
         return;
     }
+    m_refusalLabel->hide();
 
     m_openHalfEdit->setText(SettingsRules::correctAmPm(m_openHalfEdit->text(), true));
     m_closeHalfEdit->setText(SettingsRules::correctAmPm(m_closeHalfEdit->text(), false));

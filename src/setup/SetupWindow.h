@@ -66,4 +66,5 @@ private:
     QPlainTextEdit* m_providerNamesText = nullptr;
     QLabel* m_openTimeValue = nullptr;
     QLabel* m_closeTimeValue = nullptr;
+    QLabel* m_refusalLabel = nullptr; // why Okay stored nothing, below the failing box's row
 };

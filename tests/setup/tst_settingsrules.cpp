@@ -45,6 +45,10 @@ private slots:
         QFETCH(Field, field);
         const SetupInput in {boxes[0], boxes[1], boxes[2], boxes[3], boxes[4], boxes[5], boxes[6], boxes[7]};
         QCOMPARE(SettingsRules::check(in), field);
+        // The refusal says why: a range, or the last appointment before the first.
+        QCOMPARE(SettingsRules::refusalText(in).isEmpty(), field == Field::None);
+        QCOMPARE(SettingsRules::refusalText(in).contains("earlier"),
+            QByteArray(QTest::currentDataTag()).startsWith("last before"));
     }
 
     void texts()

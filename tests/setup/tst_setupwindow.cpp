@@ -10,6 +10,7 @@
 #include "store/Database.h"
 #include "store/SettingsStore.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTest>
@@ -113,8 +114,14 @@ private slots:
         QCOMPARE(Windows::isOpen(Window::Appointments), failing.isEmpty());
         QCOMPARE(Dialogs::prompts().size(), failing.isEmpty() ? 3 : 0);
         QCOMPARE(storedLayout() == before, !failing.isEmpty());
-        if (!failing.isEmpty())
-            QCOMPARE(Keyboard::focus(), m_window->box(failing));
+        if (failing.isEmpty())
+            return;
+        // Why, in a line below the failing box, until the box is edited.
+        QCOMPARE(Keyboard::focus(), m_window->box(failing));
+        auto* why = m_window->findChild<QLabel*>(QStringLiteral("refusalLabel"));
+        QVERIFY(why->isVisible() && why->y() > m_window->box(failing)->geometry().bottom());
+        QTest::keyClick(m_window->box(failing), Qt::Key_Backspace);
+        QVERIFY(!why->isVisible());
     }
 
     // Another copy holds the file and the user does not retry: the window
