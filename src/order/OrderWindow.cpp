@@ -178,12 +178,14 @@ bool OrderWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-// Every typed letter reaches the box as a capital.
+// Every typed letter reaches the box as a capital. Alt or Meta with a
+// character is a shortcut or nothing, never typed (a line edit would type it).
 bool OrderWindow::typeCapital(QObject* watched, QKeyEvent* key)
 {
-    const Qt::KeyboardModifiers commandKeys = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const QString text = key->text();
-    if (text.isEmpty() || (key->modifiers() & commandKeys))
+    if (!text.isEmpty() && (key->modifiers() & (Qt::AltModifier | Qt::MetaModifier)))
+        return true;
+    if (text.isEmpty() || (key->modifiers() & Qt::ControlModifier))
         return false;
     const QString upper = text.toUpper();
     if (upper == text)

@@ -405,6 +405,10 @@ void SetupWindow::countEnter()
 
 bool SetupWindow::filterTypedKey(QLineEdit* edit, QKeyEvent* key)
 {
+    // Alt or Meta with a character is a shortcut or nothing; a line edit
+    // would type the character.
+    if ((key->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) && !key->text().isEmpty())
+        return true;
     if (key->key() == Qt::Key_Backspace || !isTyped(key))
         return false;
     const QString text = key->text();

@@ -45,6 +45,8 @@ private slots:
         auto* city = window.findChild<QLineEdit*>(QStringLiteral("cityEdit"));
         city->setFocus();
         type(QStringLiteral("york"));
+        QTest::keyClick(city, Qt::Key_Q, Qt::AltModifier); // never typed
+        QCOMPARE(city->text(), QStringLiteral("YORK"));
         click("cancelButton");
         QCOMPARE(city->text(), QString());
 

@@ -73,6 +73,8 @@ private slots:
             qobject_cast<QLineEdit*>(Keyboard::focus())->selectAll();
             Keyboard::type(QString::fromLatin1(text));
         }
+        Keyboard::press(Qt::Key_O, Qt::AltModifier); // an Alt key is never typed into a box
+        QCOMPARE(box("providerCountEdit")->text(), QStringLiteral("6"));
         Keyboard::press(Qt::Key_Down);
         QCOMPARE(Dialogs::beeps(), 3);
         QCOMPARE(Dialogs::prompts().size(), 7);
