@@ -3,6 +3,7 @@
 #include "appointments/DayGrid.h"
 #include "appointments/ShownDay.h"
 #include "core/PageText.h"
+#include "ui/AltKeys.h"
 
 #include <QKeyEvent>
 #include <QSignalBlocker>
@@ -16,6 +17,7 @@ CellEditor::CellEditor(DayGrid* grid, ShownDay& day, QWidget* parent)
     setFrame(false);
     setStyleSheet(QStringLiteral("background-color: rgb(255,255,192); color: black;"));
     hide();
+    AltKeys::keepOutOf(this);
     connect(this, &QLineEdit::textChanged, this, &CellEditor::typed);
 }
 

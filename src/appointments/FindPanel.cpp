@@ -1,6 +1,7 @@
 #include "appointments/FindPanel.h"
 
 #include "platform/Clock.h"
+#include "ui/AltKeys.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -46,6 +47,7 @@ FindPanel::FindPanel(QWidget* parent)
     m_findBox->setObjectName(QStringLiteral("findBox"));
     m_findBox->setClearButtonEnabled(true);
     m_findBox->installEventFilter(this);
+    AltKeys::keepOutOf(m_findBox);
     auto* hint = new QLabel(QStringLiteral("Enter opens the day, Esc closes"), this);
     hint->setObjectName(QStringLiteral("findKeysHint"));
 

@@ -1,6 +1,7 @@
 #include "appointments/MemoPads.h"
 
 #include "platform/Twips.h"
+#include "ui/AltKeys.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,6 +41,7 @@ MemoPads::MemoPads(QWidget* parent)
             QStringLiteral("QPlainTextEdit { color: rgb(0,0,128); background-color: rgb(224,224,224); }"
                            "QPlainTextEdit:focus { background-color: white; }"));
         (*pad)->installEventFilter(this);
+        AltKeys::keepOutOf(*pad);
         connect(*pad, &QPlainTextEdit::textChanged, this, [this, pad = *pad] { typed(pad); });
     }
     m_dailyPad->setObjectName(QStringLiteral("dailyMemoEdit"));

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "store/Database.h"
+#include "ui/AltKeys.h"
 #include "ui/KeyNavigator.h"
 
 #include <QApplication>
@@ -84,6 +85,7 @@ void BackupWindow::buildControls()
         box->setFont(boldFont(12));
         box->setPalette(blue);
         box->setGeometry(Twips::rect(5640, top, 1225, 495));
+        AltKeys::keepOutOf(box);
         return box;
     };
     auto button = [&](const QString& name, const QString& text, int top, int height, double points) {

@@ -7,6 +7,7 @@
 #include "platform/PrintJob.h"
 #include "platform/Twips.h"
 #include "store/OrderStore.h"
+#include "ui/AltKeys.h"
 #include "ui/KeyNavigator.h"
 #include "ui/WindowHost.h"
 
@@ -178,12 +179,11 @@ bool OrderWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-// Every typed letter reaches the box as a capital. Alt or Meta with a
-// character is a shortcut or nothing, never typed (a line edit would type it).
+// Every typed letter reaches the box as a capital.
 bool OrderWindow::typeCapital(QObject* watched, QKeyEvent* key)
 {
     const QString text = key->text();
-    if (!text.isEmpty() && (key->modifiers() & (Qt::AltModifier | Qt::MetaModifier)))
+    if (AltKeys::isShortcutOnly(key))
         return true;
     if (text.isEmpty() || (key->modifiers() & Qt::ControlModifier))
         return false;

@@ -7,6 +7,7 @@
 #include "setup/SettingsRules.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
+#include "ui/AltKeys.h"
 #include "ui/KeyNavigator.h"
 #include "ui/WindowHost.h"
 
@@ -405,9 +406,7 @@ void SetupWindow::countEnter()
 
 bool SetupWindow::filterTypedKey(QLineEdit* edit, QKeyEvent* key)
 {
-    // Alt or Meta with a character is a shortcut or nothing; a line edit
-    // would type the character.
-    if ((key->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) && !key->text().isEmpty())
+    if (AltKeys::isShortcutOnly(key))
         return true;
     if (key->key() == Qt::Key_Backspace || !isTyped(key))
         return false;

@@ -1,3 +1,4 @@
 list(APPEND LEDGERLY_UI_SOURCES
+    ui/AltKeys.cpp
     ui/KeyNavigator.cpp
 )

@@ -55,6 +55,7 @@ private slots:
         folderBox->setFocus();
         folderBox->selectAll();
         QTest::keyClicks(folderBox, medium.path());
+        QTest::keyClick(folderBox, Qt::Key_Q, Qt::AltModifier); // never typed
         QTest::keyClick(folderBox, Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), child("backupButton"));
         QTest::keyClick(child("backupButton"), Qt::Key_Return);
