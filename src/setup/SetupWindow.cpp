@@ -290,6 +290,7 @@ void SetupWindow::resetToDefaults()
     m_providerCountEdit->setText(QString::number(d.providerCount));
     m_promptedCount = static_cast<qint16>(d.providerCount);
     showNames(Settings::defaultNames());
+    m_refusalLabel->hide();
     m_locationEdit->setFocus();
 }
 
