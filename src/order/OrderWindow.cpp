@@ -68,6 +68,7 @@ void OrderWindow::buildControls()
         box->setFont(boxFont);
         box->setStyleSheet(QStringLiteral("QLineEdit { color: blue; background-color: rgb(192,192,192); }"));
         box->installEventFilter(this);
+        AltKeys::keepOutOf(box);
         l->move(l->x(), box->y() + (box->height() - l->height()) / 2);
         m_boxes[i] = box;
     }
@@ -182,10 +183,9 @@ bool OrderWindow::eventFilter(QObject* watched, QEvent* event)
 // Every typed letter reaches the box as a capital.
 bool OrderWindow::typeCapital(QObject* watched, QKeyEvent* key)
 {
+    const Qt::KeyboardModifiers commandKeys = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const QString text = key->text();
-    if (AltKeys::isShortcutOnly(key))
-        return true;
-    if (text.isEmpty() || (key->modifiers() & Qt::ControlModifier))
+    if (text.isEmpty() || (key->modifiers() & commandKeys))
         return false;
     const QString upper = text.toUpper();
     if (upper == text)

@@ -140,6 +140,7 @@ void SetupWindow::buildControls()
         e->setPalette(pal);
         e->setTextMargins(0, 0, 0, 0);
         e->installEventFilter(this);
+        AltKeys::keepOutOf(e);
         return e;
     };
     m_locationEdit = makeBox("locationEdit", 5790, 840, 1305, 390, true);
@@ -407,8 +408,6 @@ void SetupWindow::countEnter()
 
 bool SetupWindow::filterTypedKey(QLineEdit* edit, QKeyEvent* key)
 {
-    if (AltKeys::isShortcutOnly(key))
-        return true;
     if (key->key() == Qt::Key_Backspace || !isTyped(key))
         return false;
     const QString text = key->text();

@@ -12,21 +12,17 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::KeyPress && AltKeys::isShortcutOnly(static_cast<QKeyEvent*>(event)))
-            return true;
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (!key->text().isEmpty() && (key->modifiers() & (Qt::AltModifier | Qt::MetaModifier)))
+                return true;
+        }
         return QObject::eventFilter(watched, event);
     }
 };
 } // namespace
 
-namespace AltKeys {
-bool isShortcutOnly(const QKeyEvent* key)
-{
-    return !key->text().isEmpty() && (key->modifiers() & (Qt::AltModifier | Qt::MetaModifier));
-}
-
-void keepOutOf(QWidget* box)
+void AltKeys::keepOutOf(QWidget* box)
 {
     box->installEventFilter(new AltKeyFilter(box));
 }
-} // namespace AltKeys

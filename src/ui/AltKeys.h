@@ -1,12 +1,10 @@
 #pragma once
 
-class QKeyEvent;
 class QWidget;
 
 // Alt or Meta with a character is a shortcut or nothing, never text: a line
 // edit given such a key that no shortcut took would type the character.
 namespace AltKeys {
-bool isShortcutOnly(const QKeyEvent* key);
 // Keeps such keys out of box (a filter that lives as long as the box).
 void keepOutOf(QWidget* box);
 } // namespace AltKeys
