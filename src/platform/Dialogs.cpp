@@ -99,26 +99,16 @@ void Dialogs::inform(QWidget* parent, const QString& text, const QString& title)
     message(parent, text, Ok, Ok, Icon::Information, title);
 }
 
-QString Dialogs::retryText(const QString& reason)
-{
-    QString r = reason.trimmed();
-    while (r.endsWith(QLatin1Char('.')))
-        r.chop(1);
-    return r + QStringLiteral(". Retry?");
-}
-
-bool Dialogs::askRetry(QWidget* parent, const QString& reason)
-{
-    return message(parent, retryText(reason), Yes | No, Yes, Icon::Question) == Yes;
-}
-
 bool Dialogs::retryUntilDone(QWidget* parent, const std::function<Result()>& step)
 {
     for (;;) {
         const Result outcome = step();
         if (outcome.ok())
             return true;
-        if (!askRetry(parent, outcome.message))
+        QString reason = outcome.message.trimmed();
+        while (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        if (message(parent, reason + QStringLiteral(". Retry?"), Yes | No, Yes, Icon::Question) != Yes)
             return false;
     }
 }

@@ -33,13 +33,11 @@ public:
     static Button message(QWidget* parent, const QString& text, int buttons, Button defaultButton, Icon icon,
         const QString& title = appTitle());
     static void inform(QWidget* parent, const QString& text, const QString& title = appTitle());
-    // The failure prompt used throughout: the reason followed by ". Retry?",
-    // Yes (default) and No, question icon, the program's title. True for Yes.
-    static bool askRetry(QWidget* parent, const QString& reason);
-    // Runs step until it succeeds, asking the retry prompt after each
-    // failure. True once it succeeded, false when the user answered No.
+    // Runs step until it succeeds, asking after each failure the prompt used
+    // throughout: the reason followed by ". Retry?", Yes (default) and No,
+    // question icon, the program's title. True once it succeeded, false when
+    // the user answered No.
     [[nodiscard]] static bool retryUntilDone(QWidget* parent, const std::function<Result()>& step);
-    static QString retryText(const QString& reason);
     // An input box; nullopt when cancelled. The position is in twips from the
     // screen's top-left corner.
     static std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& title,

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -265,16 +264,6 @@ QSqlDatabase Database::connection() const
     return QSqlDatabase::database(m_connectionName, false);
 }
 
-sqlite3* Database::handle() const
-{
-    if (!isOpen())
-        return nullptr;
-    const QVariant v = connection().driver()->handle();
-    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3* const*>(v.constData());
-    return nullptr;
-}
-
 // Every access: connect again after a lost server connection, run the step
 // (under the retry policy or once), and say where a failure happened.
 Result Database::access(const std::function<Result()>& step, bool retried, const QString& failure)
@@ -309,20 +298,18 @@ Result Database::write(const std::function<Result(QSqlDatabase&)>& body)
             if (!s.ok())
                 return s;
             QSqlDatabase db = connection();
-            WriteTransaction transaction(db);
-            s = transaction.begin();
-            if (!s.ok())
-                return s;
-            // A restore puts its file in place while holding the write lock,
-            // so it cannot come now; it may have come just before. Then the
-            // step runs again on the new file.
-            if (!m_server && fileReplaced())
-                return Result::busy(QStringLiteral("a restore has just replaced the file"));
-            s = body(db);
-            // On a server the other desks learn of the commit.
-            if (s.ok() && m_server)
-                s = ServerConnection::notifyChange(db);
-            return s.ok() ? transaction.commit() : s;
+            return WriteTransaction::run(db, [&](QSqlDatabase& tdb) {
+                // A restore puts its file in place while holding the write
+                // lock, so it cannot come now; it may have come just before.
+                // Then the step runs again on the new file.
+                if (!m_server && fileReplaced())
+                    return Result::busy(QStringLiteral("a restore has just replaced the file"));
+                Result done = body(tdb);
+                // On a server the other desks learn of the commit.
+                if (done.ok() && m_server)
+                    done = ServerConnection::notifyChange(tdb);
+                return done;
+            });
         },
         true, QStringLiteral("The changes could not be saved to %1: %2"));
 }

@@ -15,8 +15,6 @@ class QSqlError;
 class QSqlQuery;
 class ServerConnection;
 
-struct sqlite3;
-
 // The one database: normally the file db.mdb, a SQLite file in rollback-journal
 // mode (safe in a folder shared by several machines), marked with our
 // application id and a schema version. A file that is not one of ours is never
@@ -65,7 +63,6 @@ public:
     // it is not (Busy when another copy's lock kept the check from reading
     // it). With integrity, SQLite's integrity check runs too (it reads the
     // whole file).
-    static Result checkFile(const QString& path);
     static Result checkFile(const QString& path, bool integrity);
     // Reads the whole file at path (PRAGMA quick_check) on a thread of the
     // global pool, through a read-only connection of its own, so that a window
@@ -76,7 +73,6 @@ public:
     static void checkWholeFileLater(const QString& path, QObject* context, std::function<void(const Result&)> done);
 
     QSqlDatabase connection() const;
-    sqlite3* handle() const;
     RetryPolicy& retry() { return m_retry; }
 
     // Runs body inside BEGIN IMMEDIATE ... COMMIT under the retry policy; the

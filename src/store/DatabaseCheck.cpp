@@ -339,11 +339,6 @@ Result rollBackInterruptedSave(const QString& path, const QString& connectionNam
 
 } // namespace DatabaseCheck
 
-Result Database::checkFile(const QString& path)
-{
-    return checkFile(path, false);
-}
-
 Result Database::checkFile(const QString& path, bool integrity)
 {
     return DatabaseCheck::checkFile(path, integrity ? Reading::Whole : Reading::SchemaOnly);
