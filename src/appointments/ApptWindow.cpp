@@ -431,8 +431,8 @@ void ApptWindow::endCellEdit()
     // The cell's base must be the restored one before the edit settles.
     const bool followed = followRestore();
     m_cellEditor->settle();
-    if (followed)
-        commitDay();
+    if (followed && m_day.hasRecord())
+        static_cast<void>(retry([this] { return m_day.commit(); }));
 }
 
 // Merged texts go on the page without disturbing the person at this desk:

@@ -231,7 +231,6 @@ void DayGrid::layOutPage(const DayLayout& layout)
     setCellText(layout.lastRow, 0, QString());
     resumeRedraw();
     m_pageLayout = layout;
-    setSelectionRange(1, 1, m_pageLayout.lastRow, m_pageLayout.lastCol);
 }
 
 QString DayGrid::pageText()
@@ -263,9 +262,7 @@ void DayGrid::mergePageText(const QString& text, int keepRow, int keepCol)
         for (int c = 1; c <= m_pageLayout.lastCol; ++c) {
             if (r == keepRow && c == keepCol)
                 continue;
-            const QString& cell = cells[r - 1][c - 1];
-            if (cellText(r, c) != cell)
-                setCellText(r, c, cell);
+            setCellText(r, c, cells[r - 1][c - 1]);
         }
     }
 }

@@ -17,8 +17,6 @@ class DayGrid : public QTableWidget
 public:
     explicit DayGrid(QWidget* parent = nullptr);
 
-    void setRowCountGrid(int rows); // including row 0
-    void setColumnCountGrid(int columns); // including column 0
     int rowCountGrid() const { return rowCount() + 1; }
     int columnCountGrid() const { return columnCount() + 1; }
 
@@ -30,21 +28,10 @@ public:
     QString cellText(int row, int col) const;
     void setCellText(int row, int col, const QString& text);
 
-    void setColumnWidthTwips(int col, int twips);
-
-    // The selection from (row1, col1) to (row2, col2) and its text in the
-    // page-text form.
-    void setSelectionRange(int row1, int col1, int row2, int col2);
-    QString selectionText() const;
-    // Places a page text into the selection by position; rows or cells beyond
-    // it are ignored, selection cells it does not reach keep their text.
-    void putSelectionText(const QString& text);
-
     // Lays the grid out as a page of layout: provider columns and their
     // names, time rows and their times. Redraws only what changed, nothing
     // when the grid has that layout already.
     void layOutPage(const DayLayout& layout);
-    const DayLayout& pageLayout() const { return m_pageLayout; }
     // The whole page's text, and a page text put into it by position.
     QString pageText();
     void putPageText(const QString& text);
@@ -62,9 +49,6 @@ public:
     void setCellBackground(const QColor& colour);
     QColor cellBackground() const { return m_background; }
 
-    void suspendRedraw();
-    void resumeRedraw();
-
 signals:
     // A typed character (Enter as '\r', Tab as '\t'). Set *clear to keep the
     // grid from handling it.
@@ -79,6 +63,18 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    void setRowCountGrid(int rows); // including row 0
+    void setColumnCountGrid(int columns); // including column 0
+    void setColumnWidthTwips(int col, int twips);
+    // The selection from (row1, col1) to (row2, col2) and its text in the
+    // page-text form.
+    void setSelectionRange(int row1, int col1, int row2, int col2);
+    QString selectionText() const;
+    // Places a page text into the selection by position; rows or cells beyond
+    // it are ignored, selection cells it does not reach keep their text.
+    void putSelectionText(const QString& text);
+    void suspendRedraw();
+    void resumeRedraw();
     QTableWidgetItem* itemAt(int row, int col, bool create);
     void changing();
     void setHeaderText(Qt::Orientation orientation, int section, const QString& text);

@@ -85,7 +85,6 @@ void MonthCalendar::paintDayLabel(int index, const QColor& colour)
     p.setColor(QPalette::Window, colour);
     p.setColor(QPalette::WindowText, index % 7 == 0 ? Qt::red : Qt::blue);
     l->setPalette(p);
-    l->setProperty("calendarColour", colour);
 }
 
 void MonthCalendar::numberDayLabels()

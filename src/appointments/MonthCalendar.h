@@ -39,7 +39,6 @@ public:
 
     const CalendarMath::Dates& dates() const { return m_dates; }
     int selectedIndex() const { return m_selectedIndex; }
-    QLabel* dayLabel(int index) const { return m_dayLabels[size_t(index)]; }
     QComboBox* monthList() const { return m_monthList; }
     QComboBox* yearList() const { return m_yearList; }
 

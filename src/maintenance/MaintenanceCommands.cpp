@@ -25,8 +25,8 @@ int runOnFolder(const char* command, const QStringList& arguments, const QString
     if (arguments.size() != 1 || arguments.first().isEmpty())
         return fail(QStringLiteral("expected: %1 FOLDER").arg(QString::fromLatin1(command)), 2);
     const QString folder = arguments.first();
-    if (const Result done = operation(folder, DataFolder::databaseAddress()); !done.ok())
-        return fail(done.message, 1);
+    if (const Result outcome = operation(folder, DataFolder::databaseAddress()); !outcome.ok())
+        return fail(outcome.message, 1);
     std::fprintf(stdout, "%s\n", done.arg(BackupRestore::pathIn(folder)).toUtf8().constData());
     std::fflush(stdout);
     return 0;

@@ -86,8 +86,6 @@ void OrderWindow::buildControls()
     exitFont.setPointSize(10);
     exitFont.setBold(true);
     m_exitButton->setFont(exitFont);
-    for (QPushButton* b : {m_saveButton, m_clearButton, m_cancelButton, m_printButton, m_exitButton})
-        b->installEventFilter(this);
 
     connect(m_saveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(m_clearButton, &QPushButton::clicked, this, &OrderWindow::clearForm);

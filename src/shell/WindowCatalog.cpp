@@ -8,7 +8,6 @@
 #include "shell/ReadmeWindow.h"
 #include "shell/SplashWindow.h"
 #include "shell/Windows.h"
-#include "store/Database.h"
 
 void registerProgramWindows(Database& db)
 {
