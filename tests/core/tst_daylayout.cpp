@@ -11,14 +11,8 @@
 using TestSupport::Today;
 
 namespace {
-// Tests write "|" for a tab and "#" for a carriage return.
-QString t(const char* readable)
-{
-    QString s = QString::fromUtf8(readable);
-    s.replace(QLatin1Char('|'), PageText::CellSeparator);
-    s.replace(QLatin1Char('#'), PageText::RowSeparator);
-    return s;
-}
+// Page texts as tests write them (see TestSupport::pageText).
+constexpr auto t = &TestSupport::pageText;
 
 Settings layout(const char* close, int slotMinutes, int providers)
 {

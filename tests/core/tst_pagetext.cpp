@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "core/DayMerge.h"
 #include "core/PageText.h"
 
@@ -7,14 +9,8 @@ using namespace PageText;
 using DayMerge::Content;
 
 namespace {
-// Tests write "|" for a tab and "#" for a carriage return.
-QString t(const char* readable)
-{
-    QString s = QString::fromUtf8(readable);
-    s.replace(QLatin1Char('|'), CellSeparator);
-    s.replace(QLatin1Char('#'), RowSeparator);
-    return s;
-}
+// Page texts as tests write them (see TestSupport::pageText).
+constexpr auto t = &TestSupport::pageText;
 
 Content content(const char* pageText, const char* memo, bool closed = false)
 {

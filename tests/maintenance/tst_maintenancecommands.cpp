@@ -31,11 +31,6 @@ QString bookedIn(const QString& path)
     const std::optional<DayRecord> day = db.open(path, false).ok() ? TestSupport::storedDay(db) : std::nullopt;
     return day ? TestSupport::cellOf(day->pageText, 2, 1).left(5) : QStringLiteral("<unreadable>");
 }
-
-TestSupport::Run ledgerly(const QStringList& arguments)
-{
-    return TestSupport::runProgram(Program, arguments);
-}
 } // namespace
 
 class TestMaintenanceCommands : public QObject
@@ -69,7 +64,7 @@ private slots:
         QTemporaryDir scratch;
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(ledgerly({command[0], scratch.path(), command[2], command[3]}).exitCode, 0);
+        QCOMPARE(TestSupport::runProgram(Program, {command[0], scratch.path(), command[2], command[3]}).exitCode, 0);
         const qint64 runMillis = clock.elapsed();
         if (restore)
             command[0] = QStringLiteral("restore");
@@ -83,7 +78,7 @@ private slots:
             QCOMPARE(TestSupport::fileBytes(source), sourceBefore);
             QVERIFY(QStringList({QStringLiteral("LIVE "), QStringLiteral("KEPT ")}).contains(bookedIn(replaced)));
         }
-        const TestSupport::Run finished = ledgerly(command);
+        const TestSupport::Run finished = TestSupport::runProgram(Program, command);
         QCOMPARE(finished.exitCode, 0);
         QCOMPARE(finished.out.trimmed(),
             (restore ? QStringLiteral("Restored from ") : QStringLiteral("Backed up into ")) + backup);

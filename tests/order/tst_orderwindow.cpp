@@ -1,3 +1,4 @@
+#include "Keyboard.h"
 #include "TestSupport.h"
 
 #include "order/OrderWindow.h"
@@ -26,10 +27,6 @@ private slots:
         window.show();
         QApplication::setActiveWindow(&window);
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        const auto type = [](const QString& text) {
-            for (QChar c : text)
-                QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-        };
         const auto click = [&](const char* name) {
             QTest::mouseClick(window.findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
         };
@@ -38,13 +35,13 @@ private slots:
             return OrderStore(data.db()).read(r).ok() ? r.name : QStringLiteral("<unreadable>");
         };
 
-        type(QStringLiteral("north clinic"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        type(QStringLiteral("1 high st."));
+        Keyboard::type(QStringLiteral("north clinic"));
+        Keyboard::press(Qt::Key_Return);
+        Keyboard::type(QStringLiteral("1 high st."));
         click("saveButton");
         auto* city = window.findChild<QLineEdit*>(QStringLiteral("cityEdit"));
         city->setFocus();
-        type(QStringLiteral("york"));
+        Keyboard::type(QStringLiteral("york"));
         QTest::keyClick(city, Qt::Key_Q, Qt::AltModifier); // never typed
         QCOMPARE(city->text(), QStringLiteral("YORK"));
         click("cancelButton");

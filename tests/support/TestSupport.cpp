@@ -140,6 +140,14 @@ std::optional<DayRecord> storedDay(Database& db, const QDate& date)
     return rec;
 }
 
+QString pageText(const char* readable)
+{
+    QString s = QString::fromUtf8(readable);
+    s.replace(QLatin1Char('|'), PageText::CellSeparator);
+    s.replace(QLatin1Char('#'), PageText::RowSeparator);
+    return s;
+}
+
 QString cellOf(const QString& pageText, int row, int col)
 {
     const PageText::Cells cells = PageText::split(pageText);

@@ -53,6 +53,8 @@ private:
 
 // The day record of date as the database holds it now.
 std::optional<DayRecord> storedDay(Database& db, const QDate& date = Today);
+// A page text as tests write it: "|" for a tab, "#" for a carriage return.
+QString pageText(const char* readable);
 // Cell (row, col) of a page text, grid indices (the page starts at 1, 1).
 QString cellOf(const QString& pageText, int row, int col);
 
