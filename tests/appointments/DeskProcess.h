@@ -60,11 +60,7 @@ private:
     QProcess m_process;
 };
 
-inline QString storedCell(Database& db, int row, int col)
-{
-    const std::optional<DayRecord> rec = TestSupport::storedDay(db);
-    return rec ? TestSupport::cellOf(rec->pageText, row, col) : QStringLiteral("<no record>");
-}
+using TestSupport::storedCell;
 
 // Changes today's record as another desk's save does.
 inline bool changeToday(Database& db, const std::function<void(DayRecord&)>& change)

@@ -49,8 +49,7 @@ private:
 
     QString storedCell(const QDate& date, int row, int col)
     {
-        const std::optional<DayRecord> rec = TestSupport::storedDay(m_data->db(), date);
-        return rec ? TestSupport::cellOf(rec->pageText, row, col) : QStringLiteral("<no record>");
+        return TestSupport::storedCell(m_data->db(), row, col, date);
     }
 
     void startEdit(int row, int col, const QString& text)

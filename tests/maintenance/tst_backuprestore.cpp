@@ -25,8 +25,7 @@ void book(Database& db, const QString& text)
 }
 QString bookedOn(Database& db)
 {
-    const std::optional<DayRecord> day = TestSupport::storedDay(db, Day);
-    return day ? TestSupport::cellOf(day->pageText, 2, 1) : QStringLiteral("<none>");
+    return TestSupport::storedCell(db, 2, 1, Day);
 }
 QString bookedIn(const QString& path)
 {

@@ -74,10 +74,7 @@ private:
         return appt;
     }
 
-    QString storedCell()
-    {
-        return TestSupport::cellOf(TestSupport::storedDay(m_data->db()).value_or(DayRecord()).pageText, 1, 1);
-    }
+    QString storedCell() { return TestSupport::storedCell(m_data->db(), 1, 1); }
 
 private slots:
     void init()

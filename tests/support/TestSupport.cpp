@@ -140,6 +140,12 @@ std::optional<DayRecord> storedDay(Database& db, const QDate& date)
     return rec;
 }
 
+QString storedCell(Database& db, int row, int col, const QDate& date)
+{
+    const std::optional<DayRecord> rec = storedDay(db, date);
+    return rec ? cellOf(rec->pageText, row, col) : QStringLiteral("<no record>");
+}
+
 QString pageText(const char* readable)
 {
     QString s = QString::fromUtf8(readable);

@@ -55,6 +55,8 @@ private:
 std::optional<DayRecord> storedDay(Database& db, const QDate& date = Today);
 // A page text as tests write it: "|" for a tab, "#" for a carriage return.
 QString pageText(const char* readable);
+// Cell (row, col) of date's stored page, or "<no record>".
+QString storedCell(Database& db, int row, int col, const QDate& date = Today);
 // Cell (row, col) of a page text, grid indices (the page starts at 1, 1).
 QString cellOf(const QString& pageText, int row, int col);
 
