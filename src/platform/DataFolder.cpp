@@ -40,9 +40,11 @@ void setDatabaseAddress(const QString& address)
 
 QString resolveDefault()
 {
+    // A db.mdb beside the program makes a portable install. Any other
+    // program folder, a build folder above all, is no place for the data:
+    // cleaning the build would delete the practice's appointment book.
     const QString programDir = QCoreApplication::applicationDirPath();
-    const QFileInfo info(programDir);
-    if (!programDir.isEmpty() && info.isDir() && info.isWritable())
+    if (!programDir.isEmpty() && QFileInfo(programDir + QStringLiteral("/db.mdb")).isFile())
         return programDir;
     QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(folder);

@@ -3,7 +3,7 @@
 #include <QString>
 
 // The folder that holds db.mdb. Chosen once at start-up (--data-dir, or the
-// program's own folder when writable, else the per-user data folder).
+// program's own folder when it holds a db.mdb, else the per-user data folder).
 namespace DataFolder {
 QString path();
 void setPath(const QString& folder);
@@ -12,7 +12,8 @@ QString databasePath();
 // given (--database or LEDGERLY_DATABASE), else databasePath().
 QString databaseAddress();
 void setDatabaseAddress(const QString& address);
-// The default when no folder was given: the executable's folder if it can be
-// written, otherwise QStandardPaths::AppDataLocation (created if missing).
+// The default when no folder was given: the executable's folder if a db.mdb
+// is there (a portable install), otherwise QStandardPaths::AppDataLocation
+// (created if missing).
 QString resolveDefault();
 } // namespace DataFolder

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 
@@ -59,8 +60,11 @@ int runLedgerly(int argc, char** argv)
         QStringLiteral("Ledgerly, a keyboard-first appointment book for a small practice."));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption dataDir(
-        QStringLiteral("data-dir"), QStringLiteral("The folder that holds db.mdb."), QStringLiteral("DIR"));
+    QCommandLineOption dataDir(QStringLiteral("data-dir"),
+        QStringLiteral("The folder that holds db.mdb. Without it: the program's own folder if it holds a db.mdb "
+                       "(a portable copy), else %1.")
+            .arg(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)),
+        QStringLiteral("DIR"));
     parser.addOption(dataDir);
     QCommandLineOption database(QStringLiteral("database"),
         QStringLiteral("Run on a PostgreSQL database, postgresql://USER@HOST[:PORT]/DBNAME, instead of db.mdb "

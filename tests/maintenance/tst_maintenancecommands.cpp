@@ -87,6 +87,37 @@ private slots:
                 QDir(folder).entryList({QStringLiteral(".ledgerly-*")}, QDir::Files | QDir::Hidden), QStringList());
         QCOMPARE(bookedIn(replaced), restore ? QStringLiteral("KEPT ") : QStringLiteral("LIVE "));
     }
+
+    void theDataFolderIsPerUserUnlessTheProgramsFolderHoldsOne_data()
+    {
+        QTest::addColumn<bool>("portable");
+        QTest::newRow("installed or built") << false;
+        QTest::newRow("portable") << true;
+    }
+
+    // A program started from a folder it can write to (a build folder) keeps
+    // its data in the per-user data folder, where cleaning the build cannot
+    // delete it; only a db.mdb already beside the program is used there.
+    void theDataFolderIsPerUserUnlessTheProgramsFolderHoldsOne()
+    {
+        QFETCH(bool, portable);
+        QTemporaryDir home;
+        const QString programFolder = home.filePath(QStringLiteral("bin"));
+        const QString perUser = home.filePath(QStringLiteral("data/Ledgerly/Ledgerly"));
+        const QString copy = programFolder + QStringLiteral("/ledgerly");
+        const QString out = home.filePath(QStringLiteral("out"));
+        for (const QString& folder : {programFolder, perUser, out})
+            QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(Program, copy));
+        makeDatabase(portable ? programFolder : perUser, QStringLiteral("MINE "));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        const TestSupport::Run run = TestSupport::runProgram(copy, {QStringLiteral("backup"), out}, environment);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(bookedIn(BackupRestore::pathIn(out)), QStringLiteral("MINE "));
+        QCOMPARE(QFile::exists(BackupRestore::pathIn(portable ? perUser : programFolder)), false);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMaintenanceCommands)
