@@ -36,9 +36,11 @@ void writingLineB(PrintTarget& t)
 
 bool print(PrintTarget& t, const OrderRecord& order)
 {
-    const QString vendorAddress[]
-        = {VendorDetails::AddressLine1, VendorDetails::AddressLine2, VendorDetails::AddressLine3};
-    const QString vendorContact[] = {VendorDetails::Telephone, VendorDetails::Fax, VendorDetails::Email};
+    const VendorDetails& maker = VendorDetails::fromResources();
+    const QStringList makerContact = maker.contactLines();
+    // The maker's name heads the address, with a comma when one follows.
+    const bool hasAddress = !maker.address.join(QString()).isEmpty();
+    const QString nameAbove = hasAddress ? maker.name + QLatin1Char(',') : maker.name;
     const int contactIndent[] = {54, 62, 60};
 
     t.resetCoordinates();
@@ -46,12 +48,14 @@ bool print(PrintTarget& t, const OrderRecord& order)
         t.printLine();
 
     font(t, 10, true);
-    t.printLine({P::blanks(10), P::text(VendorDetails::Name + QLatin1Char(','))});
+    t.printLine({P::blanks(10), P::text(nameAbove)});
     for (int i = 0; i < 3; ++i) {
+        // A detail the maker left out leaves its line blank, or moves the
+        // contact detail beside it to where the address would have ended.
         t.setBold(true);
-        t.printRun({P::blanks(10), P::text(vendorAddress[i])});
+        t.printRun({P::blanks(10), P::text(maker.address[i])});
         t.setBold(false);
-        t.printLine({P::blanks(contactIndent[i]), P::text(vendorContact[i])});
+        t.printLine({P::blanks(maker.address[i].isEmpty() ? 0 : contactIndent[i]), P::text(makerContact[i])});
     }
     font(t, 10, false);
     t.printLine();
@@ -72,9 +76,11 @@ bool print(PrintTarget& t, const OrderRecord& order)
     t.printLine();
     t.printRun({P::blanks(11), P::text(QStringLiteral("Please send order form to:"))});
     t.setBold(true);
-    t.printLine({P::blanks(3), P::text(VendorDetails::Name + QLatin1Char(','))});
-    for (const QString& line : vendorAddress)
-        t.printLine({P::blanks(37), P::text(line)});
+    t.printLine({P::blanks(3), P::text(nameAbove)});
+    for (const QString& line : maker.address) {
+        if (!line.isEmpty())
+            t.printLine({P::blanks(37), P::text(line)});
+    }
     t.printLine();
     if (!t.ok())
         return false;
@@ -84,20 +90,20 @@ bool print(PrintTarget& t, const OrderRecord& order)
         P::text(QStringLiteral("With payment enclosed - overseas bankdraft or international money order,"))});
     t.printRun({P::blanks(11), P::text(QStringLiteral("made payable to:"))});
     t.setBold(true);
-    t.printLine({P::blanks(11), P::text(VendorDetails::Name)});
+    t.printLine({P::blanks(11), P::text(maker.name)});
     t.printLine();
     font(t, 10, false);
     t.printRun({P::blanks(11), P::text(QStringLiteral("For the sum of:"))});
     t.setBold(true);
-    t.printRun({P::blanks(13), P::text(VendorDetails::Price)});
+    t.printRun({P::blanks(13), P::text(maker.price)});
     font(t, 9, false);
-    t.printLine({P::blanks(1), P::text(VendorDetails::PostageNote)});
+    t.printLine({P::blanks(1), P::text(maker.price.isEmpty() ? QString() : maker.postageNote)});
     t.printLine();
     font(t, 10, false);
     t.printRun({P::blanks(11),
         P::text(QStringLiteral("Or you can place the order with credit card payment via fax or mail:"))});
     t.setBold(true);
-    t.printLine({P::blanks(2), P::text(VendorDetails::Price)});
+    t.printLine({P::blanks(2), P::text(maker.price)});
     font(t, 10, false);
     t.printLine();
     t.printLine();

@@ -74,7 +74,8 @@ void OrderWindow::buildControls()
     }
 
     label(this, VendorDetails::ProductLine, 840, 6405);
-    label(this, VendorDetails::priceLine(), 840, 6765);
+    if (const QString price = VendorDetails::fromResources().priceLine(); !price.isEmpty())
+        label(this, price, 840, 6765);
 
     m_saveButton = button(this, QStringLiteral("saveButton"), QStringLiteral("&Save"), QRect(2280, 7320, 900, 315));
     m_clearButton = button(this, QStringLiteral("clearButton"), QStringLiteral("C&lear"), QRect(3360, 7320, 900, 315));

@@ -3,28 +3,32 @@
 #include "Version.h"
 
 #include <QString>
+#include <QStringList>
 
 // Everything the order window and the printed order form say about the
-// vendor, in one place for a distributor to fill in.
-namespace VendorDetails {
-inline const QString Name = QStringLiteral("Ledgerly Distribution");
-inline const QString AddressLine1 = QStringLiteral("Street and number");
-inline const QString AddressLine2 = QStringLiteral("Town, State and Postcode");
-inline const QString AddressLine3 = QStringLiteral("Country");
-inline const QString Telephone = QStringLiteral("Tel: (telephone number)");
-inline const QString Fax = QStringLiteral("Fax: (fax number)");
-inline const QString Email = QStringLiteral("E-mail: (e-mail address)");
-
-// The product as the window shows it, and as the form orders it (with the
-// medium and quantity).
-inline const QString Product = QStringLiteral(LEDGERLY_TITLE " " LEDGERLY_VERSION);
-inline const QString ProductLine = QStringLiteral("Product: " LEDGERLY_TITLE " " LEDGERLY_VERSION);
-inline const QString OrderedProduct
-    = QStringLiteral("Order: one copy of " LEDGERLY_TITLE " " LEDGERLY_VERSION " on CD-ROM, single practice licence");
-inline const QString Price = QStringLiteral("(price)");
-inline const QString PostageNote = QStringLiteral("including postage");
-inline QString priceLine()
+// maker. The details come from one place, the program's resource
+// maker.json; a detail left empty there is left off, never shown as a
+// placeholder.
+struct VendorDetails
 {
-    return QStringLiteral("Price: ") + Price + QStringLiteral(", ") + PostageNote;
-}
-} // namespace VendorDetails
+    QString name;
+    QStringList address; // three lines: street; town, state and postcode; country
+    QString telephone;
+    QString fax;
+    QString email;
+    QString price;
+    QString postageNote;
+
+    static const VendorDetails& fromResources();
+
+    // The three contact lines with their labels, "" for a detail not given.
+    QStringList contactLines() const;
+    // "Price: <price>, <postage note>", or "" when there is no price.
+    QString priceLine() const;
+
+    // The product as the window shows it, and as the form orders it (with
+    // the medium and quantity).
+    static inline const QString ProductLine = QStringLiteral("Product: " LEDGERLY_TITLE " " LEDGERLY_VERSION);
+    static inline const QString OrderedProduct = QStringLiteral(
+        "Order: one copy of " LEDGERLY_TITLE " " LEDGERLY_VERSION " on CD-ROM, single practice licence");
+};

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "order/OrderWindow.h"
+#include "order/VendorDetails.h"
 #include "platform/PrintJob.h"
 #include "shell/Windows.h"
 #include "store/OrderStore.h"
@@ -55,6 +56,13 @@ private slots:
                 QRegularExpression(QLatin1String(line), QRegularExpression::MultilineOption).match(text).hasMatch(),
                 qPrintable(text));
         QCOMPARE(text.count(QLatin1Char('\f')), 1);
+        // The maker's details are filled in from the resources; none is a
+        // placeholder for someone to fill in.
+        const QString maker = VendorDetails::fromResources().name;
+        QVERIFY(
+            !maker.isEmpty() && text.contains(QRegularExpression(QStringLiteral("send order form to:\\s+") + maker)));
+        for (const char* placeholder : {"\\([a-z ]+\\)", "Street and number", "Town, State"})
+            QVERIFY2(!text.contains(QRegularExpression(QLatin1String(placeholder))), qPrintable(text));
 
         click("clearButton");
         QCOMPARE(storedName(), QString());
