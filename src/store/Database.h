@@ -28,7 +28,7 @@ class Database
 {
 public:
     static constexpr qint32 ApplicationId = 0x4C444752; // "LDGR"
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     explicit Database(const QString& connectionName = QStringLiteral("ledgerly"));
     ~Database();

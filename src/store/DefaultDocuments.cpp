@@ -20,15 +20,18 @@ The window is made to be worked without a mouse.
 - Alt-C goes to the open/closed selector: choose Open or Closed and press Tab. A closed day is shown greyed and is kept even when nothing is written on it.
 - Alt-M and Alt-Y go to the month and year lists; choose and press Tab to show that month in the calendar.
 - Alt-D shows the daily memo (a note that belongs to the day shown), Alt-F the fixed memo (a note that is the same on every day). Tab takes you back.
-- Alt-P prints the day's lists, one page per provider.
+- Delete clears the slot you are on.
+- Ctrl-Z undoes your last change to the day shown (a slot, a memo or the open/closed choice); Ctrl-Y or Ctrl-Shift-Z does it again. An undone change is stored at once, like anything you type, so the other desks see it.
+- Ctrl-F (or the Find button) finds an appointment: type part of a name, and the list shows every appointment that holds it, the coming ones first. Enter opens its day on that slot; Esc closes the list.
+- Alt-P prints the day's lists, one page per provider. Ctrl-P shows the print dialog first, with a preview, where a printer is set up.
 - Alt-E saves the day and goes back to the main menu.
 - F1 shows a short help text, F2 hides it again.
 
 YOUR DATA
-Everything Ledgerly keeps is in one file, db.mdb, in the program's data folder: the appointments, the memos, the settings and your order details. Several computers can use the same file in a shared folder at the same time; when two people change the same day at once, both changes are kept.
+Everything Ledgerly keeps is in one file, db.mdb, in your data folder (~/.local/share/Ledgerly/Ledgerly unless you chose another; "ledgerly --help" names it): the appointments, the memos, the settings and your order details. Several computers can use the same file in a shared folder at the same time; when two people change the same day at once, both changes are kept.
 
 BACK-UP
-Copy your data regularly. "Back-up/Restore files" in the main menu copies db.mdb to another drive or folder and restores it from there. A restore replaces all data with the copy, so ask everyone else to close Ledgerly first. When you leave the program from the main menu, it offers to make a back-up.
+Copy your data regularly. "Back-up/Restore files" in the main menu copies db.mdb to another folder (a USB stick, a network share) and restores it from there. A restore replaces all data with the copy, so ask everyone else to close Ledgerly first. When you leave the program from the main menu, it offers to make a back-up.
 )");
 }
 

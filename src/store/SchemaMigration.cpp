@@ -61,9 +61,18 @@ Result createSchema(QSqlDatabase& db)
         {e, e, e, e, e, e, e, e, e, e, e});
 }
 
+// Schema version 1 -> 2: the read-me describes the keys this version added
+// (find, undo and redo, Delete). The program never changes the documents
+// otherwise, so the one it replaces is always an earlier version's.
+Result updateReadme(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    return Database::exec(q, QStringLiteral("UPDATE tbl_Setup SET Readme = ?"), {DefaultDocuments::readme()});
+}
+
 // Step k takes a file from schema version k to k + 1.
 using MigrationStep = Result (*)(QSqlDatabase&);
-constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations = {&createSchema};
+constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations = {&createSchema, &updateReadme};
 
 // The schema version: PRAGMA user_version in a file, ledgerly_meta on a server
 // (0 while that table does not exist yet).

@@ -55,6 +55,12 @@ void TestDatabase::newFile()
     // Made under another name and moved into place: nothing else is left.
     QCOMPARE(folderEntries(f.folder()), QStringList {"db.mdb"});
     QVERIFY(Database::checkFile(f.databasePath(), true).ok());
+    // A file of the first version gets this version's read-me on opening.
+    f.db().close();
+    TestSupport::sqlOnFile(f.databasePath(), "UPDATE tbl_Setup SET Readme = 'old'; PRAGMA user_version = 1");
+    Database reopened("reopened");
+    QVERIFY(reopened.open(f.databasePath(), false).ok());
+    QVERIFY(firstValue(reopened, "SELECT Readme FROM tbl_Setup").contains("Ctrl-Z"));
 }
 
 void TestDatabase::anotherCopysLockAndCommits()
