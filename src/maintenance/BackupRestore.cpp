@@ -164,6 +164,22 @@ Result writeFileCopy(const DatabaseRecords& records, const QString& folder, cons
 }
 } // namespace
 
+Result BackupRestore::folderFromText(const QString& text, QString& folder)
+{
+    const QString typed = text.trimmed();
+    const QString fullPathNeeded
+        = QStringLiteral("Please give the folder's full path, starting with / (or ~ for your home folder).");
+    if (typed.isEmpty())
+        return Result::failed(QStringLiteral("No folder is given. ") + fullPathNeeded);
+    QString path = typed;
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        path = QDir::homePath() + typed.mid(1);
+    if (!path.startsWith(QLatin1Char('/')))
+        return Result::failed(QStringLiteral("\"%1\" is not a full path. ").arg(typed) + fullPathNeeded);
+    folder = QDir::cleanPath(path);
+    return Result::success();
+}
+
 QString BackupRestore::pathIn(const QString& folderText)
 {
     return folderText + QLatin1Char('/') + FileName;

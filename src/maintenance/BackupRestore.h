@@ -29,6 +29,12 @@ public:
         bool replaced = false; // the live file was replaced
     };
 
+    // The folder a box's text names, as a full path: the text without the
+    // blanks around it, "~" and "~/..." standing for the home folder. An
+    // empty text and a relative path are refused with the reason: a window
+    // has no working folder a relative path could start from.
+    static Result folderFromText(const QString& text, QString& folder);
+
     // The database file in the folder a box names: the text followed by
     // "/db.mdb", as typed (an empty box names the root folder).
     static QString pathIn(const QString& folderText);

@@ -9,10 +9,13 @@
 #include "ui/KeyNavigator.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 const QList<Window> ClosedForBackup
@@ -20,9 +23,12 @@ const QList<Window> ClosedForBackup
 const QList<Window> ClosedForRestore
     = {Window::Appointments, Window::Menu, Window::Order, Window::Readme, Window::Setup};
 
+// The left edge of the buttons, in twips; the boxes and lines end before it.
+constexpr int ButtonColumn = 6780;
+
 const QString CheckUsersText = QStringLiteral("Please check that all other users have logged out of this program.");
-const QString ReplaceText = QStringLiteral("Existing database will be replaced!  Please make sure you have the correct "
-                                           "data disk in the source drive. Do you wish to proceed?");
+const QString ReplaceText = QStringLiteral("Existing database will be replaced!  Please make sure that the source "
+                                           "folder holds the correct back-up. Do you wish to proceed?");
 
 QFont boldFont(double points)
 {
@@ -68,7 +74,7 @@ BackupWindow::BackupWindow(Database& db, WindowHost& host, QWidget* parent)
 {
     setObjectName(QStringLiteral("backupWindow"));
     setWindowTitle(QStringLiteral("Back-up /Restore Files"));
-    setFixedSize(Twips::size(7872, 7908));
+    setFixedSize(Twips::size(9120, 7908));
     buildControls();
     m_backupFolderEdit->setFocus();
 }
@@ -79,56 +85,65 @@ void BackupWindow::buildControls()
     QPalette blue;
     blue.setColor(QPalette::Text, Qt::blue);
 
+    // A box wide enough for a path such as /media/reception/USB-STICK/ledgerly-backups;
+    // its tooltip shows a longer one whole.
     auto folderBox = [&](const QString& name, int top) {
         auto* box = new QLineEdit(preset, this);
         box->setObjectName(name);
         box->setFont(boldFont(12));
         box->setPalette(blue);
-        box->setGeometry(Twips::rect(5640, top, 1225, 495));
+        box->setGeometry(Twips::rect(480, top, 6180, 495));
+        box->setToolTip(preset);
+        connect(box, &QLineEdit::textChanged, box, &QLineEdit::setToolTip);
         AltKeys::keepOutOf(box);
         return box;
     };
-    auto button = [&](const QString& name, const QString& text, int top, int height, double points) {
+    auto button = [&](const QString& name, const QString& text, int top, int width, int height, double points) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(name);
         b->setFont(boldFont(points));
-        b->setGeometry(Twips::rect(5640, top, 1245, height));
+        b->setGeometry(Twips::rect(ButtonColumn, top, width, height));
         b->setAutoDefault(false);
         return b;
     };
 
-    m_backupFolderEdit = folderBox(QStringLiteral("backupFolderEdit"), 1200);
-    m_backupButton = button(QStringLiteral("backupButton"), QStringLiteral("&BackUp"), 2400, 495, 9.6);
-    m_restoreFolderEdit = folderBox(QStringLiteral("restoreFolderEdit"), 4440);
-    m_restoreButton = button(QStringLiteral("restoreButton"), QStringLiteral("&Restore"), 5640, 495, 9.6);
-    m_exitButton = button(QStringLiteral("exitButton"), QStringLiteral("&Exit"), 7080, 615, 12);
-    setTabOrder(m_backupFolderEdit, m_backupButton);
-    setTabOrder(m_backupButton, m_restoreFolderEdit);
-    setTabOrder(m_restoreFolderEdit, m_restoreButton);
-    setTabOrder(m_restoreButton, m_exitButton);
+    // Made in their tab order.
+    m_backupFolderEdit = folderBox(QStringLiteral("backupFolderEdit"), 2160);
+    m_chooseBackupFolderButton
+        = button(QStringLiteral("chooseBackupFolderButton"), QStringLiteral("&Choose folder…"), 2160, 1860, 495, 9.6);
+    m_backupButton = button(QStringLiteral("backupButton"), QStringLiteral("&BackUp"), 2760, 1245, 495, 9.6);
+    m_restoreFolderEdit = folderBox(QStringLiteral("restoreFolderEdit"), 5280);
+    m_chooseRestoreFolderButton
+        = button(QStringLiteral("chooseRestoreFolderButton"), QStringLiteral("C&hoose folder…"), 5280, 1860, 495, 9.6);
+    m_restoreButton = button(QStringLiteral("restoreButton"), QStringLiteral("&Restore"), 5880, 1245, 495, 9.6);
+    m_exitButton = button(QStringLiteral("exitButton"), QStringLiteral("&Exit"), 7080, 1245, 615, 12);
 
     m_backupHelpLabel = label(this, QStringLiteral("backupHelpLabel"),
-        QStringLiteral(
-            "To back-up files, please specify destination disk drive ( e.g. A: ),  and click Backup Button."),
-        QRect(480, 1200, 4695, 855), true);
+        QStringLiteral("To back-up files, please specify destination folder ( e.g. on a USB stick under /media ),  "
+                       "and click Backup Button."),
+        QRect(480, 1200, 6180, 855), true);
     m_backupHelpLabel->setWordWrap(true);
     m_backingUpLabel = label(this, QStringLiteral("backingUpLabel"), QStringLiteral("Backing up files to "),
-        QRect(480, 2400, 1935, 375), false);
-    m_backupFolderLabel = label(this, QStringLiteral("backupFolderLabel"), QString(), QRect(2520, 2400, 72, 240), true);
+        QRect(480, 2760, 1935, 375), false);
+    m_backupFolderLabel = label(this, QStringLiteral("backupFolderLabel"), QString(), QRect(2520, 2760, 72, 240), true);
     m_backupDoneLabel = label(this, QStringLiteral("backupDoneLabel"),
-        QStringLiteral("Files back-up completed successfully. "), QRect(480, 2880, 3975, 375), false);
+        QStringLiteral("Files back-up completed successfully. "), QRect(480, 3240, 3975, 375), false);
     m_restoreHelpLabel = label(this, QStringLiteral("restoreHelpLabel"),
-        QStringLiteral("To restore files after hard disk crash or program reinstallation, please specify source disk "
-                       "drive ( e.g. A: ),  and click Restore Button."),
-        QRect(480, 4320, 4812, 852), true);
+        QStringLiteral("To restore files after hard disk crash or program reinstallation, please specify source "
+                       "folder ( e.g. on a USB stick under /media ),  and click Restore Button."),
+        QRect(480, 4320, 6180, 852), true);
     m_restoreHelpLabel->setWordWrap(true);
     m_restoringLabel = label(this, QStringLiteral("restoringLabel"), QStringLiteral("Restoring files to program..."),
-        QRect(480, 5640, 2895, 375), false);
+        QRect(480, 5880, 2895, 375), false);
     m_restoreDoneLabel = label(this, QStringLiteral("restoreDoneLabel"),
-        QStringLiteral("Files restored successfully.        "), QRect(480, 6000, 3015, 375), false);
+        QStringLiteral("Files restored successfully.        "), QRect(480, 6300, 3015, 375), false);
 
     connect(m_backupFolderEdit, &QLineEdit::textChanged, this, &BackupWindow::showBackupFolder);
     connect(m_restoreFolderEdit, &QLineEdit::textChanged, this, &BackupWindow::showRestoreFolder);
+    connect(m_chooseBackupFolderButton, &QPushButton::clicked, this,
+        [this] { chooseFolder(m_backupFolderEdit, QStringLiteral("Folder for the back-up")); });
+    connect(m_chooseRestoreFolderButton, &QPushButton::clicked, this,
+        [this] { chooseFolder(m_restoreFolderEdit, QStringLiteral("Folder of the back-up to restore")); });
     connect(m_backupButton, &QPushButton::clicked, this, &BackupWindow::backUp);
     connect(m_restoreButton, &QPushButton::clicked, this, &BackupWindow::restore);
     connect(m_exitButton, &QPushButton::clicked, this, &BackupWindow::leave);
@@ -137,24 +152,58 @@ void BackupWindow::buildControls()
 
 void BackupWindow::buildKeyNavigation()
 {
-    // Up and Down walk the controls without going round; Enter in the back-up
-    // box moves on to its button, and Enter on a button presses it.
+    // Up and Down walk the rows without going round; Enter in the back-up
+    // box moves on to its BackUp button, and Enter on a button presses it.
     auto* keys = new KeyNavigator(this,
-        KeyNavigator::column({m_backupFolderEdit, m_backupButton, m_restoreFolderEdit, m_restoreButton, m_exitButton}),
+        {{m_backupFolderEdit, m_chooseBackupFolderButton}, {m_backupButton},
+            {m_restoreFolderEdit, m_chooseRestoreFolderButton}, {m_restoreButton}, {m_exitButton}},
         KeyNavigator::Ends::PassOn);
-    keys->setEnter({m_backupFolderEdit}, KeyNavigator::moveOn());
-    keys->setEnter({m_backupButton, m_restoreButton, m_exitButton}, KeyNavigator::press());
+    keys->setEnter({m_backupFolderEdit}, KeyNavigator::focusOn(m_backupButton));
+    keys->setEnter(
+        {m_chooseBackupFolderButton, m_backupButton, m_chooseRestoreFolderButton, m_restoreButton, m_exitButton},
+        KeyNavigator::press());
 }
 
 void BackupWindow::showBackupFolder()
 {
-    m_backupFolderLabel->setText(m_backupFolderEdit->text());
-    m_backupFolderLabel->resize(m_backupFolderLabel->sizeHint().width(), m_backupFolderLabel->height());
+    showFolderIn(m_backupFolderLabel, m_backupFolderEdit->text());
 }
 
 void BackupWindow::showRestoreFolder()
 {
-    m_restoringLabel->setText(m_restoreFolderEdit->text());
+    showFolderIn(m_restoringLabel, m_restoreFolderEdit->text());
+}
+
+void BackupWindow::showFolderIn(QLabel* label, const QString& folder)
+{
+    // The line ends before the buttons; a longer path loses its middle there
+    // and shows whole in the tooltip.
+    const int room = Twips::toPixels(ButtonColumn - 120) - label->x();
+    label->setText(label->fontMetrics().elidedText(folder, Qt::ElideMiddle, room));
+    label->setToolTip(folder);
+    label->resize(std::min(label->sizeHint().width(), room), label->height());
+}
+
+void BackupWindow::chooseFolder(QLineEdit* box, const QString& title)
+{
+    QString start;
+    if (!BackupRestore::folderFromText(box->text(), start).ok())
+        start = QDir::homePath();
+    if (const std::optional<QString> chosen = Dialogs::folder(this, title, start)) {
+        box->setText(*chosen);
+        box->setFocus();
+    }
+}
+
+bool BackupWindow::folderOf(QLineEdit* box, QString& folder)
+{
+    const Result named = BackupRestore::folderFromText(box->text(), folder);
+    if (named.ok())
+        return true;
+    Dialogs::message(this, named.message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Warning);
+    box->setFocus();
+    box->selectAll();
+    return false;
 }
 
 bool BackupWindow::closeWindows(const QList<Window>& windows)
@@ -175,25 +224,26 @@ void BackupWindow::backUp()
     m_restoreDoneLabel->hide();
     m_restoringLabel->hide();
 
+    QString folder;
+    if (!folderOf(m_backupFolderEdit, folder))
+        return;
     const QString livePath = DataFolder::databasePath();
-    const QString folderText = m_backupFolderEdit->text();
     auto giveUp = [this] {
         m_backupFolderLabel->hide();
         m_backingUpLabel->hide();
     };
-    if (!Dialogs::retryUntilDone(this, [&] { return BackupRestore::probeDestination(folderText, livePath); }))
+    if (!Dialogs::retryUntilDone(this, [&] { return BackupRestore::probeDestination(folder, livePath); }))
         return giveUp();
     if (!closeWindows(ClosedForBackup))
         return;
 
     m_backingUpLabel->show();
-    m_backupFolderLabel->setText(folderText);
-    m_backupFolderLabel->resize(m_backupFolderLabel->sizeHint().width(), m_backupFolderLabel->height());
+    showFolderIn(m_backupFolderLabel, folder);
     m_backupFolderLabel->show();
     {
         BusyPointer busy(this);
         // On a server the back-up is the server's records written as a db.mdb.
-        const QString target = BackupRestore::pathIn(folderText);
+        const QString target = BackupRestore::pathIn(folder);
         if (!Dialogs::retryUntilDone(this, [&] {
                 return m_db.isServer() ? BackupRestore::backupServer(m_db, target)
                                        : BackupRestore::backup(livePath, target);
@@ -211,6 +261,9 @@ void BackupWindow::restore()
     m_backupDoneLabel->hide();
     m_restoreDoneLabel->hide();
 
+    QString folder;
+    if (!folderOf(m_restoreFolderEdit, folder))
+        return;
     if (Dialogs::message(this, CheckUsersText, Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok, Dialogs::Icon::Warning,
             QStringLiteral("Restore Files"))
         != Dialogs::Ok)
@@ -221,12 +274,12 @@ void BackupWindow::restore()
         return;
 
     const QString livePath = DataFolder::databasePath();
-    const QString sourcePath = BackupRestore::pathIn(m_restoreFolderEdit->text());
+    const QString sourcePath = BackupRestore::pathIn(folder);
+    const QString keptFolder = QFileInfo(livePath).absolutePath();
     auto giveUp = [this] { m_restoringLabel->hide(); };
     // The source is checked before anything is closed: a folder without a
     // sound back-up leaves every window as it was.
-    if (!Dialogs::retryUntilDone(
-            this, [&] { return BackupRestore::probeSource(m_restoreFolderEdit->text(), livePath); }))
+    if (!Dialogs::retryUntilDone(this, [&] { return BackupRestore::probeSource(folder, livePath); }))
         return giveUp();
     if (!closeWindows(ClosedForRestore))
         return;
@@ -239,7 +292,7 @@ void BackupWindow::restore()
         // On a server the file's records replace the server's; the server's
         // own are kept as db-before-restore.mdb in the data folder.
         if (m_db.isServer())
-            return BackupRestore::restoreServer(sourcePath, m_db, QFileInfo(livePath).absolutePath());
+            return BackupRestore::restoreServer(sourcePath, m_db, keptFolder);
         if (replaced)
             return m_db.open(livePath, false);
         const BackupRestore::RestoreOutcome r = BackupRestore::restore(sourcePath, livePath, &m_db);
@@ -250,6 +303,13 @@ void BackupWindow::restore()
         return giveUp();
     m_restoreDoneLabel->show();
     m_restoringLabel->hide();
+    if (QFileInfo::exists(keptFolder + QLatin1Char('/') + BackupRestore::KeptName)) {
+        Dialogs::inform(this,
+            (m_db.isServer() ? QStringLiteral("The server's replaced records were kept as %1 on this computer, in the "
+                                              "folder:\n%2")
+                             : QStringLiteral("The replaced database was kept as %1 in the folder:\n%2"))
+                .arg(BackupRestore::KeptName, keptFolder));
+    }
 }
 
 void BackupWindow::leave()

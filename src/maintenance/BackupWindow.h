@@ -29,14 +29,20 @@ private:
     void buildKeyNavigation();
     void showBackupFolder();
     void showRestoreFolder();
+    void showFolderIn(QLabel* label, const QString& folder);
+    void chooseFolder(QLineEdit* box, const QString& title);
+    // The full path the box names, or false after saying why it names none.
+    bool folderOf(QLineEdit* box, QString& folder);
     bool closeWindows(const QList<Window>& windows);
 
     Database& m_db;
     WindowHost& m_host;
 
     QLineEdit* m_backupFolderEdit = nullptr;
+    QPushButton* m_chooseBackupFolderButton = nullptr;
     QPushButton* m_backupButton = nullptr;
     QLineEdit* m_restoreFolderEdit = nullptr;
+    QPushButton* m_chooseRestoreFolderButton = nullptr;
     QPushButton* m_restoreButton = nullptr;
     QPushButton* m_exitButton = nullptr;
     QLabel* m_backupHelpLabel = nullptr;

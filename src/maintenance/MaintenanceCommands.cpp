@@ -24,6 +24,8 @@ int runOnFolder(const char* command, const QStringList& arguments, const QString
     };
     if (arguments.size() != 1 || arguments.first().isEmpty())
         return fail(QStringLiteral("expected: %1 FOLDER").arg(QString::fromLatin1(command)), 2);
+    // Unlike the window's boxes, a relative folder is taken from the working
+    // folder, as by any command, and the shell has already expanded a "~".
     const QString folder = arguments.first();
     if (const Result outcome = operation(folder, DataFolder::databaseAddress()); !outcome.ok())
         return fail(outcome.message, 1);

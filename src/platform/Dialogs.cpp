@@ -3,6 +3,7 @@
 #include "Version.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QQueue>
@@ -18,6 +19,7 @@ struct Answer
 };
 QQueue<Answer> g_answers;
 QQueue<std::optional<QString>> g_inputs;
+QQueue<std::optional<QString>> g_folders;
 QList<Dialogs::Shown> g_shown;
 QStringList g_prompts;
 int g_beeps = 0;
@@ -131,6 +133,17 @@ std::optional<QString> Dialogs::input(
     return dialog.textValue();
 }
 
+std::optional<QString> Dialogs::folder(QWidget* parent, const QString& title, const QString& startFolder)
+{
+    g_prompts.append(title);
+    if (g_testMode)
+        return g_folders.isEmpty() ? std::nullopt : g_folders.dequeue();
+    const QString chosen = QFileDialog::getExistingDirectory(parent, title, startFolder);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 void Dialogs::beep()
 {
     ++g_beeps;
@@ -163,6 +176,11 @@ void Dialogs::pushInput(std::optional<QString> text)
     g_inputs.enqueue(std::move(text));
 }
 
+void Dialogs::pushFolder(std::optional<QString> folder)
+{
+    g_folders.enqueue(std::move(folder));
+}
+
 const QList<Dialogs::Shown>& Dialogs::shown()
 {
     return g_shown;
@@ -182,6 +200,7 @@ void Dialogs::resetRecord()
 {
     g_answers.clear();
     g_inputs.clear();
+    g_folders.clear();
     g_shown.clear();
     g_prompts.clear();
     g_beeps = 0;

@@ -11,7 +11,7 @@
 class QWidget;
 
 // Every modal thing the program shows goes through here: message boxes, the
-// input box and the beep. Tests switch on test mode, queue the answers and
+// input box, the folder dialog and the beep. Tests switch on test mode, queue the answers and
 // read back what was shown, so no real dialog ever blocks a test.
 class Dialogs
 {
@@ -42,6 +42,9 @@ public:
     // screen's top-left corner.
     static std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& title,
         const QString& defaultText, QPoint positionTwips = QPoint(-1, -1));
+    // The desktop's folder dialog, opened on startFolder; nullopt when
+    // cancelled.
+    static std::optional<QString> folder(QWidget* parent, const QString& title, const QString& startFolder);
     static void beep();
 
     // Test seam.
@@ -52,6 +55,7 @@ public:
     // something else before answering (e.g. ends the other program's lock).
     static void pushAnswer(Button answer, std::function<void()> whileShown);
     static void pushInput(std::optional<QString> text);
+    static void pushFolder(std::optional<QString> folder);
     static const QList<Shown>& shown();
     static const QStringList& prompts();
     static int beeps();

@@ -221,6 +221,27 @@ private slots:
         TestSupport::bookCell(server, Day.addDays(1), Settings::defaults(), 2, 1, QStringLiteral("after"));
     }
 
+    void folderFromText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("folder"); // empty when refused
+        for (const auto& [text, folder] : std::initializer_list<std::pair<const char*, const char*>> {{"", ""},
+                 {"   ", ""}, {"~", "<home>"}, {" ~/backups/ ", "<home>/backups"}, {"/media/stick", "/media/stick"},
+                 {"rel/x", ""}, {"./x", ""}, {"~user", ""}})
+            QTest::newRow(text) << text << folder;
+    }
+
+    // A box has no working folder to start a relative path from.
+    void folderFromText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, folder);
+        QString named;
+        const Result r = BackupRestore::folderFromText(text, named);
+        QCOMPARE(r.ok() ? named : QString(), folder.replace(QStringLiteral("<home>"), QDir::homePath()));
+        QCOMPARE(r.message.isEmpty(), r.ok());
+    }
+
     // Neither a back-up into the program's own folder nor a restore from it
     // or from a folder without a back-up; a probe leaves nothing behind.
     void probesRefuseTheDataFolder()

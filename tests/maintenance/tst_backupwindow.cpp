@@ -7,6 +7,7 @@
 #include "shell/Windows.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -19,7 +20,8 @@ class TestBackupWindow : public QObject
 private slots:
     // What only the back-up window does, on the file and on the server (the
     // rules of the copies are tst_backuprestore's): a back-up and a restore
-    // made from the keyboard, the windows closed before each, the questions.
+    // made from the keyboard, the windows closed before each, the questions,
+    // the folders the boxes accept and the folder dialog.
     void backUpAndRestoreFromTheKeyboard()
     {
         TestSupport::DataFixture data;
@@ -33,7 +35,9 @@ private slots:
             QVERIFY(Windows::open(w));
         }
         QWidget* window = Windows::open(Window::Backup);
+        const QByteArray home = qgetenv("HOME");
         const auto closeAll = qScopeGuard([&] {
+            qputenv("HOME", home);
             for (Window w : others + QList<Window> {Window::Backup})
                 delete Windows::find(w);
         });
@@ -51,23 +55,38 @@ private slots:
         TestSupport::bookCell(data.db(), TestSupport::Today, Settings::defaults(), 2, 1, QStringLiteral("SMITH"));
 
         // Enter in the folder box moves on to BackUp, Enter there backs up.
+        // An empty or relative folder is refused before anything is closed or
+        // written; "~" is the home folder.
         auto* folderBox = static_cast<QLineEdit*>(child("backupFolderEdit"));
-        folderBox->setFocus();
-        folderBox->selectAll();
-        QTest::keyClicks(folderBox, medium.path());
-        QTest::keyClick(folderBox, Qt::Key_Q, Qt::AltModifier); // never typed
-        QTest::keyClick(folderBox, Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), child("backupButton"));
-        QTest::keyClick(child("backupButton"), Qt::Key_Return);
-        QVERIFY(Dialogs::shown().isEmpty());
+        const QString typical = QStringLiteral("/media/reception/USB-STICK/ledgerly-backups");
+        QVERIFY(folderBox->fontMetrics().horizontalAdvance(typical) < folderBox->width() - 10);
+        qputenv("HOME", QFile::encodeName(medium.path()));
+        for (const QString& text : {QString(), QStringLiteral("rel/x"), QStringLiteral("~")}) {
+            Dialogs::resetRecord();
+            Dialogs::pushAnswer(Dialogs::No); // to a retry prompt, were the text taken
+            folderBox->setFocus();
+            folderBox->clear();
+            QTest::keyClicks(folderBox, text);
+            QTest::keyClick(folderBox, Qt::Key_Q, Qt::AltModifier); // never typed
+            QTest::keyClick(folderBox, Qt::Key_Return);
+            QCOMPARE(QApplication::focusWidget(), child("backupButton"));
+            QTest::keyClick(child("backupButton"), Qt::Key_Return);
+            const bool refused = !text.startsWith(QLatin1Char('~'));
+            QCOMPARE(Dialogs::shown().size(), refused ? 1 : 0);
+            QCOMPARE(QApplication::focusWidget(), refused ? folderBox : child("backupButton"));
+            QCOMPARE(QDir(medium.path()).isEmpty(), refused);
+        }
         QVERIFY(child("backupDoneLabel")->isVisible());
         QCOMPARE(openWindows(), QStringList {QStringLiteral("readmeWindow")});
 
         // A restore asks twice before it closes or replaces anything.
         TestSupport::bookCell(data.db(), TestSupport::Today, Settings::defaults(), 2, 1, QStringLiteral("LATER"));
+        // Alt+H: the folder dialog's answer fills the restore box.
+        Dialogs::pushFolder(medium.path());
+        QTest::keyClick(window, Qt::Key_H, Qt::AltModifier);
+        QTRY_COMPARE(static_cast<QLineEdit*>(child("restoreFolderEdit"))->text(), medium.path());
         for (Window w : others)
             QVERIFY(Windows::open(w));
-        static_cast<QLineEdit*>(child("restoreFolderEdit"))->setText(medium.path());
         for (const QList<Dialogs::Button>& answers : QList<QList<Dialogs::Button>> {
                  {Dialogs::Cancel}, {Dialogs::Ok, Dialogs::No}, {Dialogs::Ok, Dialogs::Yes}}) {
             Dialogs::resetRecord();
@@ -75,16 +94,20 @@ private slots:
                 Dialogs::pushAnswer(b);
             child("restoreButton")->setFocus();
             QTest::keyClick(child("restoreButton"), Qt::Key_Return);
-            QCOMPARE(Dialogs::shown().size(), answers.size());
-            QCOMPARE(Dialogs::shown().last().buttons,
+            const bool restored = answers.last() == Dialogs::Yes;
+            QCOMPARE(Dialogs::shown().size(), answers.size() + restored);
+            QCOMPARE(Dialogs::shown()[answers.size() - 1].buttons,
                 answers.size() == 1 ? Dialogs::Ok | Dialogs::Cancel : Dialogs::Yes | Dialogs::No);
-            if (answers.last() != Dialogs::Yes) {
+            if (!restored) {
                 QCOMPARE(openWindows().size(), others.size());
                 QCOMPARE(
                     TestSupport::cellOf(TestSupport::storedDay(data.db())->pageText, 2, 1), QStringLiteral("LATER"));
             }
         }
         QVERIFY(child("restoreDoneLabel")->isVisible());
+        // The last message tells where the replaced data is kept.
+        QVERIFY(Dialogs::shown().last().text.contains(data.folder()));
+        QVERIFY(QFileInfo::exists(data.folder() + QLatin1Char('/') + BackupRestore::KeptName));
         QCOMPARE(openWindows(), QStringList {QStringLiteral("splashWindow")});
         auto* appt = static_cast<ApptWindow*>(Windows::open(Window::Appointments));
         QCOMPARE(TestSupport::cellOf(appt->currentRecord().pageText, 2, 1), QStringLiteral("SMITH"));
