@@ -223,6 +223,8 @@ void ApptWindow::buildShortcuts()
     // The find panel keeps Esc for itself (it closes the panel there).
     add(QKeySequence(Qt::Key_Escape), [this] { m_todayButton->click(); });
     add(QKeySequence(Qt::ControlModifier | Qt::Key_F), [this] { openFind(); });
+    add(QKeySequence(Qt::ControlModifier | Qt::Key_P),
+        [this] { DayListPrinting::previewDayLists(this, DayListPrinting::sheetFromGrid(*m_dayGrid, m_day.date())); });
 }
 
 // Runs a step of the shown day until it succeeds or the user declines to

@@ -24,10 +24,23 @@ DaySheet sheetFromGrid(const DayGrid& grid, const QDate& shownDay)
     return sheet;
 }
 
+namespace {
+QString titleOf(const DaySheet& sheet)
+{
+    return QStringLiteral("Appointments %1").arg(sheet.day.toString(Qt::ISODate));
+}
+} // namespace
+
 bool printDayLists(QWidget* parent, const DaySheet& sheet)
 {
-    return PrintJob::runInteractive(parent, QStringLiteral("Appointments %1").arg(sheet.day.toString(Qt::ISODate)),
-        DaySheet::pdfFileName(sheet.day), {}, [&](PrintTarget& t) { return DayListPrint::print(t, sheet); });
+    return PrintJob::runInteractive(parent, titleOf(sheet), DaySheet::pdfFileName(sheet.day), {},
+        [&](PrintTarget& t) { return DayListPrint::print(t, sheet); });
+}
+
+bool previewDayLists(QWidget* parent, const DaySheet& sheet)
+{
+    return PrintJob::runWithPreview(parent, titleOf(sheet), DaySheet::pdfFileName(sheet.day),
+        [&](PrintTarget& t) { return DayListPrint::print(t, sheet); });
 }
 
 } // namespace DayListPrinting

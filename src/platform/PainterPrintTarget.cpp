@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
+#include <cmath>
 
 PainterPrintTarget::~PainterPrintTarget()
 {
@@ -47,7 +48,7 @@ void PainterPrintTarget::setBold(bool on)
     m_painter.setFont(m_font);
 }
 
-double PainterPrintTarget::lineHeight() const
+double PainterPrintTarget::currentLineSpacing() const
 {
     return QFontMetricsF(m_font, m_device).lineSpacing();
 }
@@ -56,7 +57,7 @@ bool PainterPrintTarget::breakPageIfFull()
 {
     if (m_pos.x() > 0 || m_pos.y() <= 0)
         return true;
-    if (m_pos.y() + lineHeight() <= m_device->height())
+    if (m_pos.y() + currentLineSpacing() <= m_device->height())
         return true;
     return startPage();
 }
@@ -80,6 +81,10 @@ void PainterPrintTarget::print(const QList<Item>& items, bool lineEnd)
         if (item.kind == Item::Blanks) {
             // Blanks are spaces of the current font, not a column position.
             m_pos.rx() += item.count * metrics.horizontalAdvance(QLatin1Char(' '));
+            continue;
+        }
+        if (item.kind == Item::Column) {
+            m_pos.rx() = std::max(m_pos.x(), toDevice(item.count));
             continue;
         }
         m_painter.drawText(QPointF(m_pos.x(), m_pos.y() + metrics.ascent()), item.text);
@@ -131,4 +136,36 @@ void PainterPrintTarget::resetCoordinates()
 {
     if (ok())
         m_pos = QPointF(0, 0);
+}
+
+int PainterPrintTarget::toTwipsRoundedUp(double units) const
+{
+    // A hair of slack, so that a measure that is whole twips stays whole.
+    return int(std::ceil(units / m_unitsPerTwip - 1e-6));
+}
+
+QFont PainterPrintTarget::fontOf(int points, bool bold) const
+{
+    QFont font = m_font;
+    font.setPointSize(points);
+    font.setBold(bold);
+    return font;
+}
+
+QSize PainterPrintTarget::pageSize() const
+{
+    if (!m_device)
+        return QSize();
+    // Rounded down: the area is never taken for larger than it is.
+    return QSize(int(m_device->width() / m_unitsPerTwip), int(m_device->height() / m_unitsPerTwip));
+}
+
+int PainterPrintTarget::textWidth(const QString& text, int points, bool bold) const
+{
+    return m_device ? toTwipsRoundedUp(QFontMetricsF(fontOf(points, bold), m_device).horizontalAdvance(text)) : 0;
+}
+
+int PainterPrintTarget::lineHeight(int points, bool bold) const
+{
+    return m_device ? toTwipsRoundedUp(QFontMetricsF(fontOf(points, bold), m_device).lineSpacing()) : 0;
 }

@@ -24,6 +24,9 @@ public:
     void newPage() override;
     void endDocument() override;
     void resetCoordinates() override;
+    QSize pageSize() const override;
+    int textWidth(const QString& text, int points, bool bold) const override;
+    int lineHeight(int points, bool bold) const override;
 
     // The width of lines and box edges: thin, about half a point.
     static constexpr int PenTwips = 10;
@@ -39,7 +42,9 @@ protected:
 
 private:
     double toDevice(int twips) const { return twips * m_unitsPerTwip; }
-    double lineHeight() const;
+    int toTwipsRoundedUp(double units) const;
+    QFont fontOf(int points, bool bold) const;
+    double currentLineSpacing() const;
     bool breakPageIfFull();
     bool startPage();
 

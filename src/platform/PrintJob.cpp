@@ -6,12 +6,29 @@
 #include "platform/PrinterPrintTarget.h"
 
 #include <QDir>
+#include <QPrintPreviewDialog>
 #include <QPrinterInfo>
 #include <memory>
 
 namespace {
 bool g_printerDisabled = false;
 PrintJob::Printer g_printer;
+PrintJob::Preview g_preview;
+
+bool showPreview(QWidget* parent, const QString& title, const PrintJob::Job& paint)
+{
+    // A test never blocks on a real dialog: unanswered, it is closed.
+    if (Dialogs::testMode())
+        return false;
+    QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+    printer.setDocName(title);
+    QPrintPreviewDialog dialog(&printer, parent);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* device) {
+        PrinterPrintTarget target(device);
+        paint(target);
+    });
+    return dialog.exec() == QDialog::Accepted;
+}
 } // namespace
 
 namespace PrintJob {
@@ -29,6 +46,11 @@ void setPrinterDisabled(bool disabled)
 void setPrinter(const Printer& printer)
 {
     g_printer = printer;
+}
+
+void setPreview(const Preview& preview)
+{
+    g_preview = preview;
 }
 
 Outcome run(const QString& title, const QString& pdfFileName, const Job& job, const QString& pdfPath)
@@ -75,6 +97,26 @@ bool runInteractive(QWidget* parent, const QString& title, const QString& pdfFil
     if (!pdfPath.isEmpty())
         Dialogs::inform(parent, writtenMessage(pdfPath));
     return true;
+}
+
+bool runWithPreview(QWidget* parent, const QString& title, const QString& pdfFileName, const Job& job)
+{
+    if (!hasPrinter())
+        return runInteractive(parent, title, pdfFileName, {}, job);
+    bool printed = false;
+    const bool done = Dialogs::retryUntilDone(parent, [&] {
+        // The dialog paints for its preview and for the printer; the last
+        // painting is the printer's when the user printed.
+        QString failure;
+        const Job paint = [&](PrintTarget& target) {
+            const bool ok = job(target) && target.ok();
+            failure = ok ? QString() : target.errorString();
+            return ok;
+        };
+        printed = g_preview ? g_preview(paint) : showPreview(parent, title, paint);
+        return printed && !failure.isEmpty() ? Result::failed(failure) : Result::success();
+    });
+    return done && printed;
 }
 
 } // namespace PrintJob

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QPoint>
+#include <QSize>
 #include <QString>
 
 // A page-oriented printer as the printouts use it. Everything is measured in
@@ -16,11 +17,12 @@
 class PrintTarget
 {
 public:
-    // One item of a printed run: a number of blanks of the current font, or
-    // a text.
+    // One item of a printed run: a number of blanks of the current font, a
+    // text, or a move to the right to a column (count twips from the left
+    // edge; a column left of the current position changes nothing).
     struct Item
     {
-        enum Kind { Blanks, Text };
+        enum Kind { Blanks, Text, Column };
         Kind kind = Text;
         int count = 0;
         QString text;
@@ -29,6 +31,7 @@ public:
     };
     static Item blanks(int count) { return {Item::Blanks, count, QString()}; }
     static Item text(const QString& text) { return {Item::Text, 0, text}; }
+    static Item column(int twips) { return {Item::Column, twips, QString()}; }
 
     virtual ~PrintTarget() = default;
 
@@ -47,6 +50,13 @@ public:
     virtual void endDocument() = 0;
     // Twips, origin at the top left of the printable area.
     virtual void resetCoordinates() = 0;
+
+    // Measures for a printout that lays out its own pages, in twips: the
+    // printable area (rounded down), the width of a text and the height of a
+    // line in the target's face at this size and weight (rounded up).
+    virtual QSize pageSize() const = 0;
+    virtual int textWidth(const QString& text, int points, bool bold) const = 0;
+    virtual int lineHeight(int points, bool bold) const = 0;
 
     void printLine(const QList<Item>& items = {}) { print(items, true); }
     void printRun(const QList<Item>& items) { print(items, false); }

@@ -3,6 +3,7 @@
 #include "platform/PainterPrintTarget.h"
 
 #include <QPrinter>
+#include <memory>
 
 class QPrinterInfo;
 
@@ -11,11 +12,15 @@ class PrinterPrintTarget : public PainterPrintTarget
 {
 public:
     PrinterPrintTarget(const QPrinterInfo& printer, const QString& title);
+    // Paints on a printer set up elsewhere (the print preview's), which
+    // outlives the target.
+    explicit PrinterPrintTarget(QPrinter* printer);
     ~PrinterPrintTarget() override;
 
 protected:
     bool finish() override;
 
 private:
-    QPrinter m_printer;
+    std::unique_ptr<QPrinter> m_ownPrinter;
+    QPrinter* m_printer = nullptr;
 };

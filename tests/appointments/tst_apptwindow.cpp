@@ -7,6 +7,7 @@
 #include "appointments/MonthCalendar.h"
 #include "appointments/PrintDayCommand.h"
 #include "platform/Dialogs.h"
+#include "platform/PdfPrintTarget.h"
 #include "platform/PrintJob.h"
 #include "shell/Windows.h"
 #include "store/SettingsStore.h"
@@ -273,9 +274,11 @@ private slots:
 
     // ---- printing the day's lists
 
-    // Alt-P prints the day shown, not the day the calendar has moved on to;
-    // print-day prints the same.
-    void altPPrintsTheShownDay()
+    // Alt-P prints the day shown, not the day the calendar has moved on to,
+    // and print-day prints the same. Ctrl+P does what Alt-P does where there
+    // is no printer, and shows the same pages in the print dialog's preview
+    // where there is one.
+    void printKeysPrintTheShownDay()
     {
         startEdit(3, 2, QStringLiteral("DAVE"));
         press(Qt::Key_Return);
@@ -288,10 +291,27 @@ private slots:
         const QStringList pages = TestSupport::pdfPages(pdf);
         QCOMPARE(pages.size(), 4);
         QVERIFY2(pages[1].contains(QRegularExpression(QStringLiteral("08:30 AM +DAVE\n"))), qPrintable(pages[1]));
+        const QString printed = TestSupport::pdfText(pdf);
+        QVERIFY(QFile::remove(pdf));
+        press(Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(Dialogs::shown().value(1).text, Dialogs::shown()[0].text);
+        QCOMPARE(TestSupport::pdfText(pdf), printed);
+
+        const QString shown = m_data->folder() + QStringLiteral("/shown.pdf");
+        // The printer is never used: the dialog is closed without printing.
+        PrintJob::setPrinter([](const QString&) { return std::unique_ptr<PrintTarget>(); });
+        PrintJob::setPreview([&](const PrintJob::Job& paint) {
+            paint(*std::make_unique<PdfPrintTarget>(shown, QString()));
+            return false;
+        });
+        press(Qt::Key_P, Qt::ControlModifier);
+        PrintJob::setPrinter({});
+        PrintJob::setPreview({});
+        QCOMPARE(TestSupport::pdfText(shown), printed);
         m_window->close();
         const QString fromCommand = QDir(m_data->folder()).filePath(QStringLiteral("from-command.pdf"));
         QCOMPARE(PrintDayCommand::run({QStringLiteral("2024-05-15")}, fromCommand), 0);
-        QCOMPARE(TestSupport::pdfText(fromCommand), TestSupport::pdfText(pdf));
+        QCOMPARE(TestSupport::pdfText(fromCommand), printed);
     }
 };
 

@@ -12,6 +12,7 @@
 #include "store/Database.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -60,7 +61,6 @@ private slots:
             QCOMPARE(lines.size(), 8 + 2 + 1 + 2 + 2 * 3 + 2);
             QCOMPARE(lines.mid(0, 8), QStringList(8, QString()));
             QCOMPARE(lines[8], QString(9, ' ') + QStringLiteral("Appointment Schedule:   Wednesday,  5/15/24"));
-            QCOMPARE(lines[10], QString(10, ' ') + QStringLiteral("Time     Provider %1").arg(page));
             QCOMPARE(lines[12], QString(30, ' ') + QStringLiteral("NOTE 1 %1").arg(page));
             QCOMPARE(lines[14], QString(14, ' ') + QStringLiteral("08:00 AM       EARLY %1").arg(page));
             QCOMPARE(lines[16], QString(14, ' ') + QStringLiteral("08:30 AM       ")); // an empty slot keeps its line
@@ -69,13 +69,73 @@ private slots:
         }
     }
 
+    // A list longer than a page goes on over pages, each with the heading and
+    // its number; an entry wider than its column wraps within it word by word,
+    // and a word wider than the column breaks where it must.
+    void longListsAndEntries_data()
+    {
+        QTest::addColumn<int>("slotCount");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("joint"); // between the lines of an entry
+        QTest::addColumn<int>("pages");
+        const QString words
+            = QStringList(4, QStringLiteral("MRS HONORIA ABERCROMBIE-FOTHERINGHAY, NEW PATIENT,")).join(' ');
+        QTest::newRow("one page") << 3 << QStringLiteral("SMITH") << " " << 1;
+        QTest::newRow("ten-minute day") << 60 << QStringLiteral("SMITH") << " " << 3;
+        QTest::newRow("long entries") << 30 << words << " " << 3;
+        QTest::newRow("one long word") << 3 << QString(250, 'W') << "" << 1;
+    }
+
+    void longListsAndEntries()
+    {
+        QFETCH(int, slotCount);
+        QFETCH(QString, entry);
+        QFETCH(QString, joint);
+        QFETCH(int, pages);
+        DaySheet s = DaySheet::forDay(TestSupport::Today);
+        s.providerNames = {QStringLiteral("Provider 1"), QStringLiteral("Provider 2")};
+        QStringList expected {entry};
+        for (int r = 0; r < slotCount; ++r) {
+            s.timeTexts.append(QTime(8, 0).addSecs(600 * r).toString(QStringLiteral("hh:mm AP")));
+            expected.append(s.timeTexts.last() + QStringLiteral("       ") + entry);
+        }
+        expected.append(entry);
+        s.cells = QList<QStringList>(slotCount + 2, {entry, entry});
+        RecordingPrintTarget t;
+        QVERIFY(DayListPrint::print(t, s));
+        QCOMPARE(t.pageCount(), 2 * pages);
+        // The right margin is as wide as the indent of the times.
+        const int right = t.pageSize().width() - t.textWidth(QString(14, ' '), 9, true);
+        QStringList printed;
+        for (int page = 1; page <= 2 * pages; ++page) {
+            const QStringList lines = t.pageLines(page);
+            const QString number = QStringLiteral(" Page %1 of %2").arg((page - 1) % pages + 1).arg(pages);
+            QCOMPARE(lines[8].simplified(),
+                QStringLiteral("Appointment Schedule: Wednesday, 5/15/24") + (pages > 1 ? number : QString()));
+            QCOMPARE(lines[10], QStringLiteral("          Time     Provider %1").arg((page - 1) / pages + 1));
+            for (const QPoint end : t.lineEnds(page))
+                QVERIFY(end.x() <= right && end.y() <= t.pageSize().height());
+            for (const QString& line : lines.mid(11)) {
+                // After a time, or in the entry column.
+                const qsizetype indent = line.indexOf(QRegularExpression(QStringLiteral("\\S")));
+                QVERIFY2(indent < 0 || indent == 14 || indent >= 29, qPrintable(line));
+                if (indent >= 0)
+                    printed.append(line.trimmed());
+            }
+            if (page % pages == 0) {
+                QCOMPARE(printed.join(joint), expected.join(joint));
+                printed.clear();
+            }
+        }
+    }
+
     void failureStopsAtOnce_data()
     {
         QTest::addColumn<int>("failAt");
         QTest::addColumn<int>("pages");
         QTest::newRow("in the lists") << 20 << 1;
-        // Three pages of 27 calls and two page breaks: call 83 ends the document.
-        QTest::newRow("handing over") << 83 << 3;
+        // Three pages of 29 calls and two page breaks: call 89 ends the document.
+        QTest::newRow("handing over") << 89 << 3;
     }
 
     void failureStopsAtOnce()
