@@ -1,5 +1,6 @@
 #include "appointments/ApptWindow.h"
 
+#include "appointments/ApptWindowLayout.h"
 #include "appointments/CellEditor.h"
 #include "appointments/DayGrid.h"
 #include "appointments/DayListPrinting.h"
@@ -15,12 +16,11 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
 
@@ -33,20 +33,18 @@ QFont arial(int points, bool bold)
     return f;
 }
 
-QLabel* label(QWidget* parent, const QString& name, const QString& text, int left, int top)
+QLabel* label(QWidget* parent, const QString& name, const QString& text)
 {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
-    l->move(Twips::point(left, top));
-    l->adjustSize();
     return l;
 }
 
-QPushButton* button(QWidget* parent, const QString& name, const QString& text, const QRect& twips)
+QPushButton* button(QWidget* parent, const QString& name, const QString& text, const QSize& twips)
 {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
-    b->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
+    b->setFixedSize(Twips::size(twips.width(), twips.height()));
     return b;
 }
 } // namespace
@@ -61,14 +59,9 @@ ApptWindow::ApptWindow(Database& db, WindowHost& host, QWidget* parent)
     setWindowTitle(QStringLiteral("Appointments"));
     buildControls();
 
-    // Start-up: the window covers the screen, less a strip at the bottom.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect avail = screen->availableGeometry();
-        const QSize designed = Twips::size(11904, 8532);
-        resize(std::max(designed.width(), avail.width()),
-            std::max(designed.height(), avail.height() - Twips::toPixels(280)));
-        move(avail.topLeft());
-    }
+    // The window fills the screen it opens on, less what the desktop keeps
+    // for itself; the page grows with it.
+    setWindowState(Qt::WindowMaximized);
 
     if (!retry([this] { return m_day.readSettings(); }))
         m_day.useDefaultSettings();
@@ -114,23 +107,11 @@ void ApptWindow::buildControls()
     setPalette(pal);
     setAutoFillBackground(true);
 
-    static const struct
-    {
-        const char* name;
-        const char* text;
-        int left, top;
-    } hints[] = {{"monthHint", "Press Alt-M", 9480, 480}, {"yearHint", "Press Alt-Y", 10700, 480},
-        {"todayHint", "Press Esc", 9480, 3600}, {"findHint", "Press Ctrl-F", 10680, 3600},
-        {"printHint", "Press Alt-P", 9480, 7800}, {"exitHint", "Press Alt-E", 10680, 7680}};
-    for (const auto& hint : hints)
-        label(this, QString::fromLatin1(hint.name), QString::fromLatin1(hint.text), hint.left, hint.top);
-
     m_statusBar = new DayStatusBar(this);
     connect(m_statusBar, &DayStatusBar::closedChosen, this, &ApptWindow::chooseOpenClosed);
 
     m_dayGrid = new DayGrid(this);
     m_dayGrid->setObjectName(QStringLiteral("dayGrid"));
-    m_dayGrid->setGeometry(Twips::rect(240, 720, 8988, 6860));
     m_dayGrid->setFont(arial(8, true));
     m_dayGrid->horizontalHeader()->setFont(arial(8, true));
     m_dayGrid->verticalHeader()->setFont(arial(8, true));
@@ -148,49 +129,47 @@ void ApptWindow::buildControls()
     });
 
     m_calendar = new MonthCalendar(this);
-    m_calendar->setGeometry(Twips::rect(9480, 720, 2120, 2560));
     connect(m_calendar, &MonthCalendar::dateActivated, this, &ApptWindow::openCalendarDate);
     connect(m_calendar, &MonthCalendar::pressed, this, &ApptWindow::hideCellEditor);
 
-    m_todayButton = button(this, QStringLiteral("todayButton"), QStringLiteral("Today"), {9480, 3840, 970, 372});
+    m_todayButton = button(this, QStringLiteral("todayButton"), QStringLiteral("Today"), {970, 372});
     m_todayButton->setFont(arial(9, true));
     m_todayButton->setStyleSheet(QStringLiteral("background-color: rgb(128,128,128);"));
     connect(m_todayButton, &QPushButton::clicked, this, &ApptWindow::goToToday);
 
-    auto* findButton = button(this, QStringLiteral("findButton"), QStringLiteral("Find"), {10680, 3840, 970, 372});
+    auto* findButton = button(this, QStringLiteral("findButton"), QStringLiteral("Find"), {970, 372});
     findButton->setToolTip(QStringLiteral("Finds a client's appointments on every day"));
     // A click leaves the focus where it was, so Esc in the panel returns there.
     findButton->setFocusPolicy(Qt::NoFocus);
     connect(findButton, &QPushButton::clicked, this, &ApptWindow::openFind);
 
     m_memoPads = new MemoPads(this);
-    m_memoPads->setGeometry(Twips::rect(9480, 4560, 2196, 3012));
-    // The pads' hints reach past the pads themselves.
-    m_memoPads->resize(m_memoPads->childrenRect().united(m_memoPads->rect()).size());
     connect(m_memoPads, &MemoPads::tabPressed, m_calendar, qOverload<>(&QWidget::setFocus));
 
-    // Under the memo button: the help overlaps it a little.
     auto* help = new HelpLine(this);
-    help->setGeometry(Twips::rect(120, 7580, 7836, 1100));
 
-    m_memoButton = button(this, QStringLiteral("memoButton"), QStringLiteral("Fixed Memo"), {7920, 8040, 1350, 372});
+    m_memoButton = button(this, QStringLiteral("memoButton"), QStringLiteral("Fixed Memo"), {1350, 372});
     m_memoButton->setToolTip(QStringLiteral("Toggles memo pads"));
     connect(m_memoButton, &QPushButton::clicked, this, &ApptWindow::toggleMemoPads);
-    m_memoButtonHint = label(this, QStringLiteral("memoButtonHint"), QStringLiteral("Press Alt-F"), 7920, 7800);
+    m_memoButtonHint = label(this, QStringLiteral("memoButtonHint"), QStringLiteral("Press Alt-F"));
 
-    auto* printButton = button(this, QStringLiteral("printButton"), QStringLiteral("&Print"), {9480, 8040, 970, 372});
+    auto* printButton = button(this, QStringLiteral("printButton"), QStringLiteral("&Print"), {970, 372});
     printButton->setToolTip(QStringLiteral("Prints appointment lists for individual practitioners"));
     connect(printButton, &QPushButton::clicked, this,
         [this] { DayListPrinting::printDayLists(this, DayListPrinting::sheetFromGrid(*m_dayGrid, m_day.date())); });
 
-    auto* exitButton = button(this, QStringLiteral("exitButton"), QStringLiteral("&Exit"), {10680, 7920, 996, 500});
+    auto* exitButton = button(this, QStringLiteral("exitButton"), QStringLiteral("&Exit"), {996, 500});
     exitButton->setFont(arial(10, true));
     connect(exitButton, &QPushButton::clicked, this, &ApptWindow::exitToMenu);
 
+    ApptWindowLayout::layOut(this,
+        {m_statusBar, m_dayGrid, m_calendar, m_todayButton, findButton, m_memoPads, help, m_memoButton,
+            m_memoButtonHint, printButton, exitButton});
+
     // The find panel lies over the lower part of the page.
     m_findPanel = new FindPanel(this);
-    m_findPanel->setGeometry(Twips::rect(240, 4320, 8988, 3260));
     m_findPanel->setFallbackFocus(m_dayGrid);
+    m_findPanel->lieOver(m_dayGrid);
     connect(m_findPanel, &FindPanel::appointmentChosen, this, &ApptWindow::showFoundAppointment);
 
     m_cellEditor->raise();
@@ -243,6 +222,8 @@ bool ApptWindow::openDay(const QDate& date)
         return false;
     m_dayGrid->layOutPage(m_day.layout());
     showDay();
+    // The page opens at its left edge; the current slot's row stays.
+    m_dayGrid->horizontalScrollBar()->setValue(0);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "core/PageText.h"
 #include "ui/AltKeys.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 
@@ -19,6 +20,11 @@ CellEditor::CellEditor(DayGrid* grid, ShownDay& day, QWidget* parent)
     hide();
     AltKeys::keepOutOf(this);
     connect(this, &QLineEdit::textChanged, this, &CellEditor::typed);
+    // The columns widen and narrow with the window; the editor stays on its cell.
+    connect(m_grid->horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        if (isVisible())
+            placeOverCell();
+    });
 }
 
 bool CellEditor::openOnCurrentCell(QChar typed)

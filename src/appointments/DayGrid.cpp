@@ -24,7 +24,7 @@ DayGrid::DayGrid(QWidget* parent)
     setCornerButtonEnabled(false);
     setHorizontalHeader(new DayGridHeader(Qt::Horizontal, this));
     setVerticalHeader(new DayGridHeader(Qt::Vertical, this));
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -156,10 +156,13 @@ void DayGrid::setColumnWidthTwips(int col, int twips)
         header->setFixedWidth(pixels);
         return;
     }
-    if (columnWidth(col - 1) == pixels)
+    // The provider columns share the page's width, each at least as wide as
+    // designed; past that the page scrolls sideways.
+    QHeaderView* header = horizontalHeader();
+    if (header->minimumSectionSize() == pixels)
         return;
     changing();
-    setColumnWidth(col - 1, pixels);
+    header->setMinimumSectionSize(pixels);
 }
 
 void DayGrid::setSelectionRange(int row1, int col1, int row2, int col2)
@@ -220,8 +223,8 @@ void DayGrid::layOutPage(const DayLayout& layout)
     suspendRedraw();
     setColumnWidthTwips(0, DayLayoutRules::TimeColumnWidth);
     setColumnCountGrid(layout.columnCount);
+    setColumnWidthTwips(1, DayLayoutRules::providerColumnWidth(layout.columnCount));
     for (int c = 1; c < layout.columnCount; ++c) {
-        setColumnWidthTwips(c, DayLayoutRules::providerColumnWidth(layout.columnCount));
         setCellText(0, c, c < layout.providerNames.size() ? layout.providerNames[c] : QString());
     }
     setRowCountGrid(layout.rowCount());

@@ -65,6 +65,8 @@ protected:
 private:
     void setRowCountGrid(int rows); // including row 0
     void setColumnCountGrid(int columns); // including column 0
+    // The time column's width (col 0), or the least width of every provider
+    // column (any other col).
     void setColumnWidthTwips(int col, int twips);
     // The selection from (row1, col1) to (row2, col2) and its text in the
     // page-text form.

@@ -5,22 +5,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
-
-namespace {
-// The bar's top left corner in the window, in twips; the geometry below is
-// the window's less this.
-constexpr int BarLeft = 1680;
-constexpr int BarTop = 120;
-} // namespace
 
 DayStatusBar::DayStatusBar(QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("dayStatusBar"));
-    setGeometry(Twips::rect(BarLeft, BarTop, 9204 - BarLeft, 672 - BarTop));
     QFont big(QStringLiteral("Arial"));
     big.setPointSize(12);
     big.setBold(true);
@@ -32,17 +25,28 @@ DayStatusBar::DayStatusBar(QWidget* parent)
         (*heading)->setPalette(blue);
     }
     m_shownDate->setObjectName(QStringLiteral("shownDate"));
-    m_shownDate->move(Twips::point(1680 - BarLeft, 360 - BarTop));
+    // The weekday starts where designed however short the date is.
+    m_shownDate->setMinimumWidth(Twips::toPixels(1800));
     m_shownWeekday->setObjectName(QStringLiteral("shownWeekday"));
-    m_shownWeekday->move(Twips::point(3480 - BarLeft, 360 - BarTop));
 
     auto* hint = new QLabel(QStringLiteral("Press Alt-C"), this);
     hint->setObjectName(QStringLiteral("openClosedHint"));
-    hint->move(Twips::point(7420 - BarLeft, 120 - BarTop));
-    hint->adjustSize();
     m_selector = new QComboBox(this);
     m_selector->setObjectName(QStringLiteral("openClosedCombo"));
-    m_selector->setGeometry(Twips::rect(7464 - BarLeft, 360 - BarTop, 1740, 312));
+    // At least as designed, and as wide as its longest caption.
+    m_selector->setMinimumWidth(Twips::toPixels(1740));
+    m_selector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+
+    // The headings on the left at the designed indent, the selector at the
+    // page's right edge under its hint.
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(Twips::toPixels(1440), 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(hint, 0, 3);
+    layout->addWidget(m_shownDate, 1, 0);
+    layout->addWidget(m_shownWeekday, 1, 1);
+    layout->setColumnStretch(2, 1);
+    layout->addWidget(m_selector, 1, 3);
     m_selector->installEventFilter(this);
     m_closedCheck = new QCheckBox(this);
     m_closedCheck->setObjectName(QStringLiteral("closedCheck"));
@@ -62,8 +66,6 @@ void DayStatusBar::showDate(const QDate& date)
     const QLocale locale;
     m_shownWeekday->setText(locale.toString(date, QStringLiteral("dddd")));
     m_shownDate->setText(locale.toString(date, QLocale::ShortFormat));
-    m_shownWeekday->adjustSize();
-    m_shownDate->adjustSize();
 }
 
 void DayStatusBar::showClosed(bool closed)

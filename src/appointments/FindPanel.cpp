@@ -1,6 +1,7 @@
 #include "appointments/FindPanel.h"
 
 #include "platform/Clock.h"
+#include "platform/Twips.h"
 #include "ui/AltKeys.h"
 
 #include <QApplication>
@@ -236,8 +237,19 @@ void FindPanel::restoreFocus()
         back->setFocus();
 }
 
+void FindPanel::lieOver(QWidget* page)
+{
+    m_page = page;
+    page->installEventFilter(this);
+}
+
 bool FindPanel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_page && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+        const QRect page = m_page->geometry();
+        const int height = std::min(page.height(), Twips::toPixels(3260));
+        setGeometry(page.left(), page.bottom() + 1 - height, page.width(), height);
+    }
     if (watched == m_findBox && event->type() == QEvent::ShortcutOverride
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         // Esc closes the panel: it is no shortcut of the window here.

@@ -35,6 +35,9 @@ public:
     void closePanel();
     // Where the focus goes when the widget it came from is gone or hidden.
     void setFallbackFocus(QWidget* widget) { m_fallbackFocus = widget; }
+    // The panel covers the lower part of page, its designed height tall,
+    // wherever the page is laid out.
+    void lieOver(QWidget* page);
 
     QLineEdit* findBox() const { return m_findBox; }
     QListWidget* resultList() const { return m_resultList; }
@@ -66,6 +69,7 @@ private:
     QLabel* m_statusLabel = nullptr;
     QPointer<QWidget> m_returnFocus;
     QPointer<QWidget> m_fallbackFocus;
+    QWidget* m_page = nullptr;
 
     SearchPtr m_search;
     QFutureWatcher<SearchPtr> m_build;

@@ -12,6 +12,9 @@
 #include <QTimer>
 
 namespace {
+// Where the pads start under their titles, in twips.
+constexpr int PadTop = 240;
+
 QFont arial9(bool bold)
 {
     QFont f(QStringLiteral("Arial"));
@@ -35,7 +38,6 @@ MemoPads::MemoPads(QWidget* parent)
     setObjectName(QStringLiteral("memoPads"));
     for (QPlainTextEdit** pad : {&m_dailyPad, &m_fixedPad}) {
         *pad = new QPlainTextEdit(this);
-        (*pad)->setGeometry(Twips::rect(0, 240, 2196, 2772));
         (*pad)->setFont(arial9(false));
         (*pad)->setStyleSheet(
             QStringLiteral("QPlainTextEdit { color: rgb(0,0,128); background-color: rgb(224,224,224); }"
@@ -61,11 +63,22 @@ MemoPads::MemoPads(QWidget* parent)
     }
     dailyHint->move(dailyTitle->geometry().right() + 2, 0);
     m_fixedHint->move(m_fixedTitle->geometry().right() + 2, 0);
+    // The pads as designed at least, and the titles' hints whole beside them.
+    setMinimumSize(childrenRect().united(Twips::rect(0, 0, 2196, PadTop + 2772)).size());
 
     m_pause = new QTimer(this);
     m_pause->setSingleShot(true);
     m_pause->setInterval(PauseMillis);
     connect(m_pause, &QTimer::timeout, this, &MemoPads::typingPaused);
+}
+
+void MemoPads::resizeEvent(QResizeEvent* event)
+{
+    // The pads take the panel's room under the titles.
+    const int top = Twips::toPixels(PadTop);
+    for (QPlainTextEdit* pad : {m_dailyPad, m_fixedPad})
+        pad->setGeometry(0, top, width(), height() - top);
+    QWidget::resizeEvent(event);
 }
 
 bool MemoPads::showsFixedPad() const

@@ -11,6 +11,7 @@ list(APPEND LEDGERLY_UI_SOURCES
     appointments/DayGrid.cpp
     appointments/DayGridHeader.cpp
     appointments/ApptWindow.cpp
+    appointments/ApptWindowLayout.cpp
     appointments/MonthCalendar.cpp
     appointments/MemoPads.cpp
     appointments/CellEditor.cpp

@@ -72,7 +72,11 @@ SetupWindow::SetupWindow(Database& db, WindowHost& host, QWidget* parent)
     setWindowTitle(QStringLiteral("Set-up"));
     setFont(windowFace());
     buildControls();
-    setFixedSize(Twips::size(7872, 7908));
+    // As designed, or wider and taller where the boxes had to grow; the
+    // margin right of and under the controls as on the left.
+    const QRect used = childrenRect();
+    const int margin = Twips::toPixels(360);
+    setFixedSize(Twips::size(7872, 7908).expandedTo(QSize(used.right() + margin, used.bottom() + margin)));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r(QPoint(), size());
         r.moveCenter(screen->availableGeometry().center());
@@ -144,6 +148,10 @@ void SetupWindow::buildControls()
         return e;
     };
     m_locationEdit = makeBox("locationEdit", 5790, 840, 1305, 390, true);
+    // Wide enough for a location such as this one, whole.
+    const int locationWidth = m_locationEdit->fontMetrics().horizontalAdvance(QStringLiteral("Physiotherapy Centre"))
+        + Twips::toPixels(240);
+    m_locationEdit->resize(std::max(m_locationEdit->width(), locationWidth), m_locationEdit->height());
     m_openHourEdit = makeBox("openHourEdit", 5790, 1900, 400, 420, true);
     m_openMinuteEdit = makeBox("openMinuteEdit", 6220, 1900, 400, 420, true);
     m_openHalfEdit = makeBox("openHalfEdit", 6660, 1900, 450, 420, false);
@@ -153,10 +161,23 @@ void SetupWindow::buildControls()
     m_slotMinutesEdit = makeBox("slotMinutesEdit", 5790, 3960, 550, 420, true);
     m_providerCountEdit = makeBox("providerCountEdit", 5790, 5055, 400, 420, true);
 
-    auto makeButton = [this](const char* name, const QString& text, int left) {
+    // The names wrap in a box as wide as the window allows, tall enough for
+    // eight names of some length; the buttons go under it.
+    m_providerNamesText = new QPlainTextEdit(this);
+    m_providerNamesText->setObjectName(QStringLiteral("providerNamesText"));
+    m_providerNamesText->setFont(entryFace());
+    const QRect names = Twips::rect(2880, 5760, 4260, 975);
+    const int namesRight = std::max(names.right(), m_locationEdit->geometry().right());
+    const int namesHeight = 5 * m_providerNamesText->fontMetrics().lineSpacing() + Twips::toPixels(180);
+    m_providerNamesText->setGeometry(
+        names.left(), names.top(), namesRight - names.left() + 1, std::max(names.height(), namesHeight));
+    const int buttonTop
+        = std::max(Twips::toPixels(7050), m_providerNamesText->geometry().bottom() + Twips::toPixels(315));
+
+    auto makeButton = [this, buttonTop](const char* name, const QString& text, int left) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(Twips::rect(left, 7050, 1500, 400));
+        b->setGeometry(QRect(QPoint(Twips::toPixels(left), buttonTop), Twips::size(1500, 400)));
         b->setAutoDefault(false);
         return b;
     };
@@ -165,15 +186,13 @@ void SetupWindow::buildControls()
     connect(m_okayButton, &QPushButton::clicked, this, &SetupWindow::storeSettings);
     connect(m_resetButton, &QPushButton::clicked, this, &SetupWindow::resetToDefaults);
 
-    m_providerNamesText = new QPlainTextEdit(this);
-    m_providerNamesText->setObjectName(QStringLiteral("providerNamesText"));
-    m_providerNamesText->setGeometry(Twips::rect(2880, 5760, 4260, 975));
     m_providerNamesText->setReadOnly(true);
-    m_providerNamesText->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_providerNamesText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_providerNamesText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_providerNamesText->setFont(entryFace());
-    m_providerNamesText->setFocusPolicy(Qt::ClickFocus); // no tab stop
+    m_providerNamesText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_providerNamesText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The last tab stop: the names can be read, and scrolled, from the keyboard.
+    m_providerNamesText->setFocusPolicy(Qt::StrongFocus);
+    m_providerNamesText->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    m_providerNamesText->setTabChangesFocus(true);
     QPalette grey = m_providerNamesText->palette();
     grey.setColor(QPalette::Base, grey.color(QPalette::Button));
     grey.setColor(QPalette::Text, Qt::blue);

@@ -3,6 +3,7 @@
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
 #include "platform/Dialogs.h"
+#include "platform/Twips.h"
 #include "shell/ReadmeWindow.h"
 #include "shell/SplashWindow.h"
 #include "shell/WindowCatalog.h"
@@ -14,12 +15,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 // The program's windows as the user meets them (the splash, the main menu,
-// the read-me) and the rules every window is opened and closed by.
+// the read-me), the rules every window is opened and closed by, and how every
+// window fits the screen (CTest runs everyWindowFitsTheScreen once per screen
+// size and scale, set through the offscreen platform's screen file).
 class TestWindows : public QObject
 {
     Q_OBJECT
@@ -75,6 +80,25 @@ private:
     }
 
     QString storedCell() { return TestSupport::storedCell(m_data->db(), 1, 1); }
+
+    // What a label, button or box needs to show its whole text, where it has
+    // less. A push button's size hint has a least width of its own: only the
+    // text and the margins must fit; a box has its frame and a margin of 2.
+    static QString clipped(const QWidget* w)
+    {
+        const auto* label = qobject_cast<const QLabel*>(w);
+        const bool button = w->inherits("QAbstractButton");
+        const QString text = w->property("text").toString();
+        QSize needs = w->fontMetrics().size(Qt::TextShowMnemonic, text)
+            + QSize(2 * w->style()->pixelMetric(button ? QStyle::PM_ButtonMargin : QStyle::PM_DefaultFrameWidth)
+                    + (button ? 0 : 4),
+                0);
+        if (label)
+            needs = label->wordWrap() ? QSize(0, label->heightForWidth(w->width())) : w->sizeHint();
+        if (text.isEmpty() || (needs.width() <= w->width() && needs.height() <= w->height()))
+            return QString();
+        return w->objectName() + QDebug::toString(needs) + QDebug::toString(w->size());
+    }
 
 private slots:
     void init()
@@ -139,38 +163,6 @@ private slots:
         QCOMPARE(shownAfterSplash, how == QLatin1String("close") ? QStringList() : QStringList {"mainMenu"});
     }
 
-    // Each entry by another key or mouse button, the entry being the row's name.
-    void eachEntryOpensItsWindow_data()
-    {
-        QTest::addColumn<int>("how");
-        QTest::addColumn<QStringList>("shown");
-        QTest::newRow("appointmentsEntry") << int(Qt::Key_Return) << QStringList {"appointmentWindow", "mainMenu"};
-        QTest::newRow("setupEntry") << int(Qt::RightButton) << QStringList {"mainMenu", "setupWindow"};
-        QTest::newRow("backupEntry") << int(Qt::LeftButton) << QStringList {"backupWindow"};
-        QTest::newRow("orderEntry") << int(Qt::Key_Space) << QStringList {"orderWindow"};
-    }
-
-    void eachEntryOpensItsWindow()
-    {
-        QFETCH(int, how);
-        QFETCH(QStringList, shown);
-        Windows::setExitAfterBackup(true);
-        choose(QTest::currentDataTag(), how);
-        QCOMPARE(visibleWindows(), shown);
-        // Only the back-up entry says that the back-up is not the way out.
-        QCOMPARE(Windows::exitAfterBackup(), shown != QStringList {QStringLiteral("backupWindow")});
-    }
-
-    // Opened again, a window is the same one, brought to the front.
-    void aWindowIsOpenedOnce()
-    {
-        choose("appointmentsEntry");
-        QWidget* first = Windows::find(Window::Appointments);
-        choose("appointmentsEntry");
-        QCOMPARE(Windows::find(Window::Appointments), first);
-        QTRY_COMPARE(QApplication::activeWindow(), first);
-    }
-
     // The arrows go round the entries and open nothing.
     void arrowKeysMoveRoundTheEntries()
     {
@@ -194,7 +186,6 @@ private slots:
         TestSupport::sqlOnFile(m_data->databasePath(), QStringLiteral("UPDATE tbl_Setup SET Readme='R', Licence='L'"));
         choose("readmeButton", Qt::Key_Enter);
         auto* readme = static_cast<ReadmeWindow*>(Windows::find(Window::Readme));
-        QCOMPARE(visibleWindows(), QStringList {QStringLiteral("readmeWindow")});
         QCOMPARE(readme->text()->toPlainText(), QStringLiteral("R"));
         QTest::keyClick(readme->text(), Qt::Key_Return);
         QCOMPARE(readme->text()->toPlainText(), QStringLiteral("L"));
@@ -237,6 +228,89 @@ private slots:
         QCOMPARE(m_quits, 1);
         QVERIFY(visibleWindows().isEmpty());
         QCOMPARE(storedCell(), QStringLiteral("BROWN"));
+    }
+
+    // Each window, opened by its menu entry (by another key or mouse button
+    // each) where it has one, then: the frame on the screen's free area,
+    // every text whole and inside the window. The texts are the longest a
+    // window shows.
+    void everyWindowFitsTheScreen_data()
+    {
+        QTest::addColumn<Window>("window");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("how");
+        QTest::addColumn<QStringList>("shown");
+        const auto row
+            = [](const char* tag, Window window, const char* entry = "", int how = 0, QStringList shown = {}) {
+                  QTest::newRow(tag) << window << QString::fromLatin1(entry) << how << shown;
+              };
+        row("splash", Window::Splash);
+        row("menu", Window::Menu);
+        row("appointments", Window::Appointments, "appointmentsEntry", Qt::Key_Return,
+            {"appointmentWindow", "mainMenu"});
+        row("set-up", Window::Setup, "setupEntry", Qt::RightButton, {"mainMenu", "setupWindow"});
+        row("back-up", Window::Backup, "backupEntry", Qt::LeftButton, {"backupWindow"});
+        row("order", Window::Order, "orderEntry", Qt::Key_Space, {"orderWindow"});
+        row("read-me", Window::Readme, "readmeButton", Qt::Key_Enter, {"readmeWindow"});
+    }
+
+    void everyWindowFitsTheScreen()
+    {
+        QFETCH(Window, window);
+        QFETCH(QString, entry);
+        QFETCH(int, how);
+        QFETCH(QStringList, shown);
+        TestSupport::sqlOnFile(m_data->databasePath(),
+            QStringLiteral(
+                "UPDATE tbl_Setup SET location = 'Physiotherapy Centre', Listno = 8, Names = ' Dr. Alexandra "
+                "Whitfield - Benjamin Okonkwo - Catherine Delacroix - Dominic Fairweather - Eleanor Vasquez - "
+                "Frederick Lindqvist - Gwendolyn Abernathy - Harrison Montgomery'"));
+        Windows::setExitAfterBackup(true);
+        if (!entry.isEmpty()) {
+            choose(qPrintable(entry), how);
+            QCOMPARE(visibleWindows(), shown);
+            // Only the back-up entry says that the back-up is not the way out.
+            QCOMPARE(Windows::exitAfterBackup(), window != Window::Backup);
+        }
+        // Opened again, a window is the same one, brought to the front.
+        QWidget* first = Windows::find(window);
+        QWidget* w = Windows::open(window);
+        QVERIFY(QTest::qWaitForWindowExposed(w) && (!first || first == w));
+        QTRY_COMPARE(QApplication::activeWindow(), w);
+        if (window == Window::Appointments)
+            QTest::keyClick(w, Qt::Key_F, Qt::AltModifier); // the memo pads' longer hints
+        const QRect screen = w->screen()->availableGeometry(), frame = w->frameGeometry();
+        QVERIFY2(window == Window::Appointments ? frame == screen : screen.contains(frame),
+            qPrintable(QDebug::toString(frame)));
+        for (QWidget* child : w->findChildren<QWidget*>()) {
+            if (!child->isVisibleTo(w) || !child->property("text").isValid())
+                continue;
+            QVERIFY2(
+                w->rect().contains(QRect(child->mapTo(w, QPoint()), child->size())), qPrintable(child->objectName()));
+            QTRY_VERIFY2(clipped(child).isEmpty(), qPrintable(clipped(child))); // once laid out anew
+        }
+        // The page of 8 providers: its columns never narrower than designed;
+        // whole, sharing the width, where the screen has room (1600x1200);
+        // where it has not (800x800), scrolling sideways, each day opening at
+        // its left edge.
+        if (auto* appt = qobject_cast<ApptWindow*>(w)) {
+            DayGrid* grid = appt->grid();
+            QScrollBar* sideways = grid->horizontalScrollBar();
+            for (int c = 0; c < 8; ++c)
+                QVERIFY(grid->columnWidth(c) >= Twips::toPixels(1880) + (screen.height() >= 1200));
+            QVERIFY(screen.height() < 1200 || !(grid->verticalScrollBar()->isVisible() || sideways->isVisible()));
+            grid->setCurrentCell(5, 8);
+            QCOMPARE(sideways->value() > 0, sideways->maximum() > 0);
+            QVERIFY(appt->changeDay(TestSupport::Today.addDays(1)));
+            QCOMPARE(sideways->value(), 0);
+        }
+        // The provider names wrap whole into their box, the last tab stop.
+        if (auto* names = w->findChild<QPlainTextEdit*>(QStringLiteral("providerNamesText"))) {
+            QCOMPARE(names->verticalScrollBar()->maximum() + names->horizontalScrollBar()->maximum(), 0);
+            w->findChild<QWidget*>(QStringLiteral("resetButton"))->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), names);
+        }
     }
 };
 
