@@ -183,6 +183,64 @@ private slots:
         QCOMPARE(storedCell(db(), 3, 1), QStringLiteral("BLACK"));
     }
 
+    // Each kind of change taken back and done again, with the focus where the
+    // change left it: stored at once, so the other desk shows every step. A
+    // memo still being typed is a step of its own before the undo.
+    void undoAndRedoReachTheOtherDesk_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("before"); // cell (3, 2)|daily memo|fixed memo|closed
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("redoKey");
+        QTest::newRow("slot typed") << "slot"
+                                    << "|||0"
+                                    << "KIM|||0" << int(Qt::CTRL | Qt::Key_Y);
+        QTest::newRow("slot deleted") << "Delete"
+                                      << "KIM|||0"
+                                      << "|||0" << int(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+        QTest::newRow("daily memo") << "D"
+                                    << "|||0"
+                                    << "|ring back||0" << int(Qt::CTRL | Qt::Key_Y);
+        QTest::newRow("fixed memo") << "F"
+                                    << "|||0"
+                                    << "||ring back|0" << int(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+        QTest::newRow("closed") << "C"
+                                << "|||0"
+                                << "|||1" << int(Qt::CTRL | Qt::Key_Y);
+    }
+
+    void undoAndRedoReachTheOtherDesk()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(int, redoKey);
+        DeskProcess desk(QStringLiteral(DESK_WINDOW), {m_data->folder(), m_data->databasePath()});
+        QCOMPARE(desk.next(), QStringLiteral("ready"));
+        if (edit == QLatin1String("slot") || edit == QLatin1String("Delete")) {
+            startEdit(3, 2, QStringLiteral("KIM"));
+            press(Qt::Key_Return);
+        }
+        if (edit == QLatin1String("Delete")) {
+            press(Qt::Key_Delete);
+        } else if (edit.size() == 1) {
+            press(edit[0].unicode(), Qt::AltModifier);
+            edit == QLatin1String("C") ? press(Qt::Key_Down) : type(QStringLiteral("ring back"));
+            press(Qt::Key_Tab);
+        }
+        for (const QString& shown : {before, after}) {
+            const QKeyCombination key = shown == before ? Qt::CTRL | Qt::Key_Z : QKeyCombination::fromCombined(redoKey);
+            press(key.key(), key.keyboardModifiers());
+            QCOMPARE(QStringLiteral("%1|%2|%3|%4")
+                         .arg(m_window->grid()->cellText(3, 2), pad("dailyMemoEdit")->toPlainText(),
+                             pad("fixedMemoEdit")->toPlainText())
+                         .arg(int(m_window->findChild<QCheckBox*>(QStringLiteral("closedCheck"))->isChecked())),
+                shown);
+            QTRY_COMPARE(desk.ask("day 3 2"), QStringLiteral("day ") + shown);
+        }
+        QVERIFY(desk.end());
+    }
+
     void restoreElsewhereIsFollowedByTheDesk() { restoreWhileADeskTypes(*m_data); }
 };
 
