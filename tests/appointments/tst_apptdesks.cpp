@@ -188,25 +188,19 @@ private slots:
     // memo still being typed is a step of its own before the undo.
     void undoAndRedoReachTheOtherDesk_data()
     {
-        QTest::addColumn<QString>("edit");
-        QTest::addColumn<QString>("before"); // cell (3, 2)|daily memo|fixed memo|closed
+        QTest::addColumn<QString>("edit"); // keys from the first slot, which has the focus
+        QTest::addColumn<QString>("before"); // slot|daily memo|fixed memo|closed
         QTest::addColumn<QString>("after");
-        QTest::addColumn<int>("redoKey");
-        QTest::newRow("slot typed") << "slot"
-                                    << "|||0"
-                                    << "KIM|||0" << int(Qt::CTRL | Qt::Key_Y);
-        QTest::newRow("slot deleted") << "Delete"
-                                      << "KIM|||0"
-                                      << "|||0" << int(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
-        QTest::newRow("daily memo") << "D"
-                                    << "|||0"
-                                    << "|ring back||0" << int(Qt::CTRL | Qt::Key_Y);
-        QTest::newRow("fixed memo") << "F"
-                                    << "|||0"
-                                    << "||ring back|0" << int(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
-        QTest::newRow("closed") << "C"
-                                << "|||0"
-                                << "|||1" << int(Qt::CTRL | Qt::Key_Y);
+        QTest::addColumn<QString>("redoKey");
+        const auto row
+            = [](const char* name, const char* edit, const char* before, const char* after, const char* redo) {
+                  QTest::newRow(name) << QString(edit) << QString(before) << QString(after) << QString(redo);
+              };
+        row("slot", "K, I, M, Return", "|||0", "kim|||0", "Ctrl+Y");
+        row("Delete", "K, Return, Del", "k|||0", "|||0", "Ctrl+Shift+Z");
+        row("memo", "Alt+D, A, B, Tab", "|||0", "|ab||0", "Ctrl+Y");
+        row("fixed memo", "Alt+F, A, B, Tab", "|||0", "||ab|0", "Ctrl+Shift+Z");
+        row("closed", "Alt+C, Down, Tab", "|||0", "|||1", "Ctrl+Y");
     }
 
     void undoAndRedoReachTheOtherDesk()
@@ -214,29 +208,22 @@ private slots:
         QFETCH(QString, edit);
         QFETCH(QString, before);
         QFETCH(QString, after);
-        QFETCH(int, redoKey);
+        QFETCH(QString, redoKey);
+        const QKeySequence keys = QKeySequence::fromString(edit, QKeySequence::PortableText);
         DeskProcess desk(QStringLiteral(DESK_WINDOW), {m_data->folder(), m_data->databasePath()});
         QCOMPARE(desk.next(), QStringLiteral("ready"));
-        if (edit == QLatin1String("slot") || edit == QLatin1String("Delete")) {
-            startEdit(3, 2, QStringLiteral("KIM"));
-            press(Qt::Key_Return);
-        }
-        if (edit == QLatin1String("Delete")) {
-            press(Qt::Key_Delete);
-        } else if (edit.size() == 1) {
-            press(edit[0].unicode(), Qt::AltModifier);
-            edit == QLatin1String("C") ? press(Qt::Key_Down) : type(QStringLiteral("ring back"));
-            press(Qt::Key_Tab);
-        }
+        for (int i = 0; i < keys.count(); ++i)
+            press(keys[i].key(), keys[i].keyboardModifiers());
         for (const QString& shown : {before, after}) {
-            const QKeyCombination key = shown == before ? Qt::CTRL | Qt::Key_Z : QKeyCombination::fromCombined(redoKey);
+            const QKeyCombination key
+                = QKeySequence::fromString(shown == before ? QStringLiteral("Ctrl+Z") : redoKey)[0];
             press(key.key(), key.keyboardModifiers());
             QCOMPARE(QStringLiteral("%1|%2|%3|%4")
-                         .arg(m_window->grid()->cellText(3, 2), pad("dailyMemoEdit")->toPlainText(),
+                         .arg(m_window->grid()->cellText(2, 1), pad("dailyMemoEdit")->toPlainText(),
                              pad("fixedMemoEdit")->toPlainText())
                          .arg(int(m_window->findChild<QCheckBox*>(QStringLiteral("closedCheck"))->isChecked())),
                 shown);
-            QTRY_COMPARE(desk.ask("day 3 2"), QStringLiteral("day ") + shown);
+            QTRY_COMPARE(desk.ask("day 2 1"), QStringLiteral("day ") + shown);
         }
         QVERIFY(desk.end());
     }
