@@ -82,7 +82,7 @@ ApptWindow::ApptWindow(Database& db, WindowHost& host, QWidget* parent)
             m_memoPads->fixedPad()->toPlainText()};
     });
     connect(&m_day, &ShownDay::textsMerged, this, &ApptWindow::showMerged);
-    m_history = new DayEditHistory(this, m_day, m_memoPads->dailyPad(), m_memoPads->fixedPad(),
+    m_history = new DayEditHistory(this, m_day, m_cellEditor, m_memoPads->dailyPad(), m_memoPads->fixedPad(),
         {[this] { return storePage(); },
             [this](const ShownDay::Screen& shown) {
                 showMerged(shown.day.pageText, shown.day.memo, shown.day.closed);

@@ -44,7 +44,7 @@ const QKeySequence RedoKeys[] = {
 } // namespace
 
 DayEditHistory::DayEditHistory(
-    QWidget* window, ShownDay& day, QPlainTextEdit* dailyPad, QPlainTextEdit* fixedPad, Page page)
+    QWidget* window, ShownDay& day, QWidget* cellEditor, QPlainTextEdit* dailyPad, QPlainTextEdit* fixedPad, Page page)
     : QObject(window)
     , m_day(day)
     , m_dailyPad(dailyPad)
@@ -62,10 +62,11 @@ DayEditHistory::DayEditHistory(
         auto* redoKey = new QShortcut(keys, window);
         connect(redoKey, &QShortcut::activated, this, [this] { keyPressed(true); });
     }
-    // A pad takes these keys for its own undo even with nothing left to take
-    // back; keyPressed decides.
-    for (QPlainTextEdit* pad : {m_dailyPad, m_fixedPad})
-        pad->installEventFilter(this);
+    // These boxes take the keys for their own undo only when the platform
+    // counts them as undo keys, a pad even with nothing left to take back:
+    // keyPressed decides for them.
+    for (QWidget* box : {cellEditor, static_cast<QWidget*>(m_dailyPad), static_cast<QWidget*>(m_fixedPad)})
+        box->installEventFilter(this);
 }
 
 bool DayEditHistory::canUndo() const

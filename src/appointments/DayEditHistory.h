@@ -33,7 +33,8 @@ public:
         std::function<void(const ShownDay::Screen&)> show;
     };
 
-    DayEditHistory(QWidget* window, ShownDay& day, QPlainTextEdit* dailyPad, QPlainTextEdit* fixedPad, Page page);
+    DayEditHistory(QWidget* window, ShownDay& day, QWidget* cellEditor, QPlainTextEdit* dailyPad,
+        QPlainTextEdit* fixedPad, Page page);
 
     void undo();
     void redo();
