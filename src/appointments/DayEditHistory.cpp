@@ -69,16 +69,6 @@ DayEditHistory::DayEditHistory(
         box->installEventFilter(this);
 }
 
-bool DayEditHistory::canUndo() const
-{
-    return m_stack->canUndo();
-}
-
-bool DayEditHistory::canRedo() const
-{
-    return m_stack->canRedo();
-}
-
 void DayEditHistory::clear()
 {
     m_stack->clear();

@@ -39,8 +39,6 @@ public:
     void undo();
     void redo();
     void clear();
-    bool canUndo() const;
-    bool canRedo() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
