@@ -2,6 +2,7 @@
 
 #include "appointments/ApptWindowLayout.h"
 #include "appointments/CellEditor.h"
+#include "appointments/DayEditHistory.h"
 #include "appointments/DayGrid.h"
 #include "appointments/DayListPrinting.h"
 #include "appointments/DayStatusBar.h"
@@ -74,6 +75,15 @@ ApptWindow::ApptWindow(Database& db, WindowHost& host, QWidget* parent)
             m_memoPads->fixedPad()->toPlainText()};
     });
     connect(&m_day, &ShownDay::textsMerged, this, &ApptWindow::showMerged);
+    m_history = new DayEditHistory(this, m_day, m_cellEditor, m_memoPads->dailyPad(), m_memoPads->fixedPad(),
+        {[this] { return storePage(); },
+            [this](const ShownDay::Screen& shown) {
+                showMerged(shown.day.pageText, shown.day.memo, shown.day.closed);
+                m_statusBar->showClosed(shown.day.closed);
+                if (m_memoPads->fixedPad()->toPlainText() != shown.fixedMemo)
+                    m_memoPads->mergeText(m_memoPads->fixedPad(), shown.fixedMemo);
+            }});
+    connect(m_dayGrid, &DayGrid::deletePressed, this, &ApptWindow::clearCurrentSlot);
     connect(&m_day, &ShownDay::fixedMemoMerged, this,
         [this](const QString& text) { m_memoPads->mergeText(m_memoPads->fixedPad(), text); });
     connect(&m_day, &ShownDay::layoutFollowed, this, &ApptWindow::followLayout);
@@ -224,6 +234,7 @@ bool ApptWindow::openDay(const QDate& date)
     showDay();
     // The page opens at its left edge; the current slot's row stays.
     m_dayGrid->horizontalScrollBar()->setValue(0);
+    m_history->clear();
     return true;
 }
 
@@ -385,6 +396,28 @@ void ApptWindow::memoPaused()
     }
     commitDay();
     saveFixedMemo();
+}
+
+// Everything on the page stored, the slot being typed too: the steps the
+// history takes back.
+bool ApptWindow::storePage()
+{
+    if (!followRestore())
+        return false;
+    m_cellEditor->settle();
+    return commitDay() && saveFixedMemo();
+}
+
+// Delete on the grid empties the current slot, stored at once as an edit.
+void ApptWindow::clearCurrentSlot()
+{
+    hideCellEditor();
+    const int row = m_dayGrid->currentRowGrid();
+    const int column = m_dayGrid->currentColGrid();
+    if (row < 1 || column < 1 || m_dayGrid->cellText(row, column).isEmpty())
+        return;
+    m_dayGrid->setCellText(row, column, QString());
+    commitDay();
 }
 
 void ApptWindow::gridCharTyped(QChar ch, bool* clear)

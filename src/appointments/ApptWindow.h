@@ -11,6 +11,7 @@ class QLabel;
 class QPushButton;
 class CellEditor;
 class Database;
+class DayEditHistory;
 class DayGrid;
 class DayStatusBar;
 class FindPanel;
@@ -72,6 +73,8 @@ private:
     void chooseOpenClosed(bool closed);
     void showMemoPad(bool fixed);
     void memoPaused();
+    bool storePage();
+    void clearCurrentSlot();
 
     void gridCharTyped(QChar ch, bool* clear);
     void hideCellEditor();
@@ -93,4 +96,5 @@ private:
     QPushButton* m_todayButton = nullptr;
     QPushButton* m_memoButton = nullptr;
     QLabel* m_memoButtonHint = nullptr;
+    DayEditHistory* m_history = nullptr;
 };

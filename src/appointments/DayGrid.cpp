@@ -372,6 +372,11 @@ bool DayGrid::viewportEvent(QEvent* e)
 void DayGrid::keyPressEvent(QKeyEvent* e)
 {
     const int key = e->key();
+    if (key == Qt::Key_Delete && !(e->modifiers() & ~Qt::KeypadModifier)) {
+        emit deletePressed();
+        e->accept();
+        return;
+    }
     QChar ch;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         ch = QChar(13);

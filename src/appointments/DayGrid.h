@@ -53,6 +53,8 @@ signals:
     // A typed character (Enter as '\r', Tab as '\t'). Set *clear to keep the
     // grid from handling it.
     void charTyped(QChar ch, bool* clear);
+    // Delete without modifiers, to empty the current cell.
+    void deletePressed();
     void scrolled();
 
 protected:

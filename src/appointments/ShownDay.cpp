@@ -150,6 +150,11 @@ Result ShownDay::commit()
     const DayStore::SaveOutcome outcome = DayStore(m_db).save(m_record, edited, DayStore::SaveMode::KeepEmpty);
     if (!outcome.status.ok())
         return outcome.status;
+    Screen before {DayMerge::contentOf(m_record), m_storedFixedMemo};
+    if (before.day.pageText.isEmpty())
+        before.day.pageText = PageText::cleared(edited.pageText);
+    // Before the stored record may move the page into another layout.
+    emit changeStored(before, {DayMerge::contentOf(edited), m_storedFixedMemo});
     takeStored(outcome.stored, outcome.merged);
     return outcome.status;
 }
@@ -173,9 +178,11 @@ Result ShownDay::saveFixedMemo()
     const Result saved = SettingsStore(m_db).saveFixedMemo(m_storedFixedMemo, text, stored);
     if (!saved.ok())
         return saved;
+    const Screen before {DayMerge::contentOf(m_record), m_storedFixedMemo};
     m_storedFixedMemo = stored;
     if (stored != text)
         emit fixedMemoMerged(stored);
+    emit changeStored(before, {before.day, text});
     return saved;
 }
 

@@ -44,6 +44,7 @@ public:
 
     // Where the shown texts are read; without one the record's own are.
     void setScreen(std::function<Screen()> screen) { m_screen = std::move(screen); }
+    Screen screen() const;
 
     // Held while a caller runs operations of this day and asks its retry
     // question: both let timers run, and the poll waits until it is over.
@@ -115,13 +116,15 @@ signals:
     // The page should show these texts now, the cell being typed excepted.
     void textsMerged(const QString& pageText, const QString& memo, bool closed);
     void fixedMemoMerged(const QString& text);
+    // A commit or a save of the fixed memo stored what this desk changed:
+    // the day as stored before it and as this desk asked it to be.
+    void changeStored(const ShownDay::Screen& before, const ShownDay::Screen& after);
     // The day moved into another layout(), rows by their time; the page
     // shown reads pageText there.
     void layoutFollowed(const QString& pageText);
     void fileDamaged(const QString& message);
 
 private:
-    Screen screen() const;
     DayRecord shownRecord(const DayMerge::Content& shown) const;
     QString storedCell(int row, int column) const;
     void forgetStoredRecord();

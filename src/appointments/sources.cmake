@@ -15,6 +15,7 @@ list(APPEND LEDGERLY_UI_SOURCES
     appointments/MonthCalendar.cpp
     appointments/MemoPads.cpp
     appointments/CellEditor.cpp
+    appointments/DayEditHistory.cpp
     appointments/DayStatusBar.cpp
     appointments/HelpLine.cpp
     appointments/DayListPrinting.cpp

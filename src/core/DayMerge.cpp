@@ -23,4 +23,11 @@ Content merge(const DayRecord& base, const Content& mine, const std::optional<Da
         PageText::mergeMemo(base.memo, mine.memo, their.memo), mine.closed != base.closed ? mine.closed : their.closed};
 }
 
+Content takeBack(const Content& before, const Content& after, const Content& now)
+{
+    return {PageText::merge(after.pageText, before.pageText, now.pageText),
+        PageText::mergeMemo(after.memo, before.memo, now.memo),
+        now.closed == after.closed ? before.closed : now.closed};
+}
+
 } // namespace DayMerge

@@ -33,4 +33,11 @@ bool unchangedSince(const DayRecord& base, const std::optional<DayRecord>& their
 // (PageText::merge, PageText::mergeMemo). Closed takes mine when it changed
 // here, else theirs. When theirs is unchanged since base, the result is mine.
 Content merge(const DayRecord& base, const Content& mine, const std::optional<DayRecord>& theirs);
+
+// Takes back a change this desk made from before to after, on a day that
+// shows now: it is a new edit of what the change touched, with after as its
+// base, before as mine and now as theirs. So a text nobody changed since gets
+// its old value back, and one another desk changed since keeps their text (it
+// merges as any edit does). Redo is the same with before and after swapped.
+Content takeBack(const Content& before, const Content& after, const Content& now);
 } // namespace DayMerge

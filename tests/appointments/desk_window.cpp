@@ -9,6 +9,7 @@
 //   enter            presses Enter where the focus is; prints "entered" (a question it
 //                    asks meanwhile gets its default answer, as Enter gives it)
 //   cell R C         prints "cell TEXT": what cell (R, C) shows
+//   day R C          prints "day CELL|MEMO|FIXED MEMO|CLOSED": cell (R, C), both memo pads, closed 0 or 1
 //   dialogs          prints "dialogs N TEXT": how many messages the window has shown, TEXT the last one's
 //   backend          prints "backend PID": the server process of the desk's database connection
 //   quit             closes the window (which saves the day) and ends
@@ -21,6 +22,8 @@
 #include "store/Database.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QSqlQuery>
 #include <QTest>
@@ -56,6 +59,12 @@ void run(ApptWindow* window, Database& db, const QString& line)
         say(QStringLiteral("entered"));
     } else if (command == QLatin1String("cell")) {
         say(QStringLiteral("cell ") + window->grid()->cellText(row, col));
+    } else if (command == QLatin1String("day")) {
+        say(QStringLiteral("day %1|%2|%3|%4")
+                .arg(window->grid()->cellText(row, col),
+                    window->findChild<QPlainTextEdit*>(QStringLiteral("dailyMemoEdit"))->toPlainText(),
+                    window->findChild<QPlainTextEdit*>(QStringLiteral("fixedMemoEdit"))->toPlainText())
+                .arg(int(window->findChild<QCheckBox*>(QStringLiteral("closedCheck"))->isChecked())));
     } else if (command == QLatin1String("dialogs")) {
         const QList<Dialogs::Shown> shown = Dialogs::shown();
         say(QStringLiteral("dialogs %1 %2").arg(shown.size()).arg(shown.isEmpty() ? QString() : shown.last().text));

@@ -183,6 +183,51 @@ private slots:
         QCOMPARE(storedCell(db(), 3, 1), QStringLiteral("BLACK"));
     }
 
+    // Each kind of change taken back and done again, with the focus where the
+    // change left it: stored at once, so the other desk shows every step. A
+    // memo still being typed is a step of its own before the undo.
+    void undoAndRedoReachTheOtherDesk_data()
+    {
+        QTest::addColumn<QString>("edit"); // keys from the first slot, which has the focus
+        QTest::addColumn<QString>("before"); // slot|daily memo|fixed memo|closed
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("redoKey");
+        const auto row
+            = [](const char* name, const char* edit, const char* before, const char* after, const char* redo) {
+                  QTest::newRow(name) << QString(edit) << QString(before) << QString(after) << QString(redo);
+              };
+        row("slot", "K, I, M, Return", "|||0", "kim|||0", "Ctrl+Y");
+        row("Delete", "K, Return, Del", "k|||0", "|||0", "Ctrl+Shift+Z");
+        row("memo", "Alt+D, A, B, Tab", "|||0", "|ab||0", "Ctrl+Y");
+        row("fixed memo", "Alt+F, A, B, Tab", "|||0", "||ab|0", "Ctrl+Shift+Z");
+        row("closed", "Alt+C, Down, Tab", "|||0", "|||1", "Ctrl+Y");
+    }
+
+    void undoAndRedoReachTheOtherDesk()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, redoKey);
+        const QKeySequence keys = QKeySequence::fromString(edit, QKeySequence::PortableText);
+        DeskProcess desk(QStringLiteral(DESK_WINDOW), {m_data->folder(), m_data->databasePath()});
+        QCOMPARE(desk.next(), QStringLiteral("ready"));
+        for (int i = 0; i < keys.count(); ++i)
+            press(keys[i].key(), keys[i].keyboardModifiers());
+        for (const QString& shown : {before, after}) {
+            const QKeyCombination key
+                = QKeySequence::fromString(shown == before ? QStringLiteral("Ctrl+Z") : redoKey)[0];
+            press(key.key(), key.keyboardModifiers());
+            QCOMPARE(QStringLiteral("%1|%2|%3|%4")
+                         .arg(m_window->grid()->cellText(2, 1), pad("dailyMemoEdit")->toPlainText(),
+                             pad("fixedMemoEdit")->toPlainText())
+                         .arg(int(m_window->findChild<QCheckBox*>(QStringLiteral("closedCheck"))->isChecked())),
+                shown);
+            QTRY_COMPARE(desk.ask("day 2 1"), QStringLiteral("day ") + shown);
+        }
+        QVERIFY(desk.end());
+    }
+
     void restoreElsewhereIsFollowedByTheDesk() { restoreWhileADeskTypes(*m_data); }
 };
 

@@ -208,6 +208,38 @@ private slots:
         QCOMPARE(grid()->viewport()->grab().toImage().pixelColor(cell.center()), ApptWindow::ClosedDayColour);
     }
 
+    // Ctrl+Z, Ctrl+Y and Delete while a slot or a memo is typed are the text
+    // box's own: the page's earlier change stays and nothing typed is lost.
+    // Then the page's undo goes on; another day starts with nothing to undo
+    // or redo.
+    void undoKeysStayWithTheTextBeingTyped()
+    {
+        startEdit(2, 1, QStringLiteral("JONES"));
+        press(Qt::Key_Return);
+        startEdit(3, 1, QStringLiteral("KIM"));
+        press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editBox()->text(), QString());
+        press(Qt::Key_Y, Qt::ControlModifier);
+        press(Qt::Key_Home);
+        press(Qt::Key_Delete);
+        press(Qt::Key_Return);
+        QCOMPARE(storedCell(Today, 3, 1), QStringLiteral("IM"));
+
+        press(Qt::Key_D, Qt::AltModifier);
+        type(QStringLiteral("ring back"));
+        press(Qt::Key_Home);
+        type(QStringLiteral("X"));
+        press(Qt::Key_Z, Qt::ControlModifier); // the pad's own typing, step by step
+        QCOMPARE(child<QPlainTextEdit>("dailyMemoEdit")->toPlainText(), QStringLiteral("ring back"));
+        press(Qt::Key_Z, Qt::ControlModifier);
+        press(Qt::Key_Z, Qt::ControlModifier); // then the page's last change
+        QCOMPARE(storedCell(Today, 3, 1), QString());
+
+        QVERIFY(m_window->changeDay(Today.addDays(1)));
+        press(Qt::Key_Y, Qt::ControlModifier); // the slot's redo belongs to the other day
+        QCOMPARE(grid()->cellText(3, 1), QString());
+    }
+
     // A name too long for its cell shows whole in a tooltip; a short one none.
     void longNameShowsWholeInATooltip()
     {

@@ -140,6 +140,25 @@ private slots:
         QCOMPARE(result.memo, merged.memo);
         QCOMPARE(result.closed, merged.closed);
     }
+
+    // An undo of this desk's change (SMITH to JONES, KIM booked, the memo
+    // "ring" written, the day closed) on a day that shows now: what another
+    // desk changed since is never overwritten.
+    void takeBackMergesWithLaterChanges_data()
+    {
+        QTest::addColumn<Content>("now");
+        QTest::addColumn<Content>("undone");
+        QTest::newRow("nobody changed it since") << content("JONES|KIM|", "ring", true) << content("SMITH||", "");
+        QTest::newRow("changed elsewhere since")
+            << content("LEE|TAN|NEW", "call") << content("SMITH / LEE|TAN|NEW", "call");
+    }
+
+    void takeBackMergesWithLaterChanges()
+    {
+        QFETCH(Content, now);
+        QFETCH(Content, undone);
+        QCOMPARE(DayMerge::takeBack(content("SMITH||", ""), content("JONES|KIM|", "ring", true), now), undone);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPageText)
