@@ -34,13 +34,6 @@ QFont arial(int points, bool bold)
     return f;
 }
 
-QLabel* label(QWidget* parent, const QString& name, const QString& text)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
-
 QPushButton* button(QWidget* parent, const QString& name, const QString& text, const QSize& twips)
 {
     auto* b = new QPushButton(text, parent);
@@ -161,7 +154,8 @@ void ApptWindow::buildControls()
     m_memoButton = button(this, QStringLiteral("memoButton"), QStringLiteral("Fixed Memo"), {1350, 372});
     m_memoButton->setToolTip(QStringLiteral("Toggles memo pads"));
     connect(m_memoButton, &QPushButton::clicked, this, &ApptWindow::toggleMemoPads);
-    m_memoButtonHint = label(this, QStringLiteral("memoButtonHint"), QStringLiteral("Press Alt-F"));
+    m_memoButtonHint = new QLabel(QStringLiteral("Press Alt-F"), this);
+    m_memoButtonHint->setObjectName(QStringLiteral("memoButtonHint"));
 
     auto* printButton = button(this, QStringLiteral("printButton"), QStringLiteral("&Print"), {970, 372});
     printButton->setToolTip(QStringLiteral("Prints appointment lists for individual practitioners"));

@@ -9,6 +9,7 @@
 #include <QScopedValueRollback>
 #include <QShortcut>
 #include <QUndoStack>
+#include <utility>
 
 // One change as stored: the day before it and as this desk asked it to be.
 class StoredChange : public QUndoCommand
@@ -69,24 +70,27 @@ DayEditHistory::DayEditHistory(
         box->installEventFilter(this);
 }
 
+// Cleared while a step runs (the page followed another layout as it was
+// stored), the stack is cleared once the step is over: QUndoStack still
+// reads the step after running it.
 void DayEditHistory::clear()
 {
-    m_stack->clear();
+    if (m_moving)
+        m_clearAfterStep = true;
+    else
+        m_stack->clear();
 }
 
 // Whatever is on the page and not yet stored becomes the latest step first,
-// so that the undo takes back the change made last.
-void DayEditHistory::undo()
+// so that the undo takes back the change made last. A change stored
+// meanwhile ends what there was to redo.
+void DayEditHistory::step(bool redo)
 {
-    if (m_page.store() && m_stack->canUndo())
-        m_stack->undo();
-}
-
-// A change stored meanwhile ends what there was to redo.
-void DayEditHistory::redo()
-{
-    if (m_page.store() && m_stack->canRedo())
-        m_stack->redo();
+    if (!m_page.store() || !(redo ? m_stack->canRedo() : m_stack->canUndo()))
+        return;
+    redo ? m_stack->redo() : m_stack->undo();
+    if (std::exchange(m_clearAfterStep, false))
+        m_stack->clear();
 }
 
 void DayEditHistory::keyPressed(bool redo)
@@ -103,7 +107,7 @@ void DayEditHistory::keyPressed(bool redo)
             return;
         }
     }
-    redo ? this->redo() : undo();
+    step(redo);
 }
 
 bool DayEditHistory::eventFilter(QObject* watched, QEvent* event)
@@ -136,6 +140,8 @@ void DayEditHistory::takeBack(const ShownDay::Screen& before, const ShownDay::Sc
     const ShownDay::Screen now = m_day.screen();
     m_page.show({DayMerge::takeBack(before.day, after.day, now.day),
         PageText::mergeMemo(after.fixedMemo, before.fixedMemo, now.fixedMemo)});
-    // Declined, the texts stay on the page for the next store, as typed ones do.
-    static_cast<void>(m_page.store());
+    // Declined, the texts stay on the page for the next store, as typed ones
+    // do; the steps no longer match what is stored.
+    if (!m_page.store())
+        m_clearAfterStep = true;
 }

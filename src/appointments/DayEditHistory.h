@@ -36,8 +36,6 @@ public:
     DayEditHistory(QWidget* window, ShownDay& day, QWidget* cellEditor, QPlainTextEdit* dailyPad,
         QPlainTextEdit* fixedPad, Page page);
 
-    void undo();
-    void redo();
     void clear();
 
 protected:
@@ -47,6 +45,7 @@ private:
     friend class StoredChange;
 
     void keyPressed(bool redo);
+    void step(bool redo);
     void record(const ShownDay::Screen& before, const ShownDay::Screen& after);
     void takeBack(const ShownDay::Screen& before, const ShownDay::Screen& after);
 
@@ -56,4 +55,5 @@ private:
     Page m_page;
     QUndoStack* m_stack = nullptr;
     bool m_moving = false; // an undo or redo is being stored
+    bool m_clearAfterStep = false;
 };

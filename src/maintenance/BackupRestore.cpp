@@ -166,7 +166,9 @@ Result writeFileCopy(const DatabaseRecords& records, const QString& folder, cons
 
 Result BackupRestore::folderFromText(const QString& text, QString& folder)
 {
-    const QString typed = text.trimmed();
+    // Blanks around a typed path are dropped, unless they belong to the name
+    // of a folder that exists (one chosen in the folder dialog, say).
+    const QString typed = QFileInfo(text).isAbsolute() && QFileInfo(text).isDir() ? text : text.trimmed();
     const QString fullPathNeeded
         = QStringLiteral("Please give the folder's full path, starting with / (or ~ for your home folder).");
     if (typed.isEmpty())

@@ -35,8 +35,7 @@ public:
     // has no working folder a relative path could start from.
     static Result folderFromText(const QString& text, QString& folder);
 
-    // The database file in the folder a box names: the text followed by
-    // "/db.mdb", as typed (an empty box names the root folder).
+    // The database file in a folder: the folder followed by "/db.mdb".
     static QString pathIn(const QString& folderText);
 
     // The folder both boxes start with: the first medium mounted under one of

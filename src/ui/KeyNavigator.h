@@ -46,9 +46,8 @@ public:
     // The key is taken and does nothing.
     static Action nothing() { return {Action::Nothing, nullptr, nullptr}; }
     static Action focusOn(QWidget* target) { return {Action::FocusOn, target, nullptr}; }
-    // To the next control in the rows' order; nothing on the last.
-    static Action moveOn() { return {Action::MoveOn, nullptr, nullptr}; }
-    // As moveOn when the box holds text; nothing while it is empty.
+    // To the next control in the rows' order (nothing on the last) when the
+    // box holds text; nothing while it is empty.
     static Action moveOnWhenFilled() { return {Action::MoveOnWhenFilled, nullptr, nullptr}; }
     // Clicks the button.
     static Action press() { return {Action::Press, nullptr, nullptr}; }

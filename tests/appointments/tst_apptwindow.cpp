@@ -6,10 +6,12 @@
 #include "appointments/FindPanel.h"
 #include "appointments/MonthCalendar.h"
 #include "appointments/PrintDayCommand.h"
+#include "core/PageText.h"
 #include "platform/Dialogs.h"
 #include "platform/PdfPrintTarget.h"
 #include "platform/PrintJob.h"
 #include "shell/Windows.h"
+#include "store/DayStore.h"
 #include "store/SettingsStore.h"
 
 #include <QApplication>
@@ -234,6 +236,27 @@ private slots:
         press(Qt::Key_Z, Qt::ControlModifier);
         press(Qt::Key_Z, Qt::ControlModifier); // then the page's last change
         QCOMPARE(storedCell(Today, 3, 1), QString());
+
+        // Another desk stores the day in a layout with a booking this page has
+        // no row for: the undo of JONES moves the page into it, and the steps,
+        // kept in the old layout, end with it.
+        DayStore store(m_data->db());
+        DayRecord stored;
+        bool created = false;
+        QVERIFY(store.open(Today, Settings::defaults(), stored, created).ok());
+        DayRecord tens = stored;
+        tens.slotMinutes = 10;
+        PageText::Cells cells = PageText::fit(QString(), DayLayout::fromRecord(tens).pageRows(), 4);
+        cells[1][0] = QStringLiteral("JONES");
+        cells[2][0] = QStringLiteral("LEE"); // 08:10
+        tens.pageText = PageText::join(cells);
+        QVERIFY(store.save(stored, tens).status.ok());
+        grid()->setFocus();
+        press(Qt::Key_Z, Qt::ControlModifier);
+        press(Qt::Key_Z, Qt::ControlModifier);
+        cells[1][0].clear();
+        QCOMPARE(TestSupport::storedDay(m_data->db())->pageText, PageText::join(cells));
+        QCOMPARE(m_window->layout().timeTexts.value(1), QStringLiteral("08:10 AM"));
 
         QVERIFY(m_window->changeDay(Today.addDays(1)));
         press(Qt::Key_Y, Qt::ControlModifier); // the slot's redo belongs to the other day

@@ -227,18 +227,25 @@ private slots:
         QTest::addColumn<QString>("folder"); // empty when refused
         for (const auto& [text, folder] : std::initializer_list<std::pair<const char*, const char*>> {{"", ""},
                  {"   ", ""}, {"~", "<home>"}, {" ~/backups/ ", "<home>/backups"}, {"/media/stick", "/media/stick"},
-                 {"rel/x", ""}, {"./x", ""}, {"~user", ""}})
+                 {"rel/x", ""}, {"./x", ""}, {"~user", ""}, {"<medium>/picked ", "<medium>/picked "}})
             QTest::newRow(text) << text << folder;
     }
 
-    // A box has no working folder to start a relative path from.
+    // A box has no working folder to start a relative path from; blanks
+    // around a path are dropped unless they belong to a folder's name.
     void folderFromText()
     {
         QFETCH(QString, text);
         QFETCH(QString, folder);
         QString named;
-        const Result r = BackupRestore::folderFromText(text, named);
-        QCOMPARE(r.ok() ? named : QString(), folder.replace(QStringLiteral("<home>"), QDir::homePath()));
+        // A folder chosen in the folder dialog is taken as it is, blanks and all.
+        QVERIFY(QDir().mkpath(m_medium->filePath(QStringLiteral("picked "))));
+        const auto expand = [this](QString t) {
+            return t.replace(QStringLiteral("<home>"), QDir::homePath())
+                .replace(QStringLiteral("<medium>"), m_medium->path());
+        };
+        const Result r = BackupRestore::folderFromText(expand(text), named);
+        QCOMPARE(r.ok() ? named : QString(), expand(folder));
         QCOMPARE(r.message.isEmpty(), r.ok());
     }
 
