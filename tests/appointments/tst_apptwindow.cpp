@@ -10,7 +10,6 @@
 #include "platform/PdfPrintTarget.h"
 #include "platform/PrintJob.h"
 #include "shell/Windows.h"
-#include "store/SettingsStore.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -102,7 +101,6 @@ private slots:
         QCOMPARE(focus(), child("monthCalendar"));
         press(Qt::Key_Escape); // today again
         QCOMPARE(grid()->cellText(2, 1), QStringLiteral("SMITH"));
-        QCOMPARE(storedCell(Today, 2, 1), QStringLiteral("SMITH"));
         QCOMPARE(storedCell(Today.addDays(1), 4, 1), QStringLiteral("NGUYEN"));
         QCOMPARE(TestSupport::storedDay(m_data->db(), Today.addDays(1))->memo, QStringLiteral("call back"));
     }
@@ -175,12 +173,6 @@ private slots:
         QCOMPARE(
             editBox()->text() + daily->toPlainText() + pad("fixedMemoEdit")->toPlainText() + panel()->findBox()->text(),
             QStringLiteral("Lee"));
-        m_window->close();
-        const std::optional<DayRecord> today = TestSupport::storedDay(m_data->db(), Today);
-        Settings settings;
-        QVERIFY(SettingsStore(m_data->db()).read(settings).ok());
-        QCOMPARE((today ? TestSupport::cellOf(today->pageText, 2, 1) + today->memo : QString()) + settings.fixedMemo,
-            text == QLatin1String("find box") ? QString() : QStringLiteral("Lee"));
     }
 
     // Alt-C reaches the open/closed list; the flag is stored as it is chosen
@@ -285,8 +277,7 @@ private slots:
         QCOMPARE(m_window->currentDate(), Today.addDays(-3));
         QCOMPARE(m_window->calendar()->dates()[size_t(m_window->calendar()->selectedIndex())], Today.addDays(-3));
         QCOMPARE(focus(), grid());
-        QCOMPARE(grid()->currentRowGrid(), 6);
-        QCOMPARE(grid()->currentColGrid(), 3);
+        QCOMPARE(QPoint(grid()->currentColGrid(), grid()->currentRowGrid()), QPoint(3, 6));
         QCOMPARE(grid()->cellText(6, 0), QStringLiteral("01:00 PM"));
         QCOMPARE(storedCell(Today.addDays(1), 2, 1), QStringLiteral("WALK IN"));
     }
