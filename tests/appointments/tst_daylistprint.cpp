@@ -80,7 +80,6 @@ private slots:
         QTest::addColumn<int>("pages");
         const QString words
             = QStringList(4, QStringLiteral("MRS HONORIA ABERCROMBIE-FOTHERINGHAY, NEW PATIENT,")).join(' ');
-        QTest::newRow("one page") << 3 << QStringLiteral("SMITH") << " " << 1;
         QTest::newRow("ten-minute day") << 60 << QStringLiteral("SMITH") << " " << 3;
         QTest::newRow("long entries") << 30 << words << " " << 3;
         QTest::newRow("one long word") << 3 << QString(250, 'W') << "" << 1;

@@ -37,6 +37,31 @@ DayRecord booked(DayRecord record, const Settings& settings, const char* page)
     record.pageText = t(page);
     return record;
 }
+
+// A sound layout of a working day that never passes midnight.
+Settings randomLayout(QRandomGenerator& random)
+{
+    static const int slotLengths[] = {10, 15, 20, 30, 45, 60, 90, 120, 240};
+    Settings s = Settings::defaults();
+    const int open = 6 * 60 + int(random.bounded(13)) * 30;
+    s.open = DayLayoutRules::formatSlotTime(open);
+    s.close = DayLayoutRules::formatSlotTime(open + int(random.bounded(20 * 60 - open)));
+    s.slotMinutes = slotLengths[random.bounded(int(std::size(slotLengths)))];
+    s.providerCount = 1 + int(random.bounded(8));
+    return s;
+}
+
+// Settings as a damaged record or a careless set-up leaves them.
+Settings damagedLayout(QRandomGenerator& random)
+{
+    Settings s = Settings::defaults();
+    const quint32 kind = random.bounded(4);
+    s.providerCount = kind == 0 ? 0 : s.providerCount;
+    s.slotMinutes = kind == 1 ? 0 : s.slotMinutes;
+    s.open = kind == 2 ? QStringLiteral("half past eight") : s.open;
+    s.close = kind == 3 ? QStringLiteral("07:00 AM") : s.close; // before the first appointment
+    return s;
+}
 } // namespace
 
 class TestDayLayout : public QObject
@@ -164,7 +189,7 @@ private slots:
     {
         QRandomGenerator random(20241506);
         for (int i = 0; i < 500; ++i) {
-            const DayLayout stored = DayLayout::fromSettings(TestSupport::randomLayout(random));
+            const DayLayout stored = DayLayout::fromSettings(randomLayout(random));
             PageText::Cells cells = PageText::fit(QString(), stored.pageRows(), stored.pageColumns());
             for (int booking = 0; booking < 4; ++booking)
                 cells[random.bounded(stored.pageRows())][random.bounded(stored.pageColumns())]
@@ -172,8 +197,7 @@ private slots:
             DayRecord record;
             DayPlacement::describeLayout(record, stored);
             record.pageText = PageText::join(cells);
-            const Settings current
-                = random.bounded(5) == 0 ? TestSupport::damagedLayout(random) : TestSupport::randomLayout(random);
+            const Settings current = random.bounded(5) == 0 ? damagedLayout(random) : randomLayout(random);
 
             const DayPlacement::Placement p
                 = DayPlacement::place(Today.addDays(int(random.bounded(3)) - 1), Today, record, current);

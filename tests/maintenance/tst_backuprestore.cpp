@@ -226,8 +226,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("folder"); // empty when refused
         for (const auto& [text, folder] : std::initializer_list<std::pair<const char*, const char*>> {{"", ""},
-                 {"   ", ""}, {"~", "<home>"}, {" ~/backups/ ", "<home>/backups"}, {"/media/stick", "/media/stick"},
-                 {"rel/x", ""}, {"./x", ""}, {"~user", ""}, {"<medium>/picked ", "<medium>/picked "}})
+                 {"~", "<home>"}, {" ~/backups/ ", "<home>/backups"}, {"/media/stick", "/media/stick"}, {"rel/x", ""},
+                 {"~user", ""}, {"<medium>/picked ", "<medium>/picked "}})
             QTest::newRow(text) << text << folder;
     }
 

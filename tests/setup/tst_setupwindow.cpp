@@ -99,8 +99,6 @@ private slots:
     {
         QTest::addColumn<QStringList>("boxValueFailing");
         QTest::newRow("first minutes") << QStringList {"openMinuteEdit", "60", "openMinuteEdit"};
-        QTest::newRow("slot") << QStringList {"slotMinutesEdit", "241", "slotMinutesEdit"};
-        QTest::newRow("count") << QStringList {"providerCountEdit", "9", "providerCountEdit"};
         QTest::newRow("last before first") << QStringList {"closeHalfEdit", "AM", "closeHourEdit"};
         QTest::newRow("count changed: names asked") << QStringList {"providerCountEdit", "3", ""};
     }

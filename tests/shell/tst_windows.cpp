@@ -10,7 +10,6 @@
 #include "shell/Windows.h"
 #include "store/Database.h"
 
-#include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -78,8 +77,6 @@ private:
         appt->grid()->setCellText(1, 1, name);
         return appt;
     }
-
-    QString storedCell() { return TestSupport::storedCell(m_data->db(), 1, 1); }
 
     // What a label, button or box needs to show its whole text, where it has
     // less. A push button's size hint has a least width of its own: only the
@@ -200,7 +197,7 @@ private slots:
         choose("exitEntry");
         QCOMPARE(visibleWindows(), QStringList {QStringLiteral("backupWindow")});
         QVERIFY(Windows::exitAfterBackup());
-        QCOMPARE(storedCell(), QStringLiteral("JONES"));
+        QCOMPARE(TestSupport::storedCell(m_data->db(), 1, 1), QStringLiteral("JONES"));
     }
 
     // Exit, No: the program ends once the day is saved. While another copy
@@ -227,7 +224,7 @@ private slots:
         choose("exitEntry", Qt::LeftButton);
         QCOMPARE(m_quits, 1);
         QVERIFY(visibleWindows().isEmpty());
-        QCOMPARE(storedCell(), QStringLiteral("BROWN"));
+        QCOMPARE(TestSupport::storedCell(m_data->db(), 1, 1), QStringLiteral("BROWN"));
     }
 
     // Each window, opened by its menu entry (by another key or mouse button
@@ -274,6 +271,9 @@ private slots:
         }
         // Opened again, a window is the same one, brought to the front.
         QWidget* first = Windows::find(window);
+        QWidget cover;
+        cover.show();
+        QVERIFY(QTest::qWaitForWindowActive(&cover));
         QWidget* w = Windows::open(window);
         QVERIFY(QTest::qWaitForWindowExposed(w) && (!first || first == w));
         QTRY_COMPARE(QApplication::activeWindow(), w);

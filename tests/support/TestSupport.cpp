@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -176,6 +175,7 @@ void bookCell(Database& db, const QDate& date, const Settings& copied, int row, 
     QVERIFY(store.save(rec, edited).status.ok());
 }
 
+namespace {
 QString rowKey(int row, int lastRow, const QStringList& times)
 {
     if (row == 1)
@@ -184,6 +184,7 @@ QString rowKey(int row, int lastRow, const QStringList& times)
         return QStringLiteral("last");
     return times.value(row - 2, QStringLiteral("beyond %1").arg(row));
 }
+} // namespace
 
 // The bookings of a page text read in the layout its record's copies give.
 Places placesOf(const DayRecord& record)
@@ -198,57 +199,6 @@ Places placesOf(const DayRecord& record)
         }
     }
     return out;
-}
-
-// A sound layout of a working day that never passes midnight.
-Settings randomLayout(QRandomGenerator& random)
-{
-    static const int slotLengths[] = {10, 15, 20, 30, 45, 60, 90, 120, 240};
-    Settings s = Settings::defaults();
-    const int open = 6 * 60 + int(random.bounded(13)) * 30;
-    s.open = DayLayoutRules::formatSlotTime(open);
-    s.close = DayLayoutRules::formatSlotTime(open + int(random.bounded(20 * 60 - open)));
-    s.slotMinutes = slotLengths[random.bounded(int(std::size(slotLengths)))];
-    s.providerCount = 1 + int(random.bounded(8));
-    return s;
-}
-
-// Settings as a damaged record or a careless set-up leaves them.
-Settings damagedLayout(QRandomGenerator& random)
-{
-    Settings s = Settings::defaults();
-    const quint32 kind = random.bounded(4);
-    if (kind == 0)
-        s.providerCount = 0;
-    else if (kind == 1)
-        s.slotMinutes = 0;
-    else if (kind == 2)
-        s.open = QStringLiteral("half past eight");
-    else
-        s.close = QStringLiteral("07:00 AM"); // before the first appointment
-    return s;
-}
-
-Places bookRandomPage(Database& db, const QDate& date, const Settings& layoutSettings, QRandomGenerator& random)
-{
-    const DayLayout layout = DayLayout::fromSettings(layoutSettings);
-    PageText::Cells cells = PageText::fit(QString(), layout.pageRows(), layout.pageColumns());
-    const int bookings = 1 + int(random.bounded(6));
-    for (int i = 0; i < bookings; ++i) {
-        const int r = int(random.bounded(layout.pageRows()));
-        const int c = int(random.bounded(layout.pageColumns()));
-        cells[r][c] = QStringLiteral("CLIENT %1").arg(i);
-    }
-    DayStore store(db);
-    DayRecord record;
-    bool created = false;
-    if (!store.open(date, layoutSettings, record, created).ok())
-        qFatal("cannot make the day");
-    DayRecord booked = record;
-    booked.pageText = PageText::join(cells);
-    if (!store.save(record, booked).status.ok())
-        qFatal("cannot book the day");
-    return placesOf(*storedDay(db, date));
 }
 
 void sqlOnFile(const QString& path, const QString& sql)

@@ -13,7 +13,6 @@
 #include <optional>
 
 class Database;
-class QRandomGenerator;
 class QSqlDatabase;
 
 namespace TestSupport {
@@ -68,16 +67,8 @@ void bookCell(Database& db, const QDate& date, const Settings& copied, int row, 
 // Where a booking is: its slot time (or the blank "first" / "last" row) and
 // its provider column; what a change of layout must never alter.
 using Places = QMap<QPair<QString, int>, QString>;
-QString rowKey(int row, int lastRow, const QStringList& times);
 // The bookings of a record's page text, read in the layout of its copies.
 Places placesOf(const DayRecord& record);
-// A sound layout of a working day that never passes midnight.
-Settings randomLayout(QRandomGenerator& random);
-// Settings as a damaged record or a careless set-up leaves them.
-Settings damagedLayout(QRandomGenerator& random);
-// Books a page of a few random bookings (blank rows included) on date, its
-// record made with copies of layoutSettings; where they are as stored.
-Places bookRandomPage(Database& db, const QDate& date, const Settings& layoutSettings, QRandomGenerator& random);
 
 // Runs sql on the SQLite file at path through a connection of its own, as
 // another program would; the test ends when it fails.
