@@ -20,7 +20,8 @@ class TestDayStore : public QObject
 private slots:
     void init();
     void openMeetsTheSameDayMadeMeanwhile();
-    void initialiseDataOnlyFillsAnEmptyPage();
+    void saveOfWhatIsStoredWritesNothing_data();
+    void saveOfWhatIsStoredWritesNothing();
     void save_data();
     void save();
     void saveStoresTheLayoutOfThePage();
@@ -59,13 +60,12 @@ DayRecord edited(DayRecord rec, int row, int col, const QString& text)
     return rec;
 }
 
-// The day opened and its page made, as a desk shows it.
+// The day opened, made with its page when missing, as a desk shows it.
 DayRecord shownDay(Database& db)
 {
     DayRecord rec;
     bool created = false;
-    if (!DayStore(db).open(Day, Settings::defaults(), rec, created).ok()
-        || (created && !DayStore(db).initialiseData(rec, page()).ok()))
+    if (!DayStore(db).open(Day, Settings::defaults(), rec, created, page()).ok())
         qFatal("the day could not be opened");
     return rec;
 }
@@ -100,26 +100,63 @@ void TestDayStore::openMeetsTheSameDayMadeMeanwhile()
     };
     DayRecord rec;
     bool created = true;
-    const Result opened = DayStore(thisDesk()).open(Day, Settings::defaults(), rec, created);
+    const Result opened = DayStore(thisDesk()).open(Day, Settings::defaults(), rec, created, page());
     QVERIFY2(opened.ok(), qPrintable(opened.message));
     QVERIFY(theyCreated && !created);
     QCOMPARE(rec.id, theirs.id);
     QCOMPARE(rec.providerCount, 3);
+    QCOMPARE(rec.pageText, QString()); // theirs was made without a page
 }
 
-void TestDayStore::initialiseDataOnlyFillsAnEmptyPage()
+void TestDayStore::saveOfWhatIsStoredWritesNothing_data()
 {
-    DayRecord rec;
-    bool created = false;
-    QVERIFY(DayStore(thisDesk()).open(Day, Settings::defaults(), rec, created).ok() && created);
-    // The other desk opens the same new day and saves a booking before this
-    // desk has made the page.
-    const DayRecord theirs = shownDay(otherDesk());
-    QVERIFY(DayStore(otherDesk()).save(theirs, edited(theirs, 1, 2, Brown)).status.ok());
+    // This desk read the day with "LEE" in cell (1, 1); the other desk may
+    // book BROWN there meanwhile; this desk then saves its page with cell
+    // (1, 1) as given, its closed mark, memo and copied location.
+    QTest::addColumn<bool>("theyBooked");
+    QTest::addColumn<QString>("mine");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<QString>("memo");
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<bool>("writes");
+    const QString here = Settings::defaults().location;
+    QTest::newRow("nothing changed") << false << "LEE" << false << "" << here << false;
+    QTest::newRow("another desk's change only") << true << "LEE" << false << "" << here << false;
+    QTest::newRow("the other desk's text typed here") << true << Brown << false << "" << here << false;
+    QTest::newRow("page") << false << "SMITH" << false << "" << here << true;
+    QTest::newRow("closed") << false << "LEE" << true << "" << here << true;
+    QTest::newRow("memo") << false << "LEE" << false << "holiday" << here << true;
+    QTest::newRow("layout copies") << false << "LEE" << false << "" << QString("Annexe") << true;
+}
 
-    QVERIFY(DayStore(thisDesk()).initialiseData(rec, page()).ok());
-    QCOMPARE(cellOf(rec.pageText, 1, 2), Brown);
-    QCOMPARE(cellOf(storedDay(thisDesk())->pageText, 1, 2), Brown);
+// Compared with the day as stored: a save that would store what is there
+// writes nothing, so no version moves and no other desk learns of a change.
+void TestDayStore::saveOfWhatIsStoredWritesNothing()
+{
+    QFETCH(bool, theyBooked);
+    QFETCH(QString, mine);
+    QFETCH(bool, closed);
+    QFETCH(QString, memo);
+    QFETCH(QString, location);
+    QFETCH(bool, writes);
+    const DayRecord shown = shownDay(thisDesk());
+    QVERIFY(shown.pageText == page() && shown.version == 1); // made with its page in one write
+    const DayRecord base = DayStore(thisDesk()).save(shown, edited(shown, 1, 1, "LEE")).stored;
+    if (theyBooked)
+        QVERIFY(DayStore(otherDesk()).save(base, edited(base, 1, 1, Brown)).status.ok());
+    const qint64 before = storedDay(thisDesk())->version;
+    const std::optional<qint64> otherSaw = otherDesk().dataVersion();
+    DayRecord edit = edited(base, 1, 1, mine);
+    edit.closed = closed;
+    edit.memo = memo;
+    edit.location = location;
+    const DayStore::SaveOutcome out = DayStore(thisDesk()).save(base, edit);
+    QVERIFY(out.status.ok());
+    QCOMPARE(out.merged, theyBooked);
+    QCOMPARE(cellOf(out.stored.pageText, 1, 1), theyBooked ? Brown : mine);
+    QCOMPARE(storedDay(thisDesk())->version, writes ? before + 1 : before);
+    if (!TestSupport::onServer())
+        QCOMPARE(otherDesk().dataVersion() != otherSaw, writes);
 }
 
 void TestDayStore::save_data()
