@@ -189,7 +189,11 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
         if (!r.ok())
             return r;
         const qint64 storedId = stored ? stored->id : 0;
-        const SaveResult result = resultOfSave(baseAsRead, editedAsShown, stored, mode);
+        // Nearly always the record looked at a moment ago: its merge stands.
+        const bool asLooked = stored && found
+            ? stored->id == found->id && stored->version == found->version && sameRow(*stored, *found)
+            : stored.has_value() == found.has_value();
+        const SaveResult result = asLooked ? looked : resultOfSave(baseAsRead, editedAsShown, stored, mode);
         const DayRecord& row = result.row;
         out.merged = result.merged;
         QSqlQuery q(db);
