@@ -3,7 +3,8 @@
 // of 15 000 days; beside it the floor, the same read and durable write with
 // bare SQLite statements. The four run in turn within each iteration, so that
 // all of them meet the same machine and the same disk, whatever else the
-// machine is doing.
+// machine is doing. Then the same without an edit, beside the bare read of
+// the other day, and what walking through days writes to the file.
 
 #include "BenchSupport.h"
 
@@ -15,10 +16,40 @@
 #include "store/Database.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLocale>
+#include <atomic>
+#include <dlfcn.h>
 #include <sqlite3.h>
 
 using namespace BenchSupport;
+
+namespace {
+// The flushes this process asks of the disk: SQLite's of its journal, the
+// database file and their folder.
+std::atomic<int> g_flushes {0};
+
+using FlushCall = int (*)(int);
+
+FlushCall libraryCall(const char* name)
+{
+    return reinterpret_cast<FlushCall>(dlsym(RTLD_NEXT, name));
+}
+} // namespace
+
+extern "C" int fsync(int fd)
+{
+    static const FlushCall call = libraryCall("fsync");
+    ++g_flushes;
+    return call(fd);
+}
+
+extern "C" int fdatasync(int fd)
+{
+    static const FlushCall call = libraryCall("fdatasync");
+    ++g_flushes;
+    return call(fd);
+}
 
 namespace {
 
@@ -63,11 +94,13 @@ public:
         return Result::success();
     }
 
-    // One day change, timed from the click to the page drawn.
-    bool change(Latencies& latencies)
+    // One day change, timed from the click to the page drawn. With edit a
+    // booking is made on the shown page first, so that leaving it stores a
+    // changed page.
+    bool change(Latencies& latencies, bool edit = true)
     {
-        // A booking on the shown page, so that leaving it stores a changed page.
-        m_window->grid()->setCellText(2 + m_count % 40, 1 + m_count % 8, clientName(m_count));
+        if (edit)
+            m_window->grid()->setCellText(2 + m_count % 40, 1 + m_count % 8, clientName(m_count));
         const bool toB = m_count % 2 == 0;
         const auto start = Latencies::Clock::now();
         m_window->calendar()->activateDay(toB ? m_indexB : m_indexA);
@@ -76,6 +109,17 @@ public:
         ++m_count;
         return m_window->currentDate() == (toB ? m_ws.days().busyB : m_ws.days().busyA);
     }
+
+    // Opens date as a click on it in the calendar does.
+    bool goTo(const QDate& date)
+    {
+        m_window->calendar()->showMonthOf(date);
+        m_window->calendar()->activateDay(indexOf(date));
+        QCoreApplication::processEvents();
+        return m_window->currentDate() == date;
+    }
+
+    const Workspace& workspace() const { return m_ws; }
 
 private:
     int indexOf(const QDate& date) const
@@ -100,8 +144,11 @@ private:
 class FloorRun
 {
 public:
-    FloorRun(int dayCount, bool inMemory)
+    // Without write, only the other day is read: the floor of a day change
+    // with nothing to store.
+    FloorRun(int dayCount, bool inMemory, bool write = true)
         : m_ws(dayCount, inMemory)
+        , m_write(write)
     {
     }
     ~FloorRun()
@@ -135,6 +182,12 @@ public:
 
     bool change(Latencies& latencies)
     {
+        if (!m_write) {
+            const auto start = Latencies::Clock::now();
+            const bool found = read(m_count++ % 2 == 0 ? 1 : 0);
+            latencies.addMillis(millisSince(start));
+            return found;
+        }
         m_data[size_t(m_count % 20)] = char('A' + m_count % 26);
         const auto start = Latencies::Clock::now();
         sqlite3_step(m_begin);
@@ -170,6 +223,7 @@ private:
     }
 
     Workspace m_ws;
+    bool m_write = true;
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_select = nullptr;
     sqlite3_stmt* m_update = nullptr;
@@ -181,6 +235,120 @@ private:
     std::string m_memo;
     int m_count = 0;
 };
+
+// What a walk through days wrote to the database file, as another desk sees
+// it: write transactions (the file's change counter, which every committed
+// change moves once), the disk flushes they took, and how many day changes
+// moved SQLite's data_version on another connection, which has every other
+// desk read the day again.
+class FileWrites
+{
+public:
+    explicit FileWrites(const QString& path)
+        : m_path(path)
+    {
+        sqlite3_open_v2(path.toUtf8().constData(), &m_observer, SQLITE_OPEN_READONLY, nullptr);
+        m_counter = changeCounter();
+        m_flushes = g_flushes;
+        m_version = dataVersion();
+    }
+    ~FileWrites() { sqlite3_close(m_observer); }
+
+    // After each day change.
+    void look()
+    {
+        const qint64 version = dataVersion();
+        m_woken += version != m_version ? 1 : 0;
+        m_version = version;
+    }
+    qint64 transactions() const { return changeCounter() - m_counter; }
+    int flushes() const { return g_flushes - m_flushes; }
+    int woken() const { return m_woken; }
+
+private:
+    // Bytes 24..27 of the header, big-endian.
+    qint64 changeCounter() const
+    {
+        QFile f(m_path);
+        if (!f.open(QIODevice::ReadOnly) || !f.seek(24))
+            return -1;
+        const QByteArray b = f.read(4);
+        return b.size() == 4 ? qint64(quint8(b[0])) << 24 | quint8(b[1]) << 16 | quint8(b[2]) << 8 | quint8(b[3]) : -1;
+    }
+    qint64 dataVersion()
+    {
+        sqlite3_stmt* q = nullptr;
+        sqlite3_prepare_v2(m_observer, "PRAGMA data_version", -1, &q, nullptr);
+        const qint64 version = sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int64(q, 0) : -1;
+        sqlite3_finalize(q);
+        return version;
+    }
+
+    QString m_path;
+    sqlite3* m_observer = nullptr;
+    qint64 m_counter = 0;
+    int m_flushes = 0;
+    qint64 m_version = 0;
+    int m_woken = 0;
+};
+
+constexpr int WalkedDays = 30;
+
+// Walks the window through dates, one day change each; false when one did
+// not open. Its writes are counted from before the first change to after the
+// last.
+bool walk(WindowRun& window, const QList<QDate>& dates, benchmark::State& state, const std::string& name)
+{
+    FileWrites writes(window.workspace().databasePath());
+    for (const QDate& date : dates) {
+        if (!window.goTo(date))
+            return false;
+        writes.look();
+    }
+    state.counters[name + "_writes"] = double(writes.transactions());
+    state.counters[name + "_flushes"] = writes.flushes();
+    state.counters[name + "_woken"] = writes.woken();
+    return true;
+}
+
+// Reported: large_median_ms and large_read_floor_median_ms for a day change
+// with no edit at 15 000 days and the bare read of the other day (in memory:
+// what the window does besides the disk); for a walk
+// through WalkedDays days with a record and no edit (existing_*), and through
+// as many days without one and back (empty_*): write transactions, flushes
+// and the day changes another desk was woken by.
+void dayChangeWithoutEdit(benchmark::State& state, bool inMemory)
+{
+    WindowRun large(largeDayCount(), inMemory);
+    FloorRun readFloor(largeDayCount(), inMemory, false);
+    for (const Result& opened : {large.open(), readFloor.open()}) {
+        if (!opened.ok())
+            return fail(state, opened.message);
+    }
+    Latencies onLarge, floorLarge;
+    for (auto _ : state) {
+        if (!large.change(onLarge, false))
+            return fail(state, QStringLiteral("the day did not change"));
+        if (!readFloor.change(floorLarge))
+            return fail(state, QStringLiteral("the floor's statement failed"));
+        state.SetIterationTime(onLarge.last() / 1000.0);
+    }
+    onLarge.report(state, "large");
+    floorLarge.report(state, "large_read_floor");
+    onLarge.report(state);
+
+    const Days& days = large.workspace().days();
+    QList<QDate> existing, empty;
+    for (int k = WalkedDays; k >= 1; --k)
+        existing.append(days.busyA.addDays(-k));
+    for (int k = 1; k <= WalkedDays; ++k)
+        empty.append(days.last.addDays(k));
+    empty.append(days.busyA);
+    if (!walk(large, existing, state, "existing") || !walk(large, empty, state, "empty"))
+        return fail(state, QStringLiteral("a walked day did not open"));
+    state.counters["walked_days"] = WalkedDays;
+    state.counters["large_days"] = largeDayCount();
+}
 
 // Reported: small_* and large_* for the window on 10 and on 15 000 days,
 // small_floor_* and large_floor_*; the benchmark's own time is the large one.
@@ -226,6 +394,13 @@ int main(int argc, char** argv)
     for (const bool inMemory : media) {
         benchmark::RegisterBenchmark(
             inMemory ? "DayChange/memory" : "DayChange/disk", [=](benchmark::State& s) { dayChange(s, inMemory); })
+            ->Iterations(sized(100, 3))
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime();
+    }
+    for (const bool inMemory : media) {
+        benchmark::RegisterBenchmark(inMemory ? "DayChangeNoEdit/memory" : "DayChangeNoEdit/disk",
+            [=](benchmark::State& s) { dayChangeWithoutEdit(s, inMemory); })
             ->Iterations(sized(100, 3))
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime();

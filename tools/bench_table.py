@@ -62,6 +62,19 @@ def checks(runs):
         else:
             below(f"Day change {small} days ({medium}; ref = floor)", small_ms, 5,
                   ref=counter(name, "small_floor_median_ms"))
+    if "DayChangeNoEdit/disk" in runs:
+        name, big = "DayChangeNoEdit/disk", int(counter("DayChangeNoEdit/disk", "large_days"))
+        no_edit = counter(name, "large_median_ms")
+        ratio(f"Day change {big} days, no edit (disk) vs bare SQLite read", no_edit,
+              counter(name, "large_read_floor_median_ms"))
+        ratio(f"Day change {big} days, no edit (disk) vs the same in memory", no_edit,
+              counter("DayChangeNoEdit/memory", "large_median_ms"), 1.5)
+        days = int(counter(name, "walked_days"))
+        for walk, limit, what in (("existing", 0, "with a record"), ("empty", 2, "without one")):
+            writes, flushes = counter(name, f"{walk}_writes"), counter(name, f"{walk}_flushes")
+            out.append((f"Walk {days} days {what}, no edit: writes per day (disk; ref = flushes)",
+                        f"{writes / days:.2f}", f"{flushes:.0f} flushes", "", f"<= {limit}",
+                        writes / days <= limit))
     ratio("Start-up vs minimal Qt program (one line of text)", counter("Startup", "median_ms"),
           counter("Startup", "minimal_median_ms"), 3)
     ratio("Start-up vs blank Qt window (no text, no fonts)", counter("Startup", "median_ms"),

@@ -220,9 +220,7 @@ bool ApptWindow::retry(const std::function<Result()>& step)
 
 bool ApptWindow::openDay(const QDate& date)
 {
-    // When only the first page of a record made just now could not be
-    // stored, the day opens all the same; its first save stores the page.
-    if (!retry([&] { return m_day.open(date); }) && !m_day.hasFirstPagePending(date))
+    if (!retry([&] { return m_day.open(date); }))
         return false;
     m_dayGrid->layOutPage(m_day.layout());
     showDay();

@@ -46,13 +46,15 @@ Result ShownDay::open(const QDate& date)
     Result r = SettingsStore(m_db).read(current);
     if (!r.ok())
         return r;
+    // A record made now takes the empty page of its layout when it is the
+    // first day shown in that layout.
+    const DayLayout newLayout = DayLayout::fromSettings(current);
     DayRecord record;
     bool created = false;
-    r = DayStore(m_db).open(date, current, record, created);
+    r = DayStore(m_db).open(
+        date, current, record, created, newLayout == m_layout ? QString() : newLayout.emptyPageText);
     if (!r.ok())
         return r;
-    const bool pagePending = hasFirstPagePending(date);
-    const DayLayout shownBefore = m_layout;
     m_settings = current;
     m_record = record;
     m_haveRecord = true;
@@ -67,16 +69,6 @@ Result ShownDay::open(const QDate& date)
     m_record.pageText = placed.pageText;
     DayPlacement::describeLayout(m_record, placed.layout);
     m_layout = placed.layout;
-
-    m_firstPagePending = m_record.pageText.isEmpty() && (pagePending || (created && !(m_layout == shownBefore)));
-    if (!m_firstPagePending)
-        return r;
-    DayRecord withPage = m_record;
-    r = DayStore(m_db).initialiseData(withPage, m_layout.emptyPageText);
-    if (!r.ok())
-        return r;
-    m_record = withPage;
-    m_firstPagePending = false;
     return r;
 }
 
@@ -116,7 +108,10 @@ Result ShownDay::save()
 {
     if (!m_haveRecord)
         return Result::success();
-    const DayRecord edited = shownRecord(screen().day);
+    DayRecord edited = shownRecord(screen().day);
+    // A day nobody has written a page into yet gets none for a blank page.
+    if (m_record.pageText.isEmpty() && PageText::isBlank(edited.pageText))
+        edited.pageText = m_record.pageText;
     const DayStore::SaveOutcome outcome = DayStore(m_db).save(m_record, edited);
     if (!outcome.status.ok())
         return outcome.status;

@@ -71,10 +71,7 @@ public:
     // Opens the record of date, made with copies of the settings as they are
     // now when missing, and lays the day out (DayPlacement). A record made
     // just now takes the empty page of a layout it is the first day shown in.
-    // When only that page failed, the day is open all the same
-    // (hasFirstPagePending) and the next open of it stores the page.
     Result open(const QDate& date);
-    bool hasFirstPagePending(const QDate& date) const { return m_firstPagePending && date == this->date(); }
     // Stores the day as on screen for leaving it: an open day that is wholly
     // empty is deleted.
     Result save();
@@ -145,7 +142,6 @@ private:
     DayRecord m_record;
     DayLayout m_layout;
     bool m_haveRecord = false;
-    bool m_firstPagePending = false; // m_record was made by open() and has no page yet
     bool m_editing = false;
     int m_editedRow = 0;
     int m_editedColumn = 0;

@@ -61,6 +61,55 @@ QVariant text(const QString& s)
     return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
 }
 
+// What a save of a day makes of the record stored (nullopt: none).
+struct SaveResult
+{
+    DayRecord row; // the content merged, with the copied settings of its layout
+    bool merged = false; // another copy had changed the day since it was read
+    bool deleted = false; // the day was open and wholly empty
+    bool writes = false; // the database does not hold that yet
+};
+
+bool sameRow(const DayRecord& a, const DayRecord& b)
+{
+    return a.pageText == b.pageText && a.memo == b.memo && a.closed == b.closed && a.location == b.location
+        && a.open == b.open && a.close == b.close && a.slotMinutes == b.slotMinutes
+        && a.providerCount == b.providerCount && a.names == b.names;
+}
+
+SaveResult resultOfSave(const DayRecord& baseAsRead, const DayRecord& editedAsShown,
+    const std::optional<DayRecord>& storedAsRead, DayStore::SaveMode mode)
+{
+    // Another desk may show the day in another layout (it opened it under
+    // other settings): the three versions are compared and merged in one
+    // layout, rows matched by time.
+    DayRecord base = baseAsRead;
+    DayRecord edited = editedAsShown;
+    std::optional<DayRecord> stored = storedAsRead;
+    if (stored)
+        DayPlacement::alignLayouts(base, edited, *stored);
+
+    SaveResult out;
+    // Another copy may have saved the day since base was read, or deleted
+    // it because it was empty then.
+    out.merged = !DayMerge::unchangedSince(base, stored);
+    const DayMerge::Content merged = DayMerge::merge(base, DayMerge::contentOf(edited), stored);
+    // The copied settings always describe the layout the text is in.
+    out.row = edited;
+    out.row.calDate = base.calDate;
+    out.row.version = std::max<qint64>(base.version, 0);
+    out.row.pageText = merged.pageText;
+    out.row.memo = merged.memo;
+    out.row.closed = merged.closed;
+    out.deleted = mode == DayStore::SaveMode::DeleteWhenEmpty && !merged.closed && merged.memo.isEmpty()
+        && PageText::isBlank(merged.pageText);
+    // Compared with the record as stored, not as this desk read it: a day
+    // another desk changed while this one only looked at it is theirs as it
+    // stands.
+    out.writes = out.deleted ? storedAsRead.has_value() : !storedAsRead || !sameRow(out.row, *storedAsRead);
+    return out;
+}
+
 } // namespace
 
 Result DayStore::find(const QDate& date, std::optional<DayRecord>& out)
@@ -73,7 +122,8 @@ Result DayStore::findOnce(const QDate& date, std::optional<DayRecord>& out)
     return m_db.readOnce([&](QSqlDatabase& db) { return findIn(db, date, out); });
 }
 
-Result DayStore::open(const QDate& date, const Settings& current, DayRecord& out, bool& created)
+Result DayStore::open(
+    const QDate& date, const Settings& current, DayRecord& out, bool& created, const QString& newPageText)
 {
     created = false;
     std::optional<DayRecord> found;
@@ -91,11 +141,13 @@ Result DayStore::open(const QDate& date, const Settings& current, DayRecord& out
         QSqlQuery q(db);
         Result r = Database::exec(q,
             SqlDialect::insertIgnoringDuplicate(QStringLiteral("tbl_Appt"),
-                {QStringLiteral("CalDate"), QStringLiteral("Clinic"), QStringLiteral("location"),
-                    QStringLiteral("open"), QStringLiteral("Close"), QStringLiteral("timeslot"),
-                    QStringLiteral("Listno"), QStringLiteral("Names"), QStringLiteral("Version")},
+                {QStringLiteral("CalDate"), QStringLiteral("Clinic"), QStringLiteral("Data"),
+                    QStringLiteral("location"), QStringLiteral("open"), QStringLiteral("Close"),
+                    QStringLiteral("timeslot"), QStringLiteral("Listno"), QStringLiteral("Names"),
+                    QStringLiteral("Version")},
                 QStringLiteral("CalDate")),
-            {dateKey(date), 0, text(current.location), text(current.open), text(current.close), current.slotMinutes,
+            {dateKey(date), 0, newPageText.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : newPageText,
+                text(current.location), text(current.open), text(current.close), current.slotMinutes,
                 current.providerCount, text(current.names), 1});
         if (!r.ok())
             return r;
@@ -112,89 +164,68 @@ Result DayStore::open(const QDate& date, const Settings& current, DayRecord& out
     });
 }
 
-Result DayStore::initialiseData(DayRecord& rec, const QString& emptyPageText)
-{
-    return m_db.write([&](QSqlDatabase& db) {
-        QSqlQuery q(db);
-        // Only a record nobody has written a page into yet: another copy may
-        // already have saved bookings on it.
-        Result r = Database::exec(q,
-            QStringLiteral("UPDATE tbl_Appt SET Data = ?, Version = Version + 1 "
-                           "WHERE CalDate = ? AND (Data IS NULL OR Data = '')"),
-            {text(emptyPageText), dateKey(rec.calDate)});
-        if (!r.ok())
-            return r;
-        q.finish();
-        std::optional<DayRecord> stored;
-        r = findIn(db, rec.calDate, stored);
-        if (!r.ok())
-            return r;
-        if (stored)
-            rec = *stored;
-        else
-            rec.pageText = emptyPageText; // deleted meanwhile; the next save stores it again if it has content
-        return r;
-    });
-}
-
 DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecord& editedAsShown, SaveMode mode)
 {
+    // Looking at a day changes nothing: when the database already holds what
+    // the save would store, no write transaction is begun, so that no version
+    // moves and no other desk is woken to read the day again.
     SaveOutcome out;
+    std::optional<DayRecord> found;
+    out.status = find(baseAsRead.calDate, found);
+    if (!out.status.ok())
+        return out;
+    const SaveResult looked = resultOfSave(baseAsRead, editedAsShown, found, mode);
+    if (!looked.writes) {
+        out.merged = looked.merged;
+        out.deleted = looked.deleted;
+        if (found && !looked.deleted)
+            out.stored = *found;
+        return out;
+    }
     out.status = m_db.write([&](QSqlDatabase& db) {
         out = SaveOutcome();
         std::optional<DayRecord> stored;
         Result r = findIn(db, baseAsRead.calDate, stored);
         if (!r.ok())
             return r;
-        // Another desk may show the day in another layout (it opened it under
-        // other settings): the three versions are compared and merged in one
-        // layout, rows matched by time.
-        DayRecord base = baseAsRead;
-        DayRecord edited = editedAsShown;
         const qint64 storedId = stored ? stored->id : 0;
-        if (stored)
-            DayPlacement::alignLayouts(base, edited, *stored);
-
-        DayRecord result = stored ? *stored : base;
-        result.calDate = base.calDate;
-        // Another copy may have saved the day since base was read, or deleted
-        // it because it was empty then.
-        out.merged = !DayMerge::unchangedSince(base, stored);
-        const DayMerge::Content merged = DayMerge::merge(base, DayMerge::contentOf(edited), stored);
-        result.pageText = merged.pageText;
-        result.memo = merged.memo;
-        result.closed = merged.closed;
-
-        const bool empty = mode == SaveMode::DeleteWhenEmpty && !result.closed && result.memo.isEmpty()
-            && PageText::isBlank(result.pageText);
+        // Nearly always the record looked at a moment ago: its merge stands.
+        const bool asLooked = stored && found
+            ? stored->id == found->id && stored->version == found->version && sameRow(*stored, *found)
+            : stored.has_value() == found.has_value();
+        const SaveResult result = asLooked ? looked : resultOfSave(baseAsRead, editedAsShown, stored, mode);
+        const DayRecord& row = result.row;
+        out.merged = result.merged;
         QSqlQuery q(db);
-        if (empty) {
+        if (result.deleted) {
             out.deleted = true;
             if (!stored)
                 return Result::success();
             return Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {storedId});
         }
+        if (!result.writes) {
+            out.stored = *stored; // another copy stored the same meanwhile
+            return r;
+        }
         if (stored) {
-            // The copied settings always describe the layout the text is in.
             r = Database::exec(q,
                 QStringLiteral("UPDATE tbl_Appt SET Data = ?, Memo = ?, Clinic = ?, location = ?, open = ?, Close = ?, "
                                "timeslot = ?, Listno = ?, Names = ?, Version = Version + 1 WHERE id = ?"),
-                {text(result.pageText), text(result.memo), result.closed ? 1 : 0, text(edited.location),
-                    text(edited.open), text(edited.close), edited.slotMinutes, edited.providerCount, text(edited.names),
-                    storedId});
+                {text(row.pageText), text(row.memo), row.closed ? 1 : 0, text(row.location), text(row.open),
+                    text(row.close), row.slotMinutes, row.providerCount, text(row.names), storedId});
         } else {
             r = Database::exec(q,
                 QStringLiteral("INSERT INTO tbl_Appt (CalDate, Clinic, Data, Memo, location, open, Close, timeslot, "
                                "Listno, Names, Version) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                {dateKey(result.calDate), result.closed ? 1 : 0, text(result.pageText), text(result.memo),
-                    text(edited.location), text(edited.open), text(edited.close), edited.slotMinutes,
-                    edited.providerCount, text(edited.names), std::max<qint64>(base.version, 0) + 1});
+                {dateKey(row.calDate), row.closed ? 1 : 0, text(row.pageText), text(row.memo), text(row.location),
+                    text(row.open), text(row.close), row.slotMinutes, row.providerCount, text(row.names),
+                    row.version + 1});
         }
         if (!r.ok())
             return r;
         q.finish();
         std::optional<DayRecord> now;
-        r = findIn(db, base.calDate, now);
+        r = findIn(db, row.calDate, now);
         if (!r.ok())
             return r;
         if (now)

@@ -26,14 +26,11 @@ public:
     // file (for the window's poll of what other copies saved).
     Result findOnce(const QDate& date, std::optional<DayRecord>& out);
 
-    // Finds the record of date or creates it (insert-or-ignore, then find) with
-    // copies of the current settings' six layout fields. created tells whether
-    // this call made it.
-    Result open(const QDate& date, const Settings& current, DayRecord& out, bool& created);
-
-    // Sets Data of a just-created record to the empty page of its layout (only
-    // while the record still has no page text). rec.version follows.
-    Result initialiseData(DayRecord& rec, const QString& emptyPageText);
+    // Finds the record of date or creates it (insert-or-ignore, then find, in
+    // one transaction) with copies of the current settings' six layout fields
+    // and newPageText as its page. created tells whether this call made it.
+    Result open(const QDate& date, const Settings& current, DayRecord& out, bool& created,
+        const QString& newPageText = QString());
 
     struct SaveOutcome
     {
@@ -53,8 +50,9 @@ public:
     // base: a side that alone changed a cell wins; two different changes keep
     // both texts joined by " / " (memo: on two lines). With DeleteWhenEmpty an
     // open day whose merged page is blank and whose memo is empty is deleted;
-    // with KeepEmpty the record is written in any case (made again if another
-    // copy deleted it).
+    // with KeepEmpty the record is kept in any case (made again if another
+    // copy deleted it). A save that would store what the database holds
+    // already writes nothing: no version moves.
     // The copied settings of edited are stored with it: they describe the
     // layout its page is in. Another desk's save in another layout is merged
     // by time (DayPlacement::alignLayouts).

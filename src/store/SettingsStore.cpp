@@ -80,6 +80,16 @@ Result SettingsStore::writeFixedMemo(const QString& text)
 
 Result SettingsStore::saveFixedMemo(const QString& base, const QString& mine, QString& stored)
 {
+    // A memo that holds what it would be given already is not written: no
+    // write transaction, and no other desk woken.
+    QString asStored;
+    Result looked = m_db.read([&](QSqlDatabase& conn) { return fixedMemoIn(conn, asStored); });
+    if (!looked.ok())
+        return looked;
+    if (PageText::mergeMemo(base, mine, asStored) == asStored) {
+        stored = asStored;
+        return looked;
+    }
     return m_db.write([&](QSqlDatabase& conn) {
         QString theirs;
         Result r = fixedMemoIn(conn, theirs);
