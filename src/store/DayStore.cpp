@@ -4,6 +4,7 @@
 #include "core/DayPlacement.h"
 #include "core/PageText.h"
 #include "store/Database.h"
+#include "store/DaySearchIndex.h"
 #include "store/SqlDialect.h"
 
 #include <QSqlError>
@@ -152,6 +153,7 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
         DayRecord base = baseAsRead;
         DayRecord edited = editedAsShown;
         const qint64 storedId = stored ? stored->id : 0;
+        const std::optional<QString> storedPage = stored ? std::optional(stored->pageText) : std::nullopt;
         if (stored)
             DayPlacement::alignLayouts(base, edited, *stored);
 
@@ -172,7 +174,8 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
             out.deleted = true;
             if (!stored)
                 return Result::success();
-            return Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {storedId});
+            r = Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {storedId});
+            return r.ok() ? DaySearchIndex::remove(db, storedId) : r;
         }
         if (stored) {
             // The copied settings always describe the layout the text is in.
@@ -199,6 +202,9 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
             return r;
         if (now)
             out.stored = *now;
+        // The search index follows the page in the same transaction.
+        if (now && storedPage != now->pageText)
+            r = DaySearchIndex::update(db, now->id, now->pageText);
         return r;
     });
     if (!out.status.ok()) {
@@ -225,6 +231,35 @@ Result DayStore::readAll(QList<DayRecord>& out)
         if (q.lastError().isValid())
             return Database::statusOf(q.lastError());
         q.finish();
+        return r;
+    });
+}
+
+Result DayStore::daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed)
+{
+    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, out, narrowed); });
+}
+
+Result DayStore::read(const QList<qint64>& ids, QList<DayRecord>& out)
+{
+    out.clear();
+    if (ids.isEmpty())
+        return Result::success();
+    QStringList numbers;
+    for (qint64 id : ids)
+        numbers.append(QString::number(id));
+    return m_db.read([&](QSqlDatabase& db) {
+        out.clear();
+        QSqlQuery q(db);
+        Result r = Database::exec(q,
+            QStringLiteral("SELECT %1 FROM tbl_Appt WHERE id IN (%2)")
+                .arg(RecordColumns, numbers.join(QLatin1Char(','))));
+        if (!r.ok())
+            return r;
+        while (q.next())
+            out.append(recordFrom(q));
+        if (q.lastError().isValid())
+            return Database::statusOf(q.lastError());
         return r;
     });
 }
