@@ -258,7 +258,9 @@ Result AppointmentSearch::findIn(
     DayStore store(db);
     QList<DaySearchIndex::DayKey> keys;
     bool narrowed = false;
-    r = store.daysHolding(folded, keys, narrowed);
+    // Every match needs the days that hold the text whole; the first few
+    // are found sooner among the days the index names at once.
+    r = store.daysHolding(folded, limit < 0, keys, narrowed);
     if (!r.ok())
         return r;
     const QDate today = Clock::today();

@@ -5,7 +5,6 @@
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 
-#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -39,9 +38,9 @@ void tryTrigramIndex(QSqlDatabase& db)
         && exec(
             db, QStringLiteral("CREATE INDEX %1 ON day_search %2").arg(serverTrigramIndex(), serverTrigramIndexTail()))
                .ok();
-    exec(db,
+    static_cast<void>(exec(db,
         made ? QStringLiteral("RELEASE SAVEPOINT trigram_index")
-             : QStringLiteral("ROLLBACK TO SAVEPOINT trigram_index"));
+             : QStringLiteral("ROLLBACK TO SAVEPOINT trigram_index")));
 }
 
 QString likePattern(const QString& folded)
@@ -53,22 +52,35 @@ QString likePattern(const QString& folded)
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
-// Every trigram of folded, each once, as an FTS5 query that asks for them
-// all. Trigrams are of characters, not of UTF-16 units.
+// Every trigram of a text, each once, as an FTS5 query that asks for them
+// all: trigrams of characters, not of UTF-16 units.
 QString trigramQuery(const QList<uint>& characters)
 {
-    QSet<QString> seen;
     QStringList terms;
     for (qsizetype i = 0; i + TrigramLength <= characters.size(); ++i) {
         QString trigram
             = QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData() + i), TrigramLength);
-        if (seen.contains(trigram))
-            continue;
-        seen.insert(trigram);
         trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        terms.append(QLatin1Char('"') + trigram + QLatin1Char('"'));
+        trigram = QLatin1Char('"') + trigram + QLatin1Char('"');
+        if (!terms.contains(trigram))
+            terms.append(trigram);
     }
     return terms.join(QStringLiteral(" AND "));
+}
+
+// For the file's index: FTS5 finds the pages that hold all of the text's
+// trigrams, and GLOB keeps those that hold it whole (case matters: both are
+// folded).
+QString globPattern(const QString& folded)
+{
+    QString escaped;
+    for (QChar c : folded) {
+        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['))
+            escaped += QLatin1Char('[') + c + QLatin1Char(']');
+        else
+            escaped += c;
+    }
+    return QLatin1Char('*') + escaped + QLatin1Char('*');
 }
 
 } // namespace
@@ -177,7 +189,7 @@ Result remove(QSqlDatabase& db, qint64 dayId)
     return exec(db, QStringLiteral("DELETE FROM day_search WHERE %1 = ?").arg(keyColumn(db)), {dayId});
 }
 
-Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed)
+Result daysHolding(QSqlDatabase& db, const QString& folded, bool whole, QList<DayKey>& out, bool& narrowed)
 {
     out.clear();
     const QList<uint> characters = folded.toUcs4();
@@ -198,6 +210,11 @@ Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, 
             QStringLiteral("SELECT a.id, a.CalDate FROM day_search s JOIN tbl_Appt a ON a.id = s.id "
                            "WHERE s.folded_page LIKE ? ESCAPE '\\'"),
             {likePattern(folded)});
+    else if (whole)
+        r = Database::exec(q,
+            QStringLiteral("SELECT a.id, a.CalDate FROM day_search s JOIN tbl_Appt a ON a.id = s.rowid "
+                           "WHERE s.folded_page GLOB ?"),
+            {globPattern(folded)});
     else
         r = Database::exec(q,
             QStringLiteral("SELECT a.id, a.CalDate FROM day_search s JOIN tbl_Appt a ON a.id = s.rowid "

@@ -34,15 +34,17 @@ Result remove(QSqlDatabase& db, qint64 dayId);
 
 // The ids of the day records whose folded page can hold folded (a folded
 // text without separators): a superset of the days that hold it, each
-// listed once. narrowed is false when the index cannot tell (a text of fewer
-// than TrigramLength characters, or a file of an earlier version opened only
-// to read): then out lists every day record.
+// listed once. With whole, only the pages that hold it whole (the index's
+// pages are read: for finding every match); else those that hold each of
+// its trigrams (the index alone: quick, for finding the first few). narrowed is false when the index cannot tell (a
+// text of fewer than TrigramLength characters, or a file of an earlier version opened only to read): then out lists
+// every day record.
 struct DayKey
 {
     qint64 id = 0;
     QString date; // as stored, yyyy-MM-dd
 };
-Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed);
+Result daysHolding(QSqlDatabase& db, const QString& folded, bool whole, QList<DayKey>& out, bool& narrowed);
 
 // What the index adds to a file's schema: each object's type, name and the
 // SQL text SQLite keeps for it.

@@ -235,9 +235,9 @@ Result DayStore::readAll(QList<DayRecord>& out)
     });
 }
 
-Result DayStore::daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed)
+Result DayStore::daysHolding(const QString& folded, bool whole, QList<DaySearchIndex::DayKey>& out, bool& narrowed)
 {
-    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, out, narrowed); });
+    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, whole, out, narrowed); });
 }
 
 Result DayStore::read(const QList<qint64>& ids, QList<DayRecord>& out)

@@ -78,7 +78,7 @@ Result updateReadme(QSqlDatabase& db)
 Result createSearchIndex(QSqlDatabase& db)
 {
     bool told = false;
-    return DaySearchIndex::create(db, [&](qint64 done, qint64 total) {
+    return DaySearchIndex::create(db, [&](qint64, qint64 total) {
         if (told || total < 2000)
             return;
         told = true;
