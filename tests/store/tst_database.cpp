@@ -64,8 +64,7 @@ void TestDatabase::newFile()
             QString("DROP TABLE day_search; UPDATE tbl_Setup SET Readme = 'old'; PRAGMA user_version = %1")
                 .arg(version));
         Database reopened("reopened");
-        const Result opened = reopened.open(f.databasePath(), false);
-        QVERIFY2(opened.ok(), qPrintable(opened.message));
+        QVERIFY(reopened.open(f.databasePath(), false).ok());
         QCOMPARE(firstValue(reopened, "SELECT Readme FROM tbl_Setup").contains("Ctrl-Z"), version == 1);
         QCOMPARE(firstValue(reopened, "SELECT COUNT(*) FROM day_search WHERE day_search MATCH 'mul'"), "1");
     }

@@ -66,11 +66,11 @@ DayRecord edited(DayRecord rec, int row, int col, const QString& text)
 }
 
 // The day opened and its page made, as a desk shows it.
-DayRecord shownDay(Database& db)
+DayRecord shownDay(Database& db, const QDate& date = Day)
 {
     DayRecord rec;
     bool created = false;
-    if (!DayStore(db).open(Day, Settings::defaults(), rec, created).ok()
+    if (!DayStore(db).open(date, Settings::defaults(), rec, created).ok()
         || (created && !DayStore(db).initialiseData(rec, page()).ok()))
         qFatal("the day could not be opened");
     return rec;
@@ -299,36 +299,29 @@ void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
     QRandomGenerator random(20);
     const QStringList names = {"M\u00FCller Ann", "MULLER Bo", "smith", "\u00D8STER", "ann-lee", "Lee / Kim", ""};
     QList<DayRecord> earlier;
-    for (int step = 0; step < 80; ++step) {
+    for (int step = 0; step < 120; ++step) {
         Database& desk = step % 3 == 0 ? otherDesk() : thisDesk();
-        const QDate date = Day.addDays(random.bounded(-5, 5));
-        DayRecord rec;
-        bool created = false;
-        QVERIFY(DayStore(desk).open(date, Settings::defaults(), rec, created).ok());
-        if (created)
-            QVERIFY(DayStore(desk).initialiseData(rec, page()).ok());
+        const QDate date = Day.addDays(random.bounded(-20, 20));
+        const DayRecord rec = shownDay(desk, date);
         const auto older
             = std::find_if(earlier.begin(), earlier.end(), [&](const DayRecord& d) { return d.calDate == date; });
         const DayRecord base = older != earlier.end() && random.bounded(3) == 0 ? *older : rec;
         earlier.append(rec);
-        const DayRecord changed
+        DayRecord changed
             = edited(base, 1 + random.bounded(3), 1 + random.bounded(2), names[random.bounded(names.size())]);
+        if (step % 10 == 9)
+            changed.pageText = PageText::cleared(changed.pageText); // the day is deleted
         QVERIFY(DayStore(desk).save(base, changed).status.ok());
     }
     findsAsEveryDayDoes(thisDesk());
     DatabaseRecords records;
-    if (TestSupport::onServer()) {
-        QVERIFY(records.readServer(thisDesk()).ok());
-        QVERIFY(records.replaceServer(thisDesk()).ok());
-        findsAsEveryDayDoes(thisDesk());
-    } else {
-        QVERIFY(records.readFile(m_data->databasePath()).ok());
-        const QString copy = m_data->folder() + "/copy.mdb";
-        QVERIFY(records.writeNewFile(copy, "test").ok());
-        Database restored("restored");
-        QVERIFY(restored.open(copy, false).ok());
-        findsAsEveryDayDoes(restored);
-    }
+    const bool server = TestSupport::onServer();
+    const QString copy = m_data->folder() + "/copy.mdb";
+    Database restored("restored");
+    QVERIFY(server ? records.readServer(thisDesk()).ok() : records.readFile(m_data->databasePath()).ok());
+    QVERIFY(server ? records.replaceServer(thisDesk()).ok()
+                   : records.writeNewFile(copy, "test").ok() && restored.open(copy, false).ok());
+    findsAsEveryDayDoes(server ? thisDesk() : restored);
 }
 
 QTEST_GUILESS_MAIN(TestDayStore)
