@@ -33,6 +33,34 @@ QString cacheFolder()
     return configured.isEmpty() ? QStringLiteral(LEDGERLY_BENCH_CACHE_DIR) : configured;
 }
 
+// Pronounceable surnames of two or three syllables, the same on every run.
+QString syllables(std::mt19937& rng, int count)
+{
+    static const char* const parts[] = {"ka", "lo", "mer", "an", "di", "son", "bre", "tu", "vel", "ri", "cha", "no",
+        "pe", "gar", "ly", "hom", "za", "qui", "ste", "fo", "wen", "bar", "el", "is", "ton", "ma", "gu", "ne"};
+    std::uniform_int_distribution<int> pick(0, int(std::size(parts)) - 1);
+    QString s;
+    for (int i = 0; i < count; ++i)
+        s += QLatin1String(parts[pick(rng)]);
+    return s;
+}
+
+const QStringList& worstCaseClients()
+{
+    static const QStringList clients = [] {
+        std::mt19937 rng(20240515);
+        QStringList out;
+        for (int i = 0; i < 3000; ++i) {
+            QString name = syllables(rng, 2 + i % 2).toUpper() + QStringLiteral(", ") + syllables(rng, 2);
+            if (i % 20 == 0)
+                name.replace(QLatin1Char('E'), QChar(0x00C9)); // some names with accents
+            out.append(name);
+        }
+        return out;
+    }();
+    return clients;
+}
+
 // One day's page: every cell filled with probability fill.
 QString pageFor(const QDate& day, double fill)
 {
@@ -44,6 +72,22 @@ QString pageFor(const QDate& day, double fill)
         QStringList row;
         for (int c = 0; c < layout.pageColumns(); ++c)
             row.append(coin(random) < fill ? clientName(int(random() % 100000)) : QString());
+        cells.append(row);
+    }
+    return PageText::join(cells);
+}
+
+// Every cell booked with one of the worst-case clients.
+QString bookedPage(const QDate& day)
+{
+    const DayLayout layout = DayLayout::fromSettings(worstCaseSettings());
+    std::mt19937 random(quint32(day.toJulianDay()));
+    std::uniform_int_distribution<int> client(0, int(worstCaseClients().size()) - 1);
+    PageText::Cells cells;
+    for (int r = 0; r < layout.pageRows(); ++r) {
+        QStringList row;
+        for (int c = 0; c < layout.pageColumns(); ++c)
+            row.append(worstCaseClients()[client(random)]);
         cells.append(row);
     }
     return PageText::join(cells);
@@ -77,7 +121,10 @@ void fillDays(const QString& path, const Days& days, double fill)
     for (QDate d = days.first; d <= days.last; d = d.addDays(1)) {
         const bool full = d == days.busyA || d == days.busyB || d == today;
         const QByteArray date = d.toString(Qt::ISODate).toUtf8();
-        const QByteArray page = (full ? fullPage(int(d.toJulianDay() % 7)) : pageFor(d, fill)).toUtf8();
+        const QByteArray page = (fill > 1 ? bookedPage(d)
+                : full                    ? fullPage(int(d.toJulianDay() % 7))
+                                          : pageFor(d, fill))
+                                    .toUtf8();
         const QByteArray memo = d.dayOfWeek() == 1 ? QByteArrayLiteral("Order supplies; call the lab") : QByteArray();
         sqlite3_bind_text(insert, 1, date.constData(), int(date.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 2, page.constData(), int(page.size()), SQLITE_TRANSIENT);
@@ -93,6 +140,11 @@ void fillDays(const QString& path, const Days& days, double fill)
     }
     sqlite3_finalize(insert);
     check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+    // Written around the program: its next open makes the search index as it
+    // does for a file of an earlier version.
+    if (Database::SchemaVersion >= 3)
+        check(
+            sqlite3_exec(db, "DROP TABLE day_search; PRAGMA user_version = 2", nullptr, nullptr, nullptr), db, "index");
     sqlite3_close(db);
 }
 
@@ -112,8 +164,12 @@ void generate(const QString& path, int dayCount, qint64 targetBytes)
     // and b-tree slack, plus its names with their share of overflow pages.
     const double perRecord = double(targetBytes) / double(dayCount);
     const double namesBytes = double(fullPage(0).toUtf8().size()) * 1.05;
-    const double fill = std::clamp((perRecord - 840.0) / namesBytes, 0.0, 1.0);
+    // A target of 0 asks for the worst case: every slot booked.
+    const double fill = targetBytes == 0 ? 2.0 : std::clamp((perRecord - 840.0) / namesBytes, 0.0, 1.0);
     fillDays(path, daysFor(dayCount), fill);
+    Database db(QStringLiteral("bench-generate-%1").arg(QRandomGenerator::global()->generate()));
+    if (const Result opened = db.open(path, false); !opened.ok())
+        qFatal("generating a benchmark database: %s", qPrintable(opened.message));
 }
 } // namespace
 
@@ -206,7 +262,8 @@ QString cachedDatabase(int dayCount, qint64 targetBytes)
     if (!QDir().mkpath(folder))
         qFatal("cannot make the benchmark cache folder %s", qPrintable(folder));
     // The days are placed around today, so a file serves one date only.
-    const QString prefix = QStringLiteral("days-%1-%2k-").arg(dayCount).arg(targetBytes >> 10);
+    const QString prefix
+        = QStringLiteral("days-%1-%2k-v%3-").arg(dayCount).arg(targetBytes >> 10).arg(Database::SchemaVersion);
     const QString name = prefix + Clock::today().toString(Qt::ISODate) + QStringLiteral(".mdb");
     const QString path = folder + QLatin1Char('/') + name;
     if (QFileInfo::exists(path))
@@ -224,6 +281,31 @@ QString cachedDatabase(int dayCount, qint64 targetBytes)
     return path;
 }
 
+QString cachedWorstCaseDatabase()
+{
+    return cachedDatabase(largeDayCount(), 0);
+}
+
+QString oneClientsFourLetters()
+{
+    const QStringList& clients = worstCaseClients();
+    for (int c = 7;; ++c) {
+        const QString name = clients[c % clients.size()].toLower();
+        for (int at = 0; at + 4 <= name.size(); ++at) {
+            const QString part = name.mid(at, 4);
+            const auto holders = std::count_if(
+                clients.begin(), clients.end(), [&](const QString& n) { return n.toLower().contains(part); });
+            if (holders == 1)
+                return part;
+        }
+    }
+}
+
+QString sharedFourLetters()
+{
+    return worstCaseClients()[7].mid(1, 4).toLower();
+}
+
 bool inMemoryAvailable()
 {
     return QFileInfo(QStringLiteral("/dev/shm")).isWritable();
@@ -235,6 +317,15 @@ Workspace::Workspace(int dayCount, bool inMemory)
     const QString source = cachedDatabase(dayCount, databaseBytes(dayCount));
     const QString base = inMemory ? QStringLiteral("/dev/shm") : QDir::tempPath();
     m_dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/ledgerly-bench-XXXXXX"));
+    if (!m_dir->isValid() || !QFile::copy(source, databasePath()))
+        qFatal("cannot copy %s into a work folder", qPrintable(source));
+    QFile::setPermissions(databasePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+Workspace::Workspace(const QString& source, int dayCount)
+    : m_days(daysFor(dayCount))
+{
+    m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/ledgerly-bench-XXXXXX"));
     if (!m_dir->isValid() || !QFile::copy(source, databasePath()))
         qFatal("cannot copy %s into a work folder", qPrintable(source));
     QFile::setPermissions(databasePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);

@@ -57,12 +57,23 @@ Days daysFor(int dayCount);
 // file, which must not be written to.
 QString cachedDatabase(int dayCount, qint64 targetBytes);
 
+// The worst case for finding: largeDayCount() days in the worst-case layout,
+// every slot booked with one of 3 000 clients, so that four letters of a
+// surname find a few thousand appointments. The path of the cached file.
+QString cachedWorstCaseDatabase();
+// Four letters of one of those clients' name that no other client's holds,
+// in lower case; and four that many of them share.
+QString oneClientsFourLetters();
+QString sharedFourLetters();
+
 // A temporary folder holding db.mdb, a copy of a cached database. On tmpfs
 // (/dev/shm) when inMemory, so that the disk's flush time drops out.
 class Workspace
 {
 public:
     explicit Workspace(int dayCount, bool inMemory = false);
+    // A copy of the file at source.
+    explicit Workspace(const QString& source, int dayCount);
     QString folder() const { return m_dir->path(); }
     QString databasePath() const { return m_dir->path() + QStringLiteral("/db.mdb"); }
     const Days& days() const { return m_days; }

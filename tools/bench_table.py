@@ -85,6 +85,19 @@ def checks(runs):
         below(f"Peak RSS after {walk.split('walk')[-1]} days", counter(walk, "rss_walked_MB"), 80, "MB")
     below("Print worst-case day to PDF", counter("PrintDay/8providers", "median_ms"), 150)
     ratio("Back-up vs cp", counter("Backup", "median_ms"), counter("Backup", "cp_median_ms"), 2)
+    for query in ("oneClient", "manyClients", "noMatch"):
+        name = f"FindCommand/{query}"
+        below(f"ledgerly find, {query} (ref = process start)", counter(name, "median_ms"), 300,
+              ref=counter(name, "start_floor_median_ms"))
+        read = counter(name, "read_floor_median_ms")
+        if read is not None:
+            out.append((f"ledgerly find, {query}: floor, bare SQLite read of its days", f"{read:.2f} ms", "", "", "",
+                        None))
+        below(f"Peak RSS of ledgerly find, {query}", counter(name, "peak_rss_MB"), 80, "MB")
+    below("Find panel opens", counter("FindPanel/open", "median_ms"), 50)
+    below("Find panel answers a keystroke", counter("FindPanel/open", "keystroke_median_ms"), 20)
+    ratio("Save of a full day vs a bare UPDATE of it", counter("Save/worstCase", "median_ms"),
+          counter("Save/worstCase", "floor_median_ms"))
     return out
 
 

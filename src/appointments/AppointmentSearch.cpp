@@ -3,6 +3,7 @@
 #include "appointments/DaySheet.h"
 #include "core/DayPlacement.h"
 #include "core/PageText.h"
+#include "core/TextFolding.h"
 #include "platform/Clock.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
@@ -13,73 +14,6 @@
 namespace {
 
 constexpr QChar DaySeparator = QChar(10);
-
-// Letters that canonical decomposition leaves whole, by their case-folded form.
-QStringView spelledOut(char16_t c)
-{
-    switch (c) {
-    case u'\u00DF': // sharp s
-        return u"ss";
-    case u'\u00E6': // ae
-        return u"ae";
-    case u'\u0153': // oe
-        return u"oe";
-    case u'\u00F8': // o with stroke
-        return u"o";
-    case u'\u0142': // l with stroke
-        return u"l";
-    case u'\u0111': // d with stroke
-    case u'\u00F0': // eth
-        return u"d";
-    case u'\u00FE': // thorn
-        return u"th";
-    case u'\u0131': // dotless i
-        return u"i";
-    default:
-        return {};
-    }
-}
-
-bool isAscii(QStringView text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-}
-
-// Control characters become blanks, so a folded cell never holds one of the
-// separators of the folded pages.
-void appendFolded(QString& out, QStringView text)
-{
-    if (text.isEmpty())
-        return;
-    if (isAscii(text)) {
-        // Most names are plain ASCII: no need for the Unicode tables.
-        const qsizetype at = out.size();
-        out.resize(at + text.size());
-        QChar* d = out.data() + at;
-        for (QChar c : text) {
-            char16_t u = c.unicode();
-            if (u >= u'A' && u <= u'Z')
-                u = char16_t(u + 32);
-            else if (u < 0x20)
-                u = u' ';
-            *d++ = QChar(u);
-        }
-        return;
-    }
-    const QString decomposed = text.toString().normalized(QString::NormalizationForm_D).toCaseFolded();
-    for (QChar c : decomposed) {
-        const QChar::Category cat = c.category();
-        if (cat == QChar::Mark_NonSpacing || cat == QChar::Mark_Enclosing)
-            continue;
-        const QStringView spelled = spelledOut(c.unicode());
-        if (!spelled.isEmpty())
-            out.append(spelled);
-        else if (c.unicode() < 0x20)
-            out.append(QChar(u' '));
-        else
-            out.append(c);
-    }
-}
 
 } // namespace
 
@@ -176,7 +110,7 @@ void AppointmentSearch::appendPage(const QString& data, const Sheet& sheet)
         if (c != PageText::CellSeparator && c != PageText::RowSeparator)
             continue;
         if (row <= sheet.rows && column <= sheet.columns)
-            appendFolded(m_folded, QStringView(data).mid(cellStart, i - cellStart));
+            TextFolding::appendFolded(m_folded, QStringView(data).mid(cellStart, i - cellStart));
         if (i == n)
             break;
         if (c == PageText::CellSeparator) {
@@ -198,7 +132,7 @@ AppointmentSearch::Matches AppointmentSearch::find(const QString& text, qsizetyp
 {
     Matches out;
     QString query;
-    appendFolded(query, PageText::cleanCell(text));
+    TextFolding::appendFolded(query, PageText::cleanCell(text));
     query = query.trimmed();
     if (query.isEmpty() || m_days.isEmpty())
         return out;
@@ -310,22 +244,70 @@ Result AppointmentSearch::readDays(Database& db, QList<DayRecord>& days, Setting
     return DayStore(db).readAll(days);
 }
 
-Result AppointmentSearch::findIn(Database& db, const QString& text, Matches& out)
+Result AppointmentSearch::findIn(
+    Database& db, const QString& text, Matches& out, qsizetype limit, const std::optional<DayRecord>& shownDay)
 {
-    QList<DayRecord> days;
+    out = Matches();
+    const QString folded = fold(PageText::cleanCell(text)).trimmed();
+    if (folded.isEmpty())
+        return Result::success();
     Settings current;
-    const Result st = readDays(db, days, current);
-    if (!st.ok())
-        return st;
-    out = AppointmentSearch(days, current, Clock::today()).find(text);
-    return st;
+    Result r = SettingsStore(db).read(current);
+    if (!r.ok())
+        return r;
+    DayStore store(db);
+    QList<DaySearchIndex::DayKey> keys;
+    bool narrowed = false;
+    // Every match needs the days that hold the text whole; the first few
+    // are found sooner among the days the index names at once.
+    r = store.daysHolding(folded, limit < 0, keys, narrowed);
+    if (!r.ok())
+        return r;
+    const QDate today = Clock::today();
+    const QString shownKey = shownDay ? shownDay->calDate.toString(Qt::ISODate) : QString();
+    if (shownDay) {
+        keys.removeIf([&](const DaySearchIndex::DayKey& k) { return k.date == shownKey; });
+        keys.append({0, shownKey});
+    }
+    // Listing order, as the constructor orders the days of each batch.
+    const QString todayKey = today.toString(Qt::ISODate);
+    std::sort(keys.begin(), keys.end(), [&](const DaySearchIndex::DayKey& a, const DaySearchIndex::DayKey& b) {
+        const bool aUpcoming = a.date >= todayKey;
+        if (aUpcoming != (b.date >= todayKey))
+            return aUpcoming;
+        return aUpcoming ? a.date < b.date : a.date > b.date;
+    });
+    // Small batches first: the panel's limit is often reached in the first.
+    qsizetype batch = 16;
+    for (qsizetype at = 0; at < keys.size(); at += batch, batch = std::min<qsizetype>(batch * 2, 256)) {
+        QList<qint64> ids;
+        bool withShown = false;
+        for (qsizetype i = at; i < std::min(keys.size(), at + batch); ++i) {
+            if (shownDay && keys[i].id == 0 && keys[i].date == shownKey)
+                withShown = true;
+            else
+                ids.append(keys[i].id);
+        }
+        QList<DayRecord> days;
+        r = store.read(ids, days);
+        if (!r.ok())
+            return r;
+        if (withShown)
+            days.append(*shownDay);
+        const Matches found
+            = AppointmentSearch(days, current, today).find(text, limit < 0 ? -1 : limit - out.matches.size());
+        out.matches.append(found.matches);
+        if (found.more) {
+            out.more = true;
+            break;
+        }
+    }
+    return r;
 }
 
 QString AppointmentSearch::fold(QStringView text)
 {
-    QString out;
-    appendFolded(out, text);
-    return out;
+    return TextFolding::fold(text);
 }
 
 QString AppointmentSearch::resultLine(const Match& match)

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class Database;
 
@@ -61,12 +62,15 @@ public:
 
     // What a search is built from: every day record and the current settings.
     static Result readDays(Database& db, QList<DayRecord>& days, Settings& current);
-    // Reads, builds for today and finds every match.
-    static Result findIn(Database& db, const QString& text, Matches& out);
+    // Finds as find() does over every stored day, for today, reading only
+    // the days the database's search index says can hold the text, a few
+    // at a time in listing order, until limit matches are found. shownDay,
+    // when given, stands in for its stored record (the page on screen may
+    // hold edits not yet saved).
+    static Result findIn(Database& db, const QString& text, Matches& out, qsizetype limit = -1,
+        const std::optional<DayRecord>& shownDay = std::nullopt);
 
-    // Canonical decomposition without its combining marks, case-folded, with
-    // the few letters that do not decompose spelled out ("ß" as "ss", "ø" as
-    // "o"), so "Müller", "MULLER" and "muller" are one text.
+    // TextFolding::fold: "Müller", "MULLER" and "muller" are one text.
     static QString fold(QStringView text);
 
     // One line per match, as the find panel lists it and `ledgerly find`

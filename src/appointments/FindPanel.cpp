@@ -1,6 +1,5 @@
 #include "appointments/FindPanel.h"
 
-#include "platform/Clock.h"
 #include "platform/Twips.h"
 #include "ui/AltKeys.h"
 
@@ -10,24 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPromise>
-#include <QThreadPool>
 #include <QVBoxLayout>
-
-namespace {
-// Runs work on the program's thread pool; the future carries its result.
-template<class T, class Work> QFuture<T> runInPool(Work work)
-{
-    auto promise = std::make_shared<QPromise<T>>();
-    QFuture<T> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, work] {
-        promise->addResult(work());
-        promise->finish();
-    });
-    return future;
-}
-} // namespace
 
 FindPanel::FindPanel(QWidget* parent)
     : QFrame(parent)
@@ -71,27 +53,15 @@ FindPanel::FindPanel(QWidget* parent)
     layout->addWidget(m_resultList, 1);
     layout->addWidget(m_statusLabel);
 
-    connect(m_findBox, &QLineEdit::textChanged, this, [this] {
-        m_chooseWhenDone = false;
-        startFind();
-    });
+    connect(m_findBox, &QLineEdit::textChanged, this, &FindPanel::startFind);
     connect(m_resultList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         m_resultList->setCurrentItem(item);
         chooseCurrent();
     });
-    connect(&m_build, &QFutureWatcher<SearchPtr>::finished, this, &FindPanel::buildFinished);
-    connect(&m_find, &QFutureWatcher<AppointmentSearch::Matches>::finished, this, &FindPanel::findFinished);
     hide();
 }
 
-// A worker still running keeps its own copy of the search and delivers into
-// a future nobody watches.
 FindPanel::~FindPanel() = default;
-
-bool FindPanel::isBusy() const
-{
-    return m_building || m_finding;
-}
 
 void FindPanel::openPanel(Database& db, const std::optional<DayRecord>& shownDay)
 {
@@ -102,73 +72,30 @@ void FindPanel::openPanel(Database& db, const std::optional<DayRecord>& shownDay
     raise();
     m_findBox->setFocus();
     m_findBox->selectAll();
-
-    QList<DayRecord> days;
-    Settings current;
-    const Result read = AppointmentSearch::readDays(db, days, current);
-    if (!read.ok()) {
-        m_statusLabel->setText(read.message);
-        return;
-    }
-    if (shownDay) {
-        const auto same = std::find_if(
-            days.begin(), days.end(), [&](const DayRecord& d) { return d.calDate == shownDay->calDate; });
-        if (same != days.end())
-            *same = *shownDay;
-        else
-            days.append(*shownDay);
-    }
-    const QDate today = Clock::today();
-    m_building = true;
-    m_build.setFuture(runInPool<SearchPtr>(
-        [days, current, today] { return std::make_shared<const AppointmentSearch>(days, current, today); }));
-}
-
-void FindPanel::buildFinished()
-{
-    m_building = false;
-    m_search = m_build.result();
+    m_db = &db;
+    m_shownDay = shownDay;
     startFind();
 }
 
 void FindPanel::startFind()
 {
-    if (m_finding) {
-        m_findAgain = true;
-        return;
-    }
     const QString text = m_findBox->text();
-    if (AppointmentSearch::fold(text).trimmed().isEmpty()) {
+    if (!m_db || AppointmentSearch::fold(text).trimmed().isEmpty()) {
         // Nothing typed: nothing listed, and nothing to say about it.
-        m_chooseWhenDone = false;
         m_matches.clear();
         m_resultList->clear();
         m_statusLabel->clear();
         return;
     }
-    if (!m_search)
-        return; // buildFinished asks again
-    m_asked = text;
-    m_findAgain = false;
-    m_finding = true;
-    m_find.setFuture(runInPool<AppointmentSearch::Matches>(
-        [search = m_search, text] { return search->find(text, AppointmentSearch::ShownLimit); }));
-}
-
-void FindPanel::findFinished()
-{
-    m_finding = false;
-    const AppointmentSearch::Matches result = m_find.result();
-    if (m_findAgain || m_findBox->text() != m_asked) {
-        // Typing went on meanwhile: only the newest text's results count.
-        startFind();
+    AppointmentSearch::Matches result;
+    const Result found = AppointmentSearch::findIn(*m_db, text, result, AppointmentSearch::ShownLimit, m_shownDay);
+    if (!found.ok()) {
+        m_matches.clear();
+        m_resultList->clear();
+        m_statusLabel->setText(found.message);
         return;
     }
     showResult(result);
-    if (m_chooseWhenDone && !m_building) {
-        m_chooseWhenDone = false;
-        chooseCurrent();
-    }
 }
 
 void FindPanel::showResult(const AppointmentSearch::Matches& result)
@@ -203,11 +130,6 @@ void FindPanel::moveCurrent(int steps)
 
 void FindPanel::chooseCurrent()
 {
-    if (isBusy() || m_findAgain) {
-        // The list on screen is for an older text; choose from the newest.
-        m_chooseWhenDone = true;
-        return;
-    }
     const int row = m_resultList->currentRow();
     if (row < 0 || row >= m_matches.size())
         return;
@@ -222,7 +144,6 @@ void FindPanel::chooseCurrent()
 
 void FindPanel::closePanel()
 {
-    m_chooseWhenDone = false;
     restoreFocus();
     hide();
 }

@@ -3,9 +3,7 @@
 #include "appointments/AppointmentSearch.h"
 
 #include <QFrame>
-#include <QFutureWatcher>
 #include <QPointer>
-#include <memory>
 #include <optional>
 
 class Database;
@@ -15,8 +13,8 @@ class QListWidget;
 
 // The appointment window's find panel: a text box and the list of the
 // appointments whose text holds it. It lies inside the window and never
-// blocks it. The search over all days is built and asked on the thread pool,
-// so typing goes on while it works; only the newest text's results are shown.
+// blocks it for long: each text typed is found through the database's
+// search index, which reads only the days that can hold it.
 // Keys in the text box: Up and Down (and the page keys) move in the list,
 // Enter chooses the current line, Esc closes the panel.
 class FindPanel : public QFrame
@@ -27,8 +25,8 @@ public:
     ~FindPanel() override;
 
     // Shows the panel, the focus in the text box with its text selected, and
-    // builds a fresh search over the days stored in db. shownDay stands in for
-    // its stored record: the page on screen may hold edits not yet saved.
+    // finds its text in the days stored in db. shownDay stands in for its
+    // stored record: the page on screen may hold edits not yet saved.
     void openPanel(Database& db, const std::optional<DayRecord>& shownDay);
     // Hides the panel and gives the focus back to where it was when the panel
     // was opened.
@@ -43,8 +41,8 @@ public:
     QListWidget* resultList() const { return m_resultList; }
     QLabel* statusLabel() const { return m_statusLabel; }
     const QList<AppointmentSearch::Match>& shownMatches() const { return m_matches; }
-    // True while a search is being built or asked, or a newer text waits.
-    bool isBusy() const;
+    // Finding is done by the time the text box has changed; never busy.
+    bool isBusy() const { return false; }
 
 signals:
     // Enter (or a double click) on a line; the panel is already hidden.
@@ -54,11 +52,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    using SearchPtr = std::shared_ptr<const AppointmentSearch>;
-
     void startFind();
-    void buildFinished();
-    void findFinished();
     void showResult(const AppointmentSearch::Matches& result);
     void moveCurrent(int steps);
     void chooseCurrent();
@@ -71,13 +65,7 @@ private:
     QPointer<QWidget> m_fallbackFocus;
     QWidget* m_page = nullptr;
 
-    SearchPtr m_search;
-    QFutureWatcher<SearchPtr> m_build;
-    QFutureWatcher<AppointmentSearch::Matches> m_find;
-    bool m_building = false;
-    bool m_finding = false;
-    QString m_asked; // the text the running find was given
-    bool m_findAgain = false; // the text or the search changed since
-    bool m_chooseWhenDone = false; // Enter came before the newest results
+    Database* m_db = nullptr;
+    std::optional<DayRecord> m_shownDay;
     QList<AppointmentSearch::Match> m_matches;
 };

@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/DatabaseSchema.h"
+#include "store/DaySearchIndex.h"
 #include "store/ServerConnection.h"
 
 #include <QAtomicInt>
@@ -79,7 +80,8 @@ Result DatabaseRecords::replaceIn(QSqlDatabase& db) const
                 return s;
         }
     }
-    return Result::success();
+    // The index is made from the records, never copied with them.
+    return DaySearchIndex::rebuild(db);
 }
 
 Result DatabaseRecords::readServer(Database& server)

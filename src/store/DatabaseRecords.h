@@ -35,7 +35,8 @@ public:
 private:
     // Replaces the records read so far by those of every table of db.
     Result read(QSqlDatabase& db);
-    // Replaces the records of db by these, table by table.
+    // Replaces the records of db by these, table by table, and indexes the
+    // days anew.
     Result replaceIn(QSqlDatabase& db) const;
 
     struct Table

@@ -1,5 +1,6 @@
 #include "store/DatabaseSchema.h"
 
+#include "store/DaySearchIndex.h"
 #include "store/SqlDialect.h"
 
 #include <QSqlDatabase>
@@ -140,8 +141,40 @@ QString fieldsInFile(QSqlDatabase& db, const Table& t, QSqlError& error)
     return QString();
 }
 
+// The search index's objects: all of them from data version 3 on, none
+// before; each exactly as SQLite made it.
+const DaySearchIndex::FileObject* indexObjectNamed(const QString& name)
+{
+    for (const DaySearchIndex::FileObject& o : DaySearchIndex::fileObjects()) {
+        if (o.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &o;
+    }
+    return nullptr;
+}
+
+QString searchIndexDifference(qsizetype found, qint64 version)
+{
+    if (version >= 3 && found < DaySearchIndex::fileObjects().size())
+        return QStringLiteral("its search index is missing");
+    if (version < 3 && found > 0)
+        return QStringLiteral("it holds a search index its data version does not have");
+    return QString();
+}
+
+qint64 fileVersion(QSqlDatabase& db, QSqlError& error)
+{
+    QSqlQuery q(db);
+    if (!run(q, QStringLiteral("PRAGMA user_version"), error) || !q.next())
+        return -1;
+    return q.value(0).toLongLong();
+}
+
 QString differencesInFile(QSqlDatabase& db, QSqlError& error)
 {
+    const qint64 version = fileVersion(db, error);
+    if (error.isValid())
+        return QString();
+    qsizetype indexObjects = 0;
     QSqlQuery q(db);
     if (!run(q, QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY rowid"), error))
         return QString();
@@ -154,7 +187,12 @@ QString differencesInFile(QSqlDatabase& db, QSqlError& error)
         const QString sql = q.value(3).toString().simplified();
         const Table* t = type == QLatin1String("table") ? tableNamed(name) : nullptr;
         const Index* i = type == QLatin1String("index") ? indexNamed(name) : nullptr;
-        if (t) {
+        const DaySearchIndex::FileObject* o = t || i ? nullptr : indexObjectNamed(name);
+        if (o) {
+            ++indexObjects;
+            if (type != o->type || sql != o->sql)
+                why = QStringLiteral("the search index %1 is not as Ledgerly made it").arg(o->name);
+        } else if (t) {
             tablesFound.append(t->name);
             // What the fields do not show (a CHECK, a collation, WITHOUT
             // ROWID) is in the text the table was made with.
@@ -169,6 +207,8 @@ QString differencesInFile(QSqlDatabase& db, QSqlError& error)
         }
     }
     q.finish();
+    if (why.isEmpty())
+        why = searchIndexDifference(indexObjects, version);
     if (!why.isEmpty())
         return why;
     for (const Table& t : tables()) {
@@ -182,6 +222,44 @@ QString differencesInFile(QSqlDatabase& db, QSqlError& error)
         if (!indexesFound.contains(i.name))
             return QStringLiteral("the index %1 is missing").arg(i.name);
     }
+    return QString();
+}
+
+// The search index on a server: its table from data version 3 on, with its
+// two fields; the trigram index on it where the server has the extension.
+QString searchIndexOnServer(QSqlDatabase& db, bool table, bool trigramIndex, QSqlError& error)
+{
+    QSqlQuery version(db);
+    if (!run(version, QStringLiteral("SELECT schema_version FROM ledgerly_meta"), error))
+        return QString();
+    QString why = searchIndexDifference(
+        table ? DaySearchIndex::fileObjects().size() : 0, version.next() ? version.value(0).toLongLong() : 0);
+    if (why.isEmpty() && trigramIndex && !table)
+        why = foreignObject(QStringLiteral("index"), DaySearchIndex::serverTrigramIndex());
+    if (!why.isEmpty() || !table)
+        return why;
+    QSqlQuery fields(db);
+    if (!run(fields,
+            QStringLiteral("SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable, ', ' ORDER BY "
+                           "ordinal_position) FROM information_schema.columns WHERE table_schema = current_schema() "
+                           "AND table_name = 'day_search'"),
+            error))
+        return QString();
+    if (!fields.next() || fields.value(0).toString() != QLatin1String("id bigint NO, folded_page text NO"))
+        return QStringLiteral("the search index day_search is not as Ledgerly made it");
+    if (!trigramIndex)
+        return QString();
+    QSqlQuery index(db);
+    if (!run(index,
+            QStringLiteral("SELECT indexdef FROM pg_indexes WHERE schemaname = current_schema() AND indexname = '%1'")
+                .arg(DaySearchIndex::serverTrigramIndex()),
+            error))
+        return QString();
+    const QString definition = index.next() ? index.value(0).toString() : QString();
+    if (!definition.startsWith(QStringLiteral("CREATE INDEX %1 ON ").arg(DaySearchIndex::serverTrigramIndex()))
+        || !definition.endsWith(QStringLiteral(".day_search ") + DaySearchIndex::serverTrigramIndexTail()))
+        return QStringLiteral("the search index %1 is not as Ledgerly made it")
+            .arg(DaySearchIndex::serverTrigramIndex());
     return QString();
 }
 
@@ -202,12 +280,18 @@ QString differencesOnServer(QSqlDatabase& db, QSqlError& error)
         return QString();
     QStringList tablesFound;
     QStringList indexesFound;
+    bool searchTable = false;
+    bool trigramIndex = false;
     while (objects.next()) {
         const QString type = objects.value(0).toString();
         const QString name = objects.value(1).toString();
         if (type == QLatin1String("table") && name == QLatin1String("ledgerly_meta"))
             continue;
-        if (type == QLatin1String("table") && tableNamed(name))
+        if (type == QLatin1String("table") && name == QLatin1String("day_search"))
+            searchTable = true;
+        else if (type == QLatin1String("index") && name == DaySearchIndex::serverTrigramIndex())
+            trigramIndex = true;
+        else if (type == QLatin1String("table") && tableNamed(name))
             tablesFound.append(tableNamed(name)->name);
         else if (type == QLatin1String("index") && indexNamed(name))
             indexesFound.append(indexNamed(name)->name);
@@ -242,6 +326,9 @@ QString differencesOnServer(QSqlDatabase& db, QSqlError& error)
                 return missingField(t, f);
         }
     }
+    const QString why = searchIndexOnServer(db, searchTable, trigramIndex, error);
+    if (!why.isEmpty() || error.isValid())
+        return why;
     for (const Index& i : indexes()) {
         if (!indexesFound.contains(i.name))
             return QStringLiteral("the index %1 is missing").arg(i.name);

@@ -4,6 +4,7 @@
 #include "core/DayPlacement.h"
 #include "core/PageText.h"
 #include "store/Database.h"
+#include "store/DaySearchIndex.h"
 #include "store/SqlDialect.h"
 
 #include <QSqlError>
@@ -196,12 +197,14 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
         const SaveResult result = asLooked ? looked : resultOfSave(baseAsRead, editedAsShown, stored, mode);
         const DayRecord& row = result.row;
         out.merged = result.merged;
+        const std::optional<QString> storedPage = stored ? std::optional(stored->pageText) : std::nullopt;
         QSqlQuery q(db);
         if (result.deleted) {
             out.deleted = true;
             if (!stored)
                 return Result::success();
-            return Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {storedId});
+            r = Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {storedId});
+            return r.ok() ? DaySearchIndex::remove(db, storedId) : r;
         }
         if (!result.writes) {
             out.stored = *stored; // another copy stored the same meanwhile
@@ -230,6 +233,9 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
             return r;
         if (now)
             out.stored = *now;
+        // The search index follows the page in the same transaction.
+        if (now && storedPage != now->pageText)
+            r = DaySearchIndex::update(db, now->id, now->pageText);
         return r;
     });
     if (!out.status.ok()) {
@@ -256,6 +262,35 @@ Result DayStore::readAll(QList<DayRecord>& out)
         if (q.lastError().isValid())
             return Database::statusOf(q.lastError());
         q.finish();
+        return r;
+    });
+}
+
+Result DayStore::daysHolding(const QString& folded, bool whole, QList<DaySearchIndex::DayKey>& out, bool& narrowed)
+{
+    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, whole, out, narrowed); });
+}
+
+Result DayStore::read(const QList<qint64>& ids, QList<DayRecord>& out)
+{
+    out.clear();
+    if (ids.isEmpty())
+        return Result::success();
+    QStringList numbers;
+    for (qint64 id : ids)
+        numbers.append(QString::number(id));
+    return m_db.read([&](QSqlDatabase& db) {
+        out.clear();
+        QSqlQuery q(db);
+        Result r = Database::exec(q,
+            QStringLiteral("SELECT %1 FROM tbl_Appt WHERE id IN (%2)")
+                .arg(RecordColumns, numbers.join(QLatin1Char(','))));
+        if (!r.ok())
+            return r;
+        while (q.next())
+            out.append(recordFrom(q));
+        if (q.lastError().isValid())
+            return Database::statusOf(q.lastError());
         return r;
     });
 }

@@ -3,6 +3,7 @@
 #include "core/DayRecord.h"
 #include "core/Result.h"
 #include "core/Settings.h"
+#include "store/DaySearchIndex.h"
 
 #include <QList>
 #include <optional>
@@ -61,6 +62,12 @@ public:
     // Every day record in date order, memos left empty: what a search over all
     // the pages needs, read in one statement.
     Result readAll(QList<DayRecord>& out);
+
+    // The days whose page can hold folded, through the search index
+    // (DaySearchIndex::daysHolding).
+    Result daysHolding(const QString& folded, bool whole, QList<DaySearchIndex::DayKey>& out, bool& narrowed);
+    // The records of ids that are still stored, in no particular order.
+    Result read(const QList<qint64>& ids, QList<DayRecord>& out);
 
     // Number of day records (for tests, benchmarks and the back-up window).
     Result count(qint64& out);

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "store/Database.h"
 #include "store/DatabaseSchema.h"
+#include "store/DaySearchIndex.h"
 #include "store/DefaultDocuments.h"
 #include "store/SqlDialect.h"
 #include "store/WriteTransaction.h"
@@ -10,6 +11,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <array>
+#include <cstdio>
 
 namespace {
 
@@ -70,9 +72,24 @@ Result updateReadme(QSqlDatabase& db)
     return Database::exec(q, QStringLiteral("UPDATE tbl_Setup SET Readme = ?"), {DefaultDocuments::readme()});
 }
 
+// Schema version 2 -> 3: the search index of the day pages, filled from the
+// days stored so far. A large history takes a while: a line on stderr says
+// what the program is doing meanwhile.
+Result createSearchIndex(QSqlDatabase& db)
+{
+    bool told = false;
+    return DaySearchIndex::create(db, [&](qint64, qint64 total) {
+        if (told || total < 2000)
+            return;
+        told = true;
+        std::fprintf(stderr, "Ledgerly: indexing %lld days for finding ...\n", static_cast<long long>(total));
+    });
+}
+
 // Step k takes a file from schema version k to k + 1.
 using MigrationStep = Result (*)(QSqlDatabase&);
-constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations = {&createSchema, &updateReadme};
+constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations
+    = {&createSchema, &updateReadme, &createSearchIndex};
 
 // The schema version: PRAGMA user_version in a file, ledgerly_meta on a server
 // (0 while that table does not exist yet).

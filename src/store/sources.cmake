@@ -12,6 +12,7 @@ list(APPEND LEDGERLY_CORE_SOURCES
     store/DatabaseFileCopy.cpp
     store/DatabaseRecords.cpp
     store/DayStore.cpp
+    store/DaySearchIndex.cpp
     store/SettingsStore.cpp
     store/OrderStore.cpp
 )

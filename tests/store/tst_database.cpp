@@ -55,12 +55,19 @@ void TestDatabase::newFile()
     // Made under another name and moved into place: nothing else is left.
     QCOMPARE(folderEntries(f.folder()), QStringList {"db.mdb"});
     QVERIFY(Database::checkFile(f.databasePath(), true).ok());
-    // A file of the first version gets this version's read-me on opening.
+    // A file of the first version gets this version's read-me on opening, and
+    // one of the first two versions the search index of its days.
+    TestSupport::bookCell(f.db(), TestSupport::Today, Settings::defaults(), 2, 1, "M\u00DCLLER Ann");
     f.db().close();
-    TestSupport::sqlOnFile(f.databasePath(), "UPDATE tbl_Setup SET Readme = 'old'; PRAGMA user_version = 1");
-    Database reopened("reopened");
-    QVERIFY(reopened.open(f.databasePath(), false).ok());
-    QVERIFY(firstValue(reopened, "SELECT Readme FROM tbl_Setup").contains("Ctrl-Z"));
+    for (const int version : {1, 2}) {
+        TestSupport::sqlOnFile(f.databasePath(),
+            QString("DROP TABLE day_search; UPDATE tbl_Setup SET Readme = 'old'; PRAGMA user_version = %1")
+                .arg(version));
+        Database reopened("reopened");
+        QVERIFY(reopened.open(f.databasePath(), false).ok());
+        QCOMPARE(firstValue(reopened, "SELECT Readme FROM tbl_Setup").contains("Ctrl-Z"), version == 1);
+        QCOMPARE(firstValue(reopened, "SELECT COUNT(*) FROM day_search WHERE day_search MATCH 'mul'"), "1");
+    }
 }
 
 void TestDatabase::anotherCopysLockAndCommits()

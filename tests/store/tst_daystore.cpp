@@ -1,10 +1,15 @@
 #include "TestSupport.h"
 
+#include "appointments/AppointmentSearch.h"
 #include "core/PageText.h"
+#include "platform/Clock.h"
 #include "store/Database.h"
+#include "store/DatabaseRecords.h"
 #include "store/DayStore.h"
+#include "store/SettingsStore.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -26,6 +31,7 @@ private slots:
     void failedSaveLeavesTheDay_data();
     void failedSaveLeavesTheDay();
     void concurrentSavesLoseNothing();
+    void findingThroughTheIndexListsWhatEveryDayHolds();
 
 private:
     Database& thisDesk() { return m_data->db(); }
@@ -59,11 +65,11 @@ DayRecord edited(DayRecord rec, int row, int col, const QString& text)
 }
 
 // The day opened, made with its page when missing, as a desk shows it.
-DayRecord shownDay(Database& db)
+DayRecord shownDay(Database& db, const QDate& date = Day)
 {
     DayRecord rec;
     bool created = false;
-    if (!DayStore(db).open(Day, Settings::defaults(), rec, created, page()).ok())
+    if (!DayStore(db).open(date, Settings::defaults(), rec, created, page()).ok())
         qFatal("the day could not be opened");
     return rec;
 }
@@ -259,6 +265,64 @@ void TestDayStore::concurrentSavesLoseNothing()
     QStringList stored = cellOf(storedDay(thisDesk(), QDate(2024, 6, 3))->pageText, 1, 1).split(" / ");
     stored.sort();
     QCOMPARE(stored, names);
+}
+
+namespace {
+// What finding through the index lists equals a search over every stored
+// day, whole and up to a limit; and the index holds one entry per day with text.
+void findsAsEveryDayDoes(Database& db)
+{
+    QList<DayRecord> days;
+    Settings current;
+    QVERIFY(AppointmentSearch::readDays(db, days, current).ok());
+    const AppointmentSearch everyDay(days, current, Clock::today());
+    for (const char* text : {"mull", "muller", "ann", "sm", "a", "oster", "e / k", "zzz", "LEE"}) {
+        for (const qsizetype limit : {qsizetype(-1), qsizetype(2)}) {
+            AppointmentSearch::Matches found;
+            QVERIFY(AppointmentSearch::findIn(db, text, found, limit).ok());
+            const AppointmentSearch::Matches expected = everyDay.find(text, limit);
+            QVERIFY2(found.matches == expected.matches && found.more == expected.more, text);
+        }
+    }
+    const qsizetype withText
+        = std::count_if(days.begin(), days.end(), [](const DayRecord& d) { return !PageText::isBlank(d.pageText); });
+    QSqlQuery q(db.connection());
+    QVERIFY(q.exec("SELECT COUNT(*) FROM day_search") && q.next());
+    QCOMPARE(q.value(0).toLongLong(), withText);
+}
+} // namespace
+
+// Saves of both desks, some from an older read (merged), some emptying a day
+// (deleted), then a restore of the records: finding through the index lists
+// what a search over every day lists.
+void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
+{
+    QRandomGenerator random(20);
+    const QStringList names = {"M\u00FCller Ann", "MULLER Bo", "smith", "\u00D8STER", "ann-lee", "Lee / Kim", ""};
+    QList<DayRecord> earlier;
+    for (int step = 0; step < 120; ++step) {
+        Database& desk = step % 3 == 0 ? otherDesk() : thisDesk();
+        const QDate date = Day.addDays(random.bounded(-20, 20));
+        const DayRecord rec = shownDay(desk, date);
+        const auto older
+            = std::find_if(earlier.begin(), earlier.end(), [&](const DayRecord& d) { return d.calDate == date; });
+        const DayRecord base = older != earlier.end() && random.bounded(3) == 0 ? *older : rec;
+        earlier.append(rec);
+        DayRecord changed
+            = edited(base, 1 + random.bounded(3), 1 + random.bounded(2), names[random.bounded(names.size())]);
+        if (step % 10 == 9)
+            changed.pageText = PageText::cleared(changed.pageText); // the day is deleted
+        QVERIFY(DayStore(desk).save(base, changed).status.ok());
+    }
+    findsAsEveryDayDoes(thisDesk());
+    DatabaseRecords records;
+    const bool server = TestSupport::onServer();
+    const QString copy = m_data->folder() + "/copy.mdb";
+    Database restored("restored");
+    QVERIFY(server ? records.readServer(thisDesk()).ok() : records.readFile(m_data->databasePath()).ok());
+    QVERIFY(server ? records.replaceServer(thisDesk()).ok()
+                   : records.writeNewFile(copy, "test").ok() && restored.open(copy, false).ok());
+    findsAsEveryDayDoes(server ? thisDesk() : restored);
 }
 
 QTEST_GUILESS_MAIN(TestDayStore)

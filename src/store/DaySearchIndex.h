@@ -1,0 +1,64 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+class QSqlDatabase;
+
+// The search index of the day pages, kept in the database itself: for every
+// day with text on its page, the page with each cell folded for case and
+// accents (TextFolding::foldedPage), keyed by the day record's id. In a file
+// an FTS5 table with the trigram tokenizer; on a server a table with a
+// pg_trgm index when the server has that extension (else the same table,
+// scanned). Every write of a day's page updates it in the same transaction;
+// finding asks it which days can hold a text and reads only those.
+namespace DaySearchIndex {
+
+inline constexpr int TrigramLength = 3;
+
+// Makes the index (and on a server the trigram index where it can), then
+// fills it from every day record. progress, when given, hears of the days
+// indexed so far out of all of them now and then.
+Result create(QSqlDatabase& db, const std::function<void(qint64 done, qint64 total)>& progress = {});
+// Empties the index and fills it again from every day record: after records
+// were written without it (a restore, a back-up's new file).
+Result rebuild(QSqlDatabase& db, const std::function<void(qint64 done, qint64 total)>& progress = {});
+
+// The index entry of day record dayId for its page text (none for a blank
+// page), and no entry for a deleted record.
+Result update(QSqlDatabase& db, qint64 dayId, const QString& pageText);
+Result remove(QSqlDatabase& db, qint64 dayId);
+
+// The ids of the day records whose folded page can hold folded (a folded
+// text without separators): a superset of the days that hold it, each
+// listed once. With whole, only the pages that hold it whole (the index's
+// pages are read: for finding every match); else those that hold each of
+// its trigrams (the index alone: quick, for finding the first few). narrowed is false when the index cannot tell (a
+// text of fewer than TrigramLength characters, or a file of an earlier version opened only to read): then out lists
+// every day record.
+struct DayKey
+{
+    qint64 id = 0;
+    QString date; // as stored, yyyy-MM-dd
+};
+Result daysHolding(QSqlDatabase& db, const QString& folded, bool whole, QList<DayKey>& out, bool& narrowed);
+
+// What the index adds to a file's schema: each object's type, name and the
+// SQL text SQLite keeps for it.
+struct FileObject
+{
+    QString type;
+    QString name;
+    QString sql;
+};
+const QList<FileObject>& fileObjects();
+// On a server: the table, its two fields and the trigram index's name and
+// definition (its tail, after the table's name).
+QString serverTable();
+QString serverTrigramIndex();
+QString serverTrigramIndexTail();
+
+} // namespace DaySearchIndex
