@@ -3,10 +3,15 @@
 #include "Version.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QQueue>
+#include <QVBoxLayout>
+#include <limits>
 
 #include "platform/Twips.h"
 
@@ -23,6 +28,8 @@ QQueue<std::optional<QString>> g_folders;
 QList<Dialogs::Shown> g_shown;
 QStringList g_prompts;
 int g_beeps = 0;
+QStringList g_progressShown;
+int g_progressDelay = Dialogs::ProgressDelayMillis;
 
 QMessageBox::Icon toQt(Dialogs::Icon icon)
 {
@@ -56,6 +63,60 @@ QMessageBox::StandardButton toQt(Dialogs::Button b)
     return QMessageBox::NoButton;
 }
 } // namespace
+
+// The window of a Dialogs::Progress: the work cannot be stopped half-way, so
+// it cannot be closed either.
+class ProgressWindow : public QWidget
+{
+public:
+    ProgressWindow(const QString& text, const QString& unit)
+        : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    {
+        setObjectName(QStringLiteral("progressWindow"));
+        setWindowTitle(Dialogs::appTitle());
+        setWindowModality(Qt::ApplicationModal);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(new QLabel(text, this));
+        bar = new QProgressBar(this);
+        bar->setObjectName(QStringLiteral("progressBar"));
+        bar->setFormat(QStringLiteral("%v of %m ") + unit);
+        layout->addWidget(bar);
+        setFixedSize(Twips::toPixels(5400), sizeHint().height());
+    }
+    QProgressBar* bar = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
+Dialogs::Progress::Progress(const QString& text, const QString& unit)
+    : m_text(text)
+    , m_unit(unit)
+{
+    m_started.start();
+}
+
+Dialogs::Progress::~Progress() = default;
+
+void Dialogs::Progress::advance(qint64 done, qint64 total)
+{
+    if (m_started.elapsed() < g_progressDelay || (m_shown && m_drawn.elapsed() < ProgressRedrawMillis))
+        return;
+    if (!m_shown) {
+        m_shown = true;
+        g_progressShown.append(m_text);
+        if (!g_testMode) {
+            m_window = std::make_unique<ProgressWindow>(m_text, m_unit);
+            m_window->show();
+        }
+    }
+    m_drawn.start();
+    if (!m_window)
+        return;
+    m_window->bar->setRange(0, int(qMin<qint64>(total, std::numeric_limits<int>::max())));
+    m_window->bar->setValue(int(qMin(done, total)));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 QString Dialogs::appTitle()
 {
@@ -196,8 +257,20 @@ int Dialogs::beeps()
     return g_beeps;
 }
 
+const QStringList& Dialogs::progressShown()
+{
+    return g_progressShown;
+}
+
+void Dialogs::setProgressDelay(int millis)
+{
+    g_progressDelay = millis;
+}
+
 void Dialogs::resetRecord()
 {
+    g_progressShown.clear();
+    g_progressDelay = ProgressDelayMillis;
     g_answers.clear();
     g_inputs.clear();
     g_folders.clear();

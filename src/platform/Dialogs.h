@@ -2,13 +2,16 @@
 
 #include "core/Result.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QPoint>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QWidget;
+class ProgressWindow;
 
 // Every modal thing the program shows goes through here: message boxes, the
 // input box, the folder dialog and the beep. Tests switch on test mode, queue the answers and
@@ -47,6 +50,32 @@ public:
     static std::optional<QString> folder(QWidget* parent, const QString& title, const QString& startFolder);
     static void beep();
 
+    // A small window with a line of text and a bar of the work done out of
+    // all of it (counted in unit, e.g. "days"), for work the program does in this thread before any other
+    // window is open. It appears only when the work lasts more than a moment
+    // (ProgressDelayMillis), and advance() keeps it drawn meanwhile, at most
+    // every ProgressRedrawMillis; what the user types or clicks then reaches
+    // no window. It goes when the Progress does.
+    class Progress
+    {
+    public:
+        Progress(const QString& text, const QString& unit);
+        ~Progress();
+        Progress(const Progress&) = delete;
+        Progress& operator=(const Progress&) = delete;
+        void advance(qint64 done, qint64 total);
+
+    private:
+        QString m_text;
+        QString m_unit;
+        QElapsedTimer m_started;
+        QElapsedTimer m_drawn;
+        bool m_shown = false;
+        std::unique_ptr<ProgressWindow> m_window;
+    };
+    static constexpr int ProgressDelayMillis = 500;
+    static constexpr int ProgressRedrawMillis = 100;
+
     // Test seam.
     static void setTestMode(bool on);
     static bool testMode();
@@ -59,5 +88,9 @@ public:
     static const QList<Shown>& shown();
     static const QStringList& prompts();
     static int beeps();
+    // The texts of the progress windows that appeared; how long work must
+    // last before one does (ProgressDelayMillis until set again).
+    static const QStringList& progressShown();
+    static void setProgressDelay(int millis);
     static void resetRecord();
 };

@@ -43,6 +43,13 @@ static bool runsWithoutWindows(int argc, char** argv)
     return false;
 }
 
+Result openDatabaseShowingProgress(Database& db, const QString& address)
+{
+    Dialogs::Progress progress(
+        QStringLiteral("Preparing the appointment book for finding\u2026"), QStringLiteral("days"));
+    return db.open(address, true, [&](qint64 done, qint64 total) { progress.advance(done, total); });
+}
+
 int runLedgerly(int argc, char** argv)
 {
     if (runsWithoutWindows(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -115,7 +122,7 @@ int runLedgerly(int argc, char** argv)
         FileSystem::removeAbandonedTemporaries(DataFolder::path());
 
     Database db;
-    const Result opened = db.open(DataFolder::databaseAddress());
+    const Result opened = openDatabaseShowingProgress(db, DataFolder::databaseAddress());
     if (!opened.ok()) {
         // A file that does not open can still be replaced by a back-up.
         QString message = opened.message;

@@ -43,7 +43,7 @@ bool Database::isServerAddress(const QString& path)
     return path.startsWith(QLatin1String("postgresql://")) || path.startsWith(QLatin1String("postgres://"));
 }
 
-Result Database::openServer(const QString& address)
+Result Database::openServer(const QString& address, const MigrationProgress& migrationProgress)
 {
     m_server = std::make_unique<ServerConnection>(m_connectionName, QUrl(address));
     m_path = m_server->address();
@@ -53,7 +53,7 @@ Result Database::openServer(const QString& address)
         if (onChangedElsewhere)
             onChangedElsewhere();
     };
-    const Result opened = m_server->open(m_retry);
+    const Result opened = m_server->open(m_retry, migrationProgress);
     if (!opened.ok())
         close();
     return opened;
@@ -82,11 +82,11 @@ Result Database::connectFile(const QString& path, bool readOnly)
     return Result::failed(QStringLiteral("The file %1 cannot be opened: %2").arg(shown(path), text));
 }
 
-Result Database::open(const QString& path, bool createIfMissing)
+Result Database::open(const QString& path, bool createIfMissing, const MigrationProgress& migrationProgress)
 {
     close();
     if (isServerAddress(path))
-        return openServer(path);
+        return openServer(path, migrationProgress);
     const QFileInfo info(path);
     if (!info.exists()) {
         if (!createIfMissing)
@@ -162,9 +162,9 @@ Result Database::open(const QString& path, bool createIfMissing)
         return r;
     });
     if (s.ok()) {
-        s = m_retry.run([this] {
+        s = m_retry.run([&] {
             QSqlDatabase db = connection();
-            return SchemaMigration::migrate(db);
+            return SchemaMigration::migrate(db, migrationProgress);
         });
     }
     if (!s.ok()) {
@@ -178,7 +178,7 @@ Result Database::openReadOnly(const QString& path)
 {
     close();
     if (isServerAddress(path))
-        return openServer(path);
+        return openServer(path, {});
     DatabaseCheck::FileHeader header;
     if (Result checked = DatabaseCheck::checkHeader(path, &header); !checked.ok())
         return checked;

@@ -41,7 +41,11 @@ public:
     // what is wrong with it.
     // A postgresql:// address opens that server database instead; its tables
     // are made on first use when it holds none.
-    Result open(const QString& path, bool createIfMissing = true);
+    // Opening a database of an earlier version brings it up to this one
+    // first; a step that reads every day record tells migrationProgress of
+    // the days done so far out of all of them now and then.
+    using MigrationProgress = std::function<void(qint64 done, qint64 total)>;
+    Result open(const QString& path, bool createIfMissing = true, const MigrationProgress& migrationProgress = {});
     // Opens path only to read it, for commands that must never change the
     // file: nothing is created, migrated, switched or put right, and the file
     // (with its journal) stays byte-identical. Besides the checks of open()
@@ -127,7 +131,7 @@ private:
 
     void removeConnection();
     Result connectFile(const QString& path, bool readOnly);
-    Result openServer(const QString& address);
+    Result openServer(const QString& address, const MigrationProgress& migrationProgress);
     Result withinAnswerTime(const std::function<Result()>& step);
     Result access(const std::function<Result()>& step, bool retried, const QString& failure);
 

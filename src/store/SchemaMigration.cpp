@@ -38,8 +38,10 @@ Result execAll(QSqlDatabase& db, const QStringList& statements)
     return Result::success();
 }
 
+using Progress = std::function<void(qint64 done, qint64 total)>;
+
 // Schema version 0 -> 1: the three tables and their first records.
-Result createSchema(QSqlDatabase& db)
+Result createSchema(QSqlDatabase& db, const Progress&)
 {
     Result s = execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db)));
     if (!s.ok())
@@ -66,17 +68,19 @@ Result createSchema(QSqlDatabase& db)
 // Schema version 1 -> 2: the read-me describes the keys this version added
 // (find, undo and redo, Delete). The program never changes the documents
 // otherwise, so the one it replaces is always an earlier version's.
-Result updateReadme(QSqlDatabase& db)
+Result updateReadme(QSqlDatabase& db, const Progress&)
 {
     QSqlQuery q(db);
     return Database::exec(q, QStringLiteral("UPDATE tbl_Setup SET Readme = ?"), {DefaultDocuments::readme()});
 }
 
 // Schema version 2 -> 3: the search index of the day pages, filled from the
-// days stored so far. A large history takes a while: a line on stderr says
-// what the program is doing meanwhile.
-Result createSearchIndex(QSqlDatabase& db)
+// days stored so far. A large history takes a while: progress hears of it,
+// or else a line on stderr says what the program is doing meanwhile.
+Result createSearchIndex(QSqlDatabase& db, const Progress& progress)
 {
+    if (progress)
+        return DaySearchIndex::create(db, progress);
     bool told = false;
     return DaySearchIndex::create(db, [&](qint64, qint64 total) {
         if (told || total < 2000)
@@ -87,7 +91,7 @@ Result createSearchIndex(QSqlDatabase& db)
 }
 
 // Step k takes a file from schema version k to k + 1.
-using MigrationStep = Result (*)(QSqlDatabase&);
+using MigrationStep = Result (*)(QSqlDatabase&, const Progress&);
 constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations
     = {&createSchema, &updateReadme, &createSearchIndex};
 
@@ -141,7 +145,7 @@ namespace SchemaMigration {
 
 // On a server, where tables are made inside the transaction, two desks
 // starting at once queue on an advisory lock.
-Result migrate(QSqlDatabase& db)
+Result migrate(QSqlDatabase& db, const Progress& progress)
 {
     const bool server = SqlDialect::isServer(db);
     if (server) {
@@ -167,7 +171,7 @@ Result migrate(QSqlDatabase& db)
                 if (!r.ok())
                     return r;
             }
-            r = Migrations[static_cast<std::size_t>(version)](tdb);
+            r = Migrations[static_cast<std::size_t>(version)](tdb, progress);
             if (!r.ok())
                 return r;
             return writeSchemaVersion(tdb, version + 1);

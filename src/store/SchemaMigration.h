@@ -2,6 +2,8 @@
 
 #include "core/Result.h"
 
+#include <functional>
+
 class QSqlDatabase;
 
 // The numbered schema of a Ledgerly database: PRAGMA user_version in a file,
@@ -11,6 +13,8 @@ class QSqlDatabase;
 namespace SchemaMigration {
 // Brings db up to Database::SchemaVersion, one step per transaction. Each
 // step re-reads the version inside its transaction, so two copies opening an
-// old database at once do not both run it.
-Result migrate(QSqlDatabase& db);
+// old database at once do not both run it. A step that reads every day
+// record tells progress of the days done so far out of all of them now and
+// then; without progress it says on stderr what it does when they are many.
+Result migrate(QSqlDatabase& db, const std::function<void(qint64 done, qint64 total)>& progress = {});
 } // namespace SchemaMigration

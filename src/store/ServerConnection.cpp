@@ -72,7 +72,7 @@ bool ServerConnection::isOpen() const
     return QSqlDatabase::contains(m_connectionName) && connection().isOpen();
 }
 
-Result ServerConnection::open(RetryPolicy& retry)
+Result ServerConnection::open(RetryPolicy& retry, const std::function<void(qint64, qint64)>& migrationProgress)
 {
     if (!m_url.isValid() || m_url.path().size() < 2)
         return Result::failed(QStringLiteral("The database address %1 is not valid: it must be "
@@ -105,10 +105,10 @@ Result ServerConnection::open(RetryPolicy& retry)
         return checked;
     if (!s.ok())
         return s;
-    s = retry.run([this] {
-        return withinAnswerTime([this] {
+    s = retry.run([&] {
+        return withinAnswerTime([&] {
             QSqlDatabase db = connection();
-            return SchemaMigration::migrate(db);
+            return SchemaMigration::migrate(db, migrationProgress);
         });
     });
     if (s.ok()) {

@@ -34,7 +34,7 @@ public:
     // Connects, checks without writing that the database may be used, makes
     // its tables on first use (or brings them up to the schema version), and
     // checks them.
-    Result open(RetryPolicy& retry);
+    Result open(RetryPolicy& retry, const std::function<void(qint64 done, qint64 total)>& migrationProgress = {});
 
     // After a lost connection, connects again; Failed when the driver found
     // the connection broken on its own (the next access then connects).

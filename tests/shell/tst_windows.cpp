@@ -6,6 +6,7 @@
 #include "platform/Twips.h"
 #include "shell/ReadmeWindow.h"
 #include "shell/SplashWindow.h"
+#include "shell/Startup.h"
 #include "shell/WindowCatalog.h"
 #include "shell/Windows.h"
 #include "store/Database.h"
@@ -231,6 +232,22 @@ private slots:
     // each) where it has one, then: the frame on the screen's free area,
     // every text whole and inside the window. The texts are the longest a
     // window shows.
+    // A file of an earlier version gets its search index on the first start
+    // (here with no delay for the progress window); a file up to date shows
+    // no progress.
+    void startingOnAnOlderFileShowsProgress()
+    {
+        TestSupport::bookCell(m_data->db(), TestSupport::Today, Settings::defaults(), 2, 1, "Ann");
+        m_data->db().close();
+        TestSupport::sqlOnFile(m_data->databasePath(), "DROP TABLE day_search; PRAGMA user_version = 2");
+        Dialogs::setProgressDelay(0);
+        for (int start = 1; start <= 2; ++start) {
+            Database started("started");
+            QVERIFY(openDatabaseShowingProgress(started, m_data->databasePath()).ok());
+            QCOMPARE(Dialogs::progressShown().size(), 1);
+        }
+    }
+
     void everyWindowFitsTheScreen_data()
     {
         QTest::addColumn<Window>("window");
