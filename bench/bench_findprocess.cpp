@@ -42,8 +42,8 @@ double bareRead(const QString& path, const QString& text)
     sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* q = nullptr;
     const bool indexed = sqlite3_prepare_v2(db,
-                             "SELECT Data FROM tbl_Appt WHERE id IN (SELECT rowid FROM day_search WHERE folded_page "
-                             "GLOB ?)",
+                             "SELECT Data FROM tbl_Appt WHERE id IN (SELECT rowid >> 20 FROM day_search WHERE "
+                             "folded_cell GLOB ?)",
                              -1, &q, nullptr)
         == SQLITE_OK;
     if (!indexed)

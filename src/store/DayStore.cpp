@@ -235,7 +235,7 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
             out.stored = *now;
         // The search index follows the page in the same transaction.
         if (now && storedPage != now->pageText)
-            r = DaySearchIndex::update(db, now->id, now->pageText);
+            r = DaySearchIndex::update(db, now->id, storedPage.value_or(QString()), now->pageText);
         return r;
     });
     if (!out.status.ok()) {
