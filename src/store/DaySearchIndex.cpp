@@ -13,12 +13,13 @@
 namespace DaySearchIndex {
 namespace {
 
-// No position lists (detail=none): the index only narrows the days, the
-// search itself then reads their pages. Case is folded before it is stored.
-// One row per cell with text, its rowid the day record's id and the cell's
-// key (cellKey).
+// No position lists (detail=none) and no copy of the texts (content=''):
+// the index only narrows the days, the search itself then reads their pages;
+// a cell's entry is taken out with the text it was made from, which the
+// stored page gives. Case is folded before it is stored. One entry per cell
+// with text, its rowid the day record's id and the cell's key.
 const QString FileTable = QStringLiteral("CREATE VIRTUAL TABLE day_search USING fts5(folded_cell, tokenize='trigram "
-                                         "case_sensitive 1', detail=none, columnsize=0)");
+                                         "case_sensitive 1', content='', detail=none, columnsize=0)");
 
 // A cell's row and column in the low bits of its key; the cells beyond the
 // last row or column share the key of the last, their texts joined by tabs
@@ -115,23 +116,20 @@ QVariantList cellValues(QSqlDatabase& db, qint64 dayId, qint64 key, const QStrin
     return {(dayId << CellBits) | key, folded};
 }
 
-QString deleteCell(QSqlDatabase& db)
-{
-    return isServer(db) ? QStringLiteral("DELETE FROM day_search WHERE day_id = ? AND cell_row = ? AND cell_column = ?")
-                        : QStringLiteral("DELETE FROM day_search WHERE rowid = ?");
-}
-
-QVariantList cellKey(QSqlDatabase& db, qint64 dayId, qint64 key)
-{
-    if (isServer(db))
-        return {dayId, key >> ColumnBits, key & LastColumn};
-    return {(dayId << CellBits) | key};
-}
-
 Result exec(QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
 {
     QSqlQuery q(db);
     return Database::exec(q, sql, values);
+}
+
+// The entry of a cell whose text was folded.
+Result removeCell(QSqlDatabase& db, qint64 dayId, qint64 key, const QString& folded)
+{
+    if (isServer(db))
+        return exec(db, QStringLiteral("DELETE FROM day_search WHERE day_id = ? AND cell_row = ? AND cell_column = ?"),
+            {dayId, key >> ColumnBits, key & LastColumn});
+    return exec(db, QStringLiteral("INSERT INTO day_search (day_search, rowid, folded_cell) VALUES ('delete', ?, ?)"),
+        {(dayId << CellBits) | key, folded});
 }
 
 // The trigram index needs the extension, which a server may lack or not let
@@ -174,21 +172,6 @@ QString trigramQuery(const QList<uint>& characters)
     return terms.join(QStringLiteral(" AND "));
 }
 
-// For the file's index: FTS5 finds the pages that hold all of the text's
-// trigrams, and GLOB keeps those that hold it whole (case matters: both are
-// folded).
-QString globPattern(const QString& folded)
-{
-    QString escaped;
-    for (QChar c : folded) {
-        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['))
-            escaped += QLatin1Char('[') + c + QLatin1Char(']');
-        else
-            escaped += c;
-    }
-    return QLatin1Char('*') + escaped + QLatin1Char('*');
-}
-
 } // namespace
 
 const QList<FileObject>& fileObjects()
@@ -199,8 +182,6 @@ const QList<FileObject>& fileObjects()
             QStringLiteral("CREATE TABLE 'day_search_data'(id INTEGER PRIMARY KEY, block BLOB)")},
         {QStringLiteral("table"), QStringLiteral("day_search_idx"),
             QStringLiteral("CREATE TABLE 'day_search_idx'(segid, term, pgno, PRIMARY KEY(segid, term)) WITHOUT ROWID")},
-        {QStringLiteral("table"), QStringLiteral("day_search_content"),
-            QStringLiteral("CREATE TABLE 'day_search_content'(id INTEGER PRIMARY KEY, c0)")},
         {QStringLiteral("table"), QStringLiteral("day_search_config"),
             QStringLiteral("CREATE TABLE 'day_search_config'(k PRIMARY KEY, v) WITHOUT ROWID")},
     };
@@ -241,7 +222,9 @@ Result create(QSqlDatabase& db, const std::function<void(qint64, qint64)>& progr
 
 Result rebuild(QSqlDatabase& db, const std::function<void(qint64, qint64)>& progress)
 {
-    Result r = exec(db, QStringLiteral("DELETE FROM day_search"));
+    Result r = exec(db,
+        isServer(db) ? QStringLiteral("DELETE FROM day_search")
+                     : QStringLiteral("INSERT INTO day_search (day_search) VALUES ('delete-all')"));
     if (!r.ok())
         return r;
     qint64 total = 0;
@@ -302,9 +285,10 @@ Result update(QSqlDatabase& db, qint64 dayId, const QString& before, const QStri
         const qsizetype wasEnd = i < was.size() && was[i].key == key ? keyEnd(was, i) : i;
         const qsizetype isEnd = j < is.size() && is[j].key == key ? keyEnd(is, j) : j;
         if (!sameTexts(was, i, wasEnd, is, j, isEnd)) {
+            const QString wasFolded = foldedCells(was, i, wasEnd);
             const QString folded = foldedCells(is, j, isEnd);
-            if (wasEnd == i || folded != foldedCells(was, i, wasEnd)) {
-                Result r = wasEnd > i ? exec(db, deleteCell(db), cellKey(db, dayId, key)) : Result::success();
+            if (folded != wasFolded) {
+                Result r = wasEnd > i ? removeCell(db, dayId, key, wasFolded) : Result::success();
                 if (r.ok() && isEnd > j)
                     r = exec(db, insertCell(db), cellValues(db, dayId, key, folded));
                 if (!r.ok())
@@ -317,15 +301,7 @@ Result update(QSqlDatabase& db, qint64 dayId, const QString& before, const QStri
     return Result::success();
 }
 
-Result remove(QSqlDatabase& db, qint64 dayId)
-{
-    if (isServer(db))
-        return exec(db, QStringLiteral("DELETE FROM day_search WHERE day_id = ?"), {dayId});
-    return exec(db, QStringLiteral("DELETE FROM day_search WHERE rowid BETWEEN ? AND ?"),
-        {dayId << CellBits, ((dayId + 1) << CellBits) - 1});
-}
-
-Result daysHolding(QSqlDatabase& db, const QString& folded, bool whole, QList<DayKey>& out, bool& narrowed)
+Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed)
 {
     out.clear();
     const QList<uint> characters = folded.toUcs4();
@@ -346,12 +322,6 @@ Result daysHolding(QSqlDatabase& db, const QString& folded, bool whole, QList<Da
             QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE id IN (SELECT DISTINCT day_id FROM day_search "
                            "WHERE folded_cell LIKE ? ESCAPE '\\')"),
             {likePattern(folded)});
-    else if (whole)
-        r = Database::exec(q,
-            QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE id IN (SELECT DISTINCT rowid >> %1 FROM "
-                           "day_search WHERE folded_cell GLOB ?)")
-                .arg(CellBits),
-            {globPattern(folded)});
     else
         r = Database::exec(q,
             QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE id IN (SELECT DISTINCT rowid >> %1 FROM "

@@ -29,23 +29,22 @@ Result rebuild(QSqlDatabase& db, const std::function<void(qint64 done, qint64 to
 
 // The index entries of day record dayId whose page text was before (as the
 // index holds it) and is now after: only the cells whose text changed are
-// written. No entry for a deleted record.
+// written. A deleted record's page is now empty.
 Result update(QSqlDatabase& db, qint64 dayId, const QString& before, const QString& after);
-Result remove(QSqlDatabase& db, qint64 dayId);
 
 // The ids of the day records whose folded page can hold folded (a folded
 // text without separators): a superset of the days that hold it, each
-// listed once. With whole, only the days with a cell that holds it whole
-// (the index's cells are read: for finding every match); else those with a
-// cell that holds each of its trigrams (the index alone: quick, for finding the first few). narrowed is false when the
-// index cannot tell (a text of fewer than TrigramLength characters, or a file of an earlier version opened only to
-// read): then out lists every day record.
+// listed once. In a file the days with a cell that holds each of its
+// trigrams, on a server those with a cell that holds it whole. narrowed is
+// false when the index cannot tell (a text of fewer than TrigramLength
+// characters, or a file of an earlier version opened only to read): then
+// out lists every day record.
 struct DayKey
 {
     qint64 id = 0;
     QString date; // as stored, yyyy-MM-dd
 };
-Result daysHolding(QSqlDatabase& db, const QString& folded, bool whole, QList<DayKey>& out, bool& narrowed);
+Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed);
 
 // What the index adds to a file's schema: each object's type, name and the
 // SQL text SQLite keeps for it.
