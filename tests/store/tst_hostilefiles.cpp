@@ -179,7 +179,7 @@ void TestHostileFiles::everyCommandRefusesOrWorks_data()
         {Expect::Refused, "DROP TABLE tbl_Order"},
         {Expect::Refused, "DROP TABLE day_search"},
         {Expect::Refused,
-            "DROP TABLE day_search; CREATE VIRTUAL TABLE day_search USING fts5(folded_cell, detail=none, "
+            "DROP TABLE day_search; CREATE VIRTUAL TABLE day_search USING fts5(folded_cell, content='', detail=none, "
             "columnsize=0)"},
         {Expect::Refused, "CREATE TABLE day_search_docsize (id INTEGER PRIMARY KEY, sz BLOB)"},
         {Expect::Refused, "CREATE TRIGGER t AFTER INSERT ON day_search_data BEGIN DELETE FROM tbl_Appt; END"},
