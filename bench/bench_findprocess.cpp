@@ -42,13 +42,17 @@ double bareRead(const QString& path, const QString& text)
     sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* q = nullptr;
     const bool indexed = sqlite3_prepare_v2(db,
-                             "SELECT Data FROM tbl_Appt WHERE id IN (SELECT rowid FROM day_search WHERE folded_page "
-                             "GLOB ?)",
+                             "SELECT Data FROM tbl_Appt WHERE id IN (SELECT rowid >> 20 FROM day_search WHERE "
+                             "day_search MATCH ?)",
                              -1, &q, nullptr)
         == SQLITE_OK;
     if (!indexed)
         sqlite3_prepare_v2(db, "SELECT Data FROM tbl_Appt WHERE instr(lower(Data), ?) > 0", -1, &q, nullptr);
-    const QByteArray query = indexed ? '*' + text.toUtf8() + '*' : text.toUtf8();
+    // The index is asked for the days with a cell that holds each trigram.
+    QStringList trigrams;
+    for (qsizetype i = 0; i + 3 <= text.size(); ++i)
+        trigrams.append(QLatin1Char('"') + text.mid(i, 3) + QLatin1Char('"'));
+    const QByteArray query = indexed ? trigrams.join(QStringLiteral(" AND ")).toUtf8() : text.toUtf8();
     sqlite3_bind_text(q, 1, query.constData(), int(query.size()), SQLITE_STATIC);
     qint64 bytes = 0;
     while (sqlite3_step(q) == SQLITE_ROW)

@@ -258,9 +258,7 @@ Result AppointmentSearch::findIn(
     DayStore store(db);
     QList<DaySearchIndex::DayKey> keys;
     bool narrowed = false;
-    // Every match needs the days that hold the text whole; the first few
-    // are found sooner among the days the index names at once.
-    r = store.daysHolding(folded, limit < 0, keys, narrowed);
+    r = store.daysHolding(folded, keys, narrowed);
     if (!r.ok())
         return r;
     const QDate today = Clock::today();

@@ -1,7 +1,5 @@
 #include "core/TextFolding.h"
 
-#include "core/PageText.h"
-
 #include <algorithm>
 
 namespace {
@@ -79,23 +77,6 @@ QString fold(QStringView text)
 {
     QString out;
     appendFolded(out, text);
-    return out;
-}
-
-QString foldedPage(QStringView pageText)
-{
-    QString out;
-    out.reserve(pageText.size());
-    qsizetype cellStart = 0;
-    for (qsizetype i = 0; i <= pageText.size(); ++i) {
-        const bool end = i == pageText.size();
-        if (!end && pageText[i] != PageText::CellSeparator && pageText[i] != PageText::RowSeparator)
-            continue;
-        appendFolded(out, pageText.mid(cellStart, i - cellStart));
-        if (!end)
-            out.append(pageText[i]);
-        cellStart = i + 1;
-    }
     return out;
 }
 

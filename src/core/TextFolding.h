@@ -13,9 +13,4 @@ namespace TextFolding {
 QString fold(QStringView text);
 void appendFolded(QString& out, QStringView text);
 
-// A page text with each of its cells folded on its own and the separators
-// kept: a folded text without separators lies in it exactly when it lies in
-// one folded cell. What the search index holds for a day.
-QString foldedPage(QStringView pageText);
-
 } // namespace TextFolding

@@ -226,7 +226,7 @@ QString differencesInFile(QSqlDatabase& db, QSqlError& error)
 }
 
 // The search index on a server: its table from data version 3 on, with its
-// two fields; the trigram index on it where the server has the extension.
+// fields; the trigram index on it where the server has the extension.
 QString searchIndexOnServer(QSqlDatabase& db, bool table, bool trigramIndex, QSqlError& error)
 {
     QSqlQuery version(db);
@@ -245,7 +245,7 @@ QString searchIndexOnServer(QSqlDatabase& db, bool table, bool trigramIndex, QSq
                            "AND table_name = 'day_search'"),
             error))
         return QString();
-    if (!fields.next() || fields.value(0).toString() != QLatin1String("id bigint NO, folded_page text NO"))
+    if (!fields.next() || fields.value(0).toString() != DaySearchIndex::serverFields())
         return QStringLiteral("the search index day_search is not as Ledgerly made it");
     if (!trigramIndex)
         return QString();

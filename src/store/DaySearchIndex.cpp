@@ -8,24 +8,128 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 
 namespace DaySearchIndex {
 namespace {
 
-// No position lists (detail=none): the index only narrows the days, the
-// search itself then reads their pages. Case is folded before it is stored.
-const QString FileTable = QStringLiteral("CREATE VIRTUAL TABLE day_search USING fts5(folded_page, tokenize='trigram "
-                                         "case_sensitive 1', detail=none, columnsize=0)");
+// No position lists (detail=none) and no copy of the texts (content=''):
+// the index only narrows the days, the search itself then reads their pages;
+// a cell's entry is taken out with the text it was made from, which the
+// stored page gives. Case is folded before it is stored. One entry per cell
+// with text, its rowid the day record's id and the cell's key.
+const QString FileTable = QStringLiteral("CREATE VIRTUAL TABLE day_search USING fts5(folded_cell, tokenize='trigram "
+                                         "case_sensitive 1', content='', detail=none, columnsize=0)");
 
-QString keyColumn(QSqlDatabase& db)
+// A cell's row and column in the low bits of its key; the cells beyond the
+// last row or column share the key of the last, their texts joined by tabs
+// in one row of the index (a folded text without separators lies in it
+// exactly when it lies in one of them).
+constexpr int ColumnBits = 8;
+constexpr int CellBits = 12 + ColumnBits;
+constexpr qint64 LastColumn = (qint64(1) << ColumnBits) - 1;
+constexpr qint64 LastRow = (qint64(1) << (CellBits - ColumnBits)) - 1;
+
+struct Cell
 {
-    return SqlDialect::isServer(db) ? QStringLiteral("id") : QStringLiteral("rowid");
+    qint64 key = 0;
+    QStringView text;
+};
+
+// The cells of a page that hold text, by key.
+QList<Cell> cellsOf(QStringView page)
+{
+    QList<Cell> out;
+    qint64 row = 0;
+    qint64 column = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= page.size(); ++i) {
+        const bool end = i == page.size();
+        if (!end && page[i] != PageText::CellSeparator && page[i] != PageText::RowSeparator)
+            continue;
+        if (i > start)
+            out.append(
+                {(std::min(row, LastRow) << ColumnBits) | std::min(column, LastColumn), page.mid(start, i - start)});
+        if (end)
+            break;
+        if (page[i] == PageText::CellSeparator) {
+            ++column;
+        } else {
+            ++row;
+            column = 0;
+        }
+        start = i + 1;
+    }
+    std::stable_sort(out.begin(), out.end(), [](const Cell& a, const Cell& b) { return a.key < b.key; });
+    return out;
+}
+
+// The cells of one key from cells[at] on: where they end.
+qsizetype keyEnd(const QList<Cell>& cells, qsizetype at)
+{
+    qsizetype end = at;
+    while (end < cells.size() && cells[end].key == cells[at].key)
+        ++end;
+    return end;
+}
+
+// What the index holds for the cells [from, to) of one key.
+QString foldedCells(const QList<Cell>& cells, qsizetype from, qsizetype to)
+{
+    QString out;
+    for (qsizetype i = from; i < to; ++i) {
+        if (i > from)
+            out.append(PageText::CellSeparator);
+        TextFolding::appendFolded(out, cells[i].text);
+    }
+    return out;
+}
+
+bool sameTexts(
+    const QList<Cell>& a, qsizetype aFrom, qsizetype aTo, const QList<Cell>& b, qsizetype bFrom, qsizetype bTo)
+{
+    if (aTo - aFrom != bTo - bFrom)
+        return false;
+    for (qsizetype i = 0; i < aTo - aFrom; ++i) {
+        if (a[aFrom + i].text != b[bFrom + i].text)
+            return false;
+    }
+    return true;
+}
+
+bool isServer(QSqlDatabase& db)
+{
+    return SqlDialect::isServer(db);
+}
+
+QString insertCell(QSqlDatabase& db)
+{
+    return isServer(db)
+        ? QStringLiteral("INSERT INTO day_search (day_id, cell_row, cell_column, folded_cell) VALUES (?, ?, ?, ?)")
+        : QStringLiteral("INSERT INTO day_search (rowid, folded_cell) VALUES (?, ?)");
+}
+
+QVariantList cellValues(QSqlDatabase& db, qint64 dayId, qint64 key, const QString& folded)
+{
+    if (isServer(db))
+        return {dayId, key >> ColumnBits, key & LastColumn, folded};
+    return {(dayId << CellBits) | key, folded};
 }
 
 Result exec(QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
 {
     QSqlQuery q(db);
     return Database::exec(q, sql, values);
+}
+
+// The entry of a cell whose text was folded.
+Result removeCell(QSqlDatabase& db, qint64 dayId, qint64 key, const QString& folded)
+{
+    if (isServer(db))
+        return exec(db, QStringLiteral("DELETE FROM day_search WHERE day_id = ? AND cell_row = ? AND cell_column = ?"),
+            {dayId, key >> ColumnBits, key & LastColumn});
+    return exec(db, QStringLiteral("INSERT INTO day_search (day_search, rowid, folded_cell) VALUES ('delete', ?, ?)"),
+        {(dayId << CellBits) | key, folded});
 }
 
 // The trigram index needs the extension, which a server may lack or not let
@@ -68,21 +172,6 @@ QString trigramQuery(const QList<uint>& characters)
     return terms.join(QStringLiteral(" AND "));
 }
 
-// For the file's index: FTS5 finds the pages that hold all of the text's
-// trigrams, and GLOB keeps those that hold it whole (case matters: both are
-// folded).
-QString globPattern(const QString& folded)
-{
-    QString escaped;
-    for (QChar c : folded) {
-        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['))
-            escaped += QLatin1Char('[') + c + QLatin1Char(']');
-        else
-            escaped += c;
-    }
-    return QLatin1Char('*') + escaped + QLatin1Char('*');
-}
-
 } // namespace
 
 const QList<FileObject>& fileObjects()
@@ -93,8 +182,6 @@ const QList<FileObject>& fileObjects()
             QStringLiteral("CREATE TABLE 'day_search_data'(id INTEGER PRIMARY KEY, block BLOB)")},
         {QStringLiteral("table"), QStringLiteral("day_search_idx"),
             QStringLiteral("CREATE TABLE 'day_search_idx'(segid, term, pgno, PRIMARY KEY(segid, term)) WITHOUT ROWID")},
-        {QStringLiteral("table"), QStringLiteral("day_search_content"),
-            QStringLiteral("CREATE TABLE 'day_search_content'(id INTEGER PRIMARY KEY, c0)")},
         {QStringLiteral("table"), QStringLiteral("day_search_config"),
             QStringLiteral("CREATE TABLE 'day_search_config'(k PRIMARY KEY, v) WITHOUT ROWID")},
     };
@@ -103,22 +190,28 @@ const QList<FileObject>& fileObjects()
 
 QString serverTable()
 {
-    return QStringLiteral("CREATE TABLE day_search (id BIGINT PRIMARY KEY, folded_page TEXT NOT NULL)");
+    return QStringLiteral("CREATE TABLE day_search (day_id BIGINT NOT NULL, cell_row INTEGER NOT NULL, cell_column "
+                          "INTEGER NOT NULL, folded_cell TEXT NOT NULL, PRIMARY KEY (day_id, cell_row, cell_column))");
+}
+
+QString serverFields()
+{
+    return QStringLiteral("day_id bigint NO, cell_row integer NO, cell_column integer NO, folded_cell text NO");
 }
 
 QString serverTrigramIndex()
 {
-    return QStringLiteral("ix_day_search_folded_page");
+    return QStringLiteral("ix_day_search_folded_cell");
 }
 
 QString serverTrigramIndexTail()
 {
-    return QStringLiteral("USING gin (folded_page gin_trgm_ops)");
+    return QStringLiteral("USING gin (folded_cell gin_trgm_ops)");
 }
 
 Result create(QSqlDatabase& db, const std::function<void(qint64, qint64)>& progress)
 {
-    const bool server = SqlDialect::isServer(db);
+    const bool server = isServer(db);
     Result r = exec(db, server ? serverTable() : FileTable);
     if (!r.ok())
         return r;
@@ -129,7 +222,9 @@ Result create(QSqlDatabase& db, const std::function<void(qint64, qint64)>& progr
 
 Result rebuild(QSqlDatabase& db, const std::function<void(qint64, qint64)>& progress)
 {
-    Result r = exec(db, QStringLiteral("DELETE FROM day_search"));
+    Result r = exec(db,
+        isServer(db) ? QStringLiteral("DELETE FROM day_search")
+                     : QStringLiteral("INSERT INTO day_search (day_search) VALUES ('delete-all')"));
     if (!r.ok())
         return r;
     qint64 total = 0;
@@ -141,7 +236,7 @@ Result rebuild(QSqlDatabase& db, const std::function<void(qint64, qint64)>& prog
         total = count.next() ? count.value(0).toLongLong() : 0;
     }
     QSqlQuery insert(db);
-    if (!insert.prepare(QStringLiteral("INSERT INTO day_search (%1, folded_page) VALUES (?, ?)").arg(keyColumn(db))))
+    if (!insert.prepare(insertCell(db)))
         return Database::statusOf(insert.lastError());
     // A few days at a time: a server's connection answers one query at a
     // time, and a large history need not be held at once.
@@ -161,11 +256,14 @@ Result rebuild(QSqlDatabase& db, const std::function<void(qint64, qint64)>& prog
         if (pages.isEmpty())
             return Result::success();
         for (const auto& [id, page] : std::as_const(pages)) {
-            if (!PageText::isBlank(page)) {
-                insert.addBindValue(id);
-                insert.addBindValue(TextFolding::foldedPage(page));
+            const QList<Cell> cells = cellsOf(page);
+            for (qsizetype at = 0; at < cells.size();) {
+                const qsizetype end = keyEnd(cells, at);
+                for (const QVariant& v : cellValues(db, id, cells[at].key, foldedCells(cells, at, end)))
+                    insert.addBindValue(v);
                 if (!insert.exec())
                     return Database::statusOf(insert.lastError());
+                at = end;
             }
         }
         after = pages.last().first;
@@ -175,21 +273,35 @@ Result rebuild(QSqlDatabase& db, const std::function<void(qint64, qint64)>& prog
     }
 }
 
-Result update(QSqlDatabase& db, qint64 dayId, const QString& pageText)
+Result update(QSqlDatabase& db, qint64 dayId, const QString& before, const QString& after)
 {
-    Result r = remove(db, dayId);
-    if (!r.ok() || PageText::isBlank(pageText))
-        return r;
-    return exec(db, QStringLiteral("INSERT INTO day_search (%1, folded_page) VALUES (?, ?)").arg(keyColumn(db)),
-        {dayId, TextFolding::foldedPage(pageText)});
+    // Only the cells whose text changed: the rest of the index stays as it is.
+    const QList<Cell> was = cellsOf(before);
+    const QList<Cell> is = cellsOf(after);
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < was.size() || j < is.size()) {
+        const qint64 key = j == is.size() || (i < was.size() && was[i].key < is[j].key) ? was[i].key : is[j].key;
+        const qsizetype wasEnd = i < was.size() && was[i].key == key ? keyEnd(was, i) : i;
+        const qsizetype isEnd = j < is.size() && is[j].key == key ? keyEnd(is, j) : j;
+        if (!sameTexts(was, i, wasEnd, is, j, isEnd)) {
+            const QString wasFolded = foldedCells(was, i, wasEnd);
+            const QString folded = foldedCells(is, j, isEnd);
+            if (folded != wasFolded) {
+                Result r = wasEnd > i ? removeCell(db, dayId, key, wasFolded) : Result::success();
+                if (r.ok() && isEnd > j)
+                    r = exec(db, insertCell(db), cellValues(db, dayId, key, folded));
+                if (!r.ok())
+                    return r;
+            }
+        }
+        i = wasEnd;
+        j = isEnd;
+    }
+    return Result::success();
 }
 
-Result remove(QSqlDatabase& db, qint64 dayId)
-{
-    return exec(db, QStringLiteral("DELETE FROM day_search WHERE %1 = ?").arg(keyColumn(db)), {dayId});
-}
-
-Result daysHolding(QSqlDatabase& db, const QString& folded, bool whole, QList<DayKey>& out, bool& narrowed)
+Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed)
 {
     out.clear();
     const QList<uint> characters = folded.toUcs4();
@@ -205,20 +317,16 @@ Result daysHolding(QSqlDatabase& db, const QString& folded, bool whole, QList<Da
     QSqlQuery q(db);
     if (!narrowed)
         r = Database::exec(q, QStringLiteral("SELECT id, CalDate FROM tbl_Appt"));
-    else if (SqlDialect::isServer(db))
+    else if (isServer(db))
         r = Database::exec(q,
-            QStringLiteral("SELECT a.id, a.CalDate FROM day_search s JOIN tbl_Appt a ON a.id = s.id "
-                           "WHERE s.folded_page LIKE ? ESCAPE '\\'"),
+            QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE id IN (SELECT DISTINCT day_id FROM day_search "
+                           "WHERE folded_cell LIKE ? ESCAPE '\\')"),
             {likePattern(folded)});
-    else if (whole)
-        r = Database::exec(q,
-            QStringLiteral("SELECT a.id, a.CalDate FROM day_search s JOIN tbl_Appt a ON a.id = s.rowid "
-                           "WHERE s.folded_page GLOB ?"),
-            {globPattern(folded)});
     else
         r = Database::exec(q,
-            QStringLiteral("SELECT a.id, a.CalDate FROM day_search s JOIN tbl_Appt a ON a.id = s.rowid "
-                           "WHERE day_search MATCH ?"),
+            QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE id IN (SELECT DISTINCT rowid >> %1 FROM "
+                           "day_search WHERE day_search MATCH ?)")
+                .arg(CellBits),
             {trigramQuery(characters)});
     if (!r.ok())
         return r;

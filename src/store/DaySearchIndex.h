@@ -9,8 +9,8 @@
 class QSqlDatabase;
 
 // The search index of the day pages, kept in the database itself: for every
-// day with text on its page, the page with each cell folded for case and
-// accents (TextFolding::foldedPage), keyed by the day record's id. In a file
+// cell with text, its text folded for case and accents (TextFolding::fold),
+// keyed by the day record's id and the cell's row and column. In a file
 // an FTS5 table with the trigram tokenizer; on a server a table with a
 // pg_trgm index when the server has that extension (else the same table,
 // scanned). Every write of a day's page updates it in the same transaction;
@@ -27,24 +27,24 @@ Result create(QSqlDatabase& db, const std::function<void(qint64 done, qint64 tot
 // were written without it (a restore, a back-up's new file).
 Result rebuild(QSqlDatabase& db, const std::function<void(qint64 done, qint64 total)>& progress = {});
 
-// The index entry of day record dayId for its page text (none for a blank
-// page), and no entry for a deleted record.
-Result update(QSqlDatabase& db, qint64 dayId, const QString& pageText);
-Result remove(QSqlDatabase& db, qint64 dayId);
+// The index entries of day record dayId whose page text was before (as the
+// index holds it) and is now after: only the cells whose text changed are
+// written. A deleted record's page is now empty.
+Result update(QSqlDatabase& db, qint64 dayId, const QString& before, const QString& after);
 
 // The ids of the day records whose folded page can hold folded (a folded
 // text without separators): a superset of the days that hold it, each
-// listed once. With whole, only the pages that hold it whole (the index's
-// pages are read: for finding every match); else those that hold each of
-// its trigrams (the index alone: quick, for finding the first few). narrowed is false when the index cannot tell (a
-// text of fewer than TrigramLength characters, or a file of an earlier version opened only to read): then out lists
-// every day record.
+// listed once. In a file the days with a cell that holds each of its
+// trigrams, on a server those with a cell that holds it whole. narrowed is
+// false when the index cannot tell (a text of fewer than TrigramLength
+// characters, or a file of an earlier version opened only to read): then
+// out lists every day record.
 struct DayKey
 {
     qint64 id = 0;
     QString date; // as stored, yyyy-MM-dd
 };
-Result daysHolding(QSqlDatabase& db, const QString& folded, bool whole, QList<DayKey>& out, bool& narrowed);
+Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed);
 
 // What the index adds to a file's schema: each object's type, name and the
 // SQL text SQLite keeps for it.
@@ -55,9 +55,11 @@ struct FileObject
     QString sql;
 };
 const QList<FileObject>& fileObjects();
-// On a server: the table, its two fields and the trigram index's name and
+// On a server: the table, its fields (name, type and nullability as the
+// catalogue lists them) and the trigram index's name and
 // definition (its tail, after the table's name).
 QString serverTable();
+QString serverFields();
 QString serverTrigramIndex();
 QString serverTrigramIndexTail();
 

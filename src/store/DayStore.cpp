@@ -204,7 +204,7 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
             if (!stored)
                 return Result::success();
             r = Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {storedId});
-            return r.ok() ? DaySearchIndex::remove(db, storedId) : r;
+            return r.ok() ? DaySearchIndex::update(db, storedId, stored->pageText, QString()) : r;
         }
         if (!result.writes) {
             out.stored = *stored; // another copy stored the same meanwhile
@@ -235,7 +235,7 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
             out.stored = *now;
         // The search index follows the page in the same transaction.
         if (now && storedPage != now->pageText)
-            r = DaySearchIndex::update(db, now->id, now->pageText);
+            r = DaySearchIndex::update(db, now->id, storedPage.value_or(QString()), now->pageText);
         return r;
     });
     if (!out.status.ok()) {
@@ -266,9 +266,9 @@ Result DayStore::readAll(QList<DayRecord>& out)
     });
 }
 
-Result DayStore::daysHolding(const QString& folded, bool whole, QList<DaySearchIndex::DayKey>& out, bool& narrowed)
+Result DayStore::daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed)
 {
-    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, whole, out, narrowed); });
+    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, out, narrowed); });
 }
 
 Result DayStore::read(const QList<qint64>& ids, QList<DayRecord>& out)

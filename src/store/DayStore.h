@@ -65,7 +65,7 @@ public:
 
     // The days whose page can hold folded, through the search index
     // (DaySearchIndex::daysHolding).
-    Result daysHolding(const QString& folded, bool whole, QList<DaySearchIndex::DayKey>& out, bool& narrowed);
+    Result daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed);
     // The records of ids that are still stored, in no particular order.
     Result read(const QList<qint64>& ids, QList<DayRecord>& out);
 

@@ -179,10 +179,10 @@ void TestHostileFiles::everyCommandRefusesOrWorks_data()
         {Expect::Refused, "DROP TABLE tbl_Order"},
         {Expect::Refused, "DROP TABLE day_search"},
         {Expect::Refused,
-            "DROP TABLE day_search; CREATE VIRTUAL TABLE day_search USING fts5(folded_page, detail=none, "
+            "DROP TABLE day_search; CREATE VIRTUAL TABLE day_search USING fts5(folded_cell, content='', detail=none, "
             "columnsize=0)"},
         {Expect::Refused, "CREATE TABLE day_search_docsize (id INTEGER PRIMARY KEY, sz BLOB)"},
-        {Expect::Refused, "CREATE TRIGGER t AFTER INSERT ON day_search_content BEGIN DELETE FROM tbl_Appt; END"},
+        {Expect::Refused, "CREATE TRIGGER t AFTER INSERT ON day_search_data BEGIN DELETE FROM tbl_Appt; END"},
         {Expect::Works, "UPDATE tbl_Setup SET Listno = 0, timeslot = -30"},
         {Expect::Works, "UPDATE tbl_Setup SET open = NULL, Close = NULL, timeslot = NULL"},
         {Expect::Taken, "UPDATE tbl_Appt SET open = '05:00 PM', Close = '08:00 AM'"},
