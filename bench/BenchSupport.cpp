@@ -4,8 +4,10 @@
 #include "core/PageText.h"
 #include "platform/Clock.h"
 #include "store/Database.h"
+#include "store/DaySearchIndex.h"
 #include "store/SettingsStore.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -261,10 +263,17 @@ QString cachedDatabase(int dayCount, qint64 targetBytes)
     const QString folder = cacheFolder();
     if (!QDir().mkpath(folder))
         qFatal("cannot make the benchmark cache folder %s", qPrintable(folder));
-    // The days are placed around today, so a file serves one date only.
-    const QString prefix
-        = QStringLiteral("days-%1-%2k-v%3-").arg(dayCount).arg(targetBytes >> 10).arg(Database::SchemaVersion);
-    const QString name = prefix + Clock::today().toString(Qt::ISODate) + QStringLiteral(".mdb");
+    // The days are placed around today, so a file serves one date only; and
+    // one schema only (its version and the search index's objects).
+    QCryptographicHash schema(QCryptographicHash::Sha1);
+    for (const DaySearchIndex::FileObject& object : DaySearchIndex::fileObjects())
+        schema.addData(object.sql.toUtf8());
+    const QString prefix = QStringLiteral("days-%1-%2k-").arg(dayCount).arg(targetBytes >> 10);
+    const QString name = prefix
+        + QStringLiteral("v%1-%2-")
+              .arg(Database::SchemaVersion)
+              .arg(QString::fromLatin1(schema.result().toHex().left(8)))
+        + Clock::today().toString(Qt::ISODate) + QStringLiteral(".mdb");
     const QString path = folder + QLatin1Char('/') + name;
     if (QFileInfo::exists(path))
         return path;
