@@ -35,18 +35,6 @@ QString cacheFolder()
     return configured.isEmpty() ? QStringLiteral(LEDGERLY_BENCH_CACHE_DIR) : configured;
 }
 
-// Pronounceable surnames of two or three syllables, the same on every run.
-QString syllables(std::mt19937& rng, int count)
-{
-    static const char* const parts[] = {"ka", "lo", "mer", "an", "di", "son", "bre", "tu", "vel", "ri", "cha", "no",
-        "pe", "gar", "ly", "hom", "za", "qui", "ste", "fo", "wen", "bar", "el", "is", "ton", "ma", "gu", "ne"};
-    std::uniform_int_distribution<int> pick(0, int(std::size(parts)) - 1);
-    QString s;
-    for (int i = 0; i < count; ++i)
-        s += QLatin1String(parts[pick(rng)]);
-    return s;
-}
-
 const QStringList& worstCaseClients()
 {
     static const QStringList clients = [] {
@@ -174,6 +162,18 @@ void generate(const QString& path, int dayCount, qint64 targetBytes)
         qFatal("generating a benchmark database: %s", qPrintable(opened.message));
 }
 } // namespace
+
+// Pronounceable surnames of two or three syllables, the same on every run.
+QString syllables(std::mt19937& rng, int count)
+{
+    static const char* const parts[] = {"ka", "lo", "mer", "an", "di", "son", "bre", "tu", "vel", "ri", "cha", "no",
+        "pe", "gar", "ly", "hom", "za", "qui", "ste", "fo", "wen", "bar", "el", "is", "ton", "ma", "gu", "ne"};
+    std::uniform_int_distribution<int> pick(0, int(std::size(parts)) - 1);
+    QString s;
+    for (int i = 0; i < count; ++i)
+        s += QLatin1String(parts[pick(rng)]);
+    return s;
+}
 
 bool smoke()
 {

@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ qint64 databaseBytes(int dayCount);
 Settings worstCaseSettings();
 // A page of that layout with every cell filled with a 20-character name
 // (variant changes the names).
+// Pronounceable surnames of two or three syllables, the same on every run.
+QString syllables(std::mt19937& rng, int count);
 QString fullPage(int variant);
 // A name of exactly 20 characters.
 QString clientName(int n);

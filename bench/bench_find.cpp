@@ -3,6 +3,8 @@
 // the years. Measured apart: reading the days, building the folded search,
 // and one query of four letters (the time from the last keystroke to the
 // listed results).
+#include "BenchSupport.h"
+
 #include "appointments/AppointmentSearch.h"
 #include "core/DayLayout.h"
 #include "core/PageText.h"
@@ -33,17 +35,6 @@ struct History
     Settings current;
     std::shared_ptr<const AppointmentSearch> search;
 };
-
-QString syllables(std::mt19937& rng, int count)
-{
-    static const char* const parts[] = {"ka", "lo", "mer", "an", "di", "son", "bre", "tu", "vel", "ri", "cha", "no",
-        "pe", "gar", "ly", "hom", "za", "qui", "ste", "fo", "wen", "bar", "el", "is", "ton", "ma", "gu", "ne"};
-    std::uniform_int_distribution<int> pick(0, int(std::size(parts)) - 1);
-    QString s;
-    for (int i = 0; i < count; ++i)
-        s += QLatin1String(parts[pick(rng)]);
-    return s;
-}
 
 // The layouts the practice has had, oldest first; the last is the current.
 QList<Settings> layouts()
@@ -76,7 +67,8 @@ History& history()
 
     std::mt19937 rng(20240515);
     for (int i = 0; i < 3000; ++i) {
-        QString name = syllables(rng, 2 + i % 2).toUpper() + QLatin1Char(' ') + syllables(rng, 2);
+        QString name
+            = BenchSupport::syllables(rng, 2 + i % 2).toUpper() + QLatin1Char(' ') + BenchSupport::syllables(rng, 2);
         name[name.indexOf(QLatin1Char(' ')) + 1] = name[name.indexOf(QLatin1Char(' ')) + 1].toUpper();
         if (i % 20 == 0)
             name.replace(QLatin1Char('e'), QChar(0x00E9)); // some names with accents

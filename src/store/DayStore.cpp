@@ -111,6 +111,23 @@ SaveResult resultOfSave(const DayRecord& baseAsRead, const DayRecord& editedAsSh
     return out;
 }
 
+// Every record a query of RecordColumns gives, in its order.
+Result readRecords(QSqlDatabase& db, const QString& sql, QList<DayRecord>& out)
+{
+    out.clear();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    Result r = Database::exec(q, sql);
+    if (!r.ok())
+        return r;
+    while (q.next())
+        out.append(recordFrom(q));
+    // A step that failed half-way ends the loop like the last row does.
+    if (q.lastError().isValid())
+        return Database::statusOf(q.lastError());
+    return r;
+}
+
 } // namespace
 
 Result DayStore::find(const QDate& date, std::optional<DayRecord>& out)
@@ -250,19 +267,7 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
 Result DayStore::readAll(QList<DayRecord>& out)
 {
     return m_db.read([&](QSqlDatabase& db) {
-        out.clear();
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        Result r = Database::exec(q, QStringLiteral("SELECT %1 FROM tbl_Appt ORDER BY CalDate").arg(RecordColumns));
-        if (!r.ok())
-            return r;
-        while (q.next())
-            out.append(recordFrom(q));
-        // A step that failed half-way ends the loop like the last row does.
-        if (q.lastError().isValid())
-            return Database::statusOf(q.lastError());
-        q.finish();
-        return r;
+        return readRecords(db, QStringLiteral("SELECT %1 FROM tbl_Appt ORDER BY CalDate").arg(RecordColumns), out);
     });
 }
 
@@ -280,18 +285,10 @@ Result DayStore::read(const QList<qint64>& ids, QList<DayRecord>& out)
     for (qint64 id : ids)
         numbers.append(QString::number(id));
     return m_db.read([&](QSqlDatabase& db) {
-        out.clear();
-        QSqlQuery q(db);
-        Result r = Database::exec(q,
+        return readRecords(db,
             QStringLiteral("SELECT %1 FROM tbl_Appt WHERE id IN (%2)")
-                .arg(RecordColumns, numbers.join(QLatin1Char(','))));
-        if (!r.ok())
-            return r;
-        while (q.next())
-            out.append(recordFrom(q));
-        if (q.lastError().isValid())
-            return Database::statusOf(q.lastError());
-        return r;
+                .arg(RecordColumns, numbers.join(QLatin1Char(','))),
+            out);
     });
 }
 
