@@ -4,6 +4,7 @@
 #include "store/Database.h"
 #include "store/DatabaseFileCopy.h"
 #include "store/DatabaseRecords.h"
+#include "store/DaySearchIndex.h"
 #include "store/RetryPolicy.h"
 
 #include <QDir>
@@ -162,6 +163,19 @@ Result writeFileCopy(const DatabaseRecords& records, const QString& folder, cons
     out = std::move(tmp);
     return Result::success();
 }
+// A back-up's search index is not taken on trust: one that does not match
+// its pages (a file changed by another program) would miss appointments,
+// and later saves would take out entries it never held. The copy's index
+// is made again from its own pages (an older file's is made on opening).
+Result rebuildSearchIndex(const QString& path)
+{
+    Database copy(QStringLiteral("restore-index"));
+    Result r = copy.open(path, false);
+    if (r.ok())
+        r = copy.write([](QSqlDatabase& db) { return DaySearchIndex::rebuild(db); });
+    copy.close();
+    return r;
+}
 } // namespace
 
 Result BackupRestore::folderFromText(const QString& text, QString& folder)
@@ -273,6 +287,8 @@ BackupRestore::RestoreOutcome BackupRestore::restore(
     if (Result r = checkedCopy(sourcePath, DatabaseFileCopy::Source::ReadOnly, folderOf(livePath),
             QFileInfo::exists(livePath) ? livePath : sourcePath, policy, copy);
         !r.ok())
+        return {r};
+    if (Result r = rebuildSearchIndex(copy->path()); !r.ok())
         return {r};
 
     // A closed connection is one an earlier, failed attempt left closed.
