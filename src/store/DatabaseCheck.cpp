@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/DatabaseSchema.h"
+#include "store/DaySearchIndex.h"
 #include "store/SqlDialect.h"
 
 #include <QAtomicInt>
@@ -236,6 +237,16 @@ Result checkSchema(QSqlDatabase& db, const QString& path, Reading reading)
         return isDamage(error) ? damaged(path, error.databaseText()) : unreadable(path, error);
     if (!why.isEmpty())
         return Result::failed(server ? notOursOnServer(path, why) : notOurs(path, why));
+    if (!server) {
+        QSqlQuery ids(db);
+        if (!ids.exec(QStringLiteral("SELECT (SELECT MIN(id) FROM tbl_Appt) < 1 OR (SELECT MAX(id) FROM tbl_Appt) > %1")
+                          .arg(DaySearchIndex::LastDayId))
+            || !ids.next())
+            return isDamage(ids.lastError()) ? damaged(path, ids.lastError().databaseText())
+                                             : unreadable(path, ids.lastError());
+        if (ids.value(0).toInt() == 1)
+            return Result::failed(notOurs(path, QStringLiteral("a day record's number is out of range")));
+    }
     if (reading != Reading::SchemaOnly && !server) {
         QSqlQuery q(db);
         if (!q.exec(reading == Reading::Whole ? QStringLiteral("PRAGMA integrity_check")

@@ -29,6 +29,7 @@ constexpr int ColumnBits = 8;
 constexpr int CellBits = 12 + ColumnBits;
 constexpr qint64 LastColumn = (qint64(1) << ColumnBits) - 1;
 constexpr qint64 LastRow = (qint64(1) << (CellBits - ColumnBits)) - 1;
+static_assert(63 - CellBits == 43, "LastDayId leaves the bits of a cell's key free");
 
 struct Cell
 {

@@ -18,6 +18,9 @@ class QSqlDatabase;
 namespace DaySearchIndex {
 
 inline constexpr int TrigramLength = 3;
+// In a file an entry's number holds its day record's id and the cell: a day
+// record's id must lie in 1 .. LastDayId (the file check refuses others).
+inline constexpr qint64 LastDayId = (qint64(1) << 43) - 1;
 
 // Makes the index (and on a server the trigram index where it can), then
 // fills it from every day record. progress, when given, hears of the days

@@ -183,6 +183,7 @@ void TestHostileFiles::everyCommandRefusesOrWorks_data()
             "columnsize=0)"},
         {Expect::Refused, "CREATE TABLE day_search_docsize (id INTEGER PRIMARY KEY, sz BLOB)"},
         {Expect::Refused, "CREATE TRIGGER t AFTER INSERT ON day_search_data BEGIN DELETE FROM tbl_Appt; END"},
+        {Expect::Refused, "UPDATE tbl_Appt SET id = 17592186044421 WHERE id = (SELECT MAX(id) FROM tbl_Appt)"},
         {Expect::Works, "UPDATE tbl_Setup SET Listno = 0, timeslot = -30"},
         {Expect::Works, "UPDATE tbl_Setup SET open = NULL, Close = NULL, timeslot = NULL"},
         {Expect::Taken, "UPDATE tbl_Appt SET open = '05:00 PM', Close = '08:00 AM'"},
