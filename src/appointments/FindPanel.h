@@ -41,8 +41,6 @@ public:
     QListWidget* resultList() const { return m_resultList; }
     QLabel* statusLabel() const { return m_statusLabel; }
     const QList<AppointmentSearch::Match>& shownMatches() const { return m_matches; }
-    // Finding is done by the time the text box has changed; never busy.
-    bool isBusy() const { return false; }
 
 signals:
     // Enter (or a double click) on a line; the panel is already hidden.

@@ -178,7 +178,8 @@ Result DayStore::open(
         if (!again)
             return Result::failed(QStringLiteral("the record of %1 could not be created").arg(dateKey(date)));
         out = *again;
-        return r;
+        // Made here, its page goes into the search index with it.
+        return created ? DaySearchIndex::update(db, again->id, QString(), again->pageText) : r;
     });
 }
 

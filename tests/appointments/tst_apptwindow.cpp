@@ -274,11 +274,9 @@ private slots:
         press(Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(focus(), panel()->findBox());
         type(QStringLiteral("kimb"));
-        QTRY_VERIFY(!panel()->isBusy());
         QCOMPARE(panel()->resultList()->count(), 2);
         QVERIFY(panel()->resultList()->item(0)->text().endsWith(QLatin1String("kimball ann")));
         type(QStringLiteral("zz"));
-        QTRY_VERIFY(!panel()->isBusy());
         QCOMPARE(panel()->statusLabel()->text(), QStringLiteral("No appointments found"));
         press(Qt::Key_Return);
         QVERIFY(panel()->isVisible());
@@ -291,10 +289,8 @@ private slots:
         child("dailyMemoEdit")->setFocus();
         QTest::mouseClick(child<QPushButton>("findButton"), Qt::LeftButton);
         QCOMPARE(panel()->findBox()->selectedText(), QStringLiteral("kimbzz"));
-        QTRY_VERIFY(!panel()->isBusy());
         QCOMPARE(panel()->resultList()->count(), 1);
         type(QStringLiteral("kimball"));
-        QTRY_VERIFY(!panel()->isBusy());
         press(Qt::Key_Down); // the latest past day
         press(Qt::Key_Return);
         QVERIFY(!panel()->isVisible());
