@@ -217,8 +217,16 @@ private slots:
         press(Qt::Key_Z, Qt::ControlModifier); // then the page's last change
         QCOMPARE(storedCell(Today, 3, 1), QString());
 
+        QVERIFY(m_window->changeDay(Today.addDays(1)));
+        press(Qt::Key_Y, Qt::ControlModifier); // the slot's redo belongs to the other day
+        QCOMPARE(grid()->cellText(3, 1), QString());
+
+        QVERIFY(m_window->changeDay(Today));
+        startEdit(4, 1, QStringLiteral("ROSS"));
+        press(Qt::Key_Return);
+
         // Another desk stores the day in a layout with a booking this page has
-        // no row for: the undo of JONES moves the page into it, and the steps,
+        // no row for: the undo of ROSS moves the page into it, and the steps,
         // kept in the old layout, end with it.
         DayStore store(m_data->db());
         DayRecord stored;
@@ -229,18 +237,15 @@ private slots:
         PageText::Cells cells = PageText::fit(QString(), DayLayout::fromRecord(tens).pageRows(), 4);
         cells[1][0] = QStringLiteral("JONES");
         cells[2][0] = QStringLiteral("LEE"); // 08:10
+        cells[7][0] = QStringLiteral("ROSS"); // 09:00
         tens.pageText = PageText::join(cells);
         QVERIFY(store.save(stored, tens).status.ok());
         grid()->setFocus();
         press(Qt::Key_Z, Qt::ControlModifier);
         press(Qt::Key_Z, Qt::ControlModifier);
-        cells[1][0].clear();
+        cells[7][0].clear();
         QCOMPARE(TestSupport::storedDay(m_data->db())->pageText, PageText::join(cells));
         QCOMPARE(m_window->layout().timeTexts.value(1), QStringLiteral("08:10 AM"));
-
-        QVERIFY(m_window->changeDay(Today.addDays(1)));
-        press(Qt::Key_Y, Qt::ControlModifier); // the slot's redo belongs to the other day
-        QCOMPARE(grid()->cellText(3, 1), QString());
     }
 
     // A name too long for its cell shows whole in a tooltip; a short one none.
