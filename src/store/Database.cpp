@@ -43,7 +43,7 @@ bool Database::isServerAddress(const QString& path)
     return path.startsWith(QLatin1String("postgresql://")) || path.startsWith(QLatin1String("postgres://"));
 }
 
-Result Database::openServer(const QString& address, const MigrationProgress& migrationProgress)
+Result Database::openServer(const QString& address, const Progress& migrationProgress)
 {
     m_server = std::make_unique<ServerConnection>(m_connectionName, QUrl(address));
     m_path = m_server->address();
@@ -82,7 +82,7 @@ Result Database::connectFile(const QString& path, bool readOnly)
     return Result::failed(QStringLiteral("The file %1 cannot be opened: %2").arg(shown(path), text));
 }
 
-Result Database::open(const QString& path, bool createIfMissing, const MigrationProgress& migrationProgress)
+Result Database::open(const QString& path, bool createIfMissing, const Progress& migrationProgress)
 {
     close();
     if (isServerAddress(path))

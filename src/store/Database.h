@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Progress.h"
 #include "core/Result.h"
 #include "store/RetryPolicy.h"
 
@@ -44,8 +45,7 @@ public:
     // Opening a database of an earlier version brings it up to this one
     // first; a step that reads every day record tells migrationProgress of
     // the days done so far out of all of them now and then.
-    using MigrationProgress = std::function<void(qint64 done, qint64 total)>;
-    Result open(const QString& path, bool createIfMissing = true, const MigrationProgress& migrationProgress = {});
+    Result open(const QString& path, bool createIfMissing = true, const Progress& migrationProgress = {});
     // Opens path only to read it, for commands that must never change the
     // file: nothing is created, migrated, switched or put right, and the file
     // (with its journal) stays byte-identical. Besides the checks of open()
@@ -131,7 +131,7 @@ private:
 
     void removeConnection();
     Result connectFile(const QString& path, bool readOnly);
-    Result openServer(const QString& address, const MigrationProgress& migrationProgress);
+    Result openServer(const QString& address, const Progress& migrationProgress);
     Result withinAnswerTime(const std::function<Result()>& step);
     Result access(const std::function<Result()>& step, bool retried, const QString& failure);
 

@@ -210,7 +210,7 @@ QString serverTrigramIndexTail()
     return QStringLiteral("USING gin (folded_cell gin_trgm_ops)");
 }
 
-Result create(QSqlDatabase& db, const std::function<void(qint64, qint64)>& progress)
+Result create(QSqlDatabase& db, const Progress& progress)
 {
     const bool server = isServer(db);
     Result r = exec(db, server ? serverTable() : FileTable);
@@ -221,7 +221,7 @@ Result create(QSqlDatabase& db, const std::function<void(qint64, qint64)>& progr
     return rebuild(db, progress);
 }
 
-Result rebuild(QSqlDatabase& db, const std::function<void(qint64, qint64)>& progress)
+Result rebuild(QSqlDatabase& db, const Progress& progress)
 {
     Result r = exec(db,
         isServer(db) ? QStringLiteral("DELETE FROM day_search")

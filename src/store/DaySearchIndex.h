@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Progress.h"
 #include "core/Result.h"
 
 #include <QList>
@@ -25,10 +26,10 @@ inline constexpr qint64 LastDayId = (qint64(1) << 43) - 1;
 // Makes the index (and on a server the trigram index where it can), then
 // fills it from every day record. progress, when given, hears of the days
 // indexed so far out of all of them now and then.
-Result create(QSqlDatabase& db, const std::function<void(qint64 done, qint64 total)>& progress = {});
+Result create(QSqlDatabase& db, const Progress& progress = {});
 // Empties the index and fills it again from every day record: after records
 // were written without it (a restore, a back-up's new file).
-Result rebuild(QSqlDatabase& db, const std::function<void(qint64 done, qint64 total)>& progress = {});
+Result rebuild(QSqlDatabase& db, const Progress& progress = {});
 
 // The index entries of day record dayId whose page text was before (as the
 // index holds it) and is now after: only the cells whose text changed are

@@ -38,8 +38,6 @@ Result execAll(QSqlDatabase& db, const QStringList& statements)
     return Result::success();
 }
 
-using Progress = std::function<void(qint64 done, qint64 total)>;
-
 // Schema version 0 -> 1: the three tables and their first records.
 Result createSchema(QSqlDatabase& db, const Progress&)
 {

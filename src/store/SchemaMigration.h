@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Progress.h"
 #include "core/Result.h"
 
 #include <functional>
@@ -16,5 +17,5 @@ namespace SchemaMigration {
 // old database at once do not both run it. A step that reads every day
 // record tells progress of the days done so far out of all of them now and
 // then; without progress it says on stderr what it does when they are many.
-Result migrate(QSqlDatabase& db, const std::function<void(qint64 done, qint64 total)>& progress = {});
+Result migrate(QSqlDatabase& db, const Progress& progress = {});
 } // namespace SchemaMigration

@@ -72,7 +72,7 @@ bool ServerConnection::isOpen() const
     return QSqlDatabase::contains(m_connectionName) && connection().isOpen();
 }
 
-Result ServerConnection::open(RetryPolicy& retry, const std::function<void(qint64, qint64)>& migrationProgress)
+Result ServerConnection::open(RetryPolicy& retry, const Progress& migrationProgress)
 {
     if (!m_url.isValid() || m_url.path().size() < 2)
         return Result::failed(QStringLiteral("The database address %1 is not valid: it must be "

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Progress.h"
 #include "core/Result.h"
 
 #include <QSqlDatabase>
@@ -34,7 +35,7 @@ public:
     // Connects, checks without writing that the database may be used, makes
     // its tables on first use (or brings them up to the schema version), and
     // checks them.
-    Result open(RetryPolicy& retry, const std::function<void(qint64 done, qint64 total)>& migrationProgress = {});
+    Result open(RetryPolicy& retry, const Progress& migrationProgress = {});
 
     // After a lost connection, connects again; Failed when the driver found
     // the connection broken on its own (the next access then connects).
