@@ -1,6 +1,7 @@
 #include "maintenance/BackupRestore.h"
 
 #include "platform/FileSystem.h"
+#include "store/ChangeHistory.h"
 #include "store/Database.h"
 #include "store/DatabaseFileCopy.h"
 #include "store/DatabaseRecords.h"
@@ -176,6 +177,24 @@ Result rebuildSearchIndex(const QString& path)
     copy.close();
     return r;
 }
+// The restored file's history tells what the restore changed, slot by slot,
+// against the replaced file kept beside it. A replaced file too damaged to
+// read has nothing to compare with.
+void recordRestore(const QString& livePath, Database* connection)
+{
+    Database replaced(QStringLiteral("restore-replaced"));
+    ChangeHistory::Content before;
+    const QString kept = folderOf(livePath) + QLatin1Char('/') + BackupRestore::KeptName;
+    if (!QFileInfo::exists(kept) || !replaced.openReadOnly(kept).ok()
+        || !replaced.read([&](QSqlDatabase& db) { return ChangeHistory::readContent(db, before); }).ok())
+        return;
+    replaced.close();
+    Database own(QStringLiteral("restore-record"));
+    Database* live = connection && connection->isOpen() ? connection : &own;
+    if (live == &own && !own.open(livePath, false).ok())
+        return;
+    static_cast<void>(live->write([&](QSqlDatabase& db) { return ChangeHistory::recordReplacement(db, before); }));
+}
 } // namespace
 
 Result BackupRestore::folderFromText(const QString& text, QString& folder)
@@ -306,6 +325,8 @@ BackupRestore::RestoreOutcome BackupRestore::restore(
         if (!opened.ok() && outcome.result.ok())
             outcome.result = opened;
     }
+    if (outcome.replaced)
+        recordRestore(livePath, reopen ? connection : nullptr);
     return outcome;
 }
 

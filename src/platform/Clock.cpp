@@ -2,7 +2,8 @@
 
 namespace {
 QDate g_fixed;
-}
+QDateTime g_fixedNow;
+} // namespace
 
 namespace Clock {
 QDate today()
@@ -18,5 +19,20 @@ void setFixedToday(const QDate& date)
 void clearFixedToday()
 {
     g_fixed = QDate();
+    g_fixedNow = QDateTime();
+}
+
+QDateTime now()
+{
+    if (g_fixedNow.isValid())
+        return g_fixedNow;
+    const QDateTime current = QDateTime::currentDateTime();
+    return g_fixed.isValid() ? QDateTime(g_fixed, current.time()) : current;
+}
+
+void setFixedNow(const QDateTime& moment)
+{
+    g_fixedNow = moment;
+    g_fixed = moment.date();
 }
 } // namespace Clock

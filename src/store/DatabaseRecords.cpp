@@ -1,9 +1,11 @@
 #include "store/DatabaseRecords.h"
 
+#include "store/ChangeHistory.h"
 #include "store/Database.h"
 #include "store/DatabaseSchema.h"
 #include "store/DaySearchIndex.h"
 #include "store/ServerConnection.h"
+#include "store/SqlDialect.h"
 
 #include <QAtomicInt>
 #include <QHash>
@@ -40,13 +42,27 @@ Result inSnapshot(QSqlDatabase& db, const std::function<Result(QSqlDatabase&)>& 
     return Database::exec(end, QStringLiteral("COMMIT"));
 }
 
+// A file of an earlier data version lacks the tables later versions added.
+bool holdsTable(QSqlDatabase& db, const DatabaseSchema::Table& table)
+{
+    if (table.since == 1 || SqlDialect::isServer(db))
+        return true;
+    QSqlQuery q(db);
+    return Database::exec(
+               q, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"), {table.name})
+               .ok()
+        && q.next();
+}
+
 } // namespace
 
 Result DatabaseRecords::read(QSqlDatabase& db)
 {
     m_tables.clear();
-    for (const DatabaseSchema::Table& table : DatabaseSchema::tables())
-        m_tables.append({table.name, DatabaseSchema::fieldNames(table.name), {}});
+    for (const DatabaseSchema::Table& table : DatabaseSchema::tables()) {
+        if (holdsTable(db, table))
+            m_tables.append({table.name, DatabaseSchema::fieldNames(table.name), {}});
+    }
     for (Table& t : m_tables) {
         QSqlQuery q(db);
         Result s = Database::exec(
@@ -144,6 +160,10 @@ Result DatabaseRecords::replaceServer(Database& server) const
             return r;
         while (old.next())
             versions.insert(old.value(0).toString(), old.value(1).toLongLong());
+        ChangeHistory::Content before;
+        r = ChangeHistory::readContent(db, before);
+        if (!r.ok())
+            return r;
         DatabaseRecords restored = *this;
         for (QVariantList& row : restored.m_tables[0].rows) {
             const qint64 was = versions.value(row[ApptCalDate].toString(), 0);
@@ -168,6 +188,7 @@ Result DatabaseRecords::replaceServer(Database& server) const
             if (!r.ok())
                 return r;
         }
-        return Result::success();
+        // After the restored history, which took the ids it came with.
+        return ChangeHistory::recordReplacement(db, before);
     });
 }

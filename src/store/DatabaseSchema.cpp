@@ -84,6 +84,12 @@ QString foreignObject(const QString& type, const QString& name)
         .arg(type == QLatin1String("index") ? QStringLiteral("an") : QStringLiteral("a"), type, name);
 }
 
+QString newerObject(const QString& type, const QString& name)
+{
+    return QStringLiteral("it holds %1 %2 \"%3\" its data version does not have")
+        .arg(type == QLatin1String("index") ? QStringLiteral("an") : QStringLiteral("a"), type, name);
+}
+
 QString missingField(const Table& t, const Field& f)
 {
     return QStringLiteral("the table %1 has no field %2").arg(t.name, f.name);
@@ -192,6 +198,8 @@ QString differencesInFile(QSqlDatabase& db, QSqlError& error)
             ++indexObjects;
             if (type != o->type || sql != o->sql)
                 why = QStringLiteral("the search index %1 is not as Ledgerly made it").arg(o->name);
+        } else if ((t && t->since > version) || (i && i->since > version)) {
+            why = newerObject(type, name);
         } else if (t) {
             tablesFound.append(t->name);
             // What the fields do not show (a CHECK, a collation, WITHOUT
@@ -212,6 +220,8 @@ QString differencesInFile(QSqlDatabase& db, QSqlError& error)
     if (!why.isEmpty())
         return why;
     for (const Table& t : tables()) {
+        if (t.since > version)
+            continue;
         if (!tablesFound.contains(t.name))
             return QStringLiteral("the table %1 is missing").arg(t.name);
         why = fieldsInFile(db, t, error);
@@ -219,7 +229,7 @@ QString differencesInFile(QSqlDatabase& db, QSqlError& error)
             return why;
     }
     for (const Index& i : indexes()) {
-        if (!indexesFound.contains(i.name))
+        if (i.since <= version && !indexesFound.contains(i.name))
             return QStringLiteral("the index %1 is missing").arg(i.name);
     }
     return QString();
@@ -267,6 +277,11 @@ QString searchIndexOnServer(QSqlDatabase& db, bool table, bool trigramIndex, QSq
 // text of the statements, tells what the tables are.
 QString differencesOnServer(QSqlDatabase& db, QSqlError& error)
 {
+    QSqlQuery meta(db);
+    if (!run(meta, QStringLiteral("SELECT schema_version FROM ledgerly_meta"), error))
+        return QString();
+    const qint64 version = meta.next() ? meta.value(0).toLongLong() : 0;
+    meta.finish();
     QSqlQuery objects(db);
     if (!run(objects,
             QStringLiteral("SELECT CASE WHEN table_type = 'VIEW' THEN 'view' ELSE 'table' END, table_name "
@@ -291,14 +306,20 @@ QString differencesOnServer(QSqlDatabase& db, QSqlError& error)
             searchTable = true;
         else if (type == QLatin1String("index") && name == DaySearchIndex::serverTrigramIndex())
             trigramIndex = true;
+        else if (type == QLatin1String("table") && tableNamed(name) && tableNamed(name)->since > version)
+            return newerObject(type, name);
         else if (type == QLatin1String("table") && tableNamed(name))
             tablesFound.append(tableNamed(name)->name);
+        else if (type == QLatin1String("index") && indexNamed(name) && indexNamed(name)->since > version)
+            return newerObject(type, name);
         else if (type == QLatin1String("index") && indexNamed(name))
             indexesFound.append(indexNamed(name)->name);
         else
             return foreignObject(type, name);
     }
     for (const Table& t : tables()) {
+        if (t.since > version)
+            continue;
         if (!tablesFound.contains(t.name))
             return QStringLiteral("the table %1 is missing").arg(t.name);
         QSqlQuery q(db);
@@ -330,6 +351,8 @@ QString differencesOnServer(QSqlDatabase& db, QSqlError& error)
     if (!why.isEmpty() || error.isValid())
         return why;
     for (const Index& i : indexes()) {
+        if (i.since > version)
+            continue;
         if (!indexesFound.contains(i.name))
             return QStringLiteral("the index %1 is missing").arg(i.name);
         QSqlQuery q(db);
@@ -364,6 +387,14 @@ const QList<Table>& tables()
         {QStringLiteral("tbl_Order"),
             {key(), text("Name"), text("Address"), text("City"), text("State"), text("Zip"), text("Country"),
                 text("Phone"), text("Fax"), text("Contact"), text("Practice"), text("OrderDate")}},
+        // Every stored change of a slot, a memo or the closed flag
+        // (ChangeHistory). The slot is kept as shown then, since layouts
+        // change: its row and column, time and provider.
+        {QStringLiteral("tbl_History"),
+            {key(), text("CalDate", true), text("Kind", true), integer("SlotRow", "0"), integer("SlotColumn", "0"),
+                text("SlotTime"), integer("SlotMinutes"), text("Provider"), text("TextBefore"), text("TextAfter"),
+                text("ChangedAt", true), text("UserName"), text("MachineName"), text("Reason")},
+            4},
     };
     return all;
 }
@@ -371,8 +402,10 @@ const QList<Table>& tables()
 const QList<Index>& indexes()
 {
     // Day records are found and merged by date: one record per date.
+    // A day's history is read by its date.
     static const QList<Index> all
-        = {{QStringLiteral("ix_Appt_CalDate"), QStringLiteral("tbl_Appt"), QStringLiteral("CalDate"), true}};
+        = {{QStringLiteral("ix_Appt_CalDate"), QStringLiteral("tbl_Appt"), QStringLiteral("CalDate"), true},
+            {QStringLiteral("ix_History_CalDate"), QStringLiteral("tbl_History"), QStringLiteral("CalDate"), false, 4}};
     return all;
 }
 
@@ -386,13 +419,14 @@ QStringList fieldNames(const QString& table)
     return names;
 }
 
-QStringList createStatements(bool server)
+QStringList createStatements(bool server, int version)
 {
     QStringList statements;
     for (const Table& t : tables()) {
-        statements.append(createTable(t, server));
+        if (t.since == version)
+            statements.append(createTable(t, server));
         for (const Index& i : indexes()) {
-            if (i.table == t.name)
+            if (i.table == t.name && i.since == version)
                 statements.append(createIndex(i));
         }
     }

@@ -31,6 +31,7 @@ struct Table
 {
     QString name;
     QList<Field> fields;
+    int since = 1; // the data version that made it
 };
 
 struct Index
@@ -39,6 +40,7 @@ struct Index
     QString table;
     QString field;
     bool unique = false;
+    int since = 1;
 };
 
 const QList<Table>& tables();
@@ -47,8 +49,9 @@ const QList<Index>& indexes();
 // The names of a table's fields in the order they are made, the key first.
 QStringList fieldNames(const QString& table);
 
-// The statements that make the tables and indexes, in order.
-QStringList createStatements(bool server);
+// The statements that make the tables and indexes data version `version`
+// added, in order.
+QStringList createStatements(bool server, int version = 1);
 
 // What a file or server database holds that differs from the description:
 // empty when nothing, else a clause such as `it holds a trigger "x" that

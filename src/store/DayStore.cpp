@@ -3,6 +3,7 @@
 #include "core/DayMerge.h"
 #include "core/DayPlacement.h"
 #include "core/PageText.h"
+#include "store/ChangeHistory.h"
 #include "store/Database.h"
 #include "store/DaySearchIndex.h"
 #include "store/SqlDialect.h"
@@ -222,6 +223,8 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
             if (!stored)
                 return Result::success();
             r = Database::exec(q, QStringLiteral("DELETE FROM tbl_Appt WHERE id = ?"), {storedId});
+            if (r.ok())
+                r = ChangeHistory::write(db, ChangeHistory::dayChanges(stored, std::nullopt));
             return r.ok() ? DaySearchIndex::update(db, storedId, stored->pageText, QString()) : r;
         }
         if (!result.writes) {
@@ -251,6 +254,11 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
             return r;
         if (now)
             out.stored = *now;
+        // What was stored against what was stored before, whatever the merge
+        // made of this desk's edit.
+        r = ChangeHistory::write(db, ChangeHistory::dayChanges(stored, now));
+        if (!r.ok())
+            return r;
         // The search index follows the page in the same transaction.
         if (now && storedPage != now->pageText)
             r = DaySearchIndex::update(db, now->id, storedPage.value_or(QString()), now->pageText);

@@ -41,7 +41,7 @@ Result execAll(QSqlDatabase& db, const QStringList& statements)
 // Schema version 0 -> 1: the three tables and their first records.
 Result createSchema(QSqlDatabase& db, const Progress&)
 {
-    Result s = execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db)));
+    Result s = execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db), 1));
     if (!s.ok())
         return s;
 
@@ -88,10 +88,16 @@ Result createSearchIndex(QSqlDatabase& db, const Progress& progress)
     });
 }
 
+// Schema version 3 -> 4: the history of every stored change, empty at first.
+Result createChangeHistory(QSqlDatabase& db, const Progress&)
+{
+    return execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db), 4));
+}
+
 // Step k takes a file from schema version k to k + 1.
 using MigrationStep = Result (*)(QSqlDatabase&, const Progress&);
 constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations
-    = {&createSchema, &updateReadme, &createSearchIndex};
+    = {&createSchema, &updateReadme, &createSearchIndex, &createChangeHistory};
 
 // The schema version: PRAGMA user_version in a file, ledgerly_meta on a server
 // (0 while that table does not exist yet).

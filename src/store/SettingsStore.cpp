@@ -1,6 +1,7 @@
 #include "store/SettingsStore.h"
 
 #include "core/PageText.h"
+#include "store/ChangeHistory.h"
 #include "store/Database.h"
 
 #include <QSqlQuery>
@@ -100,6 +101,8 @@ Result SettingsStore::saveFixedMemo(const QString& base, const QString& mine, QS
             QSqlQuery q(conn);
             r = Database::exec(
                 q, QStringLiteral("UPDATE tbl_Setup SET FixedMemo = ? WHERE %1").arg(FirstRecord), {text(result)});
+            if (r.ok())
+                r = ChangeHistory::write(conn, {ChangeHistory::fixedMemoChange(theirs, result)});
             if (!r.ok())
                 return r;
         }

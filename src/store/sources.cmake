@@ -11,6 +11,7 @@ list(APPEND LEDGERLY_CORE_SOURCES
     store/ServerWatchdog.cpp
     store/DatabaseFileCopy.cpp
     store/DatabaseRecords.cpp
+    store/ChangeHistory.cpp
     store/DayStore.cpp
     store/DaySearchIndex.cpp
     store/SettingsStore.cpp

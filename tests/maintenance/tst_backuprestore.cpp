@@ -2,6 +2,7 @@
 
 #include "maintenance/BackupRestore.h"
 #include "platform/FileSystem.h"
+#include "store/ChangeHistory.h"
 #include "store/Database.h"
 #include "store/DayStore.h"
 
@@ -39,8 +40,8 @@ QString bookedIn(const QString& path)
 QStringList recordsOf(Database& db)
 {
     QStringList lines;
-    for (const QString& table :
-        {QStringLiteral("tbl_Appt"), QStringLiteral("tbl_Setup"), QStringLiteral("tbl_Order")}) {
+    for (const QString& table : {QStringLiteral("tbl_Appt"), QStringLiteral("tbl_Setup"), QStringLiteral("tbl_Order"),
+             QStringLiteral("tbl_History")}) {
         QSqlQuery q(db.connection());
         if (!q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY id").arg(table)))
             lines.append(table + QStringLiteral(" cannot be read"));
@@ -215,7 +216,10 @@ private slots:
             QCOMPARE(recordsOf(file), records);
         }
         QCOMPARE(BackupRestore::restoreServer(m_backup, server, m_data->folder()).message, QString());
-        QCOMPARE(recordsOf(server), records);
+        // The back-up's history comes back, what the restore replaced after it.
+        const QStringList restored = recordsOf(server);
+        QCOMPARE(restored.mid(0, records.size()), records);
+        QVERIFY(restored.size() > records.size() && restored.last().contains("reason=restored from back-up"));
         QCOMPARE(
             bookedIn(m_data->folder() + QLatin1Char('/') + BackupRestore::KeptName), QStringLiteral("changed since"));
         // New days get ids after the restored ones.
@@ -235,6 +239,21 @@ private slots:
             QVERIFY(DayStore(db()).daysHolding(QString::fromLatin1(text), days, narrowed).ok() && narrowed);
             QCOMPARE(days.size(), qstrcmp(text, "jones") == 0 ? 1 : 0);
         }
+    }
+
+    // After the back-up's own history, the restored file tells what the
+    // restore replaced, slot by slot.
+    void restoreIsRecorded()
+    {
+        makeBackup(QStringLiteral("NOVAK"));
+        book(db(), QStringLiteral("SMITH"));
+        QCOMPARE(BackupRestore::restore(m_backup, live(), &db()).result.message, QString());
+        QList<ChangeEntry> history;
+        QVERIFY(ChangeHistory::readDay(db(), Day, history).ok());
+        QStringList kept;
+        for (const ChangeEntry& e : std::as_const(history))
+            kept.append(e.before + '>' + e.after + ' ' + e.reason);
+        QCOMPARE(kept, QStringList({"SMITH>NOVAK restored from back-up", ">NOVAK "}));
     }
 
     void folderFromText_data()

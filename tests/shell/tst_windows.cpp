@@ -239,7 +239,8 @@ private slots:
     {
         TestSupport::bookCell(m_data->db(), TestSupport::Today, Settings::defaults(), 2, 1, "Ann");
         m_data->db().close();
-        TestSupport::sqlOnFile(m_data->databasePath(), "DROP TABLE day_search; PRAGMA user_version = 2");
+        TestSupport::sqlOnFile(
+            m_data->databasePath(), "DROP TABLE day_search; DROP TABLE tbl_History; PRAGMA user_version = 2");
         Dialogs::setProgressDelay(0);
         for (int start = 1; start <= 2; ++start) {
             Database started("started");

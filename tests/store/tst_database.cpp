@@ -61,7 +61,8 @@ void TestDatabase::newFile()
     f.db().close();
     for (const int version : {1, 2}) {
         TestSupport::sqlOnFile(f.databasePath(),
-            QString("DROP TABLE day_search; UPDATE tbl_Setup SET Readme = 'old'; PRAGMA user_version = %1")
+            QString("DROP TABLE day_search; DROP TABLE tbl_History; UPDATE tbl_Setup SET Readme = 'old'; "
+                    "PRAGMA user_version = %1")
                 .arg(version));
         Database reopened("reopened");
         QVERIFY(reopened.open(f.databasePath(), false).ok());

@@ -3,6 +3,7 @@
 #include "appointments/AppointmentSearch.h"
 #include "core/PageText.h"
 #include "platform/Clock.h"
+#include "store/ChangeHistory.h"
 #include "store/Database.h"
 #include "store/DatabaseRecords.h"
 #include "store/DayStore.h"
@@ -125,28 +126,39 @@ void TestDayStore::save_data()
     QTest::addColumn<DayStore::SaveMode>("mode");
     QTest::addColumn<QString>("cells"); // cells (1, 1) and (2, 1) afterwards; null: no record
     QTest::addColumn<bool>("writes");
+    // The history's entries from this desk's save on, newest first: what was
+    // stored before and after each save, whatever this desk had read.
+    QTest::addColumn<QString>("history");
     const auto leaving = DayStore::SaveMode::DeleteWhenEmpty;
-    QTest::newRow("changed") << Other::Nothing << "SMITH" << false << "" << leaving << "SMITH|" << true;
-    QTest::newRow("unchanged") << Other::Nothing << "LEE" << false << "" << leaving << "LEE|" << false;
-    QTest::newRow("emptied: deleted") << Other::Nothing << "" << false << "" << leaving << QString() << true;
-    QTest::newRow("emptied, closed") << Other::Nothing << "" << true << "" << leaving << "|" << true;
-    QTest::newRow("closed") << Other::Nothing << "LEE" << true << "" << leaving << "LEE|" << true;
-    QTest::newRow("emptied, a memo") << Other::Nothing << "" << false << "holiday" << leaving << "|" << true;
-    QTest::newRow("a memo") << Other::Nothing << "LEE" << false << "holiday" << leaving << "LEE|" << true;
+    const QString cleared = "row 1, Practitioner A: LEE>";
+    QTest::newRow("changed") << Other::Nothing << "SMITH" << false << "" << leaving << "SMITH|" << true
+                             << "row 1, Practitioner A: LEE>SMITH";
+    QTest::newRow("unchanged") << Other::Nothing << "LEE" << false << "" << leaving << "LEE|" << false << "";
+    QTest::newRow("emptied: deleted") << Other::Nothing << "" << false << "" << leaving << QString() << true << cleared;
+    QTest::newRow("emptied, closed") << Other::Nothing << "" << true << "" << leaving << "|" << true
+                                     << "Open/closed: open>closed;" + cleared;
+    QTest::newRow("closed") << Other::Nothing << "LEE" << true << "" << leaving << "LEE|" << true
+                            << "Open/closed: open>closed";
+    QTest::newRow("emptied, a memo") << Other::Nothing << "" << false << "holiday" << leaving << "|" << true
+                                     << "Daily memo: >holiday;" + cleared;
+    QTest::newRow("a memo") << Other::Nothing << "LEE" << false << "holiday" << leaving << "LEE|" << true
+                            << "Daily memo: >holiday";
     QTest::newRow("emptied while shown") << Other::Nothing << "" << false << "" << DayStore::SaveMode::KeepEmpty << "|"
-                                         << true;
-    QTest::newRow("the other desk booked another cell")
-        << Other::BooksRow2First << "SMITH" << false << "" << leaving << "SMITH|BROWN" << true;
+                                         << true << cleared;
+    QTest::newRow("the other desk booked another cell") << Other::BooksRow2First << "SMITH" << false << "" << leaving
+                                                        << "SMITH|BROWN" << true << "row 1, Practitioner A: LEE>SMITH";
     QTest::newRow("both desks changed the cell")
-        << Other::BooksRow1First << "SMITH" << false << "" << leaving << "SMITH / BROWN|" << true;
+        << Other::BooksRow1First << "SMITH" << false << "" << leaving << "SMITH / BROWN|" << true
+        << "row 1, Practitioner A: BROWN>SMITH / BROWN";
     QTest::newRow("only the other desk changed the day")
-        << Other::BooksRow1First << "LEE" << false << "" << leaving << "BROWN|" << false;
+        << Other::BooksRow1First << "LEE" << false << "" << leaving << "BROWN|" << false << "";
     QTest::newRow("both desks typed the same")
-        << Other::BooksRow1First << Brown << false << "" << leaving << "BROWN|" << false;
+        << Other::BooksRow1First << Brown << false << "" << leaving << "BROWN|" << false << "";
     QTest::newRow("emptied after the other desk booked")
-        << Other::BooksRow2First << "" << false << "" << leaving << "|BROWN" << true;
+        << Other::BooksRow2First << "" << false << "" << leaving << "|BROWN" << true << cleared;
     QTest::newRow("emptied before the other desk booked")
-        << Other::BooksRow2Last << "" << false << "" << leaving << "|BROWN" << true;
+        << Other::BooksRow2Last << "" << false << "" << leaving << "|BROWN" << true
+        << "08:00 AM, Practitioner A: >BROWN;" + cleared;
 }
 
 void TestDayStore::save()
@@ -158,6 +170,15 @@ void TestDayStore::save()
     QFETCH(DayStore::SaveMode, mode);
     QFETCH(QString, cells);
     QFETCH(bool, writes);
+    QFETCH(QString, history);
+    const QDateTime moment(Day, QTime(9, 30));
+    Clock::setFixedNow(moment);
+    const auto entries = [this] {
+        QList<ChangeEntry> all;
+        if (!ChangeHistory::readDay(otherDesk(), Day, all).ok())
+            qFatal("the history could not be read");
+        return all;
+    };
 
     const DayRecord shown = shownDay(thisDesk());
     QVERIFY(shown.pageText == page() && shown.version == 1); // made with its page in one write
@@ -167,6 +188,7 @@ void TestDayStore::save()
         QVERIFY(DayStore(otherDesk()).save(base, theirs).status.ok());
     const qint64 before = storedDay(thisDesk())->version;
     const std::optional<qint64> otherSaw = otherDesk().dataVersion();
+    const qsizetype entriesBefore = entries().size();
     DayRecord edit = edited(base, 1, 1, mine);
     edit.closed = closed;
     edit.memo = memo;
@@ -180,6 +202,13 @@ void TestDayStore::save()
         QVERIFY(DayStore(otherDesk()).save(base, theirs).status.ok());
     else
         QCOMPARE(out.deleted, cells.isNull());
+
+    const QList<ChangeEntry> all = entries();
+    QStringList kept;
+    for (const ChangeEntry& e : all.mid(0, all.size() - entriesBefore))
+        kept.append(ChangeHistory::placeOf(e) + ": " + e.before + '>' + e.after);
+    QCOMPARE(kept.join(';'), history);
+    QVERIFY(all.first().changedAt == moment && !all.first().machineName.isEmpty());
 
     const std::optional<DayRecord> now = storedDay(thisDesk());
     QCOMPARE(now.has_value(), !cells.isNull());
@@ -263,9 +292,21 @@ void TestDayStore::concurrentSavesLoseNothing()
         QVERIFY(desk->waitForFinished(30'000));
         QCOMPARE(desk->readAll(), QByteArray("saved\n"));
     }
-    QStringList stored = cellOf(storedDay(thisDesk(), QDate(2024, 6, 3))->pageText, 1, 1).split(" / ");
+    const QString cell = cellOf(storedDay(thisDesk(), QDate(2024, 6, 3))->pageText, 1, 1);
+    QStringList stored = cell.split(" / ");
     stored.sort();
     QCOMPARE(stored, names);
+    // Each process's entry holds what it stored over what the one before
+    // stored, whatever it had read: a chain from nothing to the merged cell.
+    QList<ChangeEntry> history;
+    QVERIFY(ChangeHistory::readDay(thisDesk(), QDate(2024, 6, 3), history).ok());
+    QCOMPARE(history.size(), names.size());
+    QString after;
+    for (qsizetype i = history.size() - 1; i >= 0; --i) {
+        QCOMPARE(history[i].before, after);
+        after = history[i].after;
+    }
+    QCOMPARE(after, cell);
 }
 
 namespace {

@@ -178,6 +178,7 @@ void TestHostileFiles::everyCommandRefusesOrWorks_data()
         {Expect::Refused, "ALTER TABLE tbl_Order DROP COLUMN Fax; ALTER TABLE tbl_Order ADD COLUMN Fax INTEGER"},
         {Expect::Refused, "DROP TABLE tbl_Order"},
         {Expect::Refused, "DROP TABLE day_search"},
+        {Expect::Refused, "ALTER TABLE tbl_History RENAME COLUMN TextBefore TO Earlier"},
         {Expect::Refused,
             "DROP TABLE day_search; CREATE VIRTUAL TABLE day_search USING fts5(folded_cell, content='', detail=none, "
             "columnsize=0)"},

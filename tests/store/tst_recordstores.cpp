@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "platform/Clock.h"
+#include "store/ChangeHistory.h"
 #include "store/Database.h"
 #include "store/OrderStore.h"
 #include "store/SettingsStore.h"
@@ -69,10 +71,12 @@ void TestRecordStores::layoutAndFixedMemoKeepEachOther()
 
 void TestRecordStores::saveFixedMemoMerges_data()
 {
-    QTest::addColumn<QStringList>("memos"); // this desk's, the other desk's, the merged one
-    QTest::newRow("only mine changed") << QStringList {"Open", "Base", "Open"};
-    QTest::newRow("only theirs changed") << QStringList {"Base", "Shut", "Shut"};
-    QTest::newRow("both changed") << QStringList {"Open", "Shut", "Open\nShut"};
+    // This desk's, the other desk's, the merged one, and what this desk's
+    // save keeps in the history: what was stored before and after it.
+    QTest::addColumn<QStringList>("memos");
+    QTest::newRow("only mine changed") << QStringList {"Open", "Base", "Open", "Base>Open"};
+    QTest::newRow("only theirs changed") << QStringList {"Base", "Shut", "Shut", ""};
+    QTest::newRow("both changed") << QStringList {"Open", "Shut", "Open\nShut", "Shut>Open\nShut"};
 }
 
 // The other desk saved the fixed memo since this one read it as "Base".
@@ -86,6 +90,12 @@ void TestRecordStores::saveFixedMemoMerges()
     QCOMPARE(stored, memos[2]);
     QVERIFY(SettingsStore(*m_other).readFixedMemoOnce(stored).ok());
     QCOMPARE(stored, memos[2]);
+    QList<ChangeEntry> history;
+    QVERIFY(ChangeHistory::readDay(*m_other, Clock::today(), history).ok());
+    QStringList kept;
+    for (const ChangeEntry& e : std::as_const(history))
+        kept.append(ChangeHistory::placeOf(e) + ": " + e.before + '>' + e.after);
+    QCOMPARE(kept.join(';'), memos[3].isEmpty() ? QString() : "Fixed memo: " + memos[3]);
 }
 
 void TestRecordStores::orderFormKeepsEveryField()
