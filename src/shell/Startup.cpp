@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "appointments/FindCommand.h"
+#include "appointments/HistoryCommand.h"
 #include "appointments/PrintDayCommand.h"
 #include "maintenance/MaintenanceCommands.h"
 #include "platform/DataFolder.h"
@@ -33,7 +34,7 @@ static void initResources()
 static bool runsWithoutWindows(int argc, char** argv)
 {
     static const char* const headless[]
-        = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find", "backup", "restore"};
+        = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find", "history", "backup", "restore"};
     for (int i = 1; i < argc; ++i) {
         for (const char* h : headless) {
             if (qstrcmp(argv[i], h) == 0)
@@ -83,10 +84,11 @@ int runLedgerly(int argc, char** argv)
     parser.addPositionalArgument(QStringLiteral("command"),
         QStringLiteral("print-day [YYYY-MM-DD]: print a day's appointment lists (default today) and quit.\n"
                        "find TEXT: list every appointment whose text holds TEXT, upcoming first, and quit.\n"
+                       "history DATE: list every stored change of the day YYYY-MM-DD, newest first, and quit.\n"
                        "backup FOLDER: copy the database into FOLDER/db.mdb and quit.\n"
                        "restore FOLDER: replace the database by FOLDER/db.mdb (the replaced one is kept as "
                        "db-before-restore.mdb) and quit."),
-        QStringLiteral("[print-day [DATE] | find TEXT | backup FOLDER | restore FOLDER]"));
+        QStringLiteral("[print-day [DATE] | find TEXT | history DATE | backup FOLDER | restore FOLDER]"));
     parser.process(app);
 
     if (parser.isSet(dataDir)) {
@@ -112,6 +114,8 @@ int runLedgerly(int argc, char** argv)
         return PrintDayCommand::run(command.mid(1), parser.value(pdfFile));
     if (!command.isEmpty() && command.first() == QLatin1String(FindCommand::Name))
         return FindCommand::run(command.mid(1));
+    if (!command.isEmpty() && command.first() == QLatin1String(HistoryCommand::Name))
+        return HistoryCommand::run(command.mid(1));
     if (!command.isEmpty() && command.first() == QLatin1String(MaintenanceCommands::BackupName))
         return MaintenanceCommands::backup(command.mid(1));
     if (!command.isEmpty() && command.first() == QLatin1String(MaintenanceCommands::RestoreName))
