@@ -8,6 +8,7 @@
 #include "appointments/DayStatusBar.h"
 #include "appointments/FindPanel.h"
 #include "appointments/HelpLine.h"
+#include "appointments/HistoryPanel.h"
 #include "appointments/MemoPads.h"
 #include "appointments/MonthCalendar.h"
 #include "platform/Clock.h"
@@ -15,6 +16,7 @@
 #include "platform/Twips.h"
 #include "ui/WindowHost.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHeaderView>
@@ -69,13 +71,8 @@ ApptWindow::ApptWindow(Database& db, WindowHost& host, QWidget* parent)
     });
     connect(&m_day, &ShownDay::textsMerged, this, &ApptWindow::showMerged);
     m_history = new DayEditHistory(this, m_day, m_cellEditor, m_memoPads->dailyPad(), m_memoPads->fixedPad(),
-        {[this] { return storePage(); },
-            [this](const ShownDay::Screen& shown) {
-                showMerged(shown.day.pageText, shown.day.memo, shown.day.closed);
-                m_statusBar->showClosed(shown.day.closed);
-                if (m_memoPads->fixedPad()->toPlainText() != shown.fixedMemo)
-                    m_memoPads->mergeText(m_memoPads->fixedPad(), shown.fixedMemo);
-            }});
+        {[this] { return storePage(); }, [this](const ShownDay::Screen& shown) { showScreen(shown); }});
+    connect(m_historyPanel, &HistoryPanel::entryChosen, this, &ApptWindow::putBack);
     connect(m_dayGrid, &DayGrid::deletePressed, this, &ApptWindow::clearCurrentSlot);
     connect(&m_day, &ShownDay::fixedMemoMerged, this,
         [this](const QString& text) { m_memoPads->mergeText(m_memoPads->fixedPad(), text); });
@@ -145,6 +142,10 @@ void ApptWindow::buildControls()
     // A click leaves the focus where it was, so Esc in the panel returns there.
     findButton->setFocusPolicy(Qt::NoFocus);
     connect(findButton, &QPushButton::clicked, this, &ApptWindow::openFind);
+    auto* historyButton = button(this, QStringLiteral("historyButton"), QStringLiteral("History"), {970, 372});
+    historyButton->setToolTip(QStringLiteral("Shows the stored changes of the current slot"));
+    historyButton->setFocusPolicy(Qt::NoFocus);
+    connect(historyButton, &QPushButton::clicked, this, [this] { openHistory(true); });
 
     m_memoPads = new MemoPads(this);
     connect(m_memoPads, &MemoPads::tabPressed, m_calendar, qOverload<>(&QWidget::setFocus));
@@ -167,7 +168,7 @@ void ApptWindow::buildControls()
     connect(exitButton, &QPushButton::clicked, this, &ApptWindow::exitToMenu);
 
     ApptWindowLayout::layOut(this,
-        {m_statusBar, m_dayGrid, m_calendar, m_todayButton, findButton, m_memoPads, help, m_memoButton,
+        {m_statusBar, m_dayGrid, m_calendar, m_todayButton, findButton, historyButton, m_memoPads, help, m_memoButton,
             m_memoButtonHint, printButton, exitButton});
 
     // The find panel lies over the lower part of the page.
@@ -175,6 +176,9 @@ void ApptWindow::buildControls()
     m_findPanel->setFallbackFocus(m_dayGrid);
     m_findPanel->lieOver(m_dayGrid);
     connect(m_findPanel, &FindPanel::appointmentChosen, this, &ApptWindow::showFoundAppointment);
+    m_historyPanel = new HistoryPanel(this);
+    m_historyPanel->setFallbackFocus(m_dayGrid);
+    m_historyPanel->lieOver(m_dayGrid);
 
     m_cellEditor->raise();
     buildShortcuts();
@@ -203,9 +207,12 @@ void ApptWindow::buildShortcuts()
     focusKey(Qt::Key_C, [this] { m_statusBar->selector()->setFocus(); });
     focusKey(Qt::Key_M, [this] { m_calendar->monthList()->setFocus(); });
     focusKey(Qt::Key_Y, [this] { m_calendar->yearList()->setFocus(); });
+    focusKey(Qt::Key_H, [this] { openHistory(true); });
     // The find panel keeps Esc for itself (it closes the panel there).
     add(QKeySequence(Qt::Key_Escape), [this] { m_todayButton->click(); });
     add(QKeySequence(Qt::ControlModifier | Qt::Key_F), [this] { openFind(); });
+    add(QKeySequence(Qt::ControlModifier | Qt::Key_H), [this] { openHistory(true); });
+    add(QKeySequence(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_H), [this] { openHistory(false); });
     add(QKeySequence(Qt::ControlModifier | Qt::Key_P),
         [this] { DayListPrinting::previewDayLists(this, DayListPrinting::sheetFromGrid(*m_dayGrid, m_day.date())); });
 }
@@ -356,6 +363,32 @@ bool ApptWindow::showFoundAppointment(const AppointmentSearch::Match& match)
     return true;
 }
 
+// What is on the page is stored first, so that the history is complete.
+void ApptWindow::openHistory(bool ofSlot)
+{
+    hideCellEditor();
+    if (!m_day.hasRecord() || !storePage())
+        return;
+    m_findPanel->hide();
+    std::optional<HistoryPanel::Slot> slot;
+    if (ofSlot)
+        slot = HistoryPanel::slotAt(m_day.layout(), m_dayGrid->currentRowGrid(), m_dayGrid->currentColGrid());
+    m_historyPanel->openPanel(m_db, m_day.date(), slot);
+}
+
+// The text put back is a change of this desk like any other: stored,
+// recorded, and taken back by Ctrl+Z.
+void ApptWindow::putBack(const ChangeEntry& entry)
+{
+    ShownDay::Screen screen = m_day.screen();
+    if (!m_day.hasRecord() || !ChangeHistory::putBack(entry, m_day.layout(), screen.day, screen.fixedMemo)) {
+        QApplication::beep();
+        return;
+    }
+    showScreen(screen);
+    storePage();
+}
+
 // Tab in the open/closed selector stores the choice at once.
 void ApptWindow::chooseOpenClosed(bool closed)
 {
@@ -455,6 +488,14 @@ void ApptWindow::showMerged(const QString& page, const QString& memo, bool close
         m_statusBar->mergeClosed(closed);
         setPageColours(closed);
     }
+}
+
+void ApptWindow::showScreen(const ShownDay::Screen& shown)
+{
+    showMerged(shown.day.pageText, shown.day.memo, shown.day.closed);
+    m_statusBar->showClosed(shown.day.closed);
+    if (m_memoPads->fixedPad()->toPlainText() != shown.fixedMemo)
+        m_memoPads->mergeText(m_memoPads->fixedPad(), shown.fixedMemo);
 }
 
 // The page moved into the layout another desk stored the day in: the cell

@@ -2,6 +2,7 @@
 
 #include "appointments/AppointmentSearch.h"
 #include "appointments/ShownDay.h"
+#include "store/ChangeHistory.h"
 
 #include <QColor>
 #include <QWidget>
@@ -15,6 +16,7 @@ class DayEditHistory;
 class DayGrid;
 class DayStatusBar;
 class FindPanel;
+class HistoryPanel;
 class MemoPads;
 class MonthCalendar;
 class WindowHost;
@@ -45,6 +47,10 @@ public:
     // appointment's day opens like a calendar click, its slot current.
     void openFind();
     bool showFoundAppointment(const AppointmentSearch::Match& match);
+    // History: Ctrl+H (or the History button) lists the current slot's
+    // stored changes, Ctrl+Shift+H the whole day's; Enter on one puts back
+    // the text it replaced, as a new change.
+    void openHistory(bool ofSlot);
 
     QDate currentDate() const { return m_day.date(); }
     const DayLayout& layout() const { return m_day.layout(); }
@@ -52,6 +58,7 @@ public:
     DayGrid* grid() const { return m_dayGrid; }
     MonthCalendar* calendar() const { return m_calendar; }
     FindPanel* findPanel() const { return m_findPanel; }
+    HistoryPanel* historyPanel() const { return m_historyPanel; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,6 +82,8 @@ private:
     void memoPaused();
     bool storePage();
     void clearCurrentSlot();
+    void showScreen(const ShownDay::Screen& shown);
+    void putBack(const ChangeEntry& entry);
 
     void gridCharTyped(QChar ch, bool* clear);
     void hideCellEditor();
@@ -92,6 +101,7 @@ private:
     MonthCalendar* m_calendar = nullptr;
     MemoPads* m_memoPads = nullptr;
     FindPanel* m_findPanel = nullptr;
+    HistoryPanel* m_historyPanel = nullptr;
     DayStatusBar* m_statusBar = nullptr;
     QPushButton* m_todayButton = nullptr;
     QPushButton* m_memoButton = nullptr;

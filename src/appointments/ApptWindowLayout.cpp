@@ -61,6 +61,7 @@ void layOut(QWidget* window, const Controls& c)
     side->addSpacing(Twips::toPixels(320));
     side->addLayout(pair(hinted(hint(window, "todayHint", "Press Esc"), c.today),
         hinted(hint(window, "findHint", "Press Ctrl-F"), c.find)));
+    side->addLayout(pair(hinted(hint(window, "historyHint", "Press Alt-H"), c.history), new QVBoxLayout));
     side->addSpacing(Twips::toPixels(340));
     side->addWidget(c.memoPads, 1);
 

@@ -21,6 +21,7 @@ struct Controls
     MonthCalendar* calendar;
     QPushButton* today;
     QPushButton* find;
+    QPushButton* history;
     MemoPads* memoPads;
     HelpLine* help;
     QPushButton* memo;

@@ -22,4 +22,5 @@ list(APPEND LEDGERLY_UI_SOURCES
     appointments/DayListPrinting.cpp
     appointments/PrintDayCommand.cpp
     appointments/FindPanel.cpp
+    appointments/HistoryPanel.cpp
 )

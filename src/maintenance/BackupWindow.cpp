@@ -4,6 +4,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
+#include "store/ChangeHistory.h"
 #include "store/Database.h"
 #include "ui/AltKeys.h"
 #include "ui/KeyNavigator.h"
@@ -76,7 +77,19 @@ BackupWindow::BackupWindow(Database& db, WindowHost& host, QWidget* parent)
     setWindowTitle(QStringLiteral("Back-up /Restore Files"));
     setFixedSize(Twips::size(9120, 7908));
     buildControls();
+    m_historyLabel = label(this, QStringLiteral("historyLabel"), QString(), QRect(480, 7200, 6180, 375), true);
+    showHistorySize();
     m_backupFolderEdit->setFocus();
+}
+
+// The history goes with every back-up and comes back with a restore.
+void BackupWindow::showHistorySize()
+{
+    ChangeHistory::Size size;
+    if (ChangeHistory::size(m_db, size).ok())
+        m_historyLabel->setText(QStringLiteral("History: %1 changes, %2 MB")
+                                    .arg(size.changes)
+                                    .arg(QString::number(double(size.bytes) / (1024 * 1024), 'f', 1)));
 }
 
 void BackupWindow::buildControls()
@@ -303,6 +316,7 @@ void BackupWindow::restore()
         return giveUp();
     m_restoreDoneLabel->show();
     m_restoringLabel->hide();
+    showHistorySize();
     if (QFileInfo::exists(keptFolder + QLatin1Char('/') + BackupRestore::KeptName)) {
         Dialogs::inform(this,
             (m_db.isServer() ? QStringLiteral("The server's replaced records were kept as %1 on this computer, in the "

@@ -30,6 +30,7 @@ private:
     void showBackupFolder();
     void showRestoreFolder();
     void showFolderIn(QLabel* label, const QString& folder);
+    void showHistorySize();
     void chooseFolder(QLineEdit* box, const QString& title);
     // The full path the box names, or false after saying why it names none.
     bool folderOf(QLineEdit* box, QString& folder);
@@ -52,4 +53,5 @@ private:
     QLabel* m_restoreHelpLabel = nullptr;
     QLabel* m_restoringLabel = nullptr;
     QLabel* m_restoreDoneLabel = nullptr;
+    QLabel* m_historyLabel = nullptr;
 };

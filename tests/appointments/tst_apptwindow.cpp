@@ -4,6 +4,7 @@
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
 #include "appointments/FindPanel.h"
+#include "appointments/HistoryPanel.h"
 #include "appointments/MonthCalendar.h"
 #include "appointments/PrintDayCommand.h"
 #include "core/PageText.h"
@@ -305,6 +306,40 @@ private slots:
         QCOMPARE(QPoint(grid()->currentColGrid(), grid()->currentRowGrid()), QPoint(3, 6));
         QCOMPARE(grid()->cellText(6, 0), QStringLiteral("01:00 PM"));
         QCOMPARE(storedCell(Today.addDays(1), 2, 1), QStringLiteral("WALK IN"));
+    }
+
+    // Ctrl+Shift+H lists the day's stored changes, Alt-H (the History
+    // button) the current slot's, newest first; Enter on the one that emptied
+    // the slot puts its text back as a change of its own, stored, recorded
+    // and taken back by Ctrl+Z; Esc gives the focus back to the page.
+    void puttingBackATextFromTheHistory()
+    {
+        HistoryPanel* history = m_window->historyPanel();
+        startEdit(3, 1, QStringLiteral("LEE"));
+        press(Qt::Key_Return);
+        startEdit(3, 2, QStringLiteral("NOVAK"));
+        press(Qt::Key_Return);
+        press(Qt::Key_Delete);
+        press(Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(focus(), history->entryList());
+        QCOMPARE(history->entryList()->count(), 3);
+        press(Qt::Key_Escape);
+        QVERIFY(!history->isVisible());
+        QCOMPARE(focus(), grid());
+        press(Qt::Key_H, Qt::AltModifier);
+        QCOMPARE(history->entryList()->count(), 2);
+        QVERIFY(history->entryList()->item(0)->text().endsWith(QLatin1String("\"NOVAK\" -> \"\"")));
+        press(Qt::Key_Return);
+        QVERIFY(!history->isVisible());
+        QCOMPARE(focus(), grid());
+        QCOMPARE(grid()->cellText(3, 2), QStringLiteral("NOVAK"));
+        QCOMPARE(storedCell(Today, 3, 2), QStringLiteral("NOVAK"));
+        press(Qt::Key_H, Qt::ControlModifier);
+        QCOMPARE(history->shownEntries().size(), 3);
+        QCOMPARE(history->shownEntries().first().after, QStringLiteral("NOVAK"));
+        press(Qt::Key_Escape);
+        press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(storedCell(Today, 3, 2), QString());
     }
 
     // ---- printing the day's lists
