@@ -23,6 +23,7 @@ The window is made to be worked without a mouse.
 - Delete clears the slot you are on.
 - Ctrl-Z undoes your last change to the day shown (a slot, a memo or the open/closed choice); Ctrl-Y or Ctrl-Shift-Z does it again. An undone change is stored at once, like anything you type, so the other desks see it.
 - Ctrl-F (or the Find button) finds an appointment: type part of a name, and the list shows every appointment that holds it, the coming ones first. Enter opens its day on that slot; Esc closes the list.
+- Ctrl-H (or Alt-H, the History button) lists every stored change of the slot you are on, the newest first: when, at which desk, and its text before and after. Ctrl-Shift-H lists every change of the day shown. Enter on a change puts back the text it replaced, as a new change that Ctrl-Z takes back; Esc closes the list.
 - Alt-P prints the day's lists, one page per provider. Ctrl-P shows the print dialog first, with a preview, where a printer is set up.
 - Alt-E saves the day and goes back to the main menu.
 - F1 shows a short help text, F2 hides it again.

@@ -88,10 +88,12 @@ Result createSearchIndex(QSqlDatabase& db, const Progress& progress)
     });
 }
 
-// Schema version 3 -> 4: the history of every stored change, empty at first.
-Result createChangeHistory(QSqlDatabase& db, const Progress&)
+// Schema version 3 -> 4: the history of every stored change, empty at first,
+// and the read-me that describes its keys.
+Result createChangeHistory(QSqlDatabase& db, const Progress& progress)
 {
-    return execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db), 4));
+    Result r = execAll(db, DatabaseSchema::createStatements(SqlDialect::isServer(db), 4));
+    return r.ok() ? updateReadme(db, progress) : r;
 }
 
 // Step k takes a file from schema version k to k + 1.
