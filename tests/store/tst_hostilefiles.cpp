@@ -109,6 +109,10 @@ void TestHostileFiles::initTestCase()
     QCOMPARE(found.exitCode, 0);
     m_soundFind = found.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(m_soundFind.size(), 60);
+    const TestSupport::Run history
+        = ledgerly({"history", TestSupport::Today.toString(Qt::ISODate), "--data-dir", m_work.path()});
+    QVERIFY2(
+        history.out.trimmed().endsWith(R"(10:30 AM, Practitioner A: "" -> "Patient 20")"), qPrintable(history.out));
 }
 
 void TestHostileFiles::everyCommandRefusesOrWorks_data()
@@ -243,6 +247,8 @@ void TestHostileFiles::everyCommandRefusesOrWorks()
         = ledgerly({"print-day", TestSupport::Today.toString(Qt::ISODate), "--pdf", pdf, "--data-dir", data.path()});
     QVERIFY2(printed.exitCode == 0 ? QFile::remove(pdf) : printed.exitCode == 1 && !QFile::exists(pdf),
         qPrintable(printed.err));
+    const TestSupport::Run history
+        = ledgerly({"history", TestSupport::Today.toString(Qt::ISODate), "--data-dir", data.path()});
     // The window's check of the whole file, which reports later in the
     // window's thread.
     QObject window;
@@ -255,8 +261,8 @@ void TestHostileFiles::everyCommandRefusesOrWorks()
     QVERIFY(folderState(data.path()) == before);
 
     const bool isDamaged = expect == Expect::Either && journal.isEmpty() && log.isEmpty() && damaged(bytes);
-    const QList<QPair<int, QString>> outcomes
-        = {{found.exitCode, found.err}, {printed.exitCode, printed.err}, {checked->isEmpty() ? 0 : 1, *checked}};
+    const QList<QPair<int, QString>> outcomes = {{found.exitCode, found.err}, {printed.exitCode, printed.err},
+        {history.exitCode, history.err}, {checked->isEmpty() ? 0 : 1, *checked}};
     for (const auto& [exitCode, message] : outcomes) {
         if (exitCode != 0) {
             QCOMPARE(exitCode, 1);
