@@ -132,9 +132,10 @@ void fillDays(const QString& path, const Days& days, double fill)
     check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
     // Written around the program: its next open makes the search index as it
     // does for a file of an earlier version.
-    if (Database::SchemaVersion >= 3)
-        check(
-            sqlite3_exec(db, "DROP TABLE day_search; PRAGMA user_version = 2", nullptr, nullptr, nullptr), db, "index");
+    if (Database::SchemaVersion >= 4)
+        check(sqlite3_exec(db, "DROP TABLE day_search; DROP TABLE tbl_History; PRAGMA user_version = 2", nullptr,
+                  nullptr, nullptr),
+            db, "index");
     sqlite3_close(db);
 }
 

@@ -14,10 +14,13 @@
 #include "platform/Dialogs.h"
 #include "shell/Windows.h"
 #include "store/Database.h"
+#include "store/DayStore.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
+#include <QSqlQuery>
 #include <atomic>
 #include <dlfcn.h>
 #include <sqlite3.h>
@@ -378,6 +381,62 @@ void dayChange(benchmark::State& state, bool inMemory)
     state.counters["small_days"] = SmallDayCount;
     state.counters["large_days"] = largeDayCount();
 }
+// A booking changed on a full page and stored, once with the
+// history kept (with_median_ms) and once on a copy whose history table is a
+// view that keeps nothing (without_median_ms): the same save, its changes
+// worked out and its statement run, minus the rows stored. The two run in
+// turn within each iteration.
+void saveWithHistory(benchmark::State& state, bool inMemory)
+{
+    struct Desk
+    {
+        explicit Desk(bool inMemory)
+            : ws(largeDayCount(), inMemory)
+        {
+        }
+        Workspace ws;
+        Database db {QStringLiteral("bench-save-%1").arg(quintptr(this))};
+        std::optional<DayRecord> base;
+    };
+    Desk with(inMemory), without(inMemory);
+    for (Desk* desk : {&with, &without}) {
+        if (const Result r = desk->db.open(desk->ws.databasePath(), false); !r.ok())
+            return fail(state, r.message);
+        if (!DayStore(desk->db).find(desk->ws.days().busyA, desk->base).ok() || !desk->base)
+            return fail(state, QStringLiteral("the busy day is missing"));
+    }
+    QSqlQuery q(without.db.connection());
+    for (const char* sql : {"DROP TABLE tbl_History",
+             "CREATE VIEW tbl_History AS SELECT '' AS CalDate, '' AS Kind, 0 AS SlotRow, 0 AS SlotColumn, '' AS "
+             "SlotTime, 0 AS SlotMinutes, '' AS Provider, '' AS TextBefore, '' AS TextAfter, '' AS ChangedAt, '' AS "
+             "UserName, '' AS MachineName, '' AS Reason WHERE 0",
+             "CREATE TRIGGER keep_nothing INSTEAD OF INSERT ON tbl_History BEGIN SELECT 1; END"}) {
+        if (!q.exec(QString::fromLatin1(sql)))
+            return fail(state, QStringLiteral("the copy without history could not be made"));
+    }
+    Latencies withHistory, withoutHistory;
+    int n = 0;
+    for (auto _ : state) {
+        for (Desk* desk : {&with, &without}) {
+            DayRecord edited = *desk->base;
+            const qsizetype at = edited.pageText.indexOf(QLatin1Char('\t'));
+            edited.pageText.replace(at - 4, 4, clientName(n).left(4));
+            QElapsedTimer t;
+            t.start();
+            const DayStore::SaveOutcome out
+                = DayStore(desk->db).save(*desk->base, edited, DayStore::SaveMode::KeepEmpty);
+            (desk == &with ? withHistory : withoutHistory).addMillis(double(t.nsecsElapsed()) / 1e6);
+            if (!out.status.ok())
+                return fail(state, out.status.message);
+            desk->base = out.stored;
+        }
+        ++n;
+        state.SetIterationTime(withHistory.last() / 1000.0);
+    }
+    withHistory.report(state, "with");
+    withoutHistory.report(state, "without");
+    withHistory.report(state);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -402,6 +461,13 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(inMemory ? "DayChangeNoEdit/memory" : "DayChangeNoEdit/disk",
             [=](benchmark::State& s) { dayChangeWithoutEdit(s, inMemory); })
             ->Iterations(sized(100, 3))
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime();
+    }
+    for (const bool inMemory : media) {
+        benchmark::RegisterBenchmark(inMemory ? "SaveHistory/memory" : "SaveHistory/disk",
+            [=](benchmark::State& s) { saveWithHistory(s, inMemory); })
+            ->Iterations(sized(60, 3))
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime();
     }

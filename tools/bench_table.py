@@ -98,6 +98,9 @@ def checks(runs):
     below("Find panel answers a keystroke", counter("FindPanel/open", "keystroke_median_ms"), 20)
     ratio("Save of a full day vs a bare UPDATE of it", counter("Save/worstCase", "median_ms"),
           counter("Save/worstCase", "floor_median_ms"))
+    for medium in ("disk", "memory"):
+        ratio(f"Save with history vs without ({medium})", counter(f"SaveHistory/{medium}", "with_median_ms"),
+              counter(f"SaveHistory/{medium}", "without_median_ms"), 1.2)
     return out
 
 
