@@ -32,6 +32,7 @@ private slots:
     void saveStoresTheLayoutOfThePage();
     void failedSaveLeavesTheDay_data();
     void failedSaveLeavesTheDay();
+    void aChangeAndItsHistoryAreStoredTogether();
     void concurrentSavesLoseNothing();
     void findingThroughTheIndexListsWhatEveryDayHolds();
 
@@ -272,6 +273,24 @@ void TestDayStore::failedSaveLeavesTheDay()
     QCOMPARE(pauses, 0);
     QVERIFY(diskFull || hold.exec("ROLLBACK"));
     QCOMPARE(storedDay(thisDesk())->pageText, page());
+}
+
+// A history entry that cannot be written fails its save: the day and the
+// fixed memo stay as they were.
+void TestDayStore::aChangeAndItsHistoryAreStoredTogether()
+{
+    const DayRecord base = shownDay(thisDesk());
+    QSqlQuery fault(thisDesk().connection());
+    QVERIFY(fault.exec(TestSupport::onServer()
+            ? "ALTER TABLE tbl_History ADD CONSTRAINT no_room CHECK (Kind = '')"
+            : "CREATE TEMP TRIGGER no_room BEFORE INSERT ON main.tbl_History BEGIN SELECT RAISE(ABORT, 'no room'); "
+              "END"));
+    QVERIFY(!DayStore(thisDesk()).save(base, edited(base, 1, 1, "LEE")).status.ok());
+    QCOMPARE(storedDay(otherDesk())->pageText, page());
+    QString memo;
+    QVERIFY(!SettingsStore(thisDesk()).saveFixedMemo("", "Shut", memo).ok());
+    QVERIFY(SettingsStore(otherDesk()).readFixedMemoOnce(memo).ok());
+    QCOMPARE(memo, QString());
 }
 
 // Four desks, real processes, read the same day and then save one cell of
