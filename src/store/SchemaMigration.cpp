@@ -1,6 +1,7 @@
 #include "store/SchemaMigration.h"
 
 #include "core/Settings.h"
+#include "store/BackupClaims.h"
 #include "store/Database.h"
 #include "store/DatabaseSchema.h"
 #include "store/DaySearchIndex.h"
@@ -88,10 +89,21 @@ Result createSearchIndex(QSqlDatabase& db, const Progress& progress)
     });
 }
 
+// Schema version 3 -> 4: on a server, the table in which the desks claim the
+// day's automatic back-up (BackupClaims). A file needs none: the desks that
+// share it find the day's back-up in the folder beside it.
+Result createBackupClaims(QSqlDatabase& db, const Progress&)
+{
+    if (!SqlDialect::isServer(db))
+        return Result::success();
+    QSqlQuery q(db);
+    return Database::exec(q, BackupClaims::createStatement());
+}
+
 // Step k takes a file from schema version k to k + 1.
 using MigrationStep = Result (*)(QSqlDatabase&, const Progress&);
 constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations
-    = {&createSchema, &updateReadme, &createSearchIndex};
+    = {&createSchema, &updateReadme, &createSearchIndex, &createBackupClaims};
 
 // The schema version: PRAGMA user_version in a file, ledgerly_meta on a server
 // (0 while that table does not exist yet).
