@@ -1,5 +1,7 @@
 #include "maintenance/BackupWindow.h"
 
+#include "maintenance/AutomaticBackupRecord.h"
+#include "maintenance/AutomaticBackups.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
@@ -9,11 +11,15 @@
 #include "ui/KeyNavigator.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 
 #include <algorithm>
 
@@ -25,6 +31,8 @@ const QList<Window> ClosedForRestore
 
 // The left edge of the buttons, in twips; the boxes and lines end before it.
 constexpr int ButtonColumn = 6780;
+// The two pages stand in a tab box this high, the Exit button below it.
+constexpr int PagesHeight = 7320;
 
 const QString CheckUsersText = QStringLiteral("Please check that all other users have logged out of this program.");
 const QString ReplaceText = QStringLiteral("Existing database will be replaced!  Please make sure that the source "
@@ -74,12 +82,23 @@ BackupWindow::BackupWindow(Database& db, WindowHost& host, QWidget* parent)
 {
     setObjectName(QStringLiteral("backupWindow"));
     setWindowTitle(QStringLiteral("Back-up /Restore Files"));
-    setFixedSize(Twips::size(9120, 7908));
-    buildControls();
+    setFixedSize(Twips::size(9120, 8220));
+    // What is done by hand on the first page, the automatic back-ups on the
+    // second; Ctrl+Tab goes from one to the other.
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("backupPages"));
+    m_pages->setGeometry(Twips::rect(120, 120, 8880, PagesHeight - 120));
+    auto* byHand = new QWidget;
+    auto* automatic = new QWidget;
+    m_pages->addTab(byHand, QStringLiteral("Back-up and restore"));
+    m_pages->addTab(automatic, QStringLiteral("&Automatic back-ups"));
+    buildControls(byHand);
+    buildAutomaticControls(automatic);
+    showAutomaticBackups();
     m_backupFolderEdit->setFocus();
 }
 
-void BackupWindow::buildControls()
+void BackupWindow::buildControls(QWidget* page)
 {
     const QString preset = BackupRestore::presetFolder();
     QPalette blue;
@@ -88,7 +107,7 @@ void BackupWindow::buildControls()
     // A box wide enough for a path such as /media/reception/USB-STICK/ledgerly-backups;
     // its tooltip shows a longer one whole.
     auto folderBox = [&](const QString& name, int top) {
-        auto* box = new QLineEdit(preset, this);
+        auto* box = new QLineEdit(preset, page);
         box->setObjectName(name);
         box->setFont(boldFont(12));
         box->setPalette(blue);
@@ -98,8 +117,9 @@ void BackupWindow::buildControls()
         AltKeys::keepOutOf(box);
         return box;
     };
+    QWidget* buttonParent = page;
     auto button = [&](const QString& name, const QString& text, int top, int width, int height, double points) {
-        auto* b = new QPushButton(text, this);
+        auto* b = new QPushButton(text, buttonParent);
         b->setObjectName(name);
         b->setFont(boldFont(points));
         b->setGeometry(Twips::rect(ButtonColumn, top, width, height));
@@ -116,26 +136,27 @@ void BackupWindow::buildControls()
     m_chooseRestoreFolderButton
         = button(QStringLiteral("chooseRestoreFolderButton"), QStringLiteral("C&hoose folder…"), 5280, 1860, 495, 9.6);
     m_restoreButton = button(QStringLiteral("restoreButton"), QStringLiteral("&Restore"), 5880, 1245, 495, 9.6);
-    m_exitButton = button(QStringLiteral("exitButton"), QStringLiteral("&Exit"), 7080, 1245, 615, 12);
+    buttonParent = this; // below the pages
+    m_exitButton = button(QStringLiteral("exitButton"), QStringLiteral("&Exit"), PagesHeight + 120, 1245, 615, 12);
 
-    m_backupHelpLabel = label(this, QStringLiteral("backupHelpLabel"),
+    m_backupHelpLabel = label(page, QStringLiteral("backupHelpLabel"),
         QStringLiteral("To back-up files, please specify destination folder ( e.g. on a USB stick under /media ),  "
                        "and click Backup Button."),
         QRect(480, 1200, 6180, 855), true);
     m_backupHelpLabel->setWordWrap(true);
-    m_backingUpLabel = label(this, QStringLiteral("backingUpLabel"), QStringLiteral("Backing up files to "),
+    m_backingUpLabel = label(page, QStringLiteral("backingUpLabel"), QStringLiteral("Backing up files to "),
         QRect(480, 2760, 1935, 375), false);
-    m_backupFolderLabel = label(this, QStringLiteral("backupFolderLabel"), QString(), QRect(2520, 2760, 72, 240), true);
-    m_backupDoneLabel = label(this, QStringLiteral("backupDoneLabel"),
+    m_backupFolderLabel = label(page, QStringLiteral("backupFolderLabel"), QString(), QRect(2520, 2760, 72, 240), true);
+    m_backupDoneLabel = label(page, QStringLiteral("backupDoneLabel"),
         QStringLiteral("Files back-up completed successfully. "), QRect(480, 3240, 3975, 375), false);
-    m_restoreHelpLabel = label(this, QStringLiteral("restoreHelpLabel"),
+    m_restoreHelpLabel = label(page, QStringLiteral("restoreHelpLabel"),
         QStringLiteral("To restore files after hard disk crash or program reinstallation, please specify source "
                        "folder ( e.g. on a USB stick under /media ),  and click Restore Button."),
         QRect(480, 4320, 6180, 852), true);
     m_restoreHelpLabel->setWordWrap(true);
-    m_restoringLabel = label(this, QStringLiteral("restoringLabel"), QStringLiteral("Restoring files to program..."),
+    m_restoringLabel = label(page, QStringLiteral("restoringLabel"), QStringLiteral("Restoring files to program..."),
         QRect(480, 5880, 2895, 375), false);
-    m_restoreDoneLabel = label(this, QStringLiteral("restoreDoneLabel"),
+    m_restoreDoneLabel = label(page, QStringLiteral("restoreDoneLabel"),
         QStringLiteral("Files restored successfully.        "), QRect(480, 6300, 3015, 375), false);
 
     connect(m_backupFolderEdit, &QLineEdit::textChanged, this, &BackupWindow::showBackupFolder);
@@ -253,6 +274,8 @@ void BackupWindow::backUp()
     m_backingUpLabel->hide();
     m_backupFolderLabel->hide();
     m_backupDoneLabel->show();
+    AutomaticBackupRecord().noteMade(QDateTime::currentDateTime(), BackupRestore::pathIn(folder));
+    showAutomaticBackups();
 }
 
 void BackupWindow::restore()
@@ -260,10 +283,29 @@ void BackupWindow::restore()
     m_backingUpLabel->hide();
     m_backupDoneLabel->hide();
     m_restoreDoneLabel->hide();
-
     QString folder;
-    if (!folderOf(m_restoreFolderEdit, folder))
+    if (folderOf(m_restoreFolderEdit, folder))
+        restoreFrom(folder);
+}
+
+void BackupWindow::restoreAutomatic()
+{
+    const QListWidgetItem* chosen = m_automaticList->currentItem();
+    if (!chosen) {
+        Dialogs::message(this, QStringLiteral("Please choose the back-up to restore in the list."), Dialogs::Ok,
+            Dialogs::Ok, Dialogs::Icon::Warning);
+        m_automaticList->setFocus();
         return;
+    }
+    restoreFrom(chosen->data(Qt::UserRole).toString());
+}
+
+void BackupWindow::restoreFrom(const QString& folder)
+{
+    m_backingUpLabel->hide();
+    m_backupDoneLabel->hide();
+    m_restoreDoneLabel->hide();
+
     if (Dialogs::message(this, CheckUsersText, Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok, Dialogs::Icon::Warning,
             QStringLiteral("Restore Files"))
         != Dialogs::Ok)
@@ -324,4 +366,122 @@ void BackupWindow::leave()
     // its own click.
     QMetaObject::invokeMethod(
         qApp, [&host = m_host] { host.endProgram(); }, Qt::QueuedConnection);
+}
+
+void BackupWindow::buildAutomaticControls(QWidget* page)
+{
+    const auto place = [](QWidget* w, const QString& name, const QRect& twips, double points) {
+        w->setObjectName(name);
+        w->setFont(boldFont(points));
+        w->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
+    };
+    auto* help = label(page, QStringLiteral("automaticHelpLabel"),
+        QStringLiteral("Once a day the program backs up by itself into this folder. Kept: the last %1 back-ups and "
+                       "the first of each of the last %2 months.")
+            .arg(AutomaticBackups::DailyKept)
+            .arg(AutomaticBackups::MonthsKept),
+        QRect(480, 480, 8160, 615), true);
+    help->setWordWrap(true);
+
+    m_automaticFolderEdit = new QLineEdit(page);
+    place(m_automaticFolderEdit, QStringLiteral("automaticFolderEdit"), QRect(480, 1200, 6180, 495), 12);
+    QPalette blue;
+    blue.setColor(QPalette::Text, Qt::blue);
+    m_automaticFolderEdit->setPalette(blue);
+    connect(m_automaticFolderEdit, &QLineEdit::textChanged, m_automaticFolderEdit, &QLineEdit::setToolTip);
+    AltKeys::keepOutOf(m_automaticFolderEdit);
+    m_chooseAutomaticFolderButton = new QPushButton(QStringLiteral("Choose fol&der…"), page);
+    place(m_chooseAutomaticFolderButton, QStringLiteral("chooseAutomaticFolderButton"),
+        QRect(ButtonColumn, 1200, 1860, 495), 9.6);
+
+    // When and where the last back-up was made shows on the first page, the
+    // one the window opens with, in the room above its first line.
+    m_lastBackupLabel = label(m_backupHelpLabel->parentWidget(), QStringLiteral("lastBackupLabel"), QString(),
+        QRect(480, 360, 8160, 615), true);
+    m_lastBackupLabel->setWordWrap(true);
+    label(page, QStringLiteral("automaticListLabel"), QStringLiteral("Back-ups made by the program:"),
+        QRect(480, 1920, 6180, 375), true);
+    m_automaticList = new QListWidget(page);
+    place(m_automaticList, QStringLiteral("automaticList"), QRect(480, 2280, 6180, 4320), 9.6);
+    m_restoreAutomaticButton = new QPushButton(QStringLiteral("Restore &selected"), page);
+    place(
+        m_restoreAutomaticButton, QStringLiteral("restoreAutomaticButton"), QRect(ButtonColumn, 2280, 1860, 495), 9.6);
+    for (QPushButton* b : {m_chooseAutomaticFolderButton, m_restoreAutomaticButton})
+        b->setAutoDefault(false);
+
+    connect(m_chooseAutomaticFolderButton, &QPushButton::clicked, this, &BackupWindow::chooseAutomaticFolder);
+    connect(m_automaticFolderEdit, &QLineEdit::returnPressed, this, &BackupWindow::takeAutomaticFolder);
+    connect(m_automaticList, &QListWidget::itemActivated, this, &BackupWindow::restoreAutomatic);
+    connect(m_restoreAutomaticButton, &QPushButton::clicked, this, &BackupWindow::restoreAutomatic);
+    // Up and Down stay the list's own; Enter on a button presses it.
+    auto* keys = new KeyNavigator(this, {}, KeyNavigator::Ends::PassOn);
+    keys->setEnter({m_chooseAutomaticFolderButton, m_restoreAutomaticButton}, KeyNavigator::press());
+}
+
+void BackupWindow::chooseAutomaticFolder()
+{
+    QString start;
+    if (!BackupRestore::folderFromText(m_automaticFolderEdit->text(), start).ok())
+        start = QDir::homePath();
+    if (const std::optional<QString> chosen
+        = Dialogs::folder(this, QStringLiteral("Folder for the automatic back-ups"), start)) {
+        m_automaticFolderEdit->setText(*chosen);
+        takeAutomaticFolder();
+    }
+}
+
+void BackupWindow::takeAutomaticFolder()
+{
+    QString folder;
+    if (!folderOf(m_automaticFolderEdit, folder))
+        return;
+    AutomaticBackupRecord().setFolder(folder);
+    showAutomaticBackups();
+    m_automaticFolderEdit->setFocus();
+}
+
+void BackupWindow::showAutomaticBackups()
+{
+    const AutomaticBackupRecord record;
+    const QString folder = record.folder();
+    m_automaticFolderEdit->setText(folder);
+    const QDateTime at = record.lastMadeAt();
+    m_lastBackupLabel->setText(at.isValid() ? QStringLiteral("Last back-up: %1 at %2, in %3")
+                                                  .arg(QLocale().toString(at.date(), QLocale::LongFormat),
+                                                      QLocale().toString(at.time(), QLocale::ShortFormat),
+                                                      QFileInfo(record.lastMadePath()).absolutePath())
+                                            : QStringLiteral("No back-up has been made yet."));
+    m_lastBackupLabel->setToolTip(record.lastMadePath());
+    const QString current = m_automaticList->currentItem() ? m_automaticList->currentItem()->text() : QString();
+    m_automaticList->clear();
+    for (const QDate& day : AutomaticBackups::listed(folder)) {
+        auto* item = new QListWidgetItem(QLocale().toString(day, QLocale::LongFormat), m_automaticList);
+        item->setData(Qt::UserRole, AutomaticBackups::folderOf(folder, day));
+        item->setToolTip(BackupRestore::pathIn(AutomaticBackups::folderOf(folder, day)));
+        if (item->text() == current)
+            m_automaticList->setCurrentItem(item);
+    }
+}
+
+void BackupWindow::changeEvent(QEvent* event)
+{
+    // A back-up the program made meanwhile shows when the window is next used.
+    if (event->type() == QEvent::ActivationChange && m_automaticFolderEdit && isActiveWindow()
+        && !m_automaticFolderEdit->hasFocus())
+        showAutomaticBackups();
+    QWidget::changeEvent(event);
+}
+
+void BackupWindow::reportFailedAutomaticBackup(QWidget* parent)
+{
+    AutomaticBackupRecord record;
+    const QString failure = record.unreportedFailure();
+    if (failure.isEmpty())
+        return;
+    Dialogs::message(parent,
+        failure
+            + QStringLiteral("\n\nThe program tries again today. Another folder can be chosen in the back-up "
+                             "window."),
+        Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Warning);
+    record.markFailureReported();
 }

@@ -8,7 +8,9 @@
 class Database;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
+class QTabWidget;
 
 // The back-up window: copies the database file into a folder the
 // user names (a USB stick, a network folder) and copies it back from there.
@@ -22,10 +24,18 @@ public:
 
     void backUp();
     void restore();
+    // Restores the automatic back-up chosen in the list.
+    void restoreAutomatic();
     void leave();
 
+    // Says, once, that the last automatic back-up failed: at start-up.
+    static void reportFailedAutomaticBackup(QWidget* parent);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
-    void buildControls();
+    void buildControls(QWidget* page);
     void buildKeyNavigation();
     void showBackupFolder();
     void showRestoreFolder();
@@ -34,6 +44,11 @@ private:
     // The full path the box names, or false after saying why it names none.
     bool folderOf(QLineEdit* box, QString& folder);
     bool closeWindows(const QList<Window>& windows);
+    void buildAutomaticControls(QWidget* page);
+    void chooseAutomaticFolder();
+    void takeAutomaticFolder();
+    void showAutomaticBackups();
+    void restoreFrom(const QString& folder);
 
     Database& m_db;
     WindowHost& m_host;
@@ -52,4 +67,11 @@ private:
     QLabel* m_restoreHelpLabel = nullptr;
     QLabel* m_restoringLabel = nullptr;
     QLabel* m_restoreDoneLabel = nullptr;
+
+    QTabWidget* m_pages = nullptr;
+    QLineEdit* m_automaticFolderEdit = nullptr;
+    QPushButton* m_chooseAutomaticFolderButton = nullptr;
+    QLabel* m_lastBackupLabel = nullptr;
+    QListWidget* m_automaticList = nullptr;
+    QPushButton* m_restoreAutomaticButton = nullptr;
 };
