@@ -1,7 +1,7 @@
 #include "maintenance/BackupWindow.h"
 
+#include "maintenance/AutomaticBackupPage.h"
 #include "maintenance/AutomaticBackupRecord.h"
-#include "maintenance/AutomaticBackups.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
@@ -17,7 +17,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -89,12 +88,16 @@ BackupWindow::BackupWindow(Database& db, WindowHost& host, QWidget* parent)
     m_pages->setObjectName(QStringLiteral("backupPages"));
     m_pages->setGeometry(Twips::rect(120, 120, 8880, PagesHeight - 120));
     auto* byHand = new QWidget;
-    auto* automatic = new QWidget;
+    m_automaticPage = new AutomaticBackupPage;
     m_pages->addTab(byHand, QStringLiteral("Back-up and restore"));
-    m_pages->addTab(automatic, QStringLiteral("&Automatic back-ups"));
+    m_pages->addTab(m_automaticPage, QStringLiteral("&Automatic back-ups"));
     buildControls(byHand);
-    buildAutomaticControls(automatic);
-    showAutomaticBackups();
+    // When and where the last back-up was made shows on the first page, the
+    // one the window opens with, in the room above its first line.
+    m_lastBackupLabel = label(byHand, QStringLiteral("lastBackupLabel"), QString(), QRect(480, 360, 8160, 615), true);
+    m_lastBackupLabel->setWordWrap(true);
+    connect(m_automaticPage, &AutomaticBackupPage::restoreRequested, this, &BackupWindow::restoreFrom);
+    showLastBackup();
     m_backupFolderEdit->setFocus();
 }
 
@@ -275,7 +278,7 @@ void BackupWindow::backUp()
     m_backupFolderLabel->hide();
     m_backupDoneLabel->show();
     AutomaticBackupRecord().noteMade(QDateTime::currentDateTime(), BackupRestore::pathIn(folder));
-    showAutomaticBackups();
+    showLastBackup();
 }
 
 void BackupWindow::restore()
@@ -286,18 +289,6 @@ void BackupWindow::restore()
     QString folder;
     if (folderOf(m_restoreFolderEdit, folder))
         restoreFrom(folder);
-}
-
-void BackupWindow::restoreAutomatic()
-{
-    const QListWidgetItem* chosen = m_automaticList->currentItem();
-    if (!chosen) {
-        Dialogs::message(this, QStringLiteral("Please choose the back-up to restore in the list."), Dialogs::Ok,
-            Dialogs::Ok, Dialogs::Icon::Warning);
-        m_automaticList->setFocus();
-        return;
-    }
-    restoreFrom(chosen->data(Qt::UserRole).toString());
 }
 
 void BackupWindow::restoreFrom(const QString& folder)
@@ -368,83 +359,9 @@ void BackupWindow::leave()
         qApp, [&host = m_host] { host.endProgram(); }, Qt::QueuedConnection);
 }
 
-void BackupWindow::buildAutomaticControls(QWidget* page)
-{
-    const auto place = [](QWidget* w, const QString& name, const QRect& twips, double points) {
-        w->setObjectName(name);
-        w->setFont(boldFont(points));
-        w->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
-    };
-    auto* help = label(page, QStringLiteral("automaticHelpLabel"),
-        QStringLiteral("Once a day the program backs up by itself into this folder. Kept: the last %1 back-ups and "
-                       "the first of each of the last %2 months.")
-            .arg(AutomaticBackups::DailyKept)
-            .arg(AutomaticBackups::MonthsKept),
-        QRect(480, 480, 8160, 615), true);
-    help->setWordWrap(true);
-
-    m_automaticFolderEdit = new QLineEdit(page);
-    place(m_automaticFolderEdit, QStringLiteral("automaticFolderEdit"), QRect(480, 1200, 6180, 495), 12);
-    QPalette blue;
-    blue.setColor(QPalette::Text, Qt::blue);
-    m_automaticFolderEdit->setPalette(blue);
-    connect(m_automaticFolderEdit, &QLineEdit::textChanged, m_automaticFolderEdit, &QLineEdit::setToolTip);
-    AltKeys::keepOutOf(m_automaticFolderEdit);
-    m_chooseAutomaticFolderButton = new QPushButton(QStringLiteral("Choose fol&der…"), page);
-    place(m_chooseAutomaticFolderButton, QStringLiteral("chooseAutomaticFolderButton"),
-        QRect(ButtonColumn, 1200, 1860, 495), 9.6);
-
-    // When and where the last back-up was made shows on the first page, the
-    // one the window opens with, in the room above its first line.
-    m_lastBackupLabel = label(m_backupHelpLabel->parentWidget(), QStringLiteral("lastBackupLabel"), QString(),
-        QRect(480, 360, 8160, 615), true);
-    m_lastBackupLabel->setWordWrap(true);
-    label(page, QStringLiteral("automaticListLabel"), QStringLiteral("Back-ups made by the program:"),
-        QRect(480, 1920, 6180, 375), true);
-    m_automaticList = new QListWidget(page);
-    place(m_automaticList, QStringLiteral("automaticList"), QRect(480, 2280, 6180, 4320), 9.6);
-    m_restoreAutomaticButton = new QPushButton(QStringLiteral("Restore &selected"), page);
-    place(
-        m_restoreAutomaticButton, QStringLiteral("restoreAutomaticButton"), QRect(ButtonColumn, 2280, 1860, 495), 9.6);
-    for (QPushButton* b : {m_chooseAutomaticFolderButton, m_restoreAutomaticButton})
-        b->setAutoDefault(false);
-
-    connect(m_chooseAutomaticFolderButton, &QPushButton::clicked, this, &BackupWindow::chooseAutomaticFolder);
-    connect(m_automaticFolderEdit, &QLineEdit::returnPressed, this, &BackupWindow::takeAutomaticFolder);
-    connect(m_automaticList, &QListWidget::itemActivated, this, &BackupWindow::restoreAutomatic);
-    connect(m_restoreAutomaticButton, &QPushButton::clicked, this, &BackupWindow::restoreAutomatic);
-    // Up and Down stay the list's own; Enter on a button presses it.
-    auto* keys = new KeyNavigator(this, {}, KeyNavigator::Ends::PassOn);
-    keys->setEnter({m_chooseAutomaticFolderButton, m_restoreAutomaticButton}, KeyNavigator::press());
-}
-
-void BackupWindow::chooseAutomaticFolder()
-{
-    QString start;
-    if (!BackupRestore::folderFromText(m_automaticFolderEdit->text(), start).ok())
-        start = QDir::homePath();
-    if (const std::optional<QString> chosen
-        = Dialogs::folder(this, QStringLiteral("Folder for the automatic back-ups"), start)) {
-        m_automaticFolderEdit->setText(*chosen);
-        takeAutomaticFolder();
-    }
-}
-
-void BackupWindow::takeAutomaticFolder()
-{
-    QString folder;
-    if (!folderOf(m_automaticFolderEdit, folder))
-        return;
-    AutomaticBackupRecord().setFolder(folder);
-    showAutomaticBackups();
-    m_automaticFolderEdit->setFocus();
-}
-
-void BackupWindow::showAutomaticBackups()
+void BackupWindow::showLastBackup()
 {
     const AutomaticBackupRecord record;
-    const QString folder = record.folder();
-    m_automaticFolderEdit->setText(folder);
     const QDateTime at = record.lastMadeAt();
     m_lastBackupLabel->setText(at.isValid() ? QStringLiteral("Last back-up: %1 at %2, in %3")
                                                   .arg(QLocale().toString(at.date(), QLocale::LongFormat),
@@ -452,23 +369,14 @@ void BackupWindow::showAutomaticBackups()
                                                       QFileInfo(record.lastMadePath()).absolutePath())
                                             : QStringLiteral("No back-up has been made yet."));
     m_lastBackupLabel->setToolTip(record.lastMadePath());
-    const QString current = m_automaticList->currentItem() ? m_automaticList->currentItem()->text() : QString();
-    m_automaticList->clear();
-    for (const QDate& day : AutomaticBackups::listed(folder)) {
-        auto* item = new QListWidgetItem(QLocale().toString(day, QLocale::LongFormat), m_automaticList);
-        item->setData(Qt::UserRole, AutomaticBackups::folderOf(folder, day));
-        item->setToolTip(BackupRestore::pathIn(AutomaticBackups::folderOf(folder, day)));
-        if (item->text() == current)
-            m_automaticList->setCurrentItem(item);
-    }
+    m_automaticPage->refresh();
 }
 
 void BackupWindow::changeEvent(QEvent* event)
 {
     // A back-up the program made meanwhile shows when the window is next used.
-    if (event->type() == QEvent::ActivationChange && m_automaticFolderEdit && isActiveWindow()
-        && !m_automaticFolderEdit->hasFocus())
-        showAutomaticBackups();
+    if (event->type() == QEvent::ActivationChange && m_automaticPage && isActiveWindow())
+        showLastBackup();
     QWidget::changeEvent(event);
 }
 

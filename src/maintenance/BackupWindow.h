@@ -5,10 +5,10 @@
 #include <QList>
 #include <QWidget>
 
+class AutomaticBackupPage;
 class Database;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QTabWidget;
 
@@ -24,8 +24,6 @@ public:
 
     void backUp();
     void restore();
-    // Restores the automatic back-up chosen in the list.
-    void restoreAutomatic();
     void leave();
 
     // Says, once, that the last automatic back-up failed: at start-up.
@@ -44,10 +42,7 @@ private:
     // The full path the box names, or false after saying why it names none.
     bool folderOf(QLineEdit* box, QString& folder);
     bool closeWindows(const QList<Window>& windows);
-    void buildAutomaticControls(QWidget* page);
-    void chooseAutomaticFolder();
-    void takeAutomaticFolder();
-    void showAutomaticBackups();
+    void showLastBackup();
     void restoreFrom(const QString& folder);
 
     Database& m_db;
@@ -69,9 +64,6 @@ private:
     QLabel* m_restoreDoneLabel = nullptr;
 
     QTabWidget* m_pages = nullptr;
-    QLineEdit* m_automaticFolderEdit = nullptr;
-    QPushButton* m_chooseAutomaticFolderButton = nullptr;
+    AutomaticBackupPage* m_automaticPage = nullptr;
     QLabel* m_lastBackupLabel = nullptr;
-    QListWidget* m_automaticList = nullptr;
-    QPushButton* m_restoreAutomaticButton = nullptr;
 };

@@ -6,5 +6,6 @@ list(APPEND LEDGERLY_CORE_SOURCES
     maintenance/MaintenanceCommands.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES
+    maintenance/AutomaticBackupPage.cpp
     maintenance/BackupWindow.cpp
 )
