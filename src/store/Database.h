@@ -29,7 +29,7 @@ class Database
 {
 public:
     static constexpr qint32 ApplicationId = 0x4C444752; // "LDGR"
-    static constexpr int SchemaVersion = 4;
+    static constexpr int SchemaVersion = 5;
 
     explicit Database(const QString& connectionName = QStringLiteral("ledgerly"));
     ~Database();

@@ -1,5 +1,6 @@
 #include "store/DatabaseSchema.h"
 
+#include "store/BackupClaims.h"
 #include "store/DaySearchIndex.h"
 #include "store/SqlDialect.h"
 
@@ -300,7 +301,8 @@ QString differencesOnServer(QSqlDatabase& db, QSqlError& error)
     while (objects.next()) {
         const QString type = objects.value(0).toString();
         const QString name = objects.value(1).toString();
-        if (type == QLatin1String("table") && name == QLatin1String("ledgerly_meta"))
+        if (type == QLatin1String("table")
+            && (name == QLatin1String("ledgerly_meta") || name == BackupClaims::TableName))
             continue;
         if (type == QLatin1String("table") && name == QLatin1String("day_search"))
             searchTable = true;

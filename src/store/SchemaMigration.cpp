@@ -1,6 +1,7 @@
 #include "store/SchemaMigration.h"
 
 #include "core/Settings.h"
+#include "store/BackupClaims.h"
 #include "store/Database.h"
 #include "store/DatabaseSchema.h"
 #include "store/DaySearchIndex.h"
@@ -96,10 +97,21 @@ Result createChangeHistory(QSqlDatabase& db, const Progress& progress)
     return r.ok() ? updateReadme(db, progress) : r;
 }
 
+// Schema version 4 -> 5: on a server, the table in which the desks claim the
+// day's automatic back-up (BackupClaims). A file needs none: the desks that
+// share it find the day's back-up in the folder beside it.
+Result createBackupClaims(QSqlDatabase& db, const Progress&)
+{
+    if (!SqlDialect::isServer(db))
+        return Result::success();
+    QSqlQuery q(db);
+    return Database::exec(q, BackupClaims::createStatement());
+}
+
 // Step k takes a file from schema version k to k + 1.
 using MigrationStep = Result (*)(QSqlDatabase&, const Progress&);
 constexpr std::array<MigrationStep, Database::SchemaVersion> Migrations
-    = {&createSchema, &updateReadme, &createSearchIndex, &createChangeHistory};
+    = {&createSchema, &updateReadme, &createSearchIndex, &createChangeHistory, &createBackupClaims};
 
 // The schema version: PRAGMA user_version in a file, ledgerly_meta on a server
 // (0 while that table does not exist yet).

@@ -16,4 +16,5 @@ list(APPEND LEDGERLY_CORE_SOURCES
     store/DaySearchIndex.cpp
     store/SettingsStore.cpp
     store/OrderStore.cpp
+    store/BackupClaims.cpp
 )

@@ -1,14 +1,18 @@
 #include "TestSupport.h"
 
 #include "appointments/ApptWindow.h"
+#include "maintenance/AutomaticBackupRecord.h"
+#include "maintenance/AutomaticBackups.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/Dialogs.h"
 #include "shell/WindowCatalog.h"
 #include "shell/Windows.h"
+#include "store/Database.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,6 +115,31 @@ private slots:
         QCOMPARE(openWindows(), QStringList {QStringLiteral("splashWindow")});
         auto* appt = static_cast<ApptWindow*>(Windows::open(Window::Appointments));
         QCOMPARE(TestSupport::cellOf(appt->currentRecord().pageText, 2, 1), QStringLiteral("SMITH"));
+
+        // The automatic back-ups' page (Alt+A): Enter on "Choose folder…" sets
+        // their folder, kept for every start; Enter on one in the list
+        // restores it as Restore does.
+        QTemporaryDir automatic;
+        const QString made = BackupRestore::pathIn(AutomaticBackups::folderOf(automatic.path(), TestSupport::Today));
+        QVERIFY(QDir().mkpath(QFileInfo(made).absolutePath()));
+        QVERIFY((data.db().isServer() ? BackupRestore::backupServer(data.db(), made)
+                                      : BackupRestore::backup(data.databasePath(), made))
+                    .ok());
+        TestSupport::bookCell(data.db(), TestSupport::Today, Settings::defaults(), 2, 1, QStringLiteral("LATER"));
+        QVERIFY(Windows::close(Window::Appointments));
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
+        Dialogs::pushFolder(automatic.path());
+        QTest::keyClick(child("chooseAutomaticFolderButton"), Qt::Key_Return);
+        QCOMPARE(AutomaticBackupRecord().folder(), automatic.path());
+        auto* list = window->findChild<QListWidget*>(QStringLiteral("automaticList"));
+        QCOMPARE(list->count(), 1);
+        list->setCurrentRow(0);
+        Dialogs::pushAnswer(Dialogs::Ok);
+        Dialogs::pushAnswer(Dialogs::Yes);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(TestSupport::storedCell(data.db(), 2, 1), QStringLiteral("SMITH"));
     }
 };
 
