@@ -4,6 +4,7 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/DaySheetReader.cpp
     appointments/AppointmentSearch.cpp
     appointments/FindCommand.cpp
+    appointments/CalendarExport.cpp
     appointments/ShownDay.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES

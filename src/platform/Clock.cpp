@@ -10,6 +10,11 @@ QDate today()
     return g_fixed.isValid() ? g_fixed : QDate::currentDate();
 }
 
+QDateTime now()
+{
+    return g_fixed.isValid() ? QDateTime(g_fixed, QTime(12, 0), Qt::UTC) : QDateTime::currentDateTimeUtc();
+}
+
 void setFixedToday(const QDate& date)
 {
     g_fixed = date;
