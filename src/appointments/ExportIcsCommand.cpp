@@ -90,8 +90,12 @@ int run(const QStringList& arguments, const QCommandLineParser& parser)
     const QString path = QFileInfo(out).absoluteFilePath();
     if (const Result written = CalendarExport::write(calendar.text, path); !written.ok())
         return failed(written.message);
-    std::fprintf(
-        stdout, "%s\n", QStringLiteral("Wrote %1 events into %2").arg(calendar.events).arg(path).toUtf8().constData());
+    std::fprintf(stdout, "%s\n",
+        QStringLiteral("Wrote %1 %2 into %3")
+            .arg(calendar.events)
+            .arg(QLatin1String(calendar.events == 1 ? "event" : "events"), path)
+            .toUtf8()
+            .constData());
     return 0;
 }
 } // namespace ExportIcsCommand
