@@ -18,7 +18,8 @@ constexpr int MinutesPerDay = 24 * 60;
 using Component = std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)>;
 
 // Stored text may hold control characters, which an iCalendar text cannot;
-// each becomes a blank, except a line break, which libical escapes.
+// each becomes a blank, except a line break, which libical escapes. The
+// blanks around the pieces of a names text are left off, as on screen.
 QByteArray calendarText(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -26,7 +27,7 @@ QByteArray calendarText(QString text)
         if (c.category() == QChar::Other_Control && c != QLatin1Char('\n'))
             c = QLatin1Char(' ');
     }
-    return text.toUtf8();
+    return text.trimmed().toUtf8();
 }
 
 icaltimetype dateTime(const QDate& date, const QTime& time, icaltimezone* zone)
@@ -101,6 +102,15 @@ icalcomponent* newEvent(const QByteArray& uid, const icaltimetype& stamp)
     return event;
 }
 
+// What a calendar program calls the calendar: the chosen provider's name,
+// or the practice's location for every provider's slots.
+QString calendarName(const ProviderChoice& choice, const Settings& current)
+{
+    if (choice.column != 0)
+        return DayLayout::fromSettings(current).providerName(choice.column);
+    return choice.everyProvider() ? current.location : choice.name.trimmed();
+}
+
 bool providerOnDay(const DayLayout& layout, const ProviderChoice& choice)
 {
     for (int c = 1; c <= layout.pageColumns(); ++c) {
@@ -135,6 +145,11 @@ Calendar build(const QList<DayRecord>& days, const Settings& current, const QDat
     icalcomponent_add_property(
         calendar.get(), icalproperty_new_prodid("-//Ledgerly//Ledgerly " LEDGERLY_VERSION "//EN"));
     icalcomponent_add_property(calendar.get(), icalproperty_new_calscale("GREGORIAN"));
+    if (const QString name = calendarName(request.provider, current); !name.trimmed().isEmpty()) {
+        icalproperty* property = icalproperty_new_x(calendarText(name).constData());
+        icalproperty_set_x_name(property, "X-WR-CALNAME");
+        icalcomponent_add_property(calendar.get(), property);
+    }
 
     icaltimezone* definition = definitionOf(request.zone);
     if (definition) {

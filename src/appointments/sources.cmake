@@ -5,6 +5,7 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/AppointmentSearch.cpp
     appointments/FindCommand.cpp
     appointments/CalendarExport.cpp
+    appointments/CalendarFolder.cpp
     appointments/ExportIcsCommand.cpp
     appointments/ShownDay.cpp
 )

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "appointments/CalendarExport.h"
+#include "appointments/CalendarFolder.h"
 #include "core/DayPlacement.h"
 #include "core/PageText.h"
 #include "platform/Clock.h"
@@ -173,6 +174,21 @@ private slots:
         QVERIFY(!TestSupport::fileBytes(out).contains("VEVENT"));
         QCOMPARE(run({"--from", "2024-05-16", "--provider", "Dr Nobody"}), 2);
         QCOMPARE(run({"--to", "2024-13-01"}), 2);
+    }
+
+    void folderHoldsOneFilePerProviderAfterAChange()
+    {
+        TestSupport::DataFixture data;
+        TestSupport::bookCell(data.db(), Today, Settings::defaults(), 4, 2, QStringLiteral("Lee"));
+        const QString dir = data.folder() + QLatin1Char('/');
+        TestSupport::writeFile(dir + "provider-5.ics", "from the days of five providers");
+        CalendarFolder folder(data.db(), data.folder());
+        folder.changed();
+        QTRY_VERIFY(!QFile::exists(dir + "provider-5.ics"));
+        QCOMPARE(TestSupport::fileBytes(dir + "provider-2.ics").count("SUMMARY:Lee"), 1);
+        QVERIFY(TestSupport::fileBytes(dir + "provider-2.ics").contains("X-WR-CALNAME:Practitioner B"));
+        QVERIFY(!TestSupport::fileBytes(dir + "provider-1.ics").contains("VEVENT"));
+        QVERIFY(QFile::exists(dir + "provider-4.ics"));
     }
 };
 
