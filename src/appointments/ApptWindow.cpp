@@ -1,6 +1,7 @@
 #include "appointments/ApptWindow.h"
 
 #include "appointments/ApptWindowLayout.h"
+#include "appointments/CalendarFolder.h"
 #include "appointments/CellEditor.h"
 #include "appointments/DayEditHistory.h"
 #include "appointments/DayGrid.h"
@@ -80,6 +81,14 @@ ApptWindow::ApptWindow(Database& db, WindowHost& host, QWidget* parent)
     connect(&m_day, &ShownDay::fileDamaged, this, [this](const QString& message) {
         Dialogs::message(this, message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
     });
+    // Providers' calendar files kept current: after this desk's saves and
+    // the other desks' changes it shows, and once on opening.
+    if (const QString folder = CalendarFolder::configured(); !folder.isEmpty()) {
+        auto* calendars = new CalendarFolder(db, folder, this);
+        connect(&m_day, &ShownDay::changeStored, calendars, &CalendarFolder::changed);
+        connect(&m_day, &ShownDay::textsMerged, calendars, &CalendarFolder::changed);
+        calendars->changed();
+    }
 
     const QDate today = Clock::today();
     m_calendar->showMonthOf(today);

@@ -5,6 +5,9 @@ list(APPEND LEDGERLY_CORE_SOURCES
     appointments/AppointmentSearch.cpp
     appointments/FindCommand.cpp
     appointments/HistoryCommand.cpp
+    appointments/CalendarExport.cpp
+    appointments/CalendarFolder.cpp
+    appointments/ExportIcsCommand.cpp
     appointments/ShownDay.cpp
 )
 list(APPEND LEDGERLY_UI_SOURCES

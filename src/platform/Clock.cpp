@@ -14,6 +14,7 @@ QDate today()
 void setFixedToday(const QDate& date)
 {
     g_fixed = date;
+    g_fixedNow = QDateTime();
 }
 
 void clearFixedToday()
@@ -26,8 +27,7 @@ QDateTime now()
 {
     if (g_fixedNow.isValid())
         return g_fixedNow;
-    const QDateTime current = QDateTime::currentDateTime();
-    return g_fixed.isValid() ? QDateTime(g_fixed, current.time()) : current;
+    return g_fixed.isValid() ? QDateTime(g_fixed, QTime(12, 0), Qt::UTC) : QDateTime::currentDateTime();
 }
 
 void setFixedNow(const QDateTime& moment)

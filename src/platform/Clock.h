@@ -7,9 +7,12 @@
 // "today" and "now" are the same on every run.
 namespace Clock {
 QDate today();
-void setFixedToday(const QDate& date);
-void clearFixedToday();
-// With a fixed moment, now() is that moment (and today() its date).
+// The moment now: the fixed moment if one is set, else noon UTC of the fixed
+// day while today is fixed, so that what a test writes with it is the same on
+// every run.
 QDateTime now();
+void setFixedToday(const QDate& date);
+// Fixes now() at moment and today() at its date.
 void setFixedNow(const QDateTime& moment);
+void clearFixedToday();
 } // namespace Clock

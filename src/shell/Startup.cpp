@@ -1,6 +1,7 @@
 #include "shell/Startup.h"
 
 #include "Version.h"
+#include "appointments/ExportIcsCommand.h"
 #include "appointments/FindCommand.h"
 #include "appointments/HistoryCommand.h"
 #include "appointments/PrintDayCommand.h"
@@ -35,8 +36,8 @@ static void initResources()
 // (from a terminal, a scheduled job or a build script).
 static bool runsWithoutWindows(int argc, char** argv)
 {
-    static const char* const headless[]
-        = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find", "history", "backup", "restore"};
+    static const char* const headless[] = {"-h", "--help", "--help-all", "-v", "--version", "print-day", "find",
+        "history", "backup", "restore", "export-ics"};
     for (int i = 1; i < argc; ++i) {
         for (const char* h : headless) {
             if (qstrcmp(argv[i], h) == 0)
@@ -83,14 +84,16 @@ int runLedgerly(int argc, char** argv)
     parser.addOption(database);
     const QCommandLineOption pdfFile = PrintDayCommand::pdfOption();
     parser.addOption(pdfFile);
+    parser.addOptions(ExportIcsCommand::options());
     parser.addPositionalArgument(QStringLiteral("command"),
         QStringLiteral("print-day [YYYY-MM-DD]: print a day's appointment lists (default today) and quit.\n"
                        "find TEXT: list every appointment whose text holds TEXT, upcoming first, and quit.\n"
                        "history DATE: list every stored change of the day YYYY-MM-DD, newest first, and quit.\n"
                        "backup FOLDER: copy the database into FOLDER/db.mdb and quit.\n"
                        "restore FOLDER: replace the database by FOLDER/db.mdb (the replaced one is kept as "
-                       "db-before-restore.mdb) and quit."),
-        QStringLiteral("[print-day [DATE] | find TEXT | history DATE | backup FOLDER | restore FOLDER]"));
+                       "db-before-restore.mdb) and quit.\n"
+                       "export-ics: write the booked slots as an iCalendar file for calendar programs and quit."),
+        QStringLiteral("[print-day [DATE] | find TEXT | history DATE | backup FOLDER | restore FOLDER | export-ics]"));
     parser.process(app);
 
     if (parser.isSet(dataDir)) {
@@ -122,6 +125,8 @@ int runLedgerly(int argc, char** argv)
         return MaintenanceCommands::backup(command.mid(1));
     if (!command.isEmpty() && command.first() == QLatin1String(MaintenanceCommands::RestoreName))
         return MaintenanceCommands::restore(command.mid(1));
+    if (!command.isEmpty() && command.first() == QLatin1String(ExportIcsCommand::Name))
+        return ExportIcsCommand::run(command.mid(1), parser);
 
     // What a back-up or restore killed half-way left in the data folder.
     if (!Database::isServerAddress(DataFolder::databaseAddress()))

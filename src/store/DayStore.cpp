@@ -280,6 +280,16 @@ Result DayStore::readAll(QList<DayRecord>& out)
     });
 }
 
+Result DayStore::readBetween(const QDate& first, const QDate& last, QList<DayRecord>& out)
+{
+    return m_db.read([&](QSqlDatabase& db) {
+        return readRecords(db,
+            QStringLiteral("SELECT %1 FROM tbl_Appt WHERE CalDate BETWEEN '%2' AND '%3' ORDER BY CalDate")
+                .arg(RecordColumns, dateKey(first), dateKey(last)),
+            out);
+    });
+}
+
 Result DayStore::daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed)
 {
     return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, out, narrowed); });

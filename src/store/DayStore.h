@@ -62,6 +62,8 @@ public:
     // Every day record in date order, memos left empty: what a search over all
     // the pages needs, read in one statement.
     Result readAll(QList<DayRecord>& out);
+    // The day records from first to last (both included), in date order.
+    Result readBetween(const QDate& first, const QDate& last, QList<DayRecord>& out);
 
     // The days whose page can hold folded, through the search index
     // (DaySearchIndex::daysHolding).
