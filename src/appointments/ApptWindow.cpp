@@ -81,14 +81,13 @@ ApptWindow::ApptWindow(Database& db, WindowHost& host, QWidget* parent)
     connect(&m_day, &ShownDay::fileDamaged, this, [this](const QString& message) {
         Dialogs::message(this, message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Critical);
     });
-    // Providers' calendar files kept current: after this desk's saves and
-    // the other desks' changes it shows, and once on opening.
-    if (const QString folder = CalendarFolder::configured(); !folder.isEmpty()) {
-        auto* calendars = new CalendarFolder(db, folder, this);
-        connect(&m_day, &ShownDay::changeStored, calendars, &CalendarFolder::changed);
-        connect(&m_day, &ShownDay::textsMerged, calendars, &CalendarFolder::changed);
-        calendars->changed();
-    }
+    // Providers' calendar files kept current, where a folder is chosen:
+    // after this desk's saves and the other desks' changes it shows, and once
+    // on opening.
+    auto* calendars = new CalendarFolder(db, QString(), this);
+    connect(&m_day, &ShownDay::changeStored, calendars, &CalendarFolder::changed);
+    connect(&m_day, &ShownDay::textsMerged, calendars, &CalendarFolder::changed);
+    calendars->changed();
 
     const QDate today = Clock::today();
     m_calendar->showMonthOf(today);

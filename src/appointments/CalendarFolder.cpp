@@ -2,16 +2,25 @@
 
 #include "appointments/CalendarExport.h"
 #include "platform/Clock.h"
+#include "platform/DataFolder.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 
 namespace {
 constexpr int KeptDays = 90;
 constexpr int MaxProviders = 8;
 constexpr int DelayMs = 1000;
+constexpr int RefreshMs = 5 * 60 * 1000;
+const QString FolderKey = QStringLiteral("folder");
+
+QString choiceFile()
+{
+    return DataFolder::path() + QStringLiteral("/calendars.ini");
+}
 } // namespace
 
 CalendarFolder::CalendarFolder(Database& db, const QString& folder, QObject* parent)
@@ -26,11 +35,23 @@ CalendarFolder::CalendarFolder(Database& db, const QString& folder, QObject* par
         if (const Result written = rewrite(); !written.ok())
             qWarning("Calendar folder: %s", qPrintable(written.message));
     });
+    connect(&m_everyFewMinutes, &QTimer::timeout, this, &CalendarFolder::changed);
+    m_everyFewMinutes.start(RefreshMs);
 }
 
 QString CalendarFolder::configured()
 {
-    return qEnvironmentVariable("LEDGERLY_CALENDAR_FOLDER");
+    const QString named = qEnvironmentVariable("LEDGERLY_CALENDAR_FOLDER");
+    return named.isEmpty() ? QSettings(choiceFile(), QSettings::IniFormat).value(FolderKey).toString() : named;
+}
+
+void CalendarFolder::choose(const QString& folder)
+{
+    QSettings choice(choiceFile(), QSettings::IniFormat);
+    if (folder.isEmpty())
+        choice.remove(FolderKey);
+    else
+        choice.setValue(FolderKey, folder);
 }
 
 QString CalendarFolder::fileName(int providerColumn)
@@ -45,6 +66,9 @@ void CalendarFolder::changed()
 
 Result CalendarFolder::rewrite()
 {
+    const QString folderPath = m_folder.isEmpty() ? configured() : m_folder;
+    if (folderPath.isEmpty())
+        return Result::success();
     CalendarExport::Request request;
     request.first = Clock::today();
     request.last = request.first.addDays(KeptDays);
@@ -54,7 +78,7 @@ Result CalendarFolder::rewrite()
     Result done = SettingsStore(m_db).read(settings);
     if (done.ok())
         done = DayStore(m_db).readBetween(request.first, request.last, days);
-    const QDir folder(m_folder);
+    const QDir folder(folderPath);
     for (int column = 1; column <= MaxProviders && done.ok(); ++column) {
         const QString path = folder.filePath(fileName(column));
         request.provider.column = column;

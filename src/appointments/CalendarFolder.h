@@ -17,10 +17,15 @@ class CalendarFolder : public QObject
     Q_OBJECT
 
 public:
+    // With an empty folder, the one configured() names at each rewrite, so
+    // that a folder chosen while the window is open is kept from then on.
     CalendarFolder(Database& db, const QString& folder, QObject* parent = nullptr);
 
-    // The folder LEDGERLY_CALENDAR_FOLDER names; empty when none is set.
+    // The folder LEDGERLY_CALENDAR_FOLDER names, else the one chosen at this
+    // desk (calendars.ini in the data folder); empty when none is.
     static QString configured();
+    // Keeps folder for every start at this desk; empty for none.
+    static void choose(const QString& folder);
     // "provider-2.ics": named by column, so that a subscription survives a
     // change of the provider's name (the calendar inside carries the name).
     static QString fileName(int providerColumn);
@@ -28,11 +33,13 @@ public:
     // Rewrites the files a second after the last call, once for many saves.
     void changed();
     // Rewrites every provider's file now and removes those of providers the
-    // current settings no longer have.
+    // current settings no longer have; with no folder, does nothing.
     Result rewrite();
 
 private:
     Database& m_db;
     QString m_folder;
     QTimer m_delay;
+    // Other desks' changes to days not shown here reach the files too.
+    QTimer m_everyFewMinutes;
 };

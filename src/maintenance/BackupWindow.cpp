@@ -3,6 +3,7 @@
 #include "maintenance/AutomaticBackupPage.h"
 #include "maintenance/AutomaticBackupRecord.h"
 #include "maintenance/BackupRestore.h"
+#include "maintenance/CalendarFilesPage.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
@@ -84,7 +85,8 @@ BackupWindow::BackupWindow(Database& db, WindowHost& host, QWidget* parent)
     setWindowTitle(QStringLiteral("Back-up /Restore Files"));
     setFixedSize(Twips::size(9120, 8220));
     // What is done by hand on the first page, the automatic back-ups on the
-    // second; Ctrl+Tab goes from one to the other.
+    // second, the providers' calendar files on the third; Ctrl+Tab goes from
+    // one to the next.
     m_pages = new QTabWidget(this);
     m_pages->setObjectName(QStringLiteral("backupPages"));
     m_pages->setGeometry(Twips::rect(120, 120, 8880, PagesHeight - 120));
@@ -92,6 +94,8 @@ BackupWindow::BackupWindow(Database& db, WindowHost& host, QWidget* parent)
     m_automaticPage = new AutomaticBackupPage;
     m_pages->addTab(byHand, QStringLiteral("Back-up and restore"));
     m_pages->addTab(m_automaticPage, QStringLiteral("&Automatic back-ups"));
+    m_calendarPage = new CalendarFilesPage(m_db);
+    m_pages->addTab(m_calendarPage, QStringLiteral("Calendar fi&les"));
     buildControls(byHand);
     // When and where the last back-up was made shows on the first page, the
     // one the window opens with, in the room above its first line.
@@ -386,6 +390,7 @@ void BackupWindow::showLastBackup()
                                             : QStringLiteral("No back-up has been made yet."));
     m_lastBackupLabel->setToolTip(record.lastMadePath());
     m_automaticPage->refresh();
+    m_calendarPage->refresh();
 }
 
 void BackupWindow::changeEvent(QEvent* event)

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class AutomaticBackupPage;
+class CalendarFilesPage;
 class Database;
 class QLabel;
 class QLineEdit;
@@ -67,5 +68,6 @@ private:
 
     QTabWidget* m_pages = nullptr;
     AutomaticBackupPage* m_automaticPage = nullptr;
+    CalendarFilesPage* m_calendarPage = nullptr;
     QLabel* m_lastBackupLabel = nullptr;
 };

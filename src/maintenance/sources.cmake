@@ -7,5 +7,6 @@ list(APPEND LEDGERLY_CORE_SOURCES
 )
 list(APPEND LEDGERLY_UI_SOURCES
     maintenance/AutomaticBackupPage.cpp
+    maintenance/CalendarFilesPage.cpp
     maintenance/BackupWindow.cpp
 )

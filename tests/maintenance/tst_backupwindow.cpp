@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "appointments/ApptWindow.h"
+#include "appointments/CalendarFolder.h"
 #include "maintenance/AutomaticBackupRecord.h"
 #include "maintenance/AutomaticBackups.h"
 #include "maintenance/BackupRestore.h"
@@ -140,6 +141,19 @@ private slots:
         Dialogs::pushAnswer(Dialogs::Yes);
         QTest::keyClick(list, Qt::Key_Return);
         QCOMPARE(TestSupport::storedCell(data.db(), 2, 1), QStringLiteral("SMITH"));
+
+        // The calendar files' page (Alt+L): the chosen folder gets a file per
+        // provider at once and is kept for every start; an empty box keeps none.
+        QTemporaryDir calendars;
+        QTest::keyClick(window, Qt::Key_L, Qt::AltModifier);
+        Dialogs::pushFolder(calendars.path());
+        QTest::keyClick(child("chooseCalendarFolderButton"), Qt::Key_Return);
+        QCOMPARE(CalendarFolder::configured(), calendars.path());
+        QVERIFY(TestSupport::fileBytes(calendars.filePath("provider-1.ics")).contains("SUMMARY:SMITH"));
+        auto* calendarBox = window->findChild<QLineEdit*>(QStringLiteral("calendarFolderEdit"));
+        calendarBox->clear();
+        QTest::keyClick(calendarBox, Qt::Key_Return);
+        QVERIFY(CalendarFolder::configured().isEmpty());
     }
 };
 

@@ -1,0 +1,101 @@
+#include "maintenance/CalendarFilesPage.h"
+
+#include "appointments/CalendarFolder.h"
+#include "maintenance/BackupRestore.h"
+#include "platform/Dialogs.h"
+#include "platform/Twips.h"
+#include "ui/AltKeys.h"
+#include "ui/KeyNavigator.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+// Names, places (in twips) and gives the window's bold type to w.
+template<typename W> W* placed(W* w, const QString& name, const QRect& twips, double points)
+{
+    w->setObjectName(name);
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSizeF(points);
+    f.setBold(true);
+    w->setFont(f);
+    w->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
+    return w;
+}
+} // namespace
+
+CalendarFilesPage::CalendarFilesPage(Database& db, QWidget* parent)
+    : QWidget(parent)
+    , m_db(db)
+{
+    auto* help = placed(new QLabel(QStringLiteral("Calendar programs and phones can subscribe to one file per "
+                                                  "provider (today and the next 90 days), kept current in this "
+                                                  "folder by this computer. Leave the box empty to keep none."),
+                            this),
+        QStringLiteral("calendarHelpLabel"), QRect(480, 480, 8160, 615), 9.6);
+    help->setWordWrap(true);
+    help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_folderEdit = placed(new QLineEdit(this), QStringLiteral("calendarFolderEdit"), QRect(480, 1200, 6180, 495), 12);
+    QPalette blue;
+    blue.setColor(QPalette::Text, Qt::blue);
+    m_folderEdit->setPalette(blue);
+    connect(m_folderEdit, &QLineEdit::textChanged, m_folderEdit, &QLineEdit::setToolTip);
+    AltKeys::keepOutOf(m_folderEdit);
+    m_chooseFolderButton = placed(new QPushButton(QStringLiteral("Choose f&older…"), this),
+        QStringLiteral("chooseCalendarFolderButton"), QRect(6780, 1200, 1860, 495), 9.6);
+    m_chooseFolderButton->setAutoDefault(false);
+    m_statusLabel = placed(new QLabel(this), QStringLiteral("calendarStatusLabel"), QRect(480, 1920, 8160, 615), 9.6);
+    m_statusLabel->setWordWrap(true);
+    m_statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    connect(m_chooseFolderButton, &QPushButton::clicked, this, &CalendarFilesPage::chooseFolder);
+    connect(m_folderEdit, &QLineEdit::returnPressed, this, &CalendarFilesPage::takeFolder);
+    auto* keys = new KeyNavigator(this, {}, KeyNavigator::Ends::PassOn);
+    keys->setEnter({m_chooseFolderButton}, KeyNavigator::press());
+}
+
+void CalendarFilesPage::refresh()
+{
+    if (!m_folderEdit->hasFocus())
+        m_folderEdit->setText(CalendarFolder::configured());
+}
+
+void CalendarFilesPage::chooseFolder()
+{
+    QString start;
+    if (!BackupRestore::folderFromText(m_folderEdit->text(), start).ok())
+        start = QDir::homePath();
+    if (const std::optional<QString> chosen
+        = Dialogs::folder(this, QStringLiteral("Folder for the providers' calendar files"), start)) {
+        m_folderEdit->setText(*chosen);
+        takeFolder();
+    }
+}
+
+void CalendarFilesPage::takeFolder()
+{
+    m_folderEdit->setFocus();
+    if (m_folderEdit->text().trimmed().isEmpty()) {
+        CalendarFolder::choose(QString());
+        m_statusLabel->setText(QStringLiteral("No calendar files are kept."));
+        refresh();
+        return;
+    }
+    QString folder;
+    Result done = BackupRestore::folderFromText(m_folderEdit->text(), folder);
+    if (done.ok() && !QDir().mkpath(folder))
+        done = Result::failed(QStringLiteral("The folder %1 cannot be made.").arg(folder));
+    if (done.ok())
+        done = CalendarFolder(m_db, folder).rewrite();
+    if (!done.ok()) {
+        m_folderEdit->selectAll();
+        Dialogs::message(this, done.message, Dialogs::Ok, Dialogs::Ok, Dialogs::Icon::Warning);
+        return;
+    }
+    CalendarFolder::choose(folder);
+    m_statusLabel->setText(QStringLiteral("The calendar files are kept in %1.").arg(folder));
+    refresh();
+}
