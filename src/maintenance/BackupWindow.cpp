@@ -115,9 +115,11 @@ void BackupWindow::showHistorySize()
 {
     ChangeHistory::Size size;
     if (ChangeHistory::size(m_db, size).ok())
-        m_historyLabel->setText(QStringLiteral("History: %1 changes, %2 MB")
-                                    .arg(size.changes)
-                                    .arg(QString::number(double(size.bytes) / (1024 * 1024), 'f', 1)));
+        m_historyLabel->setText(
+            QStringLiteral("History: %1 %2, %3")
+                .arg(size.changes)
+                .arg(size.changes == 1 ? QStringLiteral("change") : QStringLiteral("changes"))
+                .arg(QLocale().formattedDataSize(size.bytes, 1, QLocale::DataSizeTraditionalFormat)));
 }
 
 void BackupWindow::buildControls(QWidget* page)

@@ -34,20 +34,20 @@ CalendarFilesPage::CalendarFilesPage(Database& db, QWidget* parent)
                                                   "provider (today and the next 90 days), kept current in this "
                                                   "folder by this computer. Leave the box empty to keep none."),
                             this),
-        QStringLiteral("calendarHelpLabel"), QRect(480, 480, 8160, 615), 9.6);
+        QStringLiteral("calendarHelpLabel"), QRect(480, 480, 8160, 855), 9.6);
     help->setWordWrap(true);
     help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    m_folderEdit = placed(new QLineEdit(this), QStringLiteral("calendarFolderEdit"), QRect(480, 1200, 6180, 495), 12);
+    m_folderEdit = placed(new QLineEdit(this), QStringLiteral("calendarFolderEdit"), QRect(480, 1440, 6180, 495), 12);
     QPalette blue;
     blue.setColor(QPalette::Text, Qt::blue);
     m_folderEdit->setPalette(blue);
     connect(m_folderEdit, &QLineEdit::textChanged, m_folderEdit, &QLineEdit::setToolTip);
     AltKeys::keepOutOf(m_folderEdit);
     m_chooseFolderButton = placed(new QPushButton(QStringLiteral("Choose f&older…"), this),
-        QStringLiteral("chooseCalendarFolderButton"), QRect(6780, 1200, 1860, 495), 9.6);
+        QStringLiteral("chooseCalendarFolderButton"), QRect(6780, 1440, 1860, 495), 9.6);
     m_chooseFolderButton->setAutoDefault(false);
-    m_statusLabel = placed(new QLabel(this), QStringLiteral("calendarStatusLabel"), QRect(480, 1920, 8160, 615), 9.6);
+    m_statusLabel = placed(new QLabel(this), QStringLiteral("calendarStatusLabel"), QRect(480, 2160, 8160, 615), 9.6);
     m_statusLabel->setWordWrap(true);
     m_statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
