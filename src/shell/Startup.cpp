@@ -127,6 +127,11 @@ int runLedgerly(int argc, char** argv)
         return MaintenanceCommands::restore(command.mid(1));
     if (!command.isEmpty() && command.first() == QLatin1String(ExportIcsCommand::Name))
         return ExportIcsCommand::run(command.mid(1), parser);
+    if (!command.isEmpty()) {
+        // A mistyped command must not open the windows as if none were given.
+        std::fprintf(stderr, "ledgerly: unknown command %s (see ledgerly --help)\n", qPrintable(command.first()));
+        return 2;
+    }
 
     // What a back-up or restore killed half-way left in the data folder.
     if (!Database::isServerAddress(DataFolder::databaseAddress()))

@@ -118,6 +118,17 @@ private slots:
         QCOMPARE(bookedIn(BackupRestore::pathIn(out)), QStringLiteral("MINE "));
         QCOMPARE(QFile::exists(BackupRestore::pathIn(portable ? perUser : programFolder)), false);
     }
+
+    // A mistyped command is refused; it does not open the windows (where no
+    // one may be looking) as if none had been given.
+    void anUnknownCommandIsRefused()
+    {
+        QTemporaryDir data;
+        const TestSupport::Run run = TestSupport::runProgram(Program,
+            {QStringLiteral("--data-dir"), data.path(), QStringLiteral("histroy"), QStringLiteral("2024-05-14")});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.err.contains(QStringLiteral("histroy")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMaintenanceCommands)
