@@ -17,7 +17,8 @@ constexpr QChar DaySeparator = QChar(10);
 
 } // namespace
 
-AppointmentSearch::AppointmentSearch(const QList<DayRecord>& days, const Settings& current, const QDate& today)
+AppointmentSearch::AppointmentSearch(
+    const QList<DayRecord>& days, const Settings& current, const QDate& today, const QSet<qint64>& cut)
     : m_today(today)
 {
     // Listing order: today and later by date, then the past, latest first.
@@ -49,8 +50,12 @@ AppointmentSearch::AppointmentSearch(const QList<DayRecord>& days, const Setting
         // Nearly every day is stored in the layout it is shown in; the others
         // are placed as the window places them.
         const DayLayout& target = day.upcoming ? currentLayout : copiedLayout(*rec);
+        // A cut page has the shape of the whole.
         if (!target.damaged && DayPlacement::isLaidOutIn(rec->pageText, target)) {
             day.sheet = sheetFor(target);
+        } else if (cut.contains(rec->id)) {
+            m_wholePagesNeeded.append(rec->id);
+            continue;
         } else {
             const DayPlacement::Placement placed = DayPlacement::place(rec->calDate, today, *rec, current);
             day.pageText = placed.pageText;
@@ -265,7 +270,7 @@ Result AppointmentSearch::findIn(
     const QString shownKey = shownDay ? shownDay->calDate.toString(Qt::ISODate) : QString();
     if (shownDay) {
         keys.removeIf([&](const DaySearchIndex::DayKey& k) { return k.date == shownKey; });
-        keys.append({0, shownKey});
+        keys.append({0, shownKey, std::nullopt});
     }
     // Listing order, as the constructor orders the days of each batch.
     const QString todayKey = today.toString(Qt::ISODate);
@@ -279,21 +284,39 @@ Result AppointmentSearch::findIn(
     qsizetype batch = 16;
     for (qsizetype at = 0; at < keys.size(); at += batch, batch = std::min<qsizetype>(batch * 2, 256)) {
         QList<qint64> ids;
+        QHash<qint64, QList<PageText::CellAt>> cells;
         bool withShown = false;
         for (qsizetype i = at; i < std::min(keys.size(), at + batch); ++i) {
             if (shownDay && keys[i].id == 0 && keys[i].date == shownKey)
                 withShown = true;
+            else if (keys[i].cells)
+                cells.insert(keys[i].id, *keys[i].cells);
             else
                 ids.append(keys[i].id);
         }
+        // Where the index names the cells, only they are read.
         QList<DayRecord> days;
-        r = store.read(ids, days);
+        QSet<qint64> cut;
+        r = store.readCells(cells, days, cut);
+        QList<DayRecord> whole;
+        if (r.ok())
+            r = store.read(ids, whole);
         if (!r.ok())
             return r;
+        days.append(whole);
         if (withShown)
             days.append(*shownDay);
-        const Matches found
-            = AppointmentSearch(days, current, today).find(text, limit < 0 ? -1 : limit - out.matches.size());
+        AppointmentSearch search(days, current, today, cut);
+        if (!search.wholePagesNeeded().isEmpty()) {
+            const QList<qint64> needed = search.wholePagesNeeded();
+            r = store.read(needed, whole);
+            if (!r.ok())
+                return r;
+            days.removeIf([&](const DayRecord& d) { return cut.contains(d.id) && needed.contains(d.id); });
+            days.append(whole);
+            search = AppointmentSearch(days, current, today);
+        }
+        const Matches found = search.find(text, limit < 0 ? -1 : limit - out.matches.size());
         out.matches.append(found.matches);
         if (found.more) {
             out.more = true;

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -48,8 +49,15 @@ public:
     // Finds nothing.
     AppointmentSearch() = default;
     // days in any order. Days before today are laid out from their own copied
-    // settings, today and later from current.
-    AppointmentSearch(const QList<DayRecord>& days, const Settings& current, const QDate& today);
+    // settings, today and later from current. The pages of the days of cut
+    // (by id) hold only the cells that can hold what will be found, the rest
+    // emptied (DayStore::readCells): such a day is searched when it is shown
+    // in the layout its page is stored in, and otherwise listed in
+    // wholePagesNeeded (placing it elsewhere needs all of its text).
+    AppointmentSearch(
+        const QList<DayRecord>& days, const Settings& current, const QDate& today, const QSet<qint64>& cut = {});
+
+    const QList<qint64>& wholePagesNeeded() const { return m_wholePagesNeeded; }
 
     // Every cell whose folded text holds the folded text, upcoming ones first
     // (today on, by date and time), then past ones, latest first; one match
@@ -117,4 +125,5 @@ private:
     // lies inside one cell.
     QString m_folded;
     QDate m_today;
+    QList<qint64> m_wholePagesNeeded;
 };

@@ -5,6 +5,7 @@
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -316,25 +317,57 @@ Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, 
     narrowed = exists.next() && exists.value(0).toBool() && characters.size() >= TrigramLength;
     exists.finish();
     QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // Narrowed: one row per cell that can hold the text, with its day's id,
+    // date and the cell's key.
     if (!narrowed)
         r = Database::exec(q, QStringLiteral("SELECT id, CalDate FROM tbl_Appt"));
     else if (isServer(db))
         r = Database::exec(q,
-            QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE id IN (SELECT DISTINCT day_id FROM day_search "
-                           "WHERE folded_cell LIKE ? ESCAPE '\\')"),
+            QStringLiteral("SELECT a.id, a.CalDate, (s.cell_row::bigint << %1) | s.cell_column FROM day_search s "
+                           "JOIN tbl_Appt a ON a.id = s.day_id WHERE s.folded_cell LIKE ? ESCAPE '\\'")
+                .arg(ColumnBits),
             {likePattern(folded)});
     else
         r = Database::exec(q,
-            QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE id IN (SELECT DISTINCT rowid >> %1 FROM "
-                           "day_search WHERE day_search MATCH ?)")
+            QStringLiteral("SELECT tbl_Appt.id, tbl_Appt.CalDate, day_search.rowid & %1 FROM day_search JOIN tbl_Appt "
+                           "ON tbl_Appt.id = day_search.rowid >> %2 WHERE day_search MATCH ?")
+                .arg((qint64(1) << CellBits) - 1)
                 .arg(CellBits),
             {trigramQuery(characters)});
     if (!r.ok())
         return r;
-    while (q.next())
-        out.append({q.value(0).toLongLong(), q.value(1).toString()});
+    QHash<qint64, qsizetype> listed;
+    while (q.next()) {
+        const qint64 id = q.value(0).toLongLong();
+        if (!narrowed) {
+            out.append({id, q.value(1).toString(), std::nullopt});
+            continue;
+        }
+        auto at = listed.constFind(id);
+        if (at == listed.cend()) {
+            at = listed.insert(id, out.size());
+            out.append({id, q.value(1).toString(), QList<PageText::CellAt>()});
+        }
+        std::optional<QList<PageText::CellAt>>& cells = out[at.value()].cells;
+        const qint64 key = q.value(2).toLongLong();
+        const qint64 row = key >> ColumnBits;
+        const qint64 column = key & LastColumn;
+        // The last row and column of the key hold every cell beyond them.
+        if (row == LastRow || column == LastColumn)
+            cells.reset();
+        else if (cells)
+            cells->append({int(row) + 1, int(column) + 1});
+    }
     if (q.lastError().isValid())
         return Database::statusOf(q.lastError());
+    for (DayKey& day : out) {
+        if (day.cells) {
+            std::sort(day.cells->begin(), day.cells->end(), [](const PageText::CellAt& a, const PageText::CellAt& b) {
+                return a.row != b.row ? a.row < b.row : a.column < b.column;
+            });
+        }
+    }
     return r;
 }
 

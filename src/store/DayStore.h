@@ -5,7 +5,9 @@
 #include "core/Settings.h"
 #include "store/DaySearchIndex.h"
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <optional>
 
 class Database;
@@ -68,6 +70,11 @@ public:
     Result daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed);
     // The records of ids that are still stored, in no particular order.
     Result read(const QList<qint64>& ids, QList<DayRecord>& out);
+    // The same for the ids of cells, each page holding the text of the cells
+    // named for it alone (PageText::keptCells), so that only they are
+    // decoded; cut lists the records read so. A page that cannot be cut is
+    // read whole.
+    Result readCells(const QHash<qint64, QList<PageText::CellAt>>& cells, QList<DayRecord>& out, QSet<qint64>& cut);
 
     // Number of day records (for tests, benchmarks and the back-up window).
     Result count(qint64& out);

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "appointments/AppointmentSearch.h"
+#include "core/DayLayout.h"
 #include "core/PageText.h"
 #include "platform/Clock.h"
 #include "store/Database.h"
@@ -311,6 +312,16 @@ void findsAsEveryDayDoes(Database& db)
 // what a search over every day lists.
 void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
 {
+    // Days stored in the layout they are shown in, whose cells with the text
+    // the index names; some with an early booking (see below).
+    const Settings shown = Settings::defaults();
+    const DayLayout layout = DayLayout::fromSettings(shown);
+    for (int k = 0; k < 6; ++k) {
+        const QDate date = Day.addDays(k % 2 ? 30 + k : -30 - k);
+        for (const auto& [row, text] : {std::pair(2, k % 3 ? "EARLY" : ""), std::pair(5 + k, "Muller Ann / Lee")})
+            TestSupport::bookCell(
+                thisDesk(), date, shown, row, 1 + k % 4, text, layout.pageRows(), layout.pageColumns());
+    }
     QRandomGenerator random(20);
     const QStringList names = {"M\u00FCller Ann", "MULLER Bo", "smith", "\u00D8STER", "ann-lee", "Lee / Kim", ""};
     QList<DayRecord> earlier;
@@ -337,6 +348,12 @@ void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
     QVERIFY(server ? records.replaceServer(thisDesk()).ok()
                    : records.writeNewFile(copy, "test").ok() && restored.open(copy, false).ok());
     findsAsEveryDayDoes(server ? thisDesk() : restored);
+    // The practice opens later: the days to come with an early booking keep
+    // their own layout, the others take the new one.
+    Settings later = shown;
+    later.open = "09:00 AM";
+    QVERIFY(SettingsStore(thisDesk()).writeLayout(later).ok());
+    findsAsEveryDayDoes(thisDesk());
 }
 
 QTEST_GUILESS_MAIN(TestDayStore)
