@@ -249,6 +249,15 @@ Result AppointmentSearch::readDays(Database& db, QList<DayRecord>& days, Setting
     return DayStore(db).readAll(days);
 }
 
+namespace {
+
+// The days listed first that the panel asks the index about on their own,
+// when their records' ids lie within so many times as many of each other.
+constexpr int FirstDays = 256;
+constexpr int FirstDaysSpread = 8;
+
+} // namespace
+
 Result AppointmentSearch::findIn(
     Database& db, const QString& text, Matches& out, qsizetype limit, const std::optional<DayRecord>& shownDay)
 {
@@ -261,11 +270,56 @@ Result AppointmentSearch::findIn(
     if (!r.ok())
         return r;
     DayStore store(db);
+    const QDate today = Clock::today();
     QList<DaySearchIndex::DayKey> keys;
     bool narrowed = false;
+    // Only the first matches wanted: a text many days hold is found among the
+    // days listed first, and the index is asked about those alone (days are
+    // mostly made in date order, so their ids lie close together).
+    QSet<qint64> firstIds;
+    bool shownAmongFirst = false;
+    if (limit >= 0 && folded.toUcs4().size() >= DaySearchIndex::TrigramLength) {
+        QList<DaySearchIndex::DayKey> first;
+        r = store.listedFirst(today, FirstDays, first);
+        if (!r.ok())
+            return r;
+        const auto [low, high] = std::minmax_element(first.cbegin(), first.cend(),
+            [](const DaySearchIndex::DayKey& a, const DaySearchIndex::DayKey& b) { return a.id < b.id; });
+        if (!first.isEmpty() && high->id - low->id < qint64(FirstDays) * FirstDaysSpread) {
+            r = store.daysHolding(folded, keys, narrowed, DaySearchIndex::IdRange {low->id, high->id});
+            if (!r.ok())
+                return r;
+            for (const DaySearchIndex::DayKey& k : std::as_const(first))
+                firstIds.insert(k.id);
+            keys.removeIf([&](const DaySearchIndex::DayKey& k) { return !firstIds.contains(k.id); });
+            // Every day stored is among them, or the shown day lies among them.
+            const bool all = first.size() < FirstDays;
+            shownAmongFirst = shownDay && (all || !listedBefore(first.last().date, shownDay->calDate, today));
+            r = searchInOrder(store, keys, current, text, shownAmongFirst ? shownDay : std::nullopt, limit, out);
+            if (!r.ok() || out.more || all)
+                return r;
+        }
+    }
     r = store.daysHolding(folded, keys, narrowed);
     if (!r.ok())
         return r;
+    keys.removeIf([&](const DaySearchIndex::DayKey& k) { return firstIds.contains(k.id); });
+    return searchInOrder(store, keys, current, text, shownAmongFirst ? std::nullopt : shownDay, limit, out);
+}
+
+bool AppointmentSearch::listedBefore(const QString& a, const QDate& b, const QDate& today)
+{
+    const QString bKey = b.toString(Qt::ISODate);
+    const QString todayKey = today.toString(Qt::ISODate);
+    const bool aUpcoming = a >= todayKey;
+    if (aUpcoming != (bKey >= todayKey))
+        return aUpcoming;
+    return aUpcoming ? a < bKey : a > bKey;
+}
+
+Result AppointmentSearch::searchInOrder(DayStore& store, QList<DaySearchIndex::DayKey> keys, const Settings& current,
+    const QString& text, const std::optional<DayRecord>& shownDay, qsizetype limit, Matches& out)
+{
     const QDate today = Clock::today();
     const QString shownKey = shownDay ? shownDay->calDate.toString(Qt::ISODate) : QString();
     if (shownDay) {
@@ -281,6 +335,7 @@ Result AppointmentSearch::findIn(
         return aUpcoming ? a.date < b.date : a.date > b.date;
     });
     // Small batches first: the panel's limit is often reached in the first.
+    Result r;
     qsizetype batch = 16;
     for (qsizetype at = 0; at < keys.size(); at += batch, batch = std::min<qsizetype>(batch * 2, 256)) {
         QList<qint64> ids;

@@ -4,6 +4,7 @@
 #include "core/DayRecord.h"
 #include "core/Result.h"
 #include "core/Settings.h"
+#include "store/DaySearchIndex.h"
 
 #include <QDate>
 #include <QHash>
@@ -14,6 +15,7 @@
 #include <optional>
 
 class Database;
+class DayStore;
 
 // Finds a client's appointments over every stored day. Built once from the
 // day records, it keeps a folded copy of every page (case and accents taken
@@ -109,6 +111,13 @@ private:
         int row = 0;
         int column = 0;
     };
+
+    // Finds as findIn() does in the days of keys (and shownDay), which it
+    // lists in order, adding to out until limit matches are listed.
+    static Result searchInOrder(DayStore& store, QList<DaySearchIndex::DayKey> keys, const Settings& current,
+        const QString& text, const std::optional<DayRecord>& shownDay, qsizetype limit, Matches& out);
+    // Whether the day stored as a (yyyy-MM-dd) is listed before day b.
+    static bool listedBefore(const QString& a, const QDate& b, const QDate& today);
 
     int sheetFor(const DayLayout& layout);
     const DayLayout& copiedLayout(const DayRecord& record);

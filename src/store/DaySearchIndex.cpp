@@ -30,6 +30,7 @@ constexpr int ColumnBits = 8;
 constexpr int CellBits = 12 + ColumnBits;
 constexpr qint64 LastColumn = (qint64(1) << ColumnBits) - 1;
 constexpr qint64 LastRow = (qint64(1) << (CellBits - ColumnBits)) - 1;
+constexpr qint64 CellMask = (qint64(1) << CellBits) - 1;
 static_assert(63 - CellBits == 43, "LastDayId leaves the bits of a cell's key free");
 
 struct Cell
@@ -303,7 +304,8 @@ Result update(QSqlDatabase& db, qint64 dayId, const QString& before, const QStri
     return Result::success();
 }
 
-Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed)
+Result daysHolding(
+    QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed, const std::optional<IdRange>& ids)
 {
     out.clear();
     const QList<uint> characters = folded.toUcs4();
@@ -325,16 +327,19 @@ Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, 
     else if (isServer(db))
         r = Database::exec(q,
             QStringLiteral("SELECT a.id, a.CalDate, (s.cell_row::bigint << %1) | s.cell_column FROM day_search s "
-                           "JOIN tbl_Appt a ON a.id = s.day_id WHERE s.folded_cell LIKE ? ESCAPE '\\'")
+                           "JOIN tbl_Appt a ON a.id = s.day_id WHERE s.folded_cell LIKE ? ESCAPE '\\' AND s.day_id "
+                           "BETWEEN ? AND ?")
                 .arg(ColumnBits),
-            {likePattern(folded)});
+            {likePattern(folded), ids ? ids->first : 0, ids ? ids->second : LastDayId});
     else
         r = Database::exec(q,
             QStringLiteral("SELECT tbl_Appt.id, tbl_Appt.CalDate, day_search.rowid & %1 FROM day_search JOIN tbl_Appt "
-                           "ON tbl_Appt.id = day_search.rowid >> %2 WHERE day_search MATCH ?")
-                .arg((qint64(1) << CellBits) - 1)
+                           "ON tbl_Appt.id = day_search.rowid >> %2 WHERE day_search MATCH ? AND day_search.rowid "
+                           "BETWEEN ? AND ?")
+                .arg(CellMask)
                 .arg(CellBits),
-            {trigramQuery(characters)});
+            {trigramQuery(characters), (ids ? ids->first : 0) << CellBits,
+                ((ids ? ids->second : LastDayId) << CellBits) | CellMask});
     if (!r.ok())
         return r;
     QHash<qint64, qsizetype> listed;

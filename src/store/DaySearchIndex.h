@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class QSqlDatabase;
 
@@ -53,7 +54,11 @@ struct DayKey
     // or a cell beyond its last row or column, which share one entry).
     std::optional<QList<PageText::CellAt>> cells;
 };
-Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed);
+// With ids, only the days whose record's id lies in ids.first .. ids.second
+// (when narrowed): the index is then read for those alone.
+using IdRange = std::pair<qint64, qint64>;
+Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed,
+    const std::optional<IdRange>& ids = std::nullopt);
 
 // What the index adds to a file's schema: each object's type, name and the
 // SQL text SQLite keeps for it.

@@ -274,9 +274,30 @@ Result DayStore::readAll(QList<DayRecord>& out)
     });
 }
 
-Result DayStore::daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed)
+Result DayStore::daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed,
+    const std::optional<DaySearchIndex::IdRange>& ids)
 {
-    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, out, narrowed); });
+    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, out, narrowed, ids); });
+}
+
+Result DayStore::listedFirst(const QDate& today, int count, QList<DaySearchIndex::DayKey>& out)
+{
+    return m_db.read([&](QSqlDatabase& db) {
+        out.clear();
+        for (const QString& sql : {QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE CalDate >= ? ORDER BY "
+                                                  "CalDate LIMIT ?"),
+                 QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE CalDate < ? ORDER BY CalDate DESC LIMIT ?")}) {
+            QSqlQuery q(db);
+            Result r = Database::exec(q, sql, {dateKey(today), count - out.size()});
+            if (!r.ok())
+                return r;
+            while (q.next())
+                out.append({q.value(0).toLongLong(), q.value(1).toString(), std::nullopt});
+            if (q.lastError().isValid())
+                return Database::statusOf(q.lastError());
+        }
+        return Result::success();
+    });
 }
 
 Result DayStore::read(const QList<qint64>& ids, QList<DayRecord>& out)

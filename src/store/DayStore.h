@@ -67,7 +67,11 @@ public:
 
     // The days whose page can hold folded, through the search index
     // (DaySearchIndex::daysHolding).
-    Result daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed);
+    Result daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed,
+        const std::optional<DaySearchIndex::IdRange>& ids = std::nullopt);
+    // The first count days in the order finding lists them (today and later
+    // by date, then the past, latest first), their cells unnamed.
+    Result listedFirst(const QDate& today, int count, QList<DaySearchIndex::DayKey>& out);
     // The records of ids that are still stored, in no particular order.
     Result read(const QList<qint64>& ids, QList<DayRecord>& out);
     // The same for the ids of cells, each page holding the text of the cells

@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "store/Database.h"
 #include "store/DatabaseRecords.h"
+#include "store/DaySearchIndex.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
 
@@ -322,6 +323,23 @@ void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
             TestSupport::bookCell(
                 thisDesk(), date, shown, row, 1 + k % 4, text, layout.pageRows(), layout.pageColumns());
     }
+    // Enough days for the panel's first look to leave some: "Zzzyx" on the
+    // latest of them, which is listed among the first, and on the earliest.
+    QSqlDatabase connection = thisDesk().connection();
+    QSqlQuery insert(connection);
+    QVERIFY(insert.exec("BEGIN"));
+    QVERIFY(
+        insert.prepare("INSERT INTO tbl_Appt (CalDate, Clinic, Data, Memo, location, open, Close, timeslot, Listno, "
+                       "Names, Version) VALUES (?, 0, ?, '', '', ?, ?, ?, ?, ?, 1)"));
+    for (int k = 0; k < 300; ++k) {
+        PageText::Cells cells = PageText::fit(QString(), layout.pageRows(), layout.pageColumns());
+        cells[2 + k % 9][k % 4] = k == 0 || k >= 280 ? "Zzzyx" : "Muller";
+        for (const QVariant& v : QVariantList {Day.addDays(-100 - k).toString(Qt::ISODate), PageText::join(cells),
+                 shown.open, shown.close, shown.slotMinutes, shown.providerCount, shown.names})
+            insert.addBindValue(v);
+        QVERIFY(insert.exec());
+    }
+    QVERIFY(DaySearchIndex::rebuild(connection).ok() && insert.exec("COMMIT"));
     QRandomGenerator random(20);
     const QStringList names = {"M\u00FCller Ann", "MULLER Bo", "smith", "\u00D8STER", "ann-lee", "Lee / Kim", ""};
     QList<DayRecord> earlier;
