@@ -251,8 +251,9 @@ Result AppointmentSearch::readDays(Database& db, QList<DayRecord>& days, Setting
 
 namespace {
 
-// The days listed first that the panel asks the index about on their own,
-// when their records' ids lie within so many times as many of each other.
+// The days listed first, which the panel asks the index about on their own
+// (when their records' ids lie within so many times as many of each other),
+// and to which it keeps a text too short for the index.
 constexpr int FirstDays = 256;
 constexpr int FirstDaysSpread = 8;
 
@@ -278,7 +279,20 @@ Result AppointmentSearch::findIn(
     // mostly made in date order, so their ids lie close together).
     QSet<qint64> firstIds;
     bool shownAmongFirst = false;
-    if (limit >= 0 && folded.toUcs4().size() >= DaySearchIndex::TrigramLength) {
+    const bool indexed = folded.toUcs4().size() >= DaySearchIndex::TrigramLength;
+    if (limit >= 0 && !indexed) {
+        // Every day would be read for a text few days hold, while the next key
+        // waits: the days listed first alone, and more when others are left.
+        r = store.listedFirst(today, FirstDays + 1, keys);
+        const bool left = keys.size() > FirstDays;
+        keys.resize(std::min<qsizetype>(keys.size(), FirstDays));
+        const bool withShown = shownDay && (!left || !listedBefore(keys.last().date, shownDay->calDate, today));
+        if (r.ok())
+            r = searchInOrder(store, keys, current, text, withShown ? shownDay : std::nullopt, limit, out);
+        out.more = out.more || left;
+        return r;
+    }
+    if (limit >= 0 && indexed) {
         QList<DaySearchIndex::DayKey> first;
         r = store.listedFirst(today, FirstDays, first);
         if (!r.ok())

@@ -74,7 +74,9 @@ public:
     static Result readDays(Database& db, QList<DayRecord>& days, Settings& current);
     // Finds as find() does over every stored day, for today, reading only
     // the days the database's search index says can hold the text, a few
-    // at a time in listing order, until limit matches are found. shownDay,
+    // at a time in listing order, until limit matches are found. With a
+    // limit, a text too short for the index is looked for in the days listed
+    // first alone: more is then set when other days are left. shownDay,
     // when given, stands in for its stored record (the page on screen may
     // hold edits not yet saved).
     static Result findIn(Database& db, const QString& text, Matches& out, qsizetype limit = -1,

@@ -358,6 +358,11 @@ void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
         QVERIFY(DayStore(desk).save(base, changed).status.ok());
     }
     findsAsEveryDayDoes(thisDesk());
+    // A text too short for the index: the days listed first alone.
+    AppointmentSearch::Matches shortText;
+    QVERIFY(AppointmentSearch::findIn(thisDesk(), "zz", shortText, 2).ok());
+    QCOMPARE(shortText.matches.size(), 1);
+    QVERIFY(shortText.more);
     DatabaseRecords records;
     const bool server = TestSupport::onServer();
     const QString copy = m_data->folder() + "/copy.mdb";
