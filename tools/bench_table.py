@@ -96,6 +96,9 @@ def checks(runs):
         below(f"Peak RSS of ledgerly find, {query}", counter(name, "peak_rss_MB"), 80, "MB")
     below("Find panel opens", counter("FindPanel/open", "median_ms"), 50)
     below("Find panel answers a keystroke", counter("FindPanel/open", "keystroke_median_ms"), 20)
+    rare = counter("FindPanel/open", "rare_short_text_median_ms")
+    if rare is not None:
+        out.append(("Find panel answers a letter no name holds", f"{rare:.2f} ms", "", "", "", None))
     ratio("Save of a full day vs a bare UPDATE of it", counter("Save/worstCase", "median_ms"),
           counter("Save/worstCase", "floor_median_ms"))
     for medium in ("disk", "memory"):

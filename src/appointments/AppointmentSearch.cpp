@@ -17,7 +17,8 @@ constexpr QChar DaySeparator = QChar(10);
 
 } // namespace
 
-AppointmentSearch::AppointmentSearch(const QList<DayRecord>& days, const Settings& current, const QDate& today)
+AppointmentSearch::AppointmentSearch(
+    const QList<DayRecord>& days, const Settings& current, const QDate& today, const QSet<qint64>& cut)
     : m_today(today)
 {
     // Listing order: today and later by date, then the past, latest first.
@@ -49,8 +50,12 @@ AppointmentSearch::AppointmentSearch(const QList<DayRecord>& days, const Setting
         // Nearly every day is stored in the layout it is shown in; the others
         // are placed as the window places them.
         const DayLayout& target = day.upcoming ? currentLayout : copiedLayout(*rec);
+        // A cut page has the shape of the whole.
         if (!target.damaged && DayPlacement::isLaidOutIn(rec->pageText, target)) {
             day.sheet = sheetFor(target);
+        } else if (cut.contains(rec->id)) {
+            m_wholePagesNeeded.append(rec->id);
+            continue;
         } else {
             const DayPlacement::Placement placed = DayPlacement::place(rec->calDate, today, *rec, current);
             day.pageText = placed.pageText;
@@ -244,6 +249,16 @@ Result AppointmentSearch::readDays(Database& db, QList<DayRecord>& days, Setting
     return DayStore(db).readAll(days);
 }
 
+namespace {
+
+// The days listed first, which the panel asks the index about on their own
+// (when their records' ids lie within so many times as many of each other),
+// and to which it keeps a text too short for the index.
+constexpr int FirstDays = 256;
+constexpr int FirstDaysSpread = 8;
+
+} // namespace
+
 Result AppointmentSearch::findIn(
     Database& db, const QString& text, Matches& out, qsizetype limit, const std::optional<DayRecord>& shownDay)
 {
@@ -256,16 +271,74 @@ Result AppointmentSearch::findIn(
     if (!r.ok())
         return r;
     DayStore store(db);
+    const QDate today = Clock::today();
     QList<DaySearchIndex::DayKey> keys;
     bool narrowed = false;
+    // Only the first matches wanted: a text many days hold is found among the
+    // days listed first, and the index is asked about those alone (days are
+    // mostly made in date order, so their ids lie close together).
+    QSet<qint64> firstIds;
+    bool shownAmongFirst = false;
+    const bool indexed = folded.toUcs4().size() >= DaySearchIndex::TrigramLength;
+    if (limit >= 0 && !indexed) {
+        // Every day would be read for a text few days hold, while the next key
+        // waits: the days listed first alone, and more when others are left.
+        r = store.listedFirst(today, FirstDays + 1, keys);
+        const bool left = keys.size() > FirstDays;
+        keys.resize(std::min<qsizetype>(keys.size(), FirstDays));
+        const bool withShown = shownDay && (!left || !listedBefore(keys.last().date, shownDay->calDate, today));
+        if (r.ok())
+            r = searchInOrder(store, keys, current, text, withShown ? shownDay : std::nullopt, limit, out);
+        out.more = out.more || left;
+        return r;
+    }
+    if (limit >= 0 && indexed) {
+        QList<DaySearchIndex::DayKey> first;
+        r = store.listedFirst(today, FirstDays, first);
+        if (!r.ok())
+            return r;
+        const auto [low, high] = std::minmax_element(first.cbegin(), first.cend(),
+            [](const DaySearchIndex::DayKey& a, const DaySearchIndex::DayKey& b) { return a.id < b.id; });
+        if (!first.isEmpty() && high->id - low->id < qint64(FirstDays) * FirstDaysSpread) {
+            r = store.daysHolding(folded, keys, narrowed, DaySearchIndex::IdRange {low->id, high->id});
+            if (!r.ok())
+                return r;
+            for (const DaySearchIndex::DayKey& k : std::as_const(first))
+                firstIds.insert(k.id);
+            keys.removeIf([&](const DaySearchIndex::DayKey& k) { return !firstIds.contains(k.id); });
+            // Every day stored is among them, or the shown day lies among them.
+            const bool all = first.size() < FirstDays;
+            shownAmongFirst = shownDay && (all || !listedBefore(first.last().date, shownDay->calDate, today));
+            r = searchInOrder(store, keys, current, text, shownAmongFirst ? shownDay : std::nullopt, limit, out);
+            if (!r.ok() || out.more || all)
+                return r;
+        }
+    }
     r = store.daysHolding(folded, keys, narrowed);
     if (!r.ok())
         return r;
+    keys.removeIf([&](const DaySearchIndex::DayKey& k) { return firstIds.contains(k.id); });
+    return searchInOrder(store, keys, current, text, shownAmongFirst ? std::nullopt : shownDay, limit, out);
+}
+
+bool AppointmentSearch::listedBefore(const QString& a, const QDate& b, const QDate& today)
+{
+    const QString bKey = b.toString(Qt::ISODate);
+    const QString todayKey = today.toString(Qt::ISODate);
+    const bool aUpcoming = a >= todayKey;
+    if (aUpcoming != (bKey >= todayKey))
+        return aUpcoming;
+    return aUpcoming ? a < bKey : a > bKey;
+}
+
+Result AppointmentSearch::searchInOrder(DayStore& store, QList<DaySearchIndex::DayKey> keys, const Settings& current,
+    const QString& text, const std::optional<DayRecord>& shownDay, qsizetype limit, Matches& out)
+{
     const QDate today = Clock::today();
     const QString shownKey = shownDay ? shownDay->calDate.toString(Qt::ISODate) : QString();
     if (shownDay) {
         keys.removeIf([&](const DaySearchIndex::DayKey& k) { return k.date == shownKey; });
-        keys.append({0, shownKey});
+        keys.append({0, shownKey, std::nullopt});
     }
     // Listing order, as the constructor orders the days of each batch.
     const QString todayKey = today.toString(Qt::ISODate);
@@ -276,24 +349,43 @@ Result AppointmentSearch::findIn(
         return aUpcoming ? a.date < b.date : a.date > b.date;
     });
     // Small batches first: the panel's limit is often reached in the first.
+    Result r;
     qsizetype batch = 16;
     for (qsizetype at = 0; at < keys.size(); at += batch, batch = std::min<qsizetype>(batch * 2, 256)) {
         QList<qint64> ids;
+        QHash<qint64, QList<PageText::CellAt>> cells;
         bool withShown = false;
         for (qsizetype i = at; i < std::min(keys.size(), at + batch); ++i) {
             if (shownDay && keys[i].id == 0 && keys[i].date == shownKey)
                 withShown = true;
+            else if (keys[i].cells)
+                cells.insert(keys[i].id, *keys[i].cells);
             else
                 ids.append(keys[i].id);
         }
+        // Where the index names the cells, only they are read.
         QList<DayRecord> days;
-        r = store.read(ids, days);
+        QSet<qint64> cut;
+        r = store.readCells(cells, days, cut);
+        QList<DayRecord> whole;
+        if (r.ok())
+            r = store.read(ids, whole);
         if (!r.ok())
             return r;
+        days.append(whole);
         if (withShown)
             days.append(*shownDay);
-        const Matches found
-            = AppointmentSearch(days, current, today).find(text, limit < 0 ? -1 : limit - out.matches.size());
+        AppointmentSearch search(days, current, today, cut);
+        if (!search.wholePagesNeeded().isEmpty()) {
+            const QList<qint64> needed = search.wholePagesNeeded();
+            r = store.read(needed, whole);
+            if (!r.ok())
+                return r;
+            days.removeIf([&](const DayRecord& d) { return cut.contains(d.id) && needed.contains(d.id); });
+            days.append(whole);
+            search = AppointmentSearch(days, current, today);
+        }
+        const Matches found = search.find(text, limit < 0 ? -1 : limit - out.matches.size());
         out.matches.append(found.matches);
         if (found.more) {
             out.more = true;

@@ -4,15 +4,18 @@
 #include "core/DayRecord.h"
 #include "core/Result.h"
 #include "core/Settings.h"
+#include "store/DaySearchIndex.h"
 
 #include <QDate>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 class Database;
+class DayStore;
 
 // Finds a client's appointments over every stored day. Built once from the
 // day records, it keeps a folded copy of every page (case and accents taken
@@ -48,8 +51,15 @@ public:
     // Finds nothing.
     AppointmentSearch() = default;
     // days in any order. Days before today are laid out from their own copied
-    // settings, today and later from current.
-    AppointmentSearch(const QList<DayRecord>& days, const Settings& current, const QDate& today);
+    // settings, today and later from current. The pages of the days of cut
+    // (by id) hold only the cells that can hold what will be found, the rest
+    // emptied (DayStore::readCells): such a day is searched when it is shown
+    // in the layout its page is stored in, and otherwise listed in
+    // wholePagesNeeded (placing it elsewhere needs all of its text).
+    AppointmentSearch(
+        const QList<DayRecord>& days, const Settings& current, const QDate& today, const QSet<qint64>& cut = {});
+
+    const QList<qint64>& wholePagesNeeded() const { return m_wholePagesNeeded; }
 
     // Every cell whose folded text holds the folded text, upcoming ones first
     // (today on, by date and time), then past ones, latest first; one match
@@ -64,7 +74,9 @@ public:
     static Result readDays(Database& db, QList<DayRecord>& days, Settings& current);
     // Finds as find() does over every stored day, for today, reading only
     // the days the database's search index says can hold the text, a few
-    // at a time in listing order, until limit matches are found. shownDay,
+    // at a time in listing order, until limit matches are found. With a
+    // limit, a text too short for the index is looked for in the days listed
+    // first alone: more is then set when other days are left. shownDay,
     // when given, stands in for its stored record (the page on screen may
     // hold edits not yet saved).
     static Result findIn(Database& db, const QString& text, Matches& out, qsizetype limit = -1,
@@ -102,6 +114,13 @@ private:
         int column = 0;
     };
 
+    // Finds as findIn() does in the days of keys (and shownDay), which it
+    // lists in order, adding to out until limit matches are listed.
+    static Result searchInOrder(DayStore& store, QList<DaySearchIndex::DayKey> keys, const Settings& current,
+        const QString& text, const std::optional<DayRecord>& shownDay, qsizetype limit, Matches& out);
+    // Whether the day stored as a (yyyy-MM-dd) is listed before day b.
+    static bool listedBefore(const QString& a, const QDate& b, const QDate& today);
+
     int sheetFor(const DayLayout& layout);
     const DayLayout& copiedLayout(const DayRecord& record);
     void appendPage(const QString& data, const Sheet& sheet);
@@ -117,4 +136,5 @@ private:
     // lies inside one cell.
     QString m_folded;
     QDate m_today;
+    QList<qint64> m_wholePagesNeeded;
 };

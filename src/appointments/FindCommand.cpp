@@ -34,11 +34,17 @@ int run(const QStringList& arguments)
         return failed(QStringLiteral("nothing to find (expected: find TEXT)"), 2);
 
     Database db(QStringLiteral("ledgerly-find"));
-    if (const Result opened = db.openReadOnly(DataFolder::databaseAddress()); !opened.ok())
+    // Every page of the file is read while the search runs; nothing is shown
+    // from a file found damaged.
+    if (const Result opened = db.openReadOnly(DataFolder::databaseAddress(), Database::PageReading::Alongside);
+        !opened.ok())
         return failed(opened.message);
     AppointmentSearch::Matches result;
     const Result st = AppointmentSearch::findIn(db, text, result);
+    const Result pages = db.pagesRead();
     db.close();
+    if (!pages.ok())
+        return failed(pages.message);
     if (!st.ok())
         return failed(st.message);
 

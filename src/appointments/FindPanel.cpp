@@ -109,7 +109,10 @@ void FindPanel::showResult(const AppointmentSearch::Matches& result)
     m_resultList->addItems(lines);
     if (!lines.isEmpty())
         m_resultList->setCurrentRow(0);
-    if (m_matches.isEmpty())
+    if (m_matches.isEmpty() && result.more) // a short text, looked for in the days nearest today alone
+        m_statusLabel->setText(QStringLiteral("No appointments found in the days nearest today; type more to search "
+                                              "every day"));
+    else if (m_matches.isEmpty())
         m_statusLabel->setText(AppointmentSearch::noneFoundText());
     else if (result.more)
         m_statusLabel->setText(

@@ -1,5 +1,8 @@
 #include "core/PageText.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace PageText {
 
 Cells split(const QString& text)
@@ -44,6 +47,67 @@ QString cleared(const QString& text)
     for (QChar c : text) {
         if (c == CellSeparator || c == RowSeparator)
             out += c;
+    }
+    return out;
+}
+
+namespace {
+
+// Decoded the same by Qt and by SQLite.
+bool isPlainUtf8(QByteArrayView text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; }))
+        return true;
+    return text.isValidUtf8() && !text.startsWith("\xEF\xBB\xBF") && !text.contains("\xEF\xBF\xBE")
+        && !text.contains("\xEF\xBF\xBF");
+}
+
+} // namespace
+
+std::optional<QString> keptCells(QByteArrayView utf8, const QList<CellAt>& cells)
+{
+    // Separators are single bytes in UTF-8: the page is cut as bytes, rows
+    // without a cell kept are only counted, and only the cells kept are
+    // decoded.
+    constexpr char Cell = char(CellSeparator.unicode());
+    constexpr char Row = char(RowSeparator.unicode());
+    QString out;
+    qsizetype next = 0; // the first of cells not yet passed
+    const char* const end = utf8.data() + utf8.size();
+    const auto endOf = [](const char* from, const char* to, char separator) {
+        const void* found = std::memchr(from, separator, size_t(to - from));
+        return found ? static_cast<const char*>(found) : to;
+    };
+    const char* rowStart = utf8.data();
+    for (int row = 1;; ++row) {
+        const char* const rowEnd = endOf(rowStart, end, Row);
+        while (next < cells.size() && cells[next].row < row)
+            ++next;
+        if (next < cells.size() && cells[next].row == row) {
+            const char* cellStart = rowStart;
+            for (int column = 1;; ++column) {
+                const char* const cellEnd = endOf(cellStart, rowEnd, Cell);
+                while (next < cells.size() && cells[next].row == row && cells[next].column < column)
+                    ++next;
+                if (cellEnd > cellStart && next < cells.size() && cells[next].row == row
+                    && cells[next].column == column) {
+                    const QByteArrayView text(cellStart, cellEnd);
+                    if (!isPlainUtf8(text))
+                        return std::nullopt;
+                    out.append(QString::fromUtf8(text));
+                }
+                if (cellEnd == rowEnd)
+                    break;
+                out.append(CellSeparator);
+                cellStart = cellEnd + 1;
+            }
+        } else {
+            out.resize(out.size() + std::count(rowStart, rowEnd, Cell), CellSeparator);
+        }
+        if (rowEnd == end)
+            break;
+        out.append(RowSeparator);
+        rowStart = rowEnd + 1;
     }
     return out;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // The stored form of a day page: cells joined by tab (9), rows by carriage
 // return (13), nothing after the last cell or row.
@@ -20,6 +22,20 @@ QString empty(int rows, int columns);
 
 // The same page with every cell emptied (the separators stay).
 QString cleared(const QString& text);
+
+// A cell of a page by its row and column, each counted from 1.
+struct CellAt
+{
+    int row = 0;
+    int column = 0;
+};
+
+// The page stored as utf8 with the text of cells alone (given in page
+// order), every other cell empty: rows and cells stay where they were.
+// nullopt when a cell kept is not plain UTF-8 (a byte-order mark, a
+// non-character, a broken sequence): such text is read whole, as SQLite
+// decodes it.
+std::optional<QString> keptCells(QByteArrayView utf8, const QList<CellAt>& cells);
 
 // True when no cell holds any text (only separators).
 bool isBlank(const QString& text);

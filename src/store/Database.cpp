@@ -174,7 +174,7 @@ Result Database::open(const QString& path, bool createIfMissing, const Progress&
     return s;
 }
 
-Result Database::openReadOnly(const QString& path)
+Result Database::openReadOnly(const QString& path, PageReading pages)
 {
     close();
     if (isServerAddress(path))
@@ -194,13 +194,31 @@ Result Database::openReadOnly(const QString& path)
     m_path = path;
     m_identity = identity;
     m_readOnly = true;
+    const bool alongside = pages == PageReading::Alongside;
     const Result checked = m_retry.run([&] {
         QSqlDatabase db = connection();
-        return DatabaseCheck::checkSchema(db, path, DatabaseCheck::Reading::Quick);
+        return DatabaseCheck::checkSchema(
+            db, path, alongside ? DatabaseCheck::Reading::SchemaOnly : DatabaseCheck::Reading::Quick);
     });
     if (!checked.ok())
         close();
+    else if (alongside)
+        m_pagesRead = std::async(
+            std::launch::async, [path] { return DatabaseCheck::checkFile(path, DatabaseCheck::Reading::Quick); });
     return checked;
+}
+
+Result Database::pagesRead()
+{
+    if (!m_pagesRead.valid())
+        return Result::success();
+    const Result read = m_pagesRead.get();
+    if (read.code != Result::Busy || !isOpen())
+        return read;
+    return m_retry.run([&] {
+        QSqlDatabase db = connection();
+        return DatabaseCheck::checkSchema(db, m_path, DatabaseCheck::Reading::Quick);
+    });
 }
 
 void Database::removeConnection()
@@ -216,6 +234,9 @@ void Database::removeConnection()
 
 void Database::close()
 {
+    if (m_pagesRead.valid())
+        m_pagesRead.wait();
+    m_pagesRead = {};
     removeConnection();
     m_path.clear();
     m_server.reset();

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariantList>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -53,7 +54,15 @@ public:
     // refused before anything is shown from it. A file in write-ahead-log
     // mode, or with a save cut off by a crash, is refused: reading either
     // needs a write. A server address opens as open() does.
-    Result openReadOnly(const QString& path);
+    // With PageReading::Alongside every page of a file is read on a thread
+    // of its own while the caller goes on, and the caller waits for
+    // pagesRead() before it shows anything from the file.
+    enum class PageReading { First, Alongside };
+    Result openReadOnly(const QString& path, PageReading pages = PageReading::First);
+    // Waits for the reading of every page that openReadOnly began alongside
+    // and tells its outcome (reading again here, under the retry policy, when
+    // another copy's lock kept it out); Ok when none was begun.
+    Result pagesRead();
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
@@ -141,5 +150,6 @@ private:
     std::unique_ptr<ServerConnection> m_server; // on a server
     bool m_readOnly = false; // opened by openReadOnly()
     std::optional<FileIdentity> m_identity; // of the file this connection opened
+    std::future<Result> m_pagesRead; // begun by openReadOnly
     qint64 m_replacements = 0;
 };

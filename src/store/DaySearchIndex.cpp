@@ -5,6 +5,7 @@
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -29,6 +30,7 @@ constexpr int ColumnBits = 8;
 constexpr int CellBits = 12 + ColumnBits;
 constexpr qint64 LastColumn = (qint64(1) << ColumnBits) - 1;
 constexpr qint64 LastRow = (qint64(1) << (CellBits - ColumnBits)) - 1;
+constexpr qint64 CellMask = (qint64(1) << CellBits) - 1;
 static_assert(63 - CellBits == 43, "LastDayId leaves the bits of a cell's key free");
 
 struct Cell
@@ -302,7 +304,8 @@ Result update(QSqlDatabase& db, qint64 dayId, const QString& before, const QStri
     return Result::success();
 }
 
-Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed)
+Result daysHolding(
+    QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed, const std::optional<IdRange>& ids)
 {
     out.clear();
     const QList<uint> characters = folded.toUcs4();
@@ -316,25 +319,60 @@ Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, 
     narrowed = exists.next() && exists.value(0).toBool() && characters.size() >= TrigramLength;
     exists.finish();
     QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // Narrowed: one row per cell that can hold the text, with its day's id,
+    // date and the cell's key.
     if (!narrowed)
         r = Database::exec(q, QStringLiteral("SELECT id, CalDate FROM tbl_Appt"));
     else if (isServer(db))
         r = Database::exec(q,
-            QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE id IN (SELECT DISTINCT day_id FROM day_search "
-                           "WHERE folded_cell LIKE ? ESCAPE '\\')"),
-            {likePattern(folded)});
+            QStringLiteral("SELECT a.id, a.CalDate, (s.cell_row::bigint << %1) | s.cell_column FROM day_search s "
+                           "JOIN tbl_Appt a ON a.id = s.day_id WHERE s.folded_cell LIKE ? ESCAPE '\\' AND s.day_id "
+                           "BETWEEN ? AND ?")
+                .arg(ColumnBits),
+            {likePattern(folded), ids ? ids->first : 0, ids ? ids->second : LastDayId});
     else
         r = Database::exec(q,
-            QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE id IN (SELECT DISTINCT rowid >> %1 FROM "
-                           "day_search WHERE day_search MATCH ?)")
+            QStringLiteral("SELECT tbl_Appt.id, tbl_Appt.CalDate, day_search.rowid & %1 FROM day_search JOIN tbl_Appt "
+                           "ON tbl_Appt.id = day_search.rowid >> %2 WHERE day_search MATCH ? AND day_search.rowid "
+                           "BETWEEN ? AND ?")
+                .arg(CellMask)
                 .arg(CellBits),
-            {trigramQuery(characters)});
+            {trigramQuery(characters), (ids ? ids->first : 0) << CellBits,
+                ((ids ? ids->second : LastDayId) << CellBits) | CellMask});
     if (!r.ok())
         return r;
-    while (q.next())
-        out.append({q.value(0).toLongLong(), q.value(1).toString()});
+    QHash<qint64, qsizetype> listed;
+    while (q.next()) {
+        const qint64 id = q.value(0).toLongLong();
+        if (!narrowed) {
+            out.append({id, q.value(1).toString(), std::nullopt});
+            continue;
+        }
+        auto at = listed.constFind(id);
+        if (at == listed.cend()) {
+            at = listed.insert(id, out.size());
+            out.append({id, q.value(1).toString(), QList<PageText::CellAt>()});
+        }
+        std::optional<QList<PageText::CellAt>>& cells = out[at.value()].cells;
+        const qint64 key = q.value(2).toLongLong();
+        const qint64 row = key >> ColumnBits;
+        const qint64 column = key & LastColumn;
+        // The last row and column of the key hold every cell beyond them.
+        if (row == LastRow || column == LastColumn)
+            cells.reset();
+        else if (cells)
+            cells->append({int(row) + 1, int(column) + 1});
+    }
     if (q.lastError().isValid())
         return Database::statusOf(q.lastError());
+    for (DayKey& day : out) {
+        if (day.cells) {
+            std::sort(day.cells->begin(), day.cells->end(), [](const PageText::CellAt& a, const PageText::CellAt& b) {
+                return a.row != b.row ? a.row < b.row : a.column < b.column;
+            });
+        }
+    }
     return r;
 }
 

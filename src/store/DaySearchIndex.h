@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/PageText.h"
 #include "core/Progress.h"
 #include "core/Result.h"
 
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
+#include <utility>
 
 class QSqlDatabase;
 
@@ -38,17 +41,24 @@ Result update(QSqlDatabase& db, qint64 dayId, const QString& before, const QStri
 
 // The ids of the day records whose folded page can hold folded (a folded
 // text without separators): a superset of the days that hold it, each
-// listed once. In a file the days with a cell that holds each of its
-// trigrams, on a server those with a cell that holds it whole. narrowed is
-// false when the index cannot tell (a text of fewer than TrigramLength
-// characters, or a file of an earlier version opened only to read): then
-// out lists every day record.
+// listed once, with the cells that can hold it. In a file the days with a
+// cell that holds each of its trigrams, on a server those with a cell that
+// holds it whole. narrowed is false when the index cannot tell (a text of
+// fewer than TrigramLength characters, or a file of an earlier version
+// opened only to read): then out lists every day record, cells unnamed.
 struct DayKey
 {
     qint64 id = 0;
     QString date; // as stored, yyyy-MM-dd
+    // In page order; nullopt when the index cannot name them (not narrowed,
+    // or a cell beyond its last row or column, which share one entry).
+    std::optional<QList<PageText::CellAt>> cells;
 };
-Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed);
+// With ids, only the days whose record's id lies in ids.first .. ids.second
+// (when narrowed): the index is then read for those alone.
+using IdRange = std::pair<qint64, qint64>;
+Result daysHolding(QSqlDatabase& db, const QString& folded, QList<DayKey>& out, bool& narrowed,
+    const std::optional<IdRange>& ids = std::nullopt);
 
 // What the index adds to a file's schema: each object's type, name and the
 // SQL text SQLite keeps for it.

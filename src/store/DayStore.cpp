@@ -24,14 +24,16 @@ QString dateKey(const QDate& date)
 const QString RecordColumns
     = QStringLiteral("id, CalDate, Clinic, Data, Memo, location, open, Close, timeslot, Listno, Names, Version");
 
-// One row selected with RecordColumns.
-DayRecord recordFrom(const QSqlQuery& q)
+// One row selected with RecordColumns; its page left out when another form
+// of it was selected.
+DayRecord recordFrom(const QSqlQuery& q, bool withPage = true)
 {
     DayRecord r;
     r.id = q.value(0).toLongLong();
     r.calDate = QDate::fromString(q.value(1).toString(), DateFormat);
     r.closed = q.value(2).toInt() != 0;
-    r.pageText = q.value(3).toString();
+    if (withPage)
+        r.pageText = q.value(3).toString();
     r.memo = q.value(4).toString();
     r.location = q.value(5).toString();
     r.open = q.value(6).toString();
@@ -290,9 +292,30 @@ Result DayStore::readBetween(const QDate& first, const QDate& last, QList<DayRec
     });
 }
 
-Result DayStore::daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed)
+Result DayStore::daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed,
+    const std::optional<DaySearchIndex::IdRange>& ids)
 {
-    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, out, narrowed); });
+    return m_db.read([&](QSqlDatabase& db) { return DaySearchIndex::daysHolding(db, folded, out, narrowed, ids); });
+}
+
+Result DayStore::listedFirst(const QDate& today, int count, QList<DaySearchIndex::DayKey>& out)
+{
+    return m_db.read([&](QSqlDatabase& db) {
+        out.clear();
+        for (const QString& sql : {QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE CalDate >= ? ORDER BY "
+                                                  "CalDate LIMIT ?"),
+                 QStringLiteral("SELECT id, CalDate FROM tbl_Appt WHERE CalDate < ? ORDER BY CalDate DESC LIMIT ?")}) {
+            QSqlQuery q(db);
+            Result r = Database::exec(q, sql, {dateKey(today), count - out.size()});
+            if (!r.ok())
+                return r;
+            while (q.next())
+                out.append({q.value(0).toLongLong(), q.value(1).toString(), std::nullopt});
+            if (q.lastError().isValid())
+                return Database::statusOf(q.lastError());
+        }
+        return Result::success();
+    });
 }
 
 Result DayStore::read(const QList<qint64>& ids, QList<DayRecord>& out)
@@ -309,6 +332,56 @@ Result DayStore::read(const QList<qint64>& ids, QList<DayRecord>& out)
                 .arg(RecordColumns, numbers.join(QLatin1Char(','))),
             out);
     });
+}
+
+Result DayStore::readCells(
+    const QHash<qint64, QList<PageText::CellAt>>& cells, QList<DayRecord>& out, QSet<qint64>& cut)
+{
+    out.clear();
+    cut.clear();
+    if (cells.isEmpty())
+        return Result::success();
+    QStringList numbers;
+    for (auto it = cells.cbegin(); it != cells.cend(); ++it)
+        numbers.append(QString::number(it.key()));
+    QList<qint64> whole;
+    Result r = m_db.read([&](QSqlDatabase& db) {
+        out.clear();
+        cut.clear();
+        whole.clear();
+        // The page as its UTF-8 bytes, which are cut before any is decoded.
+        QString columns = RecordColumns;
+        columns.replace(QStringLiteral(" Data,"),
+            SqlDialect::isServer(db) ? QStringLiteral(" convert_to(Data, 'UTF8'),")
+                                     : QStringLiteral(" CAST(Data AS BLOB),"));
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        Result read = Database::exec(
+            q, QStringLiteral("SELECT %1 FROM tbl_Appt WHERE id IN (%2)").arg(columns, numbers.join(QLatin1Char(','))));
+        if (!read.ok())
+            return read;
+        while (q.next()) {
+            DayRecord record = recordFrom(q, false);
+            const QByteArray page = q.value(3).toByteArray();
+            std::optional<QString> kept = PageText::keptCells(page, cells.value(record.id));
+            if (!kept) {
+                whole.append(record.id);
+                continue;
+            }
+            record.pageText = *kept;
+            cut.insert(record.id);
+            out.append(record);
+        }
+        if (q.lastError().isValid())
+            return Database::statusOf(q.lastError());
+        return read;
+    });
+    if (!r.ok() || whole.isEmpty())
+        return r;
+    QList<DayRecord> wholeRecords;
+    r = read(whole, wholeRecords);
+    out.append(wholeRecords);
+    return r;
 }
 
 Result DayStore::count(qint64& out)

@@ -5,7 +5,9 @@
 #include "core/Settings.h"
 #include "store/DaySearchIndex.h"
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <optional>
 
 class Database;
@@ -67,9 +69,18 @@ public:
 
     // The days whose page can hold folded, through the search index
     // (DaySearchIndex::daysHolding).
-    Result daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed);
+    Result daysHolding(const QString& folded, QList<DaySearchIndex::DayKey>& out, bool& narrowed,
+        const std::optional<DaySearchIndex::IdRange>& ids = std::nullopt);
+    // The first count days in the order finding lists them (today and later
+    // by date, then the past, latest first), their cells unnamed.
+    Result listedFirst(const QDate& today, int count, QList<DaySearchIndex::DayKey>& out);
     // The records of ids that are still stored, in no particular order.
     Result read(const QList<qint64>& ids, QList<DayRecord>& out);
+    // The same for the ids of cells, each page holding the text of the cells
+    // named for it alone (PageText::keptCells), so that only they are
+    // decoded; cut lists the records read so. A page that cannot be cut is
+    // read whole.
+    Result readCells(const QHash<qint64, QList<PageText::CellAt>>& cells, QList<DayRecord>& out, QSet<qint64>& cut);
 
     // Number of day records (for tests, benchmarks and the back-up window).
     Result count(qint64& out);

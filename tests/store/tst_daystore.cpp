@@ -1,11 +1,13 @@
 #include "TestSupport.h"
 
 #include "appointments/AppointmentSearch.h"
+#include "core/DayLayout.h"
 #include "core/PageText.h"
 #include "platform/Clock.h"
 #include "store/ChangeHistory.h"
 #include "store/Database.h"
 #include "store/DatabaseRecords.h"
+#include "store/DaySearchIndex.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
 
@@ -371,6 +373,33 @@ void findsAsEveryDayDoes(Database& db)
 // what a search over every day lists.
 void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
 {
+    // Days stored in the layout they are shown in, whose cells with the text
+    // the index names; some with an early booking (see below).
+    const Settings shown = Settings::defaults();
+    const DayLayout layout = DayLayout::fromSettings(shown);
+    for (int k = 0; k < 6; ++k) {
+        const QDate date = Day.addDays(k % 2 ? 30 + k : -30 - k);
+        for (const auto& [row, text] : {std::pair(2, k % 3 ? "EARLY" : ""), std::pair(5 + k, "Muller Ann / Lee")})
+            TestSupport::bookCell(
+                thisDesk(), date, shown, row, 1 + k % 4, text, layout.pageRows(), layout.pageColumns());
+    }
+    // Enough days for the panel's first look to leave some: "Zzzyx" on the
+    // latest of them, which is listed among the first, and on the earliest.
+    QSqlDatabase connection = thisDesk().connection();
+    QSqlQuery insert(connection);
+    QVERIFY(insert.exec("BEGIN"));
+    QVERIFY(
+        insert.prepare("INSERT INTO tbl_Appt (CalDate, Clinic, Data, Memo, location, open, Close, timeslot, Listno, "
+                       "Names, Version) VALUES (?, 0, ?, '', '', ?, ?, ?, ?, ?, 1)"));
+    for (int k = 0; k < 300; ++k) {
+        PageText::Cells cells = PageText::fit(QString(), layout.pageRows(), layout.pageColumns());
+        cells[2 + k % 9][k % 4] = k == 0 || k >= 280 ? "Zzzyx" : "Muller";
+        for (const QVariant& v : QVariantList {Day.addDays(-100 - k).toString(Qt::ISODate), PageText::join(cells),
+                 shown.open, shown.close, shown.slotMinutes, shown.providerCount, shown.names})
+            insert.addBindValue(v);
+        QVERIFY(insert.exec());
+    }
+    QVERIFY(DaySearchIndex::rebuild(connection).ok() && insert.exec("COMMIT"));
     QRandomGenerator random(20);
     const QStringList names = {"M\u00FCller Ann", "MULLER Bo", "smith", "\u00D8STER", "ann-lee", "Lee / Kim", ""};
     QList<DayRecord> earlier;
@@ -389,6 +418,11 @@ void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
         QVERIFY(DayStore(desk).save(base, changed).status.ok());
     }
     findsAsEveryDayDoes(thisDesk());
+    // A text too short for the index: the days listed first alone.
+    AppointmentSearch::Matches shortText;
+    QVERIFY(AppointmentSearch::findIn(thisDesk(), "zz", shortText, 2).ok());
+    QCOMPARE(shortText.matches.size(), 1);
+    QVERIFY(shortText.more);
     DatabaseRecords records;
     const bool server = TestSupport::onServer();
     const QString copy = m_data->folder() + "/copy.mdb";
@@ -397,6 +431,12 @@ void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
     QVERIFY(server ? records.replaceServer(thisDesk()).ok()
                    : records.writeNewFile(copy, "test").ok() && restored.open(copy, false).ok());
     findsAsEveryDayDoes(server ? thisDesk() : restored);
+    // The practice opens later: the days to come with an early booking keep
+    // their own layout, the others take the new one.
+    Settings later = shown;
+    later.open = "09:00 AM";
+    QVERIFY(SettingsStore(thisDesk()).writeLayout(later).ok());
+    findsAsEveryDayDoes(thisDesk());
 }
 
 QTEST_GUILESS_MAIN(TestDayStore)
