@@ -259,8 +259,13 @@ constexpr int FirstDaysSpread = 8;
 
 } // namespace
 
-Result AppointmentSearch::findIn(
-    Database& db, const QString& text, Matches& out, qsizetype limit, const std::optional<DayRecord>& shownDay)
+bool AppointmentSearch::isShortText(const QString& text)
+{
+    return fold(PageText::cleanCell(text)).trimmed().toUcs4().size() < DaySearchIndex::TrigramLength;
+}
+
+Result AppointmentSearch::findIn(Database& db, const QString& text, Matches& out, qsizetype limit,
+    const std::optional<DayRecord>& shownDay, Reach reach)
 {
     out = Matches();
     const QString folded = fold(PageText::cleanCell(text)).trimmed();
@@ -280,7 +285,7 @@ Result AppointmentSearch::findIn(
     QSet<qint64> firstIds;
     bool shownAmongFirst = false;
     const bool indexed = folded.toUcs4().size() >= DaySearchIndex::TrigramLength;
-    if (limit >= 0 && !indexed) {
+    if (limit >= 0 && !indexed && reach == Reach::NearestDaysFirst) {
         // Every day would be read for a text few days hold, while the next key
         // waits: the days listed first alone, and more when others are left.
         r = store.listedFirst(today, FirstDays + 1, keys);

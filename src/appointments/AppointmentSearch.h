@@ -75,12 +75,15 @@ public:
     // Finds as find() does over every stored day, for today, reading only
     // the days the database's search index says can hold the text, a few
     // at a time in listing order, until limit matches are found. With a
-    // limit, a text too short for the index is looked for in the days listed
-    // first alone: more is then set when other days are left. shownDay,
-    // when given, stands in for its stored record (the page on screen may
-    // hold edits not yet saved).
+    // limit and NearestDaysFirst, a text too short for the index is looked
+    // for in the days listed first alone: more is then set when other days
+    // are left (isShortText tells such a text), and EveryDay looks further.
+    // shownDay, when given, stands in for its stored record (the page on
+    // screen may hold edits not yet saved).
+    enum class Reach { NearestDaysFirst, EveryDay };
     static Result findIn(Database& db, const QString& text, Matches& out, qsizetype limit = -1,
-        const std::optional<DayRecord>& shownDay = std::nullopt);
+        const std::optional<DayRecord>& shownDay = std::nullopt, Reach reach = Reach::NearestDaysFirst);
+    static bool isShortText(const QString& text);
 
     // TextFolding::fold: "Müller", "MULLER" and "muller" are one text.
     static QString fold(QStringView text);

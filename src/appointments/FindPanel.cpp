@@ -11,6 +11,10 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+namespace {
+constexpr int TypingPauseMs = 400;
+} // namespace
+
 FindPanel::FindPanel(QWidget* parent)
     : QFrame(parent)
 {
@@ -54,6 +58,9 @@ FindPanel::FindPanel(QWidget* parent)
     layout->addWidget(m_statusLabel);
 
     connect(m_findBox, &QLineEdit::textChanged, this, &FindPanel::startFind);
+    m_typingPause.setSingleShot(true);
+    m_typingPause.setInterval(TypingPauseMs);
+    connect(&m_typingPause, &QTimer::timeout, this, &FindPanel::findInEveryDay);
     connect(m_resultList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         m_resultList->setCurrentItem(item);
         chooseCurrent();
@@ -79,6 +86,7 @@ void FindPanel::openPanel(Database& db, const std::optional<DayRecord>& shownDay
 
 void FindPanel::startFind()
 {
+    m_typingPause.stop();
     const QString text = m_findBox->text();
     if (!m_db || AppointmentSearch::fold(text).trimmed().isEmpty()) {
         // Nothing typed: nothing listed, and nothing to say about it.
@@ -96,6 +104,21 @@ void FindPanel::startFind()
         return;
     }
     showResult(result);
+    if (result.more && result.matches.size() < AppointmentSearch::ShownLimit && AppointmentSearch::isShortText(text)) {
+        m_statusLabel->setText(QStringLiteral("Looking in every day\u2026"));
+        m_typingPause.start();
+    }
+}
+
+void FindPanel::findInEveryDay()
+{
+    AppointmentSearch::Matches result;
+    const Result found = AppointmentSearch::findIn(*m_db, m_findBox->text(), result, AppointmentSearch::ShownLimit,
+        m_shownDay, AppointmentSearch::Reach::EveryDay);
+    if (found.ok())
+        showResult(result);
+    else
+        m_statusLabel->setText(found.message);
 }
 
 void FindPanel::showResult(const AppointmentSearch::Matches& result)
@@ -109,10 +132,7 @@ void FindPanel::showResult(const AppointmentSearch::Matches& result)
     m_resultList->addItems(lines);
     if (!lines.isEmpty())
         m_resultList->setCurrentRow(0);
-    if (m_matches.isEmpty() && result.more) // a short text, looked for in the days nearest today alone
-        m_statusLabel->setText(QStringLiteral("No appointments found in the days nearest today; type more to search "
-                                              "every day"));
-    else if (m_matches.isEmpty())
+    if (m_matches.isEmpty())
         m_statusLabel->setText(AppointmentSearch::noneFoundText());
     else if (result.more)
         m_statusLabel->setText(
@@ -147,6 +167,7 @@ void FindPanel::chooseCurrent()
 
 void FindPanel::closePanel()
 {
+    m_typingPause.stop();
     restoreFocus();
     hide();
 }

@@ -4,6 +4,7 @@
 
 #include <QFrame>
 #include <QPointer>
+#include <QTimer>
 #include <optional>
 
 class Database;
@@ -51,6 +52,9 @@ protected:
 
 private:
     void startFind();
+    // A short text, found in the days nearest today alone while it is
+    // typed, is looked for in every day once the typing pauses.
+    void findInEveryDay();
     void showResult(const AppointmentSearch::Matches& result);
     void moveCurrent(int steps);
     void chooseCurrent();
@@ -66,4 +70,5 @@ private:
     Database* m_db = nullptr;
     std::optional<DayRecord> m_shownDay;
     QList<AppointmentSearch::Match> m_matches;
+    QTimer m_typingPause;
 };

@@ -284,6 +284,16 @@ private slots:
         QVERIFY(panel()->resultList()->item(0)->text().endsWith(QLatin1String("kimball ann")));
         type(QStringLiteral("zz"));
         QCOMPARE(panel()->statusLabel()->text(), QStringLiteral("No appointments found"));
+        // Two letters: the days nearest today while typing, every day after a pause.
+        for (int k = 0; k < 260; ++k)
+            TestSupport::bookCell(
+                m_data->db(), Today.addDays(-10 - k), Settings::defaults(), 2, 1, k < 259 ? "A" : "QX");
+        panel()->findBox()->selectAll();
+        type(QStringLiteral("qx"));
+        QCOMPARE(panel()->resultList()->count(), 0);
+        QTRY_COMPARE(panel()->resultList()->count(), 1);
+        panel()->findBox()->selectAll();
+        type(QStringLiteral("kimbzz"));
         press(Qt::Key_Return);
         QVERIFY(panel()->isVisible());
         press(Qt::Key_Escape);

@@ -423,6 +423,8 @@ void TestDayStore::findingThroughTheIndexListsWhatEveryDayHolds()
     QVERIFY(AppointmentSearch::findIn(thisDesk(), "zz", shortText, 2).ok());
     QCOMPARE(shortText.matches.size(), 1);
     QVERIFY(shortText.more);
+    QVERIFY(AppointmentSearch::findIn(thisDesk(), "zz", shortText, 2, {}, AppointmentSearch::Reach::EveryDay).ok());
+    QCOMPARE(shortText.matches.size(), 2);
     DatabaseRecords records;
     const bool server = TestSupport::onServer();
     const QString copy = m_data->folder() + "/copy.mdb";
