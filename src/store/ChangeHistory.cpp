@@ -10,6 +10,8 @@
 #include <QSysInfo>
 #include <QVariant>
 #include <algorithm>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace ChangeHistory {
 namespace {
@@ -327,10 +329,15 @@ bool putBack(const ChangeEntry& e, const DayLayout& layout, DayMerge::Content& d
     return true;
 }
 
+// The login's name: from the session, else (a program started without one,
+// by a service or a scheduled job) from the account the program runs as.
 QString userName()
 {
     const QString user = qEnvironmentVariable("USER");
-    return user.isEmpty() ? qEnvironmentVariable("USERNAME") : user;
+    if (!user.isEmpty())
+        return user;
+    const passwd* account = getpwuid(geteuid());
+    return account ? QString::fromLocal8Bit(account->pw_name) : QString();
 }
 
 QString machineName()
