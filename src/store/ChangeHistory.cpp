@@ -43,6 +43,31 @@ QString closedText(bool closed)
 using CellKey = std::pair<int, int>;
 constexpr int UntimedRow = 1 << 20;
 
+// A slot of record's page as laid out there, its text as before.
+ChangeEntry slotEntry(const DayRecord& record, const DayLayout& layout, int row, int column, const QString& text)
+{
+    ChangeEntry e;
+    e.day = record.calDate;
+    e.row = row;
+    e.column = column;
+    const qsizetype time = row - 2;
+    if (time >= 0 && time < layout.timeMinutes.size()) {
+        e.minutes = layout.timeMinutes[time];
+        e.time = layout.timeTexts[time];
+    }
+    e.provider = layout.providerName(column);
+    e.before = text;
+    return e;
+}
+
+qsizetype widest(const PageText::Cells& cells)
+{
+    qsizetype columns = 0;
+    for (const QStringList& row : cells)
+        columns = std::max(columns, row.size());
+    return columns;
+}
+
 // The non-empty slots of a record, by time (or row) and column.
 QMap<CellKey, ChangeEntry> slotsOf(const std::optional<DayRecord>& record)
 {
@@ -50,28 +75,44 @@ QMap<CellKey, ChangeEntry> slotsOf(const std::optional<DayRecord>& record)
     if (!record || PageText::isBlank(record->pageText))
         return out;
     const PageText::Cells cells = PageText::split(record->pageText);
-    qsizetype columns = 0;
-    for (const QStringList& row : cells)
-        columns = std::max(columns, row.size());
-    const DayLayout layout = DayLayout::fromRecord(*record).lengthened(int(cells.size()), int(columns));
+    const DayLayout layout = DayLayout::fromRecord(*record).lengthened(int(cells.size()), int(widest(cells)));
     for (qsizetype p = 0; p < cells.size(); ++p) {
-        const int row = int(p) + 1;
-        const qsizetype time = row - 2;
-        const bool timed = time >= 0 && time < layout.timeMinutes.size();
         for (qsizetype c = 0; c < cells[p].size(); ++c) {
             if (cells[p][c].isEmpty())
                 continue;
-            ChangeEntry e;
-            e.day = record->calDate;
-            e.row = row;
-            e.column = int(c) + 1;
-            if (timed) {
-                e.minutes = layout.timeMinutes[time];
-                e.time = layout.timeTexts[time];
+            const ChangeEntry e = slotEntry(*record, layout, int(p) + 1, int(c) + 1, cells[p][c]);
+            out.insert({e.minutes >= 0 ? e.minutes : UntimedRow + e.row, e.column}, e);
+        }
+    }
+    return out;
+}
+
+// The slots whose text differs between two pages laid out alike: cell by
+// cell, the layout worked out only for what changed (nearly every save
+// changes one slot).
+QList<ChangeEntry> changedSlots(const DayRecord& before, const DayRecord& after)
+{
+    QList<ChangeEntry> out;
+    const PageText::Cells was = PageText::split(before.pageText);
+    const PageText::Cells now = PageText::split(after.pageText);
+    const auto cellOf = [](const PageText::Cells& cells, qsizetype p, qsizetype c) {
+        return p < cells.size() && c < cells[p].size() ? cells[p][c] : QString();
+    };
+    std::optional<DayLayout> layout;
+    for (qsizetype p = 0; p < std::max(was.size(), now.size()); ++p) {
+        const qsizetype columns = std::max(p < was.size() ? was[p].size() : 0, p < now.size() ? now[p].size() : 0);
+        for (qsizetype c = 0; c < columns; ++c) {
+            const QString old = cellOf(was, p, c);
+            const QString text = cellOf(now, p, c);
+            if (old == text)
+                continue;
+            if (!layout) {
+                layout = DayLayout::fromRecord(after).lengthened(
+                    int(std::max(was.size(), now.size())), int(std::max(widest(was), widest(now))));
             }
-            e.provider = layout.providerName(e.column);
-            e.before = cells[p][c];
-            out.insert({timed ? e.minutes : UntimedRow + row, e.column}, e);
+            ChangeEntry e = slotEntry(after, *layout, int(p) + 1, int(c) + 1, old);
+            e.after = text;
+            out.append(e);
         }
     }
     return out;
@@ -122,7 +163,9 @@ QList<ChangeEntry> dayChanges(const std::optional<DayRecord>& before, const std:
     const bool sameLayout = before && after && before->open == after->open && before->close == after->close
         && before->slotMinutes == after->slotMinutes && before->providerCount == after->providerCount
         && before->names == after->names;
-    if (!sameLayout || before->pageText != after->pageText) {
+    if (sameLayout && before->pageText != after->pageText) {
+        out.append(changedSlots(*before, *after));
+    } else if (!sameLayout) {
         const QMap<CellKey, ChangeEntry> was = slotsOf(before);
         const QMap<CellKey, ChangeEntry> now = slotsOf(after);
         for (auto it = now.cbegin(); it != now.cend(); ++it) {
