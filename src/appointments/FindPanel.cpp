@@ -16,14 +16,9 @@ constexpr int TypingPauseMs = 400;
 } // namespace
 
 FindPanel::FindPanel(QWidget* parent)
-    : QFrame(parent)
+    : PagePanel(parent)
 {
     setObjectName(QStringLiteral("findPanel"));
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(224, 224, 224));
-    setPalette(pal);
 
     auto* title = new QLabel(QStringLiteral("Find"), this);
     title->setObjectName(QStringLiteral("findTitle"));
@@ -65,16 +60,13 @@ FindPanel::FindPanel(QWidget* parent)
         m_resultList->setCurrentItem(item);
         chooseCurrent();
     });
-    hide();
 }
 
 FindPanel::~FindPanel() = default;
 
 void FindPanel::openPanel(Database& db, const std::optional<DayRecord>& shownDay)
 {
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && focus != this && !isAncestorOf(focus))
-        m_returnFocus = focus;
+    rememberFocus();
     show();
     raise();
     m_findBox->setFocus();
@@ -157,7 +149,7 @@ void FindPanel::chooseCurrent()
     if (row < 0 || row >= m_matches.size())
         return;
     const AppointmentSearch::Match match = m_matches[row];
-    m_returnFocus = nullptr;
+    forgetFocus();
     emit appointmentChosen(match);
     // The receiver has put the focus where the chosen day needs it.
     if (isAncestorOf(QApplication::focusWidget()))
@@ -172,64 +164,29 @@ void FindPanel::closePanel()
     hide();
 }
 
-void FindPanel::restoreFocus()
-{
-    QWidget* back = m_returnFocus;
-    m_returnFocus = nullptr;
-    if (!back || !back->isVisible() || !back->isEnabled())
-        back = m_fallbackFocus;
-    if (back)
-        back->setFocus();
-}
-
-void FindPanel::lieOver(QWidget* page)
-{
-    m_page = page;
-    page->installEventFilter(this);
-}
-
 bool FindPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_page && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
-        const QRect page = m_page->geometry();
-        const int height = std::min(page.height(), Twips::toPixels(3260));
-        setGeometry(page.left(), page.bottom() + 1 - height, page.width(), height);
+    if (watched != m_findBox)
+        return PagePanel::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress) {
+        const int pageSteps
+            = std::max(1, m_resultList->viewport()->height() / std::max(1, m_resultList->sizeHintForRow(0)) - 1);
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+            moveCurrent(-1);
+            return true;
+        case Qt::Key_Down:
+            moveCurrent(1);
+            return true;
+        case Qt::Key_PageUp:
+            moveCurrent(-pageSteps);
+            return true;
+        case Qt::Key_PageDown:
+            moveCurrent(pageSteps);
+            return true;
+        default:
+            break;
+        }
     }
-    if (watched == m_findBox && event->type() == QEvent::ShortcutOverride
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        // Esc closes the panel: it is no shortcut of the window here.
-        event->accept();
-        return true;
-    }
-    if (watched != m_findBox || event->type() != QEvent::KeyPress)
-        return QFrame::eventFilter(watched, event);
-    const int pageSteps
-        = std::max(1, m_resultList->viewport()->height() / std::max(1, m_resultList->sizeHintForRow(0)) - 1);
-    switch (static_cast<QKeyEvent*>(event)->key()) {
-    case Qt::Key_Up:
-        moveCurrent(-1);
-        return true;
-    case Qt::Key_Down:
-        moveCurrent(1);
-        return true;
-    case Qt::Key_PageUp:
-        moveCurrent(-pageSteps);
-        return true;
-    case Qt::Key_PageDown:
-        moveCurrent(pageSteps);
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        chooseCurrent();
-        return true;
-    case Qt::Key_Escape:
-        closePanel();
-        return true;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        // The panel has one place for the focus.
-        return true;
-    default:
-        return QFrame::eventFilter(watched, event);
-    }
+    return handlePanelKey(event) || PagePanel::eventFilter(watched, event);
 }

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "appointments/AppointmentSearch.h"
+#include "appointments/PagePanel.h"
 
-#include <QFrame>
-#include <QPointer>
 #include <QTimer>
 #include <optional>
 
@@ -18,7 +17,7 @@ class QListWidget;
 // search index, which reads only the days that can hold it.
 // Keys in the text box: Up and Down (and the page keys) move in the list,
 // Enter chooses the current line, Esc closes the panel.
-class FindPanel : public QFrame
+class FindPanel : public PagePanel
 {
     Q_OBJECT
 public:
@@ -31,12 +30,7 @@ public:
     void openPanel(Database& db, const std::optional<DayRecord>& shownDay);
     // Hides the panel and gives the focus back to where it was when the panel
     // was opened.
-    void closePanel();
-    // Where the focus goes when the widget it came from is gone or hidden.
-    void setFallbackFocus(QWidget* widget) { m_fallbackFocus = widget; }
-    // The panel covers the lower part of page, its designed height tall,
-    // wherever the page is laid out.
-    void lieOver(QWidget* page);
+    void closePanel() override;
 
     QLineEdit* findBox() const { return m_findBox; }
     QListWidget* resultList() const { return m_resultList; }
@@ -49,6 +43,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void chooseCurrent() override;
 
 private:
     void startFind();
@@ -57,15 +52,10 @@ private:
     void findInEveryDay();
     void showResult(const AppointmentSearch::Matches& result);
     void moveCurrent(int steps);
-    void chooseCurrent();
-    void restoreFocus();
 
     QLineEdit* m_findBox = nullptr;
     QListWidget* m_resultList = nullptr;
     QLabel* m_statusLabel = nullptr;
-    QPointer<QWidget> m_returnFocus;
-    QPointer<QWidget> m_fallbackFocus;
-    QWidget* m_page = nullptr;
 
     Database* m_db = nullptr;
     std::optional<DayRecord> m_shownDay;

@@ -11,14 +11,9 @@
 #include <QVBoxLayout>
 
 HistoryPanel::HistoryPanel(QWidget* parent)
-    : QFrame(parent)
+    : PagePanel(parent)
 {
     setObjectName(QStringLiteral("historyPanel"));
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(224, 224, 224));
-    setPalette(pal);
 
     m_title = new QLabel(this);
     m_title->setObjectName(QStringLiteral("historyTitle"));
@@ -47,28 +42,17 @@ HistoryPanel::HistoryPanel(QWidget* parent)
         m_entryList->setCurrentItem(item);
         chooseCurrent();
     });
-    hide();
 }
 
 HistoryPanel::Slot HistoryPanel::slotAt(const DayLayout& layout, int row, int column)
 {
-    ChangeEntry here;
-    here.row = row;
-    here.column = column;
-    const int time = row - 2;
-    if (time >= 0 && time < layout.timeMinutes.size()) {
-        here.minutes = layout.timeMinutes[time];
-        here.time = layout.timeTexts[time];
-    }
-    here.provider = layout.providerName(column);
+    const ChangeEntry here = ChangeHistory::slotAt(layout, row, column);
     return {row, column, here.minutes, ChangeHistory::placeOf(here)};
 }
 
 void HistoryPanel::openPanel(Database& db, const QDate& day, const std::optional<Slot>& slot)
 {
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && focus != this && !isAncestorOf(focus))
-        m_returnFocus = focus;
+    rememberFocus();
     m_slot = slot;
     QList<ChangeEntry> all;
     const Result read = ChangeHistory::readDay(db, day, all);
@@ -95,13 +79,8 @@ void HistoryPanel::openPanel(Database& db, const QDate& day, const std::optional
 
 void HistoryPanel::closePanel()
 {
-    QWidget* back = m_returnFocus;
-    m_returnFocus = nullptr;
-    if (!back || !back->isVisible() || !back->isEnabled())
-        back = m_fallbackFocus;
     hide();
-    if (back)
-        back->setFocus();
+    restoreFocus();
 }
 
 void HistoryPanel::chooseCurrent()
@@ -114,43 +93,9 @@ void HistoryPanel::chooseCurrent()
     emit entryChosen(entry);
 }
 
-void HistoryPanel::lieOver(QWidget* page)
-{
-    m_page = page;
-    page->installEventFilter(this);
-}
-
 bool HistoryPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_page && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
-        const QRect page = m_page->geometry();
-        const int height = std::min(page.height(), Twips::toPixels(3260));
-        setGeometry(page.left(), page.bottom() + 1 - height, page.width(), height);
-    }
-    if (watched != m_entryList)
-        return QFrame::eventFilter(watched, event);
-    const int key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride
-        ? static_cast<QKeyEvent*>(event)->key()
-        : 0;
-    if (key == Qt::Key_Escape && event->type() == QEvent::ShortcutOverride) {
-        // Esc closes the panel: it is no shortcut of the window here.
-        event->accept();
+    if (watched == m_entryList && handlePanelKey(event))
         return true;
-    }
-    if (event->type() != QEvent::KeyPress)
-        return QFrame::eventFilter(watched, event);
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        chooseCurrent();
-        return true;
-    case Qt::Key_Escape:
-        closePanel();
-        return true;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return true;
-    default:
-        return QFrame::eventFilter(watched, event);
-    }
+    return PagePanel::eventFilter(watched, event);
 }

@@ -1,9 +1,7 @@
 #pragma once
 
+#include "appointments/PagePanel.h"
 #include "store/ChangeHistory.h"
-
-#include <QFrame>
-#include <QPointer>
 
 class Database;
 struct DayLayout;
@@ -15,7 +13,7 @@ class QListWidget;
 // made. It lies over the lower part of the page like the find panel. Keys in
 // its list: Up, Down and the page keys move, Enter puts back the text the
 // chosen change replaced (as a new change of this desk), Esc closes.
-class HistoryPanel : public QFrame
+class HistoryPanel : public PagePanel
 {
     Q_OBJECT
 public:
@@ -34,9 +32,7 @@ public:
     static Slot slotAt(const DayLayout& layout, int row, int column);
     // Shows day's changes, only slot's when given, the focus in the list.
     void openPanel(Database& db, const QDate& day, const std::optional<Slot>& slot);
-    void closePanel();
-    void setFallbackFocus(QWidget* widget) { m_fallbackFocus = widget; }
-    void lieOver(QWidget* page);
+    void closePanel() override;
 
     bool showsSlot() const { return m_slot.has_value(); }
     QListWidget* entryList() const { return m_entryList; }
@@ -48,15 +44,11 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void chooseCurrent() override;
 
 private:
-    void chooseCurrent();
-
     QLabel* m_title = nullptr;
     QListWidget* m_entryList = nullptr;
-    QPointer<QWidget> m_returnFocus;
-    QPointer<QWidget> m_fallbackFocus;
-    QWidget* m_page = nullptr;
     std::optional<Slot> m_slot;
     QList<ChangeEntry> m_entries;
 };

@@ -26,4 +26,5 @@ list(APPEND LEDGERLY_UI_SOURCES
     appointments/PrintDayCommand.cpp
     appointments/FindPanel.cpp
     appointments/HistoryPanel.cpp
+    appointments/PagePanel.cpp
 )

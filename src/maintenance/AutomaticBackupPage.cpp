@@ -2,6 +2,7 @@
 
 #include "maintenance/AutomaticBackupRecord.h"
 #include "maintenance/AutomaticBackups.h"
+#include "maintenance/BackupPageWidgets.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
@@ -17,19 +18,9 @@
 namespace {
 // Where the buttons start, in twips, as on the window's other page.
 constexpr int ButtonColumn = 6780;
-
-// Names, places (in twips) and gives the window's bold type to w.
-template<typename W> W* placed(W* w, const QString& name, const QRect& twips, double points)
-{
-    w->setObjectName(name);
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSizeF(points);
-    f.setBold(true);
-    w->setFont(f);
-    w->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
-    return w;
-}
 } // namespace
+
+using BackupPageWidgets::placed;
 
 AutomaticBackupPage::AutomaticBackupPage(QWidget* parent)
     : QWidget(parent)
@@ -87,14 +78,8 @@ void AutomaticBackupPage::refresh()
 
 void AutomaticBackupPage::chooseFolder()
 {
-    QString start;
-    if (!BackupRestore::folderFromText(m_folderEdit->text(), start).ok())
-        start = QDir::homePath();
-    if (const std::optional<QString> chosen
-        = Dialogs::folder(this, QStringLiteral("Folder for the automatic back-ups"), start)) {
-        m_folderEdit->setText(*chosen);
+    if (BackupPageWidgets::chooseFolderInto(m_folderEdit, QStringLiteral("Folder for the automatic back-ups")))
         takeFolder();
-    }
 }
 
 void AutomaticBackupPage::takeFolder()

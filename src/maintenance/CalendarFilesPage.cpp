@@ -1,6 +1,7 @@
 #include "maintenance/CalendarFilesPage.h"
 
 #include "appointments/CalendarFolder.h"
+#include "maintenance/BackupPageWidgets.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
@@ -12,19 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-// Names, places (in twips) and gives the window's bold type to w.
-template<typename W> W* placed(W* w, const QString& name, const QRect& twips, double points)
-{
-    w->setObjectName(name);
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSizeF(points);
-    f.setBold(true);
-    w->setFont(f);
-    w->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
-    return w;
-}
-} // namespace
+using BackupPageWidgets::placed;
 
 CalendarFilesPage::CalendarFilesPage(Database& db, QWidget* parent)
     : QWidget(parent)
@@ -65,14 +54,8 @@ void CalendarFilesPage::refresh()
 
 void CalendarFilesPage::chooseFolder()
 {
-    QString start;
-    if (!BackupRestore::folderFromText(m_folderEdit->text(), start).ok())
-        start = QDir::homePath();
-    if (const std::optional<QString> chosen
-        = Dialogs::folder(this, QStringLiteral("Folder for the providers' calendar files"), start)) {
-        m_folderEdit->setText(*chosen);
+    if (BackupPageWidgets::chooseFolderInto(m_folderEdit, QStringLiteral("Folder for the providers' calendar files")))
         takeFolder();
-    }
 }
 
 void CalendarFilesPage::takeFolder()

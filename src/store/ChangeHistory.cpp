@@ -46,16 +46,8 @@ constexpr int UntimedRow = 1 << 20;
 // A slot of record's page as laid out there, its text as before.
 ChangeEntry slotEntry(const DayRecord& record, const DayLayout& layout, int row, int column, const QString& text)
 {
-    ChangeEntry e;
+    ChangeEntry e = slotAt(layout, row, column);
     e.day = record.calDate;
-    e.row = row;
-    e.column = column;
-    const qsizetype time = row - 2;
-    if (time >= 0 && time < layout.timeMinutes.size()) {
-        e.minutes = layout.timeMinutes[time];
-        e.time = layout.timeTexts[time];
-    }
-    e.provider = layout.providerName(column);
     e.before = text;
     return e;
 }
@@ -154,6 +146,20 @@ QVariant text(const QString& s)
 }
 
 } // namespace
+
+ChangeEntry slotAt(const DayLayout& layout, int row, int column)
+{
+    ChangeEntry e;
+    e.row = row;
+    e.column = column;
+    const qsizetype time = row - 2;
+    if (time >= 0 && time < layout.timeMinutes.size()) {
+        e.minutes = layout.timeMinutes[time];
+        e.time = layout.timeTexts[time];
+    }
+    e.provider = layout.providerName(column);
+    return e;
+}
 
 QList<ChangeEntry> dayChanges(const std::optional<DayRecord>& before, const std::optional<DayRecord>& after)
 {

@@ -53,6 +53,10 @@ struct Content
     QString fixedMemo;
 };
 
+// The slot at a grid row and column of a page laid out in layout: its
+// place, time and provider, no day and no texts.
+ChangeEntry slotAt(const DayLayout& layout, int row, int column);
+
 // The entries for a day stored as before and now as after (nullopt: no
 // record), one per slot whose text differs, matched by time and column when
 // the two are in different layouts, and one each for the memo and the flag.
