@@ -4,14 +4,13 @@
 #include "platform/DataFolder.h"
 #include "platform/FileSystem.h"
 #include "store/BackupClaims.h"
+#include "store/ChangeHistory.h"
 #include "store/Database.h"
 
 #include <QAtomicInt>
 #include <QDir>
-#include <QFileInfo>
-#include <QSysInfo>
-
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <functional>
@@ -157,11 +156,9 @@ Outcome make(const QString& address, const QString& folder, const QDate& day, co
     return outcome;
 }
 
+// The desk as the history names it.
 QString deskName()
 {
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty())
-        user = QDir::home().dirName();
-    return user + QLatin1Char('@') + QSysInfo::machineHostName();
+    return ChangeHistory::userName() + QLatin1Char('@') + ChangeHistory::machineName();
 }
 } // namespace AutomaticBackups
