@@ -4,6 +4,7 @@
 #include "core/PageText.h"
 #include "platform/Clock.h"
 #include "store/Database.h"
+#include "store/DayStore.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -250,25 +251,12 @@ Result write(QSqlDatabase& db, QList<ChangeEntry> entries, const QString& reason
 Result readContent(QSqlDatabase& db, Content& out)
 {
     out = Content();
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    Result r = Database::exec(
-        q, QStringLiteral("SELECT CalDate, Clinic, Data, Memo, open, Close, timeslot, Listno, Names FROM tbl_Appt"));
+    QList<DayRecord> days;
+    Result r = DayStore::readAllOn(db, days);
     if (!r.ok())
         return r;
-    while (q.next()) {
-        DayRecord d;
-        d.calDate = QDate::fromString(q.value(0).toString(), DateFormat);
-        d.closed = q.value(1).toInt() != 0;
-        d.pageText = q.value(2).toString();
-        d.memo = q.value(3).toString();
-        d.open = q.value(4).toString();
-        d.close = q.value(5).toString();
-        d.slotMinutes = q.value(6).toInt();
-        d.providerCount = q.value(7).toInt();
-        d.names = q.value(8).toString();
+    for (const DayRecord& d : std::as_const(days))
         out.days.insert(d.calDate, d);
-    }
     QSqlQuery memo(db);
     r = Database::exec(memo, QStringLiteral("SELECT FixedMemo FROM tbl_Setup ORDER BY id LIMIT 1"));
     if (r.ok() && memo.next())

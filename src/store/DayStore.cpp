@@ -277,9 +277,12 @@ DayStore::SaveOutcome DayStore::save(const DayRecord& baseAsRead, const DayRecor
 
 Result DayStore::readAll(QList<DayRecord>& out)
 {
-    return m_db.read([&](QSqlDatabase& db) {
-        return readRecords(db, QStringLiteral("SELECT %1 FROM tbl_Appt ORDER BY CalDate").arg(RecordColumns), out);
-    });
+    return m_db.read([&](QSqlDatabase& db) { return readAllOn(db, out); });
+}
+
+Result DayStore::readAllOn(QSqlDatabase& db, QList<DayRecord>& out)
+{
+    return readRecords(db, QStringLiteral("SELECT %1 FROM tbl_Appt ORDER BY CalDate").arg(RecordColumns), out);
 }
 
 Result DayStore::readBetween(const QDate& first, const QDate& last, QList<DayRecord>& out)

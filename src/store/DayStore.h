@@ -11,6 +11,7 @@
 #include <optional>
 
 class Database;
+class QSqlDatabase;
 
 // Find, create, save and delete of day records. CalDate is unique and
 // indexed; every save runs in one transaction that re-reads the stored record
@@ -64,6 +65,9 @@ public:
     // Every day record in date order, memos left empty: what a search over all
     // the pages needs, read in one statement.
     Result readAll(QList<DayRecord>& out);
+    // The same on a connection already open (inside a transaction of the
+    // caller's).
+    static Result readAllOn(QSqlDatabase& db, QList<DayRecord>& out);
     // The day records from first to last (both included), in date order.
     Result readBetween(const QDate& first, const QDate& last, QList<DayRecord>& out);
 
