@@ -7,6 +7,7 @@
 // the other day, and what walking through days writes to the file.
 
 #include "BenchSupport.h"
+#include "BenchWindows.h"
 
 #include "appointments/ApptWindow.h"
 #include "appointments/DayGrid.h"
@@ -441,12 +442,7 @@ void saveWithHistory(benchmark::State& state, bool inMemory)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    // A failed save must never wait for an answer nobody gives.
-    Dialogs::setTestMode(true);
+    const BenchWindowsApp app(argc, argv);
     std::vector<bool> media {false};
     if (inMemoryAvailable())
         media.push_back(true);

@@ -9,6 +9,7 @@
 // SQLite update of the same page.
 
 #include "BenchSupport.h"
+#include "BenchWindows.h"
 
 #include "appointments/FindPanel.h"
 #include "core/DayRecord.h"
@@ -174,11 +175,7 @@ void save(benchmark::State& state)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    Dialogs::setTestMode(true);
+    const BenchWindowsApp app(argc, argv);
     const int runs = sized(7, 2);
     benchmark::RegisterBenchmark(
         "FindCommand/oneClient", [](benchmark::State& s) { findCommand(s, oneClientsFourLetters()); })

@@ -4,6 +4,7 @@
 // benchmark itself holds counts.
 
 #include "BenchSupport.h"
+#include "BenchWindows.h"
 
 #include "appointments/ApptWindow.h"
 #include "appointments/MonthCalendar.h"
@@ -24,11 +25,7 @@ namespace {
 // Child: --walk FOLDER DAYS RESULTFILE. Writes "<MB at start> <MB after>".
 int walk(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    Dialogs::setTestMode(true);
+    const BenchWindowsApp app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 5)
         return 2;
