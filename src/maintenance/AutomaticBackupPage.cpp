@@ -5,8 +5,6 @@
 #include "maintenance/BackupPageWidgets.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/Dialogs.h"
-#include "platform/Twips.h"
-#include "ui/AltKeys.h"
 #include "ui/KeyNavigator.h"
 
 #include <QDir>
@@ -25,21 +23,14 @@ using BackupPageWidgets::placed;
 AutomaticBackupPage::AutomaticBackupPage(QWidget* parent)
     : QWidget(parent)
 {
-    auto* help = placed(new QLabel(QStringLiteral("Once a day the program backs up by itself into this folder. Kept: "
-                                                  "the last %1 back-ups and the first of each of the last %2 months.")
-                                       .arg(AutomaticBackups::DailyKept)
-                                       .arg(AutomaticBackups::MonthsKept),
-                            this),
-        QStringLiteral("automaticHelpLabel"), QRect(480, 480, 8160, 615), 9.6);
-    help->setWordWrap(true);
-    help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    m_folderEdit = placed(new QLineEdit(this), QStringLiteral("automaticFolderEdit"), QRect(480, 1200, 6180, 495), 12);
-    QPalette blue;
-    blue.setColor(QPalette::Text, Qt::blue);
-    m_folderEdit->setPalette(blue);
-    connect(m_folderEdit, &QLineEdit::textChanged, m_folderEdit, &QLineEdit::setToolTip);
-    AltKeys::keepOutOf(m_folderEdit);
+    BackupPageWidgets::helpLabel(this,
+        QStringLiteral("Once a day the program backs up by itself into this folder. Kept: the last %1 back-ups and "
+                       "the first of each of the last %2 months.")
+            .arg(AutomaticBackups::DailyKept)
+            .arg(AutomaticBackups::MonthsKept),
+        QStringLiteral("automaticHelpLabel"), QRect(480, 480, 8160, 615));
+    m_folderEdit
+        = BackupPageWidgets::folderBox(this, QStringLiteral("automaticFolderEdit"), QRect(480, 1200, 6180, 495));
     m_chooseFolderButton = placed(new QPushButton(QStringLiteral("Choose fol&der…"), this),
         QStringLiteral("chooseAutomaticFolderButton"), QRect(ButtonColumn, 1200, 1860, 495), 9.6);
 

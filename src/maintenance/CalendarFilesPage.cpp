@@ -4,8 +4,6 @@
 #include "maintenance/BackupPageWidgets.h"
 #include "maintenance/BackupRestore.h"
 #include "platform/Dialogs.h"
-#include "platform/Twips.h"
-#include "ui/AltKeys.h"
 #include "ui/KeyNavigator.h"
 
 #include <QDir>
@@ -19,26 +17,17 @@ CalendarFilesPage::CalendarFilesPage(Database& db, QWidget* parent)
     : QWidget(parent)
     , m_db(db)
 {
-    auto* help = placed(new QLabel(QStringLiteral("Calendar programs and phones can subscribe to one file per "
-                                                  "provider (today and the next 90 days), kept current in this "
-                                                  "folder by this computer. Leave the box empty to keep none."),
-                            this),
-        QStringLiteral("calendarHelpLabel"), QRect(480, 480, 8160, 855), 9.6);
-    help->setWordWrap(true);
-    help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    m_folderEdit = placed(new QLineEdit(this), QStringLiteral("calendarFolderEdit"), QRect(480, 1440, 6180, 495), 12);
-    QPalette blue;
-    blue.setColor(QPalette::Text, Qt::blue);
-    m_folderEdit->setPalette(blue);
-    connect(m_folderEdit, &QLineEdit::textChanged, m_folderEdit, &QLineEdit::setToolTip);
-    AltKeys::keepOutOf(m_folderEdit);
+    BackupPageWidgets::helpLabel(this,
+        QStringLiteral("Calendar programs and phones can subscribe to one file per provider (today and the next 90 "
+                       "days), kept current in this folder by this computer. Leave the box empty to keep none."),
+        QStringLiteral("calendarHelpLabel"), QRect(480, 480, 8160, 855));
+    m_folderEdit
+        = BackupPageWidgets::folderBox(this, QStringLiteral("calendarFolderEdit"), QRect(480, 1440, 6180, 495));
     m_chooseFolderButton = placed(new QPushButton(QStringLiteral("Choose f&older…"), this),
         QStringLiteral("chooseCalendarFolderButton"), QRect(6780, 1440, 1860, 495), 9.6);
     m_chooseFolderButton->setAutoDefault(false);
-    m_statusLabel = placed(new QLabel(this), QStringLiteral("calendarStatusLabel"), QRect(480, 2160, 8160, 615), 9.6);
-    m_statusLabel->setWordWrap(true);
-    m_statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_statusLabel = BackupPageWidgets::helpLabel(
+        this, QString(), QStringLiteral("calendarStatusLabel"), QRect(480, 2160, 8160, 615));
 
     connect(m_chooseFolderButton, &QPushButton::clicked, this, &CalendarFilesPage::chooseFolder);
     connect(m_folderEdit, &QLineEdit::returnPressed, this, &CalendarFilesPage::takeFolder);
