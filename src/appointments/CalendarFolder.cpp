@@ -3,12 +3,18 @@
 #include "appointments/CalendarExport.h"
 #include "platform/Clock.h"
 #include "platform/DataFolder.h"
+#include "store/Database.h"
 #include "store/DayStore.h"
 #include "store/SettingsStore.h"
 
+#include <QAtomicInt>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QSettings>
+#include <QThreadPool>
+#include <utility>
 
 namespace {
 constexpr int KeptDays = 90;
@@ -30,11 +36,7 @@ CalendarFolder::CalendarFolder(Database& db, const QString& folder, QObject* par
 {
     m_delay.setSingleShot(true);
     m_delay.setInterval(DelayMs);
-    connect(&m_delay, &QTimer::timeout, this, [this] {
-        // A file that cannot be written now is written again after the next save.
-        if (const Result written = rewrite(); !written.ok())
-            qWarning("Calendar folder: %s", qPrintable(written.message));
-    });
+    connect(&m_delay, &QTimer::timeout, this, &CalendarFolder::rewriteInBackground);
     connect(&m_everyFewMinutes, &QTimer::timeout, this, &CalendarFolder::changed);
     m_everyFewMinutes.start(RefreshMs);
 }
@@ -64,20 +66,64 @@ void CalendarFolder::changed()
     m_delay.start();
 }
 
+void CalendarFolder::rewriteInBackground()
+{
+    const QString folder = m_folder.isEmpty() ? configured() : m_folder;
+    if (folder.isEmpty())
+        return;
+    if (m_writing) {
+        m_again = true;
+        return;
+    }
+    m_writing = true;
+    QPointer<CalendarFolder> self(this);
+    QThreadPool::globalInstance()->start([self, address = m_db.path(), folder] {
+        static QAtomicInt connections;
+        Result written;
+        {
+            Database db(QStringLiteral("ledgerly-calendars-%1").arg(connections.fetchAndAddRelaxed(1)));
+            written = db.open(address, false);
+            if (written.ok())
+                written = rewrite(db, folder);
+        }
+        // Told in the window's thread, where this folder lives (or is gone).
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, written] {
+                if (self)
+                    self->backgroundDone(written);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CalendarFolder::backgroundDone(const Result& written)
+{
+    m_writing = false;
+    // A file that cannot be written now is written again after the next save.
+    if (!written.ok())
+        qWarning("Calendar folder: %s", qPrintable(written.message));
+    if (std::exchange(m_again, false))
+        rewriteInBackground();
+}
+
 Result CalendarFolder::rewrite()
 {
     const QString folderPath = m_folder.isEmpty() ? configured() : m_folder;
-    if (folderPath.isEmpty())
-        return Result::success();
+    return folderPath.isEmpty() ? Result::success() : rewrite(m_db, folderPath);
+}
+
+Result CalendarFolder::rewrite(Database& db, const QString& folderPath)
+{
     CalendarExport::Request request;
     request.first = Clock::today();
     request.last = request.first.addDays(KeptDays);
     request.stamp = Clock::now();
     Settings settings;
     QList<DayRecord> days;
-    Result done = SettingsStore(m_db).read(settings);
+    Result done = SettingsStore(db).read(settings);
     if (done.ok())
-        done = DayStore(m_db).readBetween(request.first, request.last, days);
+        done = DayStore(db).readBetween(request.first, request.last, days);
     const QDir folder(folderPath);
     for (int column = 1; column <= MaxProviders && done.ok(); ++column) {
         const QString path = folder.filePath(fileName(column));

@@ -30,16 +30,26 @@ public:
     // change of the provider's name (the calendar inside carries the name).
     static QString fileName(int providerColumn);
 
-    // Rewrites the files a second after the last call, once for many saves.
+    // Rewrites the files a second after the last call, once for many saves,
+    // on a thread and connection of their own: a practice's next 90 days can
+    // take a good part of a second to write, which the window must not wait
+    // for.
     void changed();
     // Rewrites every provider's file now and removes those of providers the
     // current settings no longer have; with no folder, does nothing.
     Result rewrite();
+    // The same from db into folder.
+    static Result rewrite(Database& db, const QString& folder);
 
 private:
+    void rewriteInBackground();
+    void backgroundDone(const Result& written);
+
     Database& m_db;
     QString m_folder;
     QTimer m_delay;
     // Other desks' changes to days not shown here reach the files too.
     QTimer m_everyFewMinutes;
+    bool m_writing = false; // a rewrite is under way in the background
+    bool m_again = false; // and another was asked for meanwhile
 };

@@ -189,6 +189,10 @@ private slots:
         QVERIFY(TestSupport::fileBytes(dir + "provider-2.ics").contains("X-WR-CALNAME:Practitioner B"));
         QVERIFY(!TestSupport::fileBytes(dir + "provider-1.ics").contains("VEVENT"));
         QVERIFY(QFile::exists(dir + "provider-4.ics"));
+        // A later change is written as well, the earlier writing done.
+        TestSupport::bookCell(data.db(), Today, Settings::defaults(), 5, 2, QStringLiteral("Ng"));
+        folder.changed();
+        QTRY_VERIFY(TestSupport::fileBytes(dir + "provider-2.ics").contains("SUMMARY:Ng"));
     }
 };
 
